@@ -1,0 +1,119 @@
+# Build conventions shared by every folder of the project.
+
+if(CMAKE_SYSTEM_NAME STREQUAL "Windows")
+  set(VENDROLIX_WINDOWS ON)
+  enable_language(RC)
+  if(NOT VENDROLIX_ARCH)
+    set(VENDROLIX_ARCH ${CMAKE_SYSTEM_PROCESSOR})
+  endif()
+else()
+  set(VENDROLIX_WINDOWS OFF)
+  set(VENDROLIX_ARCH native)
+endif()
+
+set(VENDROLIX_DIST_DIR "${CMAKE_BINARY_DIR}/../dist/${VENDROLIX_ARCH}" CACHE PATH
+    "Where the built deliverables are collected under their installed names")
+get_filename_component(VENDROLIX_DIST_DIR "${VENDROLIX_DIST_DIR}" ABSOLUTE)
+
+# The other bitness's build tree, for tests that need both (set by scripts/test).
+set(VENDROLIX_PEER_BUILD_DIR "" CACHE PATH "Build tree of the other Windows bitness")
+
+add_library(vendrolix_warnings INTERFACE)
+target_compile_options(vendrolix_warnings INTERFACE -Wall -Wextra -Wno-unused-parameter)
+
+if(VENDROLIX_WINDOWS)
+  # ANSI calls throughout: UNICODE is never defined.
+  add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601 STRICT)
+
+  set(VENDROLIX_WINE_DIR "${CMAKE_BINARY_DIR}/wine")
+  set(VENDROLIX_WINEBENCH "${CMAKE_SOURCE_DIR}/tests/wine/winebench.sh")
+  set(CMAKE_CROSSCOMPILING_EMULATOR "${VENDROLIX_WINEBENCH};--dir;${VENDROLIX_WINE_DIR};run")
+endif()
+
+set_property(GLOBAL PROPERTY VENDROLIX_DELIVERABLES "")
+
+# A deliverable: built into the dist folder under its installed file name.
+function(vendrolix_deliverable target)
+  set_target_properties(${target} PROPERTIES
+    RUNTIME_OUTPUT_DIRECTORY "${VENDROLIX_DIST_DIR}"
+    LIBRARY_OUTPUT_DIRECTORY "${VENDROLIX_DIST_DIR}"
+    PREFIX "")
+  set_property(GLOBAL APPEND PROPERTY VENDROLIX_DELIVERABLES ${target})
+endfunction()
+
+# A Windows test program run under Wine in this tree's throwaway prefix.
+# Every Wine test shares the prefix's registry, so they run one at a time.
+function(vendrolix_add_wine_test name)
+  cmake_parse_arguments(ARG "" "TIMEOUT" "COMMAND;LABELS;DEPENDS_FIXTURES" ${ARGN})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 180)
+  endif()
+  add_test(NAME ${name} COMMAND ${ARG_COMMAND})
+  set_tests_properties(${name} PROPERTIES
+    FIXTURES_REQUIRED "wine;${ARG_DEPENDS_FIXTURES}"
+    RESOURCE_LOCK wineprefix
+    TIMEOUT ${ARG_TIMEOUT}
+    LABELS "wine;${VENDROLIX_ARCH};${ARG_LABELS}")
+endfunction()
+
+# Test-time shell commands that must see the prefix and display (for example
+# regsvr32 or a shell script driving several programs).
+function(vendrolix_add_wine_script_test name)
+  cmake_parse_arguments(ARG "" "TIMEOUT" "COMMAND;LABELS" ${ARGN})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 180)
+  endif()
+  add_test(NAME ${name} COMMAND ${VENDROLIX_WINEBENCH} --dir ${VENDROLIX_WINE_DIR} shell ${ARG_COMMAND})
+  set_tests_properties(${name} PROPERTIES
+    FIXTURES_REQUIRED wine
+    RESOURCE_LOCK wineprefix
+    TIMEOUT ${ARG_TIMEOUT}
+    LABELS "wine;${VENDROLIX_ARCH};${ARG_LABELS}")
+endfunction()
+
+function(vendrolix_finish)
+  if(VENDROLIX_WINDOWS)
+    # A fresh prefix and display before the first Wine test, and nothing left
+    # running after the last one.
+    add_test(NAME wine_setup COMMAND ${VENDROLIX_WINEBENCH} --dir ${VENDROLIX_WINE_DIR} setup)
+    set_tests_properties(wine_setup PROPERTIES FIXTURES_SETUP wine TIMEOUT 300 LABELS wine)
+    add_test(NAME wine_teardown COMMAND ${VENDROLIX_WINEBENCH} --dir ${VENDROLIX_WINE_DIR} teardown)
+    set_tests_properties(wine_teardown PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 60 LABELS wine)
+
+    # Every deliverable must run on a bare Windows: system DLLs only.
+    add_test(NAME dist_imports_${VENDROLIX_ARCH}
+      COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/check-imports.sh ${VENDROLIX_OBJDUMP} ${VENDROLIX_DIST_DIR})
+    set_tests_properties(dist_imports_${VENDROLIX_ARCH} PROPERTIES LABELS dist)
+  endif()
+endfunction()
+
+# IDL compiled with widl: a C/C++ header, the interface identifiers and, for
+# files that declare a library, a type library.
+#   vendrolix_widl(<idl> HEADER <h> [IID <c>] [TLB <tlb>])
+function(vendrolix_widl idl)
+  cmake_parse_arguments(ARG "" "HEADER;IID;TLB" "" ${ARGN})
+  get_filename_component(idl "${idl}" ABSOLUTE)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(bits --win64)
+    set(stdole_dir /usr/lib/x86_64-linux-gnu/wine/x86_64-windows)
+  else()
+    set(bits --win32)
+    set(stdole_dir /usr/lib/i386-linux-gnu/wine/i386-windows)
+  endif()
+  set(flags ${bits} -I/usr/include/wine/wine/windows -L${stdole_dir})
+  if(ARG_HEADER)
+    add_custom_command(OUTPUT ${ARG_HEADER}
+      COMMAND ${VENDROLIX_WIDL} ${flags} -h -o ${ARG_HEADER} ${idl}
+      DEPENDS ${idl} VERBATIM)
+  endif()
+  if(ARG_IID)
+    add_custom_command(OUTPUT ${ARG_IID}
+      COMMAND ${VENDROLIX_WIDL} ${flags} -u -o ${ARG_IID} ${idl}
+      DEPENDS ${idl} VERBATIM)
+  endif()
+  if(ARG_TLB)
+    add_custom_command(OUTPUT ${ARG_TLB}
+      COMMAND ${VENDROLIX_WIDL} ${flags} -t -o ${ARG_TLB} ${idl}
+      DEPENDS ${idl} VERBATIM)
+  endif()
+endfunction()

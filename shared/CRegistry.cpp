@@ -1,0 +1,59 @@
+#include <windows.h>
+
+#include "Vendrolix.h"
+#include "text.h"
+#include "win32/handles.h"
+#include "win32/registry.h"
+
+namespace vendrolix {
+
+CRegistry::CRegistry(std::size_t readBufferSize, std::string defaultText)
+    : readBufferSize_(readBufferSize), defaultText_(std::move(defaultText)) {}
+
+CRegistry CRegistry::ForTray() { return CRegistry(kTrayReadBuffer, "1"); }
+
+CRegistry CRegistry::ForManager() { return CRegistry(kManagerReadBuffer, "0"); }
+
+std::string CRegistry::GetRegStringValue(const std::string& strValueName) const {
+  std::string text;
+  if (!win32::ReadRegText(HKEY_LOCAL_MACHINE, kSettingsKey, strValueName.c_str(), readBufferSize_, text)) {
+    return defaultText_;
+  }
+  return ToUpper(Trim(text));
+}
+
+void CRegistry::SetRegStringValue(const std::string& strValueName, const std::string& strValueData) const {
+  win32::WriteRegText(HKEY_LOCAL_MACHINE, kSettingsKey, strValueName.c_str(), strValueData);
+}
+
+void CRegistry::SetRegStringValueEx(const std::string& strSubKey, const std::string& strValueName,
+                                    const std::string& strValueData) const {
+  win32::WriteRegText(HKEY_LOCAL_MACHINE, strSubKey.c_str(), strValueName.c_str(), strValueData);
+}
+
+void CRegistry::SetRegDWordValue(const std::string& strSubKey, const std::string& strValueName,
+                                 std::int32_t lngValueData) const {
+  win32::WriteRegDword(HKEY_LOCAL_MACHINE, strSubKey.c_str(), strValueName.c_str(),
+                       static_cast<DWORD>(lngValueData));
+}
+
+std::string CRegistry::GetRegPathShellFolder(const std::string& strValueName) const {
+  std::string text;
+  if (!win32::ReadRegText(HKEY_CURRENT_USER, kShellFoldersKey, strValueName.c_str(), kShellFolderReadBuffer, text)) {
+    return kShellFolderMissing;
+  }
+  return ToUpper(Trim(text));
+}
+
+bool CRegistry::SubKeyExist(HKEY__* hKey, const std::string& strSubKey) const {
+  // The plain open (RegOpenKeyA asks for the maximum allowed access), in the
+  // 32-bit view like every other open of the suite.
+  HKEY opened = nullptr;
+  if (RegOpenKeyExA(hKey, strSubKey.c_str(), 0, MAXIMUM_ALLOWED | KEY_WOW64_32KEY, &opened) != ERROR_SUCCESS) {
+    return false;
+  }
+  win32::UniqueHKey key(opened);
+  return true;
+}
+
+}  // namespace vendrolix

@@ -1,0 +1,76 @@
+#include "lines.h"
+
+#include <cstring>
+
+namespace vendrolix {
+
+namespace {
+constexpr std::size_t kChunk = 64 * 1024;
+}
+
+LineReader::LineReader(ReadFn read) : read_(std::move(read)), buffer_(kChunk) {}
+
+bool LineReader::Fill() {
+  if (eof_) return false;
+  pos_ = 0;
+  end_ = read_ ? read_(buffer_.data(), buffer_.size()) : 0;
+  if (end_ == 0) eof_ = true;
+  return end_ != 0;
+}
+
+bool LineReader::Next(std::string& line) {
+  line.clear();
+  bool any = false;
+  for (;;) {
+    if (pos_ == end_ && !Fill()) return any;
+    any = true;
+    const char* begin = buffer_.data() + pos_;
+    const std::size_t avail = end_ - pos_;
+    const void* cr = std::memchr(begin, '\r', avail);
+    const void* lf = std::memchr(begin, '\n', avail);
+    const char* stop = nullptr;
+    if (cr && lf) stop = static_cast<const char*>(cr) < static_cast<const char*>(lf) ? static_cast<const char*>(cr)
+                                                                                     : static_cast<const char*>(lf);
+    else if (cr) stop = static_cast<const char*>(cr);
+    else if (lf) stop = static_cast<const char*>(lf);
+
+    if (!stop) {
+      line.append(begin, avail);
+      pos_ = end_;
+      continue;
+    }
+    line.append(begin, static_cast<std::size_t>(stop - begin));
+    pos_ += static_cast<std::size_t>(stop - begin) + 1;
+    if (*stop == '\r') {
+      // CR LF is one line end, even when the LF lies in the next chunk.
+      if (pos_ == end_) Fill();
+      if (pos_ < end_ && buffer_[pos_] == '\n') ++pos_;
+    }
+    return true;
+  }
+}
+
+std::vector<std::string> SplitLines(std::string_view content) {
+  std::size_t offset = 0;
+  LineReader reader([&](char* buffer, std::size_t capacity) {
+    const std::size_t n = std::min(capacity, content.size() - offset);
+    std::memcpy(buffer, content.data() + offset, n);
+    offset += n;
+    return n;
+  });
+  std::vector<std::string> lines;
+  std::string line;
+  while (reader.Next(line)) lines.push_back(line);
+  return lines;
+}
+
+std::string JoinLinesCrLf(const std::vector<std::string>& lines) {
+  std::string out;
+  for (const auto& line : lines) {
+    out += line;
+    out += "\r\n";
+  }
+  return out;
+}
+
+}  // namespace vendrolix

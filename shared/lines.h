@@ -1,0 +1,45 @@
+// ANSI text files read and written line by line.
+//
+// Every data file of the suite is ANSI text whose lines end with CR LF. A
+// reader also takes a lone LF or a lone CR as a line end, so a file edited
+// by hand on another system still reads line for line. A last line without
+// a line end is still a line. Nothing is converted: bytes in, bytes out.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vendrolix {
+
+// Reads lines from a byte source on demand, so a caller that needs only the
+// first lines of a large file never reads the rest of it.
+class LineReader {
+ public:
+  // read(buffer, capacity) fills up to capacity bytes and returns how many;
+  // 0 means the end of the source (or a read failure, which ends it too).
+  using ReadFn = std::function<std::size_t(char*, std::size_t)>;
+
+  explicit LineReader(ReadFn read);
+
+  // The next line without its line end; false at the end of the source.
+  bool Next(std::string& line);
+
+ private:
+  bool Fill();
+
+  ReadFn read_;
+  std::vector<char> buffer_;
+  std::size_t pos_ = 0;
+  std::size_t end_ = 0;
+  bool eof_ = false;
+};
+
+std::vector<std::string> SplitLines(std::string_view content);
+
+// Each line followed by CR LF, the last one included.
+std::string JoinLinesCrLf(const std::vector<std::string>& lines);
+
+}  // namespace vendrolix

@@ -1,0 +1,73 @@
+// The settings contract: where the three programs meet in the registry and
+// in the installation folder. Every name here is read or written by more than
+// one program, so it is spelled in exactly one place.
+#pragma once
+
+namespace vendrolix {
+
+// HKEY_LOCAL_MACHINE\<kSettingsKey>. Installation creates it; no program does.
+inline constexpr const char* kSettingsKey = "Software\\Tervanic\\Vendrolix";
+
+// Access mask of every open of a settings-class key: read and write rights
+// together, even for reads (KEY_ALL_ACCESS without the standard rights).
+inline constexpr unsigned long kSettingsAccess = 0x3F;
+
+namespace value {
+inline constexpr const char* Popup = "Popup";                // blocking level "0".."4"
+inline constexpr const char* PopupSave = "PopupSave";        // level to return to from Allow
+inline constexpr const char* Sound = "Sound";                // "0" wave, "1" beep, "2" none
+inline constexpr const char* CountIE = "CountIE";            // open browser windows
+inline constexpr const char* hForm = "hForm";                // tray's "Form Close" button, "0" = no tray
+inline constexpr const char* hButton = "hButton";            // tray's "Block" button
+inline constexpr const char* hNSAOLButton = "hNSAOLButton";  // tray's "NSAOL" button
+inline constexpr const char* BlockMessenger = "BlockMessenger";
+inline constexpr const char* Status = "Status";              // manager page: "0" white list, "1" cookies
+inline constexpr const char* NSExist = "NSExist";
+inline constexpr const char* AOLExist = "AOLExist";
+inline constexpr const char* AutoClean = "AutoClean";        // IE/AOL cookies cleaned at exit
+inline constexpr const char* NSAutoClean = "NSAutoClean";    // Netscape cookies cleaned at exit
+inline constexpr const char* OptionCookie = "OptionCookie";  // cookie view: "1" IE/AOL, "0" Netscape
+inline constexpr const char* PathNSCookie = "PathNSCookie";  // Netscape profile folder (".slt")
+inline constexpr const char* NSAOLRun = "NSAOLRun";
+inline constexpr const char* PathTrayApp = "PathTrayApp";
+// Set by the installer, removed by the tray's first start after it.
+inline constexpr const char* FirstStart = "FirstStart";
+}  // namespace value
+
+// Other registry places.
+inline constexpr const char* kMessengerServiceKey = "System\\CurrentControlSet\\Services\\Messenger";
+inline constexpr const char* kMessengerStartValue = "Start";
+inline constexpr const char* kAppPathsNetscape = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Netscp.exe";
+inline constexpr const char* kAppPathsNetscape6 = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Netscp6.exe";
+inline constexpr const char* kAppPathsAol = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Aol.exe";
+inline constexpr const char* kShellFoldersKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+inline constexpr const char* kBrowserHelperObjectsKey =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects";
+
+// Files of the installation folder.
+namespace file {
+inline constexpr const char* BrowserHelper = "VendrolixIEDLL.dll";
+inline constexpr const char* Tray = "VendrolixTray.exe";
+inline constexpr const char* Manager = "VendrolixPro.exe";
+inline constexpr const char* WhiteList = "WebSite.dat";
+inline constexpr const char* IeKeepList = "IECookieURL.dat";
+inline constexpr const char* NsKeepList = "NSCookieURL.dat";
+inline constexpr const char* BlockSound = "Block.wav";
+inline constexpr const char* Help = "VendrolixHelp.chm";
+}  // namespace file
+
+// The block sound alone is formed with a forward slash; peers rely on nothing
+// else about it, but keep the form the installed suite has always used.
+inline constexpr const char* kBlockSoundSuffix = "/Block.wav";
+
+// Window captions other programs look for.
+inline constexpr const char* kTrayFormCaption = "Vendrolix Tray Form";
+inline constexpr const char* kNsAolBlockerCaption = "Vendrolix Pro (NS/AOL)";
+
+// BM_CLICK, posted across processes to the tray's hidden buttons.
+inline constexpr unsigned int kButtonClickMessage = 0x00F5;
+
+// The cookie cleaner only acts on this access code.
+inline constexpr const char* kCleanerAccessCode = "MORVATHELK";
+
+}  // namespace vendrolix

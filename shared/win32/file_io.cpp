@@ -1,0 +1,103 @@
+#include "win32/file_io.h"
+
+#include <vector>
+
+namespace vendrolix::win32 {
+
+bool Win32FileOps::Create(const std::string& path) {
+  file_.reset(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return file_.valid();
+}
+
+bool Win32FileOps::Write(const std::string& bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 20));
+    DWORD written = 0;
+    if (!WriteFile(file_.get(), bytes.data() + done, chunk, &written, nullptr) || written == 0) return false;
+    done += written;
+  }
+  return true;
+}
+
+bool Win32FileOps::Flush() { return FlushFileBuffers(file_.get()) != FALSE; }
+
+void Win32FileOps::Close() { file_.reset(); }
+
+bool Win32FileOps::Replace(const std::string& source, const std::string& target) {
+  return MoveFileExA(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
+void Win32FileOps::Remove(const std::string& path) { DeleteFileA(path.c_str()); }
+
+bool ReplaceFileContent(const std::string& path, const std::string& content) {
+  Win32FileOps ops;
+  return WriteFileAtomically(ops, path, content);
+}
+
+namespace {
+
+HANDLE OpenForReading(const std::string& path, TextFileReader::OpenMode mode) {
+  const DWORD disposition = mode == TextFileReader::OpenMode::CreateIfMissing ? OPEN_ALWAYS : OPEN_EXISTING;
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE && mode == TextFileReader::OpenMode::CreateIfMissing) {
+    // Without the right to create it, a missing file simply reads as empty.
+    file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  }
+  return file;
+}
+
+}  // namespace
+
+TextFileReader::TextFileReader(const std::string& path, OpenMode mode)
+    : file_(OpenForReading(path, mode)), reader_([this](char* buffer, std::size_t capacity) -> std::size_t {
+        if (!file_) return 0;
+        DWORD read = 0;
+        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(capacity, 1u << 30));
+        if (!ReadFile(file_.get(), buffer, want, &read, nullptr)) return 0;
+        return read;
+      }) {}
+
+bool ReadWholeFile(const std::string& path, std::string& content) {
+  UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+  content.clear();
+  std::vector<char> buffer(64 * 1024);
+  for (;;) {
+    DWORD read = 0;
+    if (!ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr)) return false;
+    if (read == 0) return true;
+    content.append(buffer.data(), read);
+  }
+}
+
+bool FileExists(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool FolderExists(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string ModuleFolder(HMODULE module) {
+  // Paths beyond MAX_PATH are possible; grow until the name fits.
+  std::vector<char> buffer(MAX_PATH);
+  for (;;) {
+    const DWORD n = GetModuleFileNameA(module, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) return std::string();
+    if (n < buffer.size()) {
+      std::string path(buffer.data(), n);
+      const std::size_t slash = path.find_last_of("\\/");
+      return slash == std::string::npos ? std::string() : path.substr(0, slash);
+    }
+    if (buffer.size() >= 32768) return std::string();
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+}  // namespace vendrolix::win32

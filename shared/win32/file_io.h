@@ -1,0 +1,59 @@
+// ANSI text files on Windows: the suite's data files and their atomic
+// replacement.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "atomic_write.h"
+#include "lines.h"
+#include "win32/handles.h"
+
+namespace vendrolix::win32 {
+
+class Win32FileOps final : public FileOps {
+ public:
+  bool Create(const std::string& path) override;
+  bool Write(const std::string& bytes) override;
+  bool Flush() override;
+  void Close() override;
+  bool Replace(const std::string& source, const std::string& target) override;
+  void Remove(const std::string& path) override;
+
+ private:
+  UniqueFile file_;
+};
+
+// Replaces path's content atomically (see atomic_write.h).
+bool ReplaceFileContent(const std::string& path, const std::string& content);
+
+// An open file read line by line. A reader of a data file that does not
+// exist creates it empty, as the suite's readers always have; OpenMode::Plain
+// leaves a missing file missing.
+class TextFileReader {
+ public:
+  enum class OpenMode { CreateIfMissing, Plain };
+
+  explicit TextFileReader(const std::string& path, OpenMode mode = OpenMode::CreateIfMissing);
+  TextFileReader(const TextFileReader&) = delete;
+  TextFileReader& operator=(const TextFileReader&) = delete;
+
+  bool is_open() const { return file_.valid(); }
+  bool Next(std::string& line) { return is_open() && reader_.Next(line); }
+
+ private:
+  UniqueFile file_;
+  LineReader reader_;
+};
+
+// The whole file, or false when it cannot be opened or read.
+bool ReadWholeFile(const std::string& path, std::string& content);
+
+bool FileExists(const std::string& path);
+bool FolderExists(const std::string& path);
+
+// Folder of a module's file without a trailing backslash (null: the program).
+std::string ModuleFolder(HMODULE module);
+
+}  // namespace vendrolix::win32

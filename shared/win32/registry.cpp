@@ -1,0 +1,54 @@
+#include "win32/registry.h"
+
+#include <vector>
+
+#include "settings.h"
+#include "win32/handles.h"
+
+namespace vendrolix::win32 {
+
+REGSAM SettingsAccess() { return static_cast<REGSAM>(kSettingsAccess) | KEY_WOW64_32KEY; }
+
+namespace {
+
+UniqueHKey OpenKey(HKEY root, const char* subKey) {
+  HKEY opened = nullptr;
+  if (RegOpenKeyExA(root, subKey, 0, SettingsAccess(), &opened) != ERROR_SUCCESS) return UniqueHKey();
+  return UniqueHKey(opened);
+}
+
+}  // namespace
+
+bool ReadRegText(HKEY root, const char* subKey, const char* name, std::size_t bufferSize, std::string& text) {
+  UniqueHKey key = OpenKey(root, subKey);
+  if (!key) return false;
+  if (bufferSize == 0) return false;
+  std::vector<char> buffer(bufferSize, ' ');
+  DWORD length = static_cast<DWORD>(bufferSize);
+  DWORD type = 0;
+  if (RegQueryValueExA(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &length) !=
+      ERROR_SUCCESS) {
+    return false;
+  }
+  if (length > bufferSize) return false;
+  std::size_t n = 0;
+  while (n < length && buffer[n] != '\0') ++n;
+  text.assign(buffer.data(), n);
+  return true;
+}
+
+bool WriteRegText(HKEY root, const char* subKey, const char* name, const std::string& text) {
+  UniqueHKey key = OpenKey(root, subKey);
+  if (!key) return false;
+  return RegSetValueExA(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                        static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS;
+}
+
+bool WriteRegDword(HKEY root, const char* subKey, const char* name, DWORD value) {
+  UniqueHKey key = OpenKey(root, subKey);
+  if (!key) return false;
+  return RegSetValueExA(key.get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value) ==
+         ERROR_SUCCESS;
+}
+
+}  // namespace vendrolix::win32

@@ -1,0 +1,27 @@
+// The registry mechanics every program of the suite shares: open a key,
+// one read or write, close it. Keys are never created here.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <string>
+
+namespace vendrolix::win32 {
+
+// The access every open of a suite key asks for. 32-bit and 64-bit processes
+// would otherwise see different HKLM\Software views and never share a
+// setting, so every program of either bitness uses the 32-bit view.
+REGSAM SettingsAccess();
+
+// Reads a value as text into a buffer of bufferSize bytes. Fails when the
+// key or value is missing or the text with its terminator does not fit. The
+// text is the stored bytes up to the first NUL; the type is not checked.
+bool ReadRegText(HKEY root, const char* subKey, const char* name, std::size_t bufferSize, std::string& text);
+
+// Writes REG_SZ text (with its terminator, as every reader expects).
+bool WriteRegText(HKEY root, const char* subKey, const char* name, const std::string& text);
+
+bool WriteRegDword(HKEY root, const char* subKey, const char* name, DWORD value);
+
+}  // namespace vendrolix::win32

@@ -1,0 +1,131 @@
+// CRegistry against Wine's registry, in both of its flavours.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "Vendrolix.h"
+#include "wine_support.h"
+
+namespace vendrolix {
+namespace {
+
+using test::SettingsKey;
+
+struct Flavour {
+  const char* name;
+  CRegistry registry;
+  std::size_t longestReadable;
+  const char* missing;
+};
+
+Flavour Tray() { return {"tray", CRegistry::ForTray(), 254, "1"}; }
+Flavour Manager() { return {"manager", CRegistry::ForManager(), 1023, "0"}; }
+
+class RegistryFlavour : public ::testing::TestWithParam<Flavour (*)()> {};
+
+TEST_P(RegistryFlavour, ReadsAreTrimmedUpperCaseOrTheDefault) {
+  const Flavour f = GetParam()();
+  SettingsKey key;
+  struct Row {
+    const char* stored;  // nullptr: value missing
+    std::string expected;
+  };
+  const Row rows[] = {
+      {"  abc  ", "ABC"}, {"", ""}, {"   ", ""}, {"Mixed Case 7", "MIXED CASE 7"}, {"\tx\t", "\tX\t"},
+      {nullptr, f.missing},
+  };
+  for (const Row& row : rows) {
+    if (row.stored) key.Set("Value", row.stored);
+    else key.Remove("Value");
+    EXPECT_EQ(f.registry.GetRegStringValue("Value"), row.expected)
+        << f.name << " stored " << (row.stored ? row.stored : "(missing)");
+  }
+}
+
+TEST_P(RegistryFlavour, TextsLongerThanTheBufferReadAsTheDefault) {
+  const Flavour f = GetParam()();
+  SettingsKey key;
+  const std::string longest(f.longestReadable, 'q');
+  key.Set("Long", longest);
+  EXPECT_EQ(f.registry.GetRegStringValue("Long"), std::string(f.longestReadable, 'Q')) << f.name;
+  key.Set("Long", longest + "q");
+  EXPECT_EQ(f.registry.GetRegStringValue("Long"), f.missing) << f.name;
+  key.Set("Long", std::string(10000, 'q'));
+  EXPECT_EQ(f.registry.GetRegStringValue("Long"), f.missing) << f.name;
+}
+
+TEST_P(RegistryFlavour, AbsentKeyReadsDefaultAndWritesLeaveNothing) {
+  const Flavour f = GetParam()();
+  SettingsKey key(/*present=*/false);
+  f.registry.SetRegStringValue("Popup", "2");
+  EXPECT_FALSE(test::KeyExists(HKEY_LOCAL_MACHINE, kSettingsKey));
+  EXPECT_EQ(f.registry.GetRegStringValue("Popup"), f.missing);
+}
+
+TEST_P(RegistryFlavour, WritesReplaceWholeTerminatedTexts) {
+  const Flavour f = GetParam()();
+  SettingsKey key;
+  f.registry.SetRegStringValue("Popup", "4");
+  f.registry.SetRegStringValue("Popup", "2");
+  EXPECT_EQ(key.Get("Popup"), "2");
+  EXPECT_EQ(f.registry.GetRegStringValue("Popup"), "2");
+  f.registry.SetRegStringValue("Empty", "");
+  EXPECT_EQ(key.Get("Empty"), "");
+  EXPECT_EQ(f.registry.GetRegStringValue("Empty"), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Both, RegistryFlavour, ::testing::Values(&Tray, &Manager),
+                         [](const auto& info) { return std::string(info.param().name); });
+
+TEST(Registry, TextStoredWithoutTerminatorReadsWhole) {
+  SettingsKey key;
+  test::SetRawText(HKEY_LOCAL_MACHINE, kSettingsKey, "Popup", "3");
+  EXPECT_EQ(CRegistry::ForTray().GetRegStringValue("Popup"), "3");
+}
+
+TEST(Registry, ShellFolderReadsAreCleanedOrNo) {
+  const std::string shellFolders = kShellFoldersKey;
+  const auto saved = test::GetText(HKEY_CURRENT_USER, shellFolders, "Cookies");
+  test::SetText(HKEY_CURRENT_USER, shellFolders, "Cookies", "  C:\\Users\\Me\\Cookies ");
+  EXPECT_EQ(CRegistry::ForManager().GetRegPathShellFolder("Cookies"), "C:\\USERS\\ME\\COOKIES");
+  test::DeleteValue(HKEY_CURRENT_USER, shellFolders, "Cookies");
+  EXPECT_EQ(CRegistry::ForManager().GetRegPathShellFolder("Cookies"), "No");
+  EXPECT_EQ(CRegistry::ForManager().GetRegPathShellFolder("NoSuchFolder"), "No");
+  if (saved) test::SetText(HKEY_CURRENT_USER, shellFolders, "Cookies", *saved);
+}
+
+TEST(Registry, SubKeyExistOpensAndClosesOnly) {
+  const CRegistry registry = CRegistry::ForTray();
+  const std::string probe = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\VendrolixProbe.exe";
+  test::DeleteKeyTree(HKEY_LOCAL_MACHINE, probe);
+  EXPECT_FALSE(registry.SubKeyExist(HKEY_LOCAL_MACHINE, probe));
+  EXPECT_FALSE(test::KeyExists(HKEY_LOCAL_MACHINE, probe));
+  test::CreateKey(HKEY_LOCAL_MACHINE, probe);
+  EXPECT_TRUE(registry.SubKeyExist(HKEY_LOCAL_MACHINE, probe));
+  // The key was closed again: it can be deleted at once.
+  test::DeleteKeyTree(HKEY_LOCAL_MACHINE, probe);
+  EXPECT_FALSE(test::KeyExists(HKEY_LOCAL_MACHINE, probe));
+}
+
+TEST(Registry, DwordAndOtherKeyWritesNeverCreateKeys) {
+  const CRegistry registry = CRegistry::ForTray();
+  const std::string service = "System\\CurrentControlSet\\Services\\VendrolixProbeService";
+  test::DeleteKeyTree(HKEY_LOCAL_MACHINE, service);
+  registry.SetRegDWordValue(service, "Start", 3);
+  registry.SetRegStringValueEx(service, "Text", "x");
+  EXPECT_FALSE(test::KeyExists(HKEY_LOCAL_MACHINE, service));
+
+  test::CreateKey(HKEY_LOCAL_MACHINE, service);
+  registry.SetRegDWordValue(service, "Start", 3);
+  EXPECT_EQ(test::GetDword(HKEY_LOCAL_MACHINE, service, "Start"), 3u);
+  registry.SetRegDWordValue(service, "Start", 2);
+  EXPECT_EQ(test::GetDword(HKEY_LOCAL_MACHINE, service, "Start"), 2u);
+  registry.SetRegDWordValue(service, "Negative", -1);
+  EXPECT_EQ(test::GetDword(HKEY_LOCAL_MACHINE, service, "Negative"), 0xFFFFFFFFu);
+  registry.SetRegStringValueEx(service, "Text", "Hello");
+  EXPECT_EQ(test::GetText(HKEY_LOCAL_MACHINE, service, "Text"), "Hello");
+  test::DeleteKeyTree(HKEY_LOCAL_MACHINE, service);
+}
+
+}  // namespace
+}  // namespace vendrolix

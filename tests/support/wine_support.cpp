@@ -1,0 +1,232 @@
+#include "wine_support.h"
+
+#include <thread>
+#include <vector>
+
+#include "settings.h"
+#include "win32/file_io.h"
+#include "win32/handles.h"
+
+namespace vendrolix::test {
+
+namespace {
+
+constexpr REGSAM kView = KEY_WOW64_32KEY;
+
+win32::UniqueHKey Open(HKEY root, const std::string& subKey, REGSAM access) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(root, subKey.c_str(), 0, access | kView, &key) != ERROR_SUCCESS) return win32::UniqueHKey();
+  return win32::UniqueHKey(key);
+}
+
+void DeleteTree(HKEY parent, const std::string& name) {
+  {
+    win32::UniqueHKey key = Open(parent, name, KEY_ALL_ACCESS);
+    if (!key) return;
+    for (;;) {
+      char child[256];
+      DWORD size = sizeof child;
+      if (RegEnumKeyExA(key.get(), 0, child, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+      DeleteTree(key.get(), child);
+      // A child that cannot be deleted would loop forever; stop instead.
+      char again[256];
+      DWORD againSize = sizeof again;
+      if (RegEnumKeyExA(key.get(), 0, again, &againSize, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+          std::string(again) == child) {
+        break;
+      }
+    }
+  }
+  RegDeleteKeyExA(parent, name.c_str(), kView, 0);
+}
+
+}  // namespace
+
+void CreateKey(HKEY root, const std::string& subKey) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(root, subKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | kView, nullptr, &key, nullptr) ==
+      ERROR_SUCCESS) {
+    RegCloseKey(key);
+  }
+}
+
+void DeleteKeyTree(HKEY root, const std::string& subKey) { DeleteTree(root, subKey); }
+
+bool KeyExists(HKEY root, const std::string& subKey) { return static_cast<bool>(Open(root, subKey, KEY_READ)); }
+
+void SetText(HKEY root, const std::string& subKey, const std::string& name, const std::string& value) {
+  CreateKey(root, subKey);
+  win32::UniqueHKey key = Open(root, subKey, KEY_ALL_ACCESS);
+  if (key) {
+    RegSetValueExA(key.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>(value.size() + 1));
+  }
+}
+
+void SetRawText(HKEY root, const std::string& subKey, const std::string& name, const std::string& bytes) {
+  CreateKey(root, subKey);
+  win32::UniqueHKey key = Open(root, subKey, KEY_ALL_ACCESS);
+  if (key) {
+    RegSetValueExA(key.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(bytes.data()),
+                   static_cast<DWORD>(bytes.size()));
+  }
+}
+
+void SetDword(HKEY root, const std::string& subKey, const std::string& name, DWORD value) {
+  CreateKey(root, subKey);
+  win32::UniqueHKey key = Open(root, subKey, KEY_ALL_ACCESS);
+  if (key) RegSetValueExA(key.get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+}
+
+std::optional<std::string> GetText(HKEY root, const std::string& subKey, const std::string& name) {
+  win32::UniqueHKey key = Open(root, subKey, KEY_READ);
+  if (!key) return std::nullopt;
+  DWORD type = 0;
+  DWORD size = 0;
+  if (RegQueryValueExA(key.get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return std::nullopt;
+  std::vector<char> data(size + 1, '\0');
+  if (RegQueryValueExA(key.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) !=
+      ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  std::string text(data.data(), size);
+  while (!text.empty() && text.back() == '\0') text.pop_back();
+  return text;
+}
+
+std::optional<DWORD> GetDword(HKEY root, const std::string& subKey, const std::string& name) {
+  win32::UniqueHKey key = Open(root, subKey, KEY_READ);
+  if (!key) return std::nullopt;
+  DWORD type = 0;
+  DWORD value = 0;
+  DWORD size = sizeof value;
+  if (RegQueryValueExA(key.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
+          ERROR_SUCCESS ||
+      type != REG_DWORD) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+void DeleteValue(HKEY root, const std::string& subKey, const std::string& name) {
+  win32::UniqueHKey key = Open(root, subKey, KEY_ALL_ACCESS);
+  if (key) RegDeleteValueA(key.get(), name.c_str());
+}
+
+SettingsKey::SettingsKey(bool present) {
+  DeleteKeyTree(HKEY_LOCAL_MACHINE, kSettingsKey);
+  if (present) CreateKey(HKEY_LOCAL_MACHINE, kSettingsKey);
+}
+
+SettingsKey::~SettingsKey() { DeleteKeyTree(HKEY_LOCAL_MACHINE, kSettingsKey); }
+
+void SettingsKey::Set(const std::string& name, const std::string& value) const {
+  SetText(HKEY_LOCAL_MACHINE, kSettingsKey, name, value);
+}
+
+std::optional<std::string> SettingsKey::Get(const std::string& name) const {
+  return GetText(HKEY_LOCAL_MACHINE, kSettingsKey, name);
+}
+
+void SettingsKey::Remove(const std::string& name) const { DeleteValue(HKEY_LOCAL_MACHINE, kSettingsKey, name); }
+
+ProcessResult RunProcess(const std::string& commandLine, std::chrono::milliseconds timeout) {
+  ProcessResult result;
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE readEnd = nullptr;
+  HANDLE writeEnd = nullptr;
+  if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return result;
+  win32::UniqueKernelHandle reader(readEnd);
+  win32::UniqueKernelHandle writer(writeEnd);
+  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = writeEnd;
+  startup.hStdError = writeEnd;
+  PROCESS_INFORMATION info{};
+  std::vector<char> line(commandLine.begin(), commandLine.end());
+  line.push_back('\0');
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info)) {
+    return result;
+  }
+  result.started = true;
+  win32::UniqueKernelHandle process(info.hProcess);
+  win32::UniqueKernelHandle thread(info.hThread);
+  writer.reset();
+
+  std::string output;
+  std::thread drain([&] {
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(reader.get(), buffer, sizeof buffer, &read, nullptr) && read > 0) output.append(buffer, read);
+  });
+  const DWORD waited = WaitForSingleObject(process.get(), static_cast<DWORD>(timeout.count()));
+  if (waited == WAIT_OBJECT_0) {
+    result.finished = true;
+    GetExitCodeProcess(process.get(), &result.exitCode);
+  } else {
+    TerminateProcess(process.get(), 1);
+    WaitForSingleObject(process.get(), 5000);
+  }
+  drain.join();
+  result.output = output;
+  return result;
+}
+
+std::string WinePath(const std::string& unixPath) {
+  std::string path = "Z:" + unixPath;
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path;
+}
+
+std::string Quote(const std::string& argument) { return "\"" + argument + "\""; }
+
+bool WaitUntil(const std::function<bool()>& predicate, std::chrono::milliseconds timeout,
+               std::chrono::milliseconds interval) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    if (predicate()) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+    Sleep(static_cast<DWORD>(interval.count()));
+  }
+}
+
+ScratchFolder::ScratchFolder(const std::string& name) {
+  char temp[MAX_PATH];
+  const DWORD n = GetTempPathA(MAX_PATH, temp);
+  std::string base = n > 0 ? std::string(temp, n) : std::string("C:\\");
+  if (base.back() != '\\') base += '\\';
+  path_ = base + "vendrolix-" + name;
+  const std::string command = "cmd /c rmdir /s /q " + Quote(path_);
+  RunProcess(command, std::chrono::seconds(30));
+  CreateDirectoryA(path_.c_str(), nullptr);
+}
+
+ScratchFolder::~ScratchFolder() { RunProcess("cmd /c rmdir /s /q " + Quote(path_), std::chrono::seconds(30)); }
+
+bool WriteFileBytes(const std::string& path, const std::string& bytes) {
+  win32::UniqueFile file(
+      CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+  DWORD written = 0;
+  return WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+         written == bytes.size();
+}
+
+std::optional<std::string> ReadFileBytes(const std::string& path) {
+  std::string content;
+  if (!win32::ReadWholeFile(path, content)) return std::nullopt;
+  return content;
+}
+
+}  // namespace vendrolix::test

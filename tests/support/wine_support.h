@@ -1,0 +1,75 @@
+// Helpers for tests that run under Wine: the settings key of the prefix,
+// other processes, waiting for something to happen.
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace vendrolix::test {
+
+// Registry access for test set-up and inspection, in the same 32-bit view the
+// suite uses. Unlike the suite, tests may create and delete keys.
+void CreateKey(HKEY root, const std::string& subKey);
+void DeleteKeyTree(HKEY root, const std::string& subKey);
+bool KeyExists(HKEY root, const std::string& subKey);
+void SetText(HKEY root, const std::string& subKey, const std::string& name, const std::string& value);
+// Raw bytes as REG_SZ, for values written without a terminator or oversize.
+void SetRawText(HKEY root, const std::string& subKey, const std::string& name, const std::string& bytes);
+void SetDword(HKEY root, const std::string& subKey, const std::string& name, DWORD value);
+std::optional<std::string> GetText(HKEY root, const std::string& subKey, const std::string& name);
+std::optional<DWORD> GetDword(HKEY root, const std::string& subKey, const std::string& name);
+void DeleteValue(HKEY root, const std::string& subKey, const std::string& name);
+
+// The settings key, emptied for each test that uses it.
+class SettingsKey {
+ public:
+  // present: the key exists (empty) for the test; otherwise it is absent.
+  explicit SettingsKey(bool present = true);
+  ~SettingsKey();
+  void Set(const std::string& name, const std::string& value) const;
+  std::optional<std::string> Get(const std::string& name) const;
+  void Remove(const std::string& name) const;
+};
+
+struct ProcessResult {
+  bool started = false;
+  bool finished = false;
+  DWORD exitCode = 0;
+  std::string output;  // stdout and stderr together
+};
+
+// Runs a command line and waits for it to end, capturing its output.
+ProcessResult RunProcess(const std::string& commandLine, std::chrono::milliseconds timeout = std::chrono::seconds(60));
+
+// A Unix path of the build tree as the Windows programs see it (Z:\...).
+std::string WinePath(const std::string& unixPath);
+
+// The quoted form of one command-line argument.
+std::string Quote(const std::string& argument);
+
+// Polls predicate until it is true or timeout passes; pumps this thread's
+// messages between polls so windows of this thread stay responsive.
+bool WaitUntil(const std::function<bool()>& predicate, std::chrono::milliseconds timeout,
+               std::chrono::milliseconds interval = std::chrono::milliseconds(20));
+
+// A file of a scratch folder below the system's temporary folder, unique per
+// test program; the folder is emptied when the object is made.
+class ScratchFolder {
+ public:
+  explicit ScratchFolder(const std::string& name);
+  ~ScratchFolder();
+  const std::string& path() const { return path_; }
+  std::string File(const std::string& name) const { return path_ + "\\" + name; }
+
+ private:
+  std::string path_;
+};
+
+bool WriteFileBytes(const std::string& path, const std::string& bytes);
+std::optional<std::string> ReadFileBytes(const std::string& path);
+
+}  // namespace vendrolix::test
