@@ -11,6 +11,8 @@ struct Int16Case {
   std::int16_t value;  // the target afterwards (starts at 77)
 };
 
+void PrintTo(const Int16Case& c, std::ostream* os) { *os << '"' << c.text << '"'; }
+
 class ConvertInt16 : public ::testing::TestWithParam<Int16Case> {};
 
 TEST_P(ConvertInt16, FollowsTheSettingsRule) {
@@ -40,6 +42,8 @@ struct Int32Case {
   bool converts;
   std::int32_t value;
 };
+
+void PrintTo(const Int32Case& c, std::ostream* os) { *os << '"' << c.text << '"'; }
 
 class ConvertInt32 : public ::testing::TestWithParam<Int32Case> {};
 

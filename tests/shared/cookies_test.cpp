@@ -10,6 +10,8 @@ struct EntryCase {
   const char* entry;
 };
 
+void PrintTo(const EntryCase& c, std::ostream* os) { *os << '"' << c.fileName << '"'; }
+
 class IeEntries : public ::testing::TestWithParam<EntryCase> {};
 
 TEST_P(IeEntries, CutBeforeTheFirstBracketOrDropTheExtension) {
@@ -36,6 +38,8 @@ struct DomainCase {
   const char* line;
   std::optional<std::string> domain;
 };
+
+void PrintTo(const DomainCase& c, std::ostream* os) { *os << '"' << c.line << '"'; }
 
 class NetscapeLines : public ::testing::TestWithParam<DomainCase> {};
 

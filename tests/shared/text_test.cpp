@@ -27,6 +27,8 @@ struct FindCase {
   std::size_t position;
 };
 
+void PrintTo(const FindCase& c, std::ostream* os) { *os << '"' << c.haystack << "\" / \"" << c.needle << '"'; }
+
 class FindNoCaseTable : public ::testing::TestWithParam<FindCase> {};
 
 TEST_P(FindNoCaseTable, Finds) {
