@@ -40,7 +40,9 @@ void FreeThreadStates() {
 }
 
 ModVendrolixIE& ThreadState() {
-  static thread_local ModVendrolixIE fallback;  // only if TLS could not be had
+  // Only when memory ran out: shared, but never a crash. (No thread_local
+  // here: its destructors would outlive a DLL that COM unloads.)
+  static ModVendrolixIE fallback;
   if (g_tlsSlot == TLS_OUT_OF_INDEXES) return fallback;
   auto* state = static_cast<ModVendrolixIE*>(TlsGetValue(g_tlsSlot));
   if (!state) {

@@ -66,6 +66,13 @@ void Publish(const char* name, HWND window) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  // Output handles handed down from a test's pipe would keep the test waiting
+  // for this long-lived program.
+  for (DWORD which : {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE}) {
+    HANDLE handle = GetStdHandle(which);
+    if (handle && handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+    SetStdHandle(which, nullptr);
+  }
   STARTUPINFOA startup{};
   startup.cb = sizeof(startup);
   GetStartupInfoA(&startup);
