@@ -187,9 +187,10 @@ void CVendrolixIEDLL::Attach(IUnknown* site) {
   InstallHooks(state);
   state.FrameCursor = GetClassLongPtrA(state.FrameWindow, GCLP_HCURSOR);
   state.window.clickStamp = NowStamp();
-  state.DialogList.clear();
-  state.UserMessageCount = 0;
-  state.DialogStamp = state.window.clickStamp;
+  state.dialogs.frameWindow = reinterpret_cast<std::intptr_t>(state.FrameWindow);
+  state.dialogs.dialogList.clear();
+  state.dialogs.userMessageCount = 0;
+  state.dialogs.dialogStamp = state.window.clickStamp;
 }
 
 void CVendrolixIEDLL::Connect() {

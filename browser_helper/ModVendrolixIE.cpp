@@ -9,6 +9,7 @@
 #include <new>
 
 #include "CookieCleaner.h"
+#include "hooks.h"
 #include "settings.h"
 #include "text.h"
 #include "win32/file_io.h"
@@ -100,12 +101,84 @@ std::int32_t NowStamp() {
   return StampOfTime(time.wHour, time.wMinute, time.wSecond, time.wMilliseconds);
 }
 
+namespace {
+
+std::string ClassNameOf(HWND window, int bufferSize) {
+  char buffer[500];
+  const int n = GetClassNameA(window, buffer, bufferSize);
+  return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
+}
+
+class MouseHookEnv final : public MouseEnv {
+ public:
+  MouseHookEnv(const ModVendrolixIE& state, HWND target) : state_(state), target_(target) {}
+  std::string TargetClassName() override { return ClassNameOf(target_, 250); }
+  std::string PopupText() override { return ReadRegString(kSettingsKey, value::Popup); }
+  bool CursorIsFrameCursor() override { return reinterpret_cast<std::uintptr_t>(GetCursor()) == state_.FrameCursor; }
+  std::int32_t Now() override { return NowStamp(); }
+
+ private:
+  const ModVendrolixIE& state_;
+  HWND target_;
+};
+
+// The scan's EnumWindows callback: always goes on enumerating.
+BOOL CALLBACK DialogEnumProc(HWND window, LPARAM visit) {
+  (*reinterpret_cast<const std::function<void(std::intptr_t)>*>(visit))(reinterpret_cast<std::intptr_t>(window));
+  return TRUE;
+}
+
+HWND AsWindow(std::intptr_t handle) { return reinterpret_cast<HWND>(handle); }
+
+class MessageHookEnv final : public DialogEnv {
+ public:
+  explicit MessageHookEnv(const ModVendrolixIE& state) : state_(state) {}
+  std::string ReadSetting(const char* name) override { return ReadRegString(kSettingsKey, name); }
+  std::string LocationUrl() override { return state_.window.currentUrl; }
+  std::int16_t IsBlockedUrl(const std::string& url) override { return helper::IsBlockedUrl(state_.AppPath, url); }
+  bool CtrlDown() override { return GetKeyState(VK_CONTROL) < 0; }
+  std::int32_t Now() override { return NowStamp(); }
+  void CancelWindow() override {}
+  void PlayWave() override { PlayBlockWave(state_.AppPath); }
+  void Beep() override { ::Beep(150, 200); }
+  void PostClick(std::int32_t window) override { PostButtonClick(window); }
+  std::intptr_t FindDialogFrame() override {
+    return reinterpret_cast<std::intptr_t>(FindWindowA(kDialogClass, nullptr));
+  }
+  bool EnumTopLevel(const std::function<void(std::intptr_t)>& visit) override {
+    return EnumWindows(DialogEnumProc, reinterpret_cast<LPARAM>(&visit)) != FALSE;
+  }
+  std::intptr_t OwnerOf(std::intptr_t window) override {
+    return reinterpret_cast<std::intptr_t>(GetParent(AsWindow(window)));
+  }
+  std::string ClassNameOf(std::intptr_t window) override { return helper::ClassNameOf(AsWindow(window), 500); }
+  void CloseDialog(std::intptr_t window) override { PostMessageA(AsWindow(window), WM_CLOSE, 0, 0); }
+
+ private:
+  const ModVendrolixIE& state_;
+};
+
+}  // namespace
+
 LRESULT CALLBACK MouseHookProc(int nCode, WPARAM wParam, LPARAM lParam) {
-  return CallNextHookEx(ThreadState().MouseHook, nCode, wParam, lParam);
+  ModVendrolixIE& state = ThreadState();
+  if (nCode >= 0 && lParam && (wParam == WM_LBUTTONDOWN || wParam == WM_LBUTTONUP)) {
+    MouseHookEnv env(state, reinterpret_cast<const MOUSEHOOKSTRUCT*>(lParam)->hwnd);
+    OnMouseMessage(nCode, static_cast<unsigned>(wParam), state.window.clickStamp, state.ButtonUpStamp, env);
+  }
+  return CallNextHookEx(state.MouseHook, nCode, wParam, lParam);
 }
 
 LRESULT CALLBACK GetMessageHookProc(int nCode, WPARAM wParam, LPARAM lParam) {
-  return CallNextHookEx(ThreadState().MessageHook, nCode, wParam, lParam);
+  ModVendrolixIE& state = ThreadState();
+  if (nCode >= 0 && lParam) {
+    const UINT message = reinterpret_cast<const MSG*>(lParam)->message;
+    if (message == kDialogMessage || message == kUserMessage) {
+      MessageHookEnv env(state);
+      OnHookedMessage(nCode, message, state.dialogs, state.window, state.ButtonUpStamp, env);
+    }
+  }
+  return CallNextHookEx(state.MessageHook, nCode, wParam, lParam);
 }
 
 void PlayBlockWave(const std::string& appPath) {
@@ -113,6 +186,9 @@ void PlayBlockWave(const std::string& appPath) {
 }
 
 void PostButtonClick(std::int32_t window) {
+  // Posted to no window, the click would land in the browser thread's own
+  // queue; a tray that is not running is told nothing.
+  if (window == 0) return;
   PostMessageA(reinterpret_cast<HWND>(static_cast<std::intptr_t>(window)), kButtonClickMessage, 0, 0);
 }
 

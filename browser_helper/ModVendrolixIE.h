@@ -9,6 +9,7 @@
 #include <string>
 
 #include "decision.h"
+#include "hooks.h"
 
 namespace vendrolix::helper {
 
@@ -22,11 +23,8 @@ struct ModVendrolixIE {
   HHOOK MessageHook = nullptr;
   std::uintptr_t FrameCursor = 0;
   std::int32_t ButtonUpStamp = 0;
-  std::int32_t DialogStamp = 0;
-  std::string DialogList;
-  std::string PreviousDialogList;
-  HWND NewDialog = nullptr;
-  std::int16_t UserMessageCount = 0;
+  // DialogStamp, DialogList, PreviousDialogList, NewDialog, UserMessageCount.
+  DialogWatch dialogs;
   // How many of MouseHook and MessageHook are installed right now.
   int LiveHooks = 0;
   // Stamps, tray handles, the current address and DialogFrame, shared with

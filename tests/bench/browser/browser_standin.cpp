@@ -11,6 +11,15 @@
 //   newwindow W            NewWindow2 fired -> "newwindow W opened|cancelled"
 //   close W                OnQuit fired, helpers released, window destroyed
 //   ctrl down|up           the Ctrl key pressed or released (real input)
+//   click W PART [BUTTON]  a real click (SendInput) on a part of window W:
+//                          page (plain cursor), link (hand cursor), toolbar,
+//                          address, status, plugin; BUTTON left (default),
+//                          right or middle
+//   press W PART, release W PART   the left button's halves of a click
+//   dialog W NAME [OWNER]  an HTML dialog NAME owned by OWNER's frame (W's by
+//                          default), then message 0x0491 posted to W's thread
+//   usermsg W              WM_USER posted to W's thread
+//   dialogstate NAME       -> "dialog NAME open|closed"
 //   sleep MS               waits
 //   set NAME VALUE         settings value written (unset NAME removes it)
 //   reg NAME               -> "reg NAME VALUE" or "reg NAME missing"
@@ -35,6 +44,8 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -56,6 +67,19 @@ std::wstring Wide(const std::string& text) {
   std::wstring out(static_cast<std::size_t>(n), L'\0');
   MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
   return out;
+}
+
+// Waits while answering this thread's messages: windows of the browser
+// threads may send to it (activation, input) while the scenario waits.
+void Pump(DWORD milliseconds) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    const DWORD passed = GetTickCount() - start;
+    if (passed >= milliseconds) return;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds - passed, QS_ALLINPUT);
+  }
 }
 
 void Say(const std::string& line) {
@@ -263,6 +287,44 @@ LRESULT CALLBACK PlainProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
+// HTML dialogs that were told to close (WM_CLOSE), whether or not the
+// window system has finished taking them away.
+std::mutex g_closedLock;
+std::set<HWND> g_closedDialogs;
+
+bool DialogClosed(HWND dialog) {
+  std::lock_guard<std::mutex> lock(g_closedLock);
+  return g_closedDialogs.count(dialog) != 0 || !IsWindow(dialog);
+}
+
+// An HTML dialog: WM_CLOSE destroys it, as the real one does.
+LRESULT CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_CLOSE) {
+    {
+      std::lock_guard<std::mutex> lock(g_closedLock);
+      g_closedDialogs.insert(window);
+    }
+    DestroyWindow(window);
+    return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// The page shows a hand over its right half (a link) and the frame's arrow
+// elsewhere.
+LRESULT CALLBACK PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_SETCURSOR && LOWORD(lParam) == HTCLIENT && reinterpret_cast<HWND>(wParam) == window) {
+    POINT cursor;
+    GetCursorPos(&cursor);
+    ScreenToClient(window, &cursor);
+    RECT client;
+    GetClientRect(window, &client);
+    SetCursor(LoadCursor(nullptr, cursor.x > client.right / 2 ? IDC_HAND : IDC_ARROW));
+    return TRUE;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
 void RegisterClasses(HINSTANCE instance) {
   WNDCLASSA frame{};
   frame.lpfnWndProc = FrameProc;
@@ -272,22 +334,27 @@ void RegisterClasses(HINSTANCE instance) {
   frame.lpszClassName = "IEFrame";
   RegisterClassA(&frame);
   WNDCLASSA page{};
-  page.lpfnWndProc = PlainProc;
+  page.lpfnWndProc = PageProc;
   page.hInstance = instance;
   page.hCursor = LoadCursor(nullptr, IDC_ARROW);
   page.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   page.lpszClassName = "Internet Explorer_Server";
   RegisterClassA(&page);
   WNDCLASSA plugin = page;
+  plugin.lpfnWndProc = PlainProc;
   plugin.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   plugin.lpszClassName = "BenchPluginWindow";
   RegisterClassA(&plugin);
+  WNDCLASSA dialog = plugin;
+  dialog.lpfnWndProc = DialogProc;
+  dialog.lpszClassName = "Internet Explorer_TridentDlgFrame";
+  RegisterClassA(&dialog);
 }
 
 // One browser window and the thread it lives on.
 class BrowserWindow {
  public:
-  explicit BrowserWindow(std::string name) : name_(std::move(name)) {}
+  BrowserWindow(std::string name, int index) : name_(std::move(name)), index_(index) {}
   ~BrowserWindow() = default;
 
   bool Open() {
@@ -316,6 +383,33 @@ class BrowserWindow {
   }
 
   HWND frame() const { return frame_; }
+  DWORD threadId() const { return GetThreadId(thread_.get()); }
+
+  // Screen point of a part: its centre; the page's plain and link points lie
+  // left and right of its middle, clear of the plug-in window.
+  bool PointOf(const std::string& part, POINT& point) {
+    const std::string window = (part == "link") ? "page" : part;
+    const auto found = parts_.find(window);
+    if (found == parts_.end() || !found->second) return false;
+    RECT rect;
+    GetWindowRect(found->second, &rect);
+    point = {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+    if (part == "page") point = {rect.left + (rect.right - rect.left) / 4, rect.top + 60};
+    if (part == "link") point = {rect.right - (rect.right - rect.left) / 4, rect.top + 60};
+    return true;
+  }
+
+  // An HTML dialog owned by this window's frame, made on its thread.
+  HWND OpenDialog() {
+    HWND dialog = nullptr;
+    Run([&] {
+      dialog = CreateWindowExA(WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW, "Internet Explorer_TridentDlgFrame", "Dialog",
+                               WS_POPUP | WS_BORDER,
+                               300, 300, 200, 120, frame_, nullptr, GetModuleHandleA(nullptr), nullptr);
+      if (dialog) ShowWindow(dialog, SW_SHOWNOACTIVATE);
+    });
+    return dialog;
+  }
   std::size_t helperCount() const { return helperCount_; }
   Browser* browser() { return browser_.Get(); }
 
@@ -328,24 +422,28 @@ class BrowserWindow {
   void Main() {
     vendrolix::win32::ScopedCoInit com;
     HINSTANCE instance = GetModuleHandleA(nullptr);
+    const int offset = 40 + 30 * (index_ % 8);
     HWND frame = CreateWindowExA(0, "IEFrame", (name_ + " - Bench Browser").c_str(),
-                                 WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 40, 40, 640, 480, nullptr, nullptr, instance,
-                                 nullptr);
+                                 WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, offset, offset, 640, 480, nullptr, nullptr,
+                                 instance, nullptr);
     if (!frame) {
       SetEvent(ready_.get());
       return;
     }
-    HWND rebar = CreateWindowExA(0, REBARCLASSNAMEA, "", WS_CHILD | WS_VISIBLE, 0, 0, 640, 30, frame, nullptr,
-                                 instance, nullptr);
-    CreateWindowExA(0, TOOLBARCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | CCS_NORESIZE | CCS_NOPARENTALIGN, 0, 0, 300, 28,
-                    rebar ? rebar : frame, nullptr, instance, nullptr);
-    CreateWindowExA(WS_EX_CLIENTEDGE, "Edit", "about:blank", WS_CHILD | WS_VISIBLE, 0, 32, 600, 22, frame, nullptr,
-                    instance, nullptr);
-    HWND page = CreateWindowExA(0, "Internet Explorer_Server", "", WS_CHILD | WS_VISIBLE, 0, 56, 620, 340, frame,
+    HWND rebar = CreateWindowExA(0, REBARCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | CCS_NORESIZE | CCS_NOPARENTALIGN, 0,
+                                 0, 620, 30, frame, nullptr, instance, nullptr);
+    parts_["toolbar"] = CreateWindowExA(0, TOOLBARCLASSNAMEA, "",
+                                        WS_CHILD | WS_VISIBLE | CCS_NORESIZE | CCS_NOPARENTALIGN, 0, 0, 300, 28,
+                                        rebar ? rebar : frame, nullptr, instance, nullptr);
+    parts_["address"] = CreateWindowExA(0, "Edit", "about:blank", WS_CHILD | WS_VISIBLE | WS_BORDER, 0, 32, 600, 22,
+                                        frame, nullptr, instance, nullptr);
+    HWND page = CreateWindowExA(0, "Internet Explorer_Server", "", WS_CHILD | WS_VISIBLE, 0, 56, 620, 330, frame,
                                 nullptr, instance, nullptr);
-    CreateWindowExA(0, "BenchPluginWindow", "", WS_CHILD | WS_VISIBLE, 400, 200, 160, 100, page, nullptr, instance,
-                    nullptr);
-    CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, frame, nullptr, instance, nullptr);
+    parts_["page"] = page;
+    parts_["plugin"] = CreateWindowExA(0, "BenchPluginWindow", "", WS_CHILD | WS_VISIBLE, 20, 240, 150, 70, page,
+                                       nullptr, instance, nullptr);
+    parts_["status"] = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | CCS_NORESIZE | CCS_NOPARENTALIGN,
+                                       0, 390, 620, 40, frame, nullptr, instance, nullptr);
     ShowWindow(frame, SW_SHOWNOACTIVATE);
 
     browser_.Attach(new Browser(frame));
@@ -364,6 +462,8 @@ class BrowserWindow {
   }
 
   std::string name_;
+  int index_;
+  std::map<std::string, HWND> parts_;
   vendrolix::win32::UniqueKernelHandle ready_;
   vendrolix::win32::UniqueKernelHandle thread_;
   std::atomic<HWND> frame_{nullptr};
@@ -379,6 +479,23 @@ void SendCtrl(bool down) {
   input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
   SendInput(1, &input, sizeof(input));
 }
+
+void SendMouse(DWORD flags, const POINT* at = nullptr) {
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  input.mi.dwFlags = flags;
+  if (at) {
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    input.mi.dx = static_cast<LONG>((at->x * 65535LL) / (width > 1 ? width - 1 : 1));
+    input.mi.dy = static_cast<LONG>((at->y * 65535LL) / (height > 1 ? height - 1 : 1));
+    input.mi.dwFlags |= MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  }
+  SendInput(1, &input, sizeof(input));
+}
+
+// Input reaches the window's thread on its own time; give it a moment.
+constexpr DWORD kInputSettleMs = 250;
 
 class Scenario {
  public:
@@ -398,12 +515,12 @@ class Scenario {
     if (command == "open") return Open(name);
     if (command == "echo") return Say(rest);
     if (command == "sleep") {
-      Sleep(static_cast<DWORD>(std::strtoul(rest.c_str(), nullptr, 10)));
+      Pump(static_cast<DWORD>(std::strtoul(rest.c_str(), nullptr, 10)));
       return Say("sleep " + rest);
     }
     if (command == "ctrl") {
       SendCtrl(name == "down");
-      Sleep(50);
+      Pump(50);
       return Say("ctrl " + name);
     }
     if (command == "set") {
@@ -425,6 +542,12 @@ class Scenario {
         return Say("reg " + name + " " + text);
       }
       return Say("reg " + name + " missing");
+    }
+
+    if (command == "dialogstate") {
+      const auto dialog = dialogs_.find(name);
+      const bool open = dialog != dialogs_.end() && !DialogClosed(dialog->second);
+      return Say("dialog " + name + (open ? " open" : " closed"));
     }
 
     const auto found = windows_.find(name);
@@ -450,6 +573,47 @@ class Scenario {
       window.Run([&] { cancelled = window.browser()->FireNewWindow2(); });
       return Say("newwindow " + name + (cancelled ? " cancelled" : " opened"));
     }
+    if (command == "click" || command == "press" || command == "release") {
+      std::string part, button = "left";
+      std::istringstream(argument) >> part >> button;
+      POINT point;
+      if (!window.PointOf(part, point)) return Say("error no part " + part + ": " + line);
+      window.Run([&] {
+        SetForegroundWindow(window.frame());
+        BringWindowToTop(window.frame());
+      });
+      SendMouse(0, &point);
+      Pump(kInputSettleMs);
+      DWORD down = MOUSEEVENTF_LEFTDOWN, up = MOUSEEVENTF_LEFTUP;
+      if (button == "right") down = MOUSEEVENTF_RIGHTDOWN, up = MOUSEEVENTF_RIGHTUP;
+      if (button == "middle") down = MOUSEEVENTF_MIDDLEDOWN, up = MOUSEEVENTF_MIDDLEUP;
+      if (command != "release") SendMouse(down);
+      if (command == "click") Pump(50);
+      if (command != "press") SendMouse(up);
+      Pump(kInputSettleMs);
+      return Say(command + " " + name + " " + argument);
+    }
+    if (command == "dialog") {
+      std::string dialogName, ownerName;
+      std::istringstream(argument) >> dialogName >> ownerName;
+      BrowserWindow* owner = &window;
+      if (!ownerName.empty()) {
+        const auto other = windows_.find(ownerName);
+        if (other == windows_.end()) return Say("error no window " + ownerName + ": " + line);
+        owner = other->second.get();
+      }
+      HWND dialog = owner->OpenDialog();
+      if (!dialog) return Say("error cannot open dialog: " + line);
+      dialogs_[dialogName] = dialog;
+      PostMessageA(window.frame(), 0x0491, 0, 0);
+      Pump(kInputSettleMs);
+      return Say("dialog " + name + " " + argument);
+    }
+    if (command == "usermsg") {
+      PostMessageA(window.frame(), WM_USER, 0, 0);
+      Pump(50);
+      return Say("usermsg " + name);
+    }
     if (command == "close") {
       window.Close();
       windows_.erase(found);
@@ -466,7 +630,7 @@ class Scenario {
  private:
   void Open(const std::string& name) {
     if (name.empty() || windows_.count(name)) return Say("error cannot open " + name);
-    auto window = std::make_unique<BrowserWindow>(name);
+    auto window = std::make_unique<BrowserWindow>(name, opened_++);
     if (!window->Open()) return Say("error cannot open " + name);
     const std::size_t helpers = window->helperCount();
     windows_[name] = std::move(window);
@@ -476,6 +640,8 @@ class Scenario {
 
   std::map<std::string, std::unique_ptr<BrowserWindow>> windows_;
   std::vector<std::string> order_;
+  std::map<std::string, HWND> dialogs_;
+  int opened_ = 0;
 };
 
 }  // namespace
