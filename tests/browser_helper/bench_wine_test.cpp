@@ -96,9 +96,13 @@ class BrowserBench : public ::testing::Test {
   std::vector<std::string> Run(const std::string& host, const std::string& scenario) {
     const std::string path = install_->File("scenario.txt");
     EXPECT_TRUE(test::WriteFileBytes(path, scenario));
-    const auto result =
-        test::RunProcess(test::Quote(test::WinePath(host)) + " " + test::Quote(path), std::chrono::seconds(120));
-    EXPECT_TRUE(result.finished && result.exitCode == 0) << result.output;
+    const std::string command = test::Quote(test::WinePath(host)) + " " + test::Quote(path);
+    auto result = test::RunProcess(command, std::chrono::seconds(120));
+    // A loaded Wine now and then fails to start a program at all; that says
+    // nothing about the helper, so it gets one more try. A crash does not.
+    if (!result.started) result = test::RunProcess(command, std::chrono::seconds(120));
+    EXPECT_TRUE(result.finished && result.exitCode == 0)
+        << "started " << result.started << " finished " << result.finished << " exit code " << result.exitCode << "\n" << result.output;
     std::vector<std::string> lines;
     std::istringstream in(result.output);
     for (std::string line; std::getline(in, line);) {
