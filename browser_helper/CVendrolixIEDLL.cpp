@@ -1,0 +1,321 @@
+#include "CVendrolixIEDLL.h"
+
+#include <exdispid.h>
+#include <shldisp.h>
+
+#include <new>
+
+#include "ModVendrolixIE.h"
+#include "convert.h"
+#include "decision.h"
+#include "settings.h"
+#include "text.h"
+#include "win32/file_io.h"
+
+namespace vendrolix::helper {
+
+namespace {
+
+std::atomic<long> g_objects{0};
+
+constexpr DISPID kDispidOnQuitMethod = 0x60030000;
+
+std::string FromBstr(BSTR text) {
+  if (!text) return std::string();
+  const int length = static_cast<int>(SysStringLen(text));
+  if (length == 0) return std::string();
+  const int n = WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return std::string();
+  std::string out(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(CP_ACP, 0, text, length, &out[0], n, nullptr, nullptr);
+  return out;
+}
+
+std::string FullNameOf(IWebBrowser2* browser) {
+  BSTR name = nullptr;
+  if (FAILED(browser->get_FullName(&name))) return std::string();
+  std::string text = FromBstr(name);
+  SysFreeString(name);
+  return text;
+}
+
+std::int32_t ReadHandle(const char* name, std::int32_t current) {
+  ConvertToInt32(ReadRegString(kSettingsKey, name), current);
+  return current;
+}
+
+// What the decision needs from this browser thread.
+class BrowserEnv final : public NewWindowEnv {
+ public:
+  BrowserEnv(ModVendrolixIE& state, IWebBrowser2* browser, VARIANT_BOOL* cancel)
+      : state_(state), browser_(browser), cancel_(cancel) {}
+  std::string ReadSetting(const char* name) override { return ReadRegString(kSettingsKey, name); }
+  std::string LocationUrl() override {
+    if (!browser_) return state_.window.currentUrl;
+    BSTR url = nullptr;
+    if (FAILED(browser_->get_LocationURL(&url))) return state_.window.currentUrl;
+    std::string text = FromBstr(url);
+    SysFreeString(url);
+    return text;
+  }
+  std::int16_t IsBlockedUrl(const std::string& url) override { return helper::IsBlockedUrl(state_.AppPath, url); }
+  bool CtrlDown() override { return GetKeyState(VK_CONTROL) < 0; }
+  std::int32_t Now() override { return NowStamp(); }
+  void CancelWindow() override {
+    if (cancel_) *cancel_ = VARIANT_TRUE;
+  }
+  void PlayWave() override { PlayBlockWave(state_.AppPath); }
+  void Beep() override { ::Beep(150, 200); }
+  void PostClick(std::int32_t window) override { PostButtonClick(window); }
+
+ private:
+  ModVendrolixIE& state_;
+  IWebBrowser2* browser_;
+  VARIANT_BOOL* cancel_;
+};
+
+}  // namespace
+
+long LiveObjects() { return g_objects; }
+
+CVendrolixIEDLL::CVendrolixIEDLL() { ++g_objects; }
+CVendrolixIEDLL::~CVendrolixIEDLL() { --g_objects; }
+
+HRESULT CVendrolixIEDLL::QueryInterface(REFIID riid, void** ppv) noexcept {
+  if (!ppv) return E_POINTER;
+  if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID__CVendrolixIEDLL) {
+    *ppv = static_cast<_CVendrolixIEDLL*>(this);
+  } else if (riid == IID_IObjectWithSite) {
+    *ppv = static_cast<IObjectWithSite*>(this);
+  } else {
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  AddRef();
+  return S_OK;
+}
+
+ULONG CVendrolixIEDLL::AddRef() noexcept { return ++refs_; }
+
+ULONG CVendrolixIEDLL::Release() noexcept {
+  const ULONG left = --refs_;
+  if (left == 0) delete this;
+  return left;
+}
+
+HRESULT CVendrolixIEDLL::GetTypeInfoCount(UINT* count) noexcept {
+  if (count) *count = 0;
+  return S_OK;
+}
+
+HRESULT CVendrolixIEDLL::GetTypeInfo(UINT, LCID, ITypeInfo** info) noexcept {
+  if (info) *info = nullptr;
+  return E_NOTIMPL;
+}
+
+HRESULT CVendrolixIEDLL::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) noexcept {
+  if (!names || !ids || count == 0) return E_INVALIDARG;
+  for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
+  if (names[0] && lstrcmpiW(names[0], L"m_ie_OnQuit") == 0) {
+    ids[0] = kDispidOnQuitMethod;
+    return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
+  }
+  return DISP_E_UNKNOWNNAME;
+}
+
+HRESULT CVendrolixIEDLL::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
+                                UINT*) noexcept {
+  if (id != kDispidOnQuitMethod) return DISP_E_MEMBERNOTFOUND;
+  if (result) VariantInit(result);
+  return m_ie_OnQuit();
+}
+
+HRESULT CVendrolixIEDLL::m_ie_OnQuit() noexcept {
+  Quit();
+  return S_OK;
+}
+
+HRESULT CVendrolixIEDLL::SetSite(IUnknown* site) noexcept {
+  if (site) {
+    Attach(site);
+  } else {
+    Disconnect();
+    m_ie.Reset();
+  }
+  return S_OK;
+}
+
+HRESULT CVendrolixIEDLL::GetSite(REFIID riid, void** ppv) noexcept {
+  if (!ppv) return S_OK;
+  *ppv = nullptr;
+  if (m_site) m_site->QueryInterface(riid, ppv);
+  return S_OK;
+}
+
+void CVendrolixIEDLL::Attach(IUnknown* site) {
+  m_site = site;
+  Disconnect();
+  m_ie.Reset();
+  if (SUCCEEDED(site->QueryInterface(IID_PPV_ARGS(&m_ie)))) Connect();
+
+  ModVendrolixIE& state = ThreadState();
+  state.FrameWindow = nullptr;
+  state.MouseHook = nullptr;
+  state.MessageHook = nullptr;
+  active_ = false;
+  state.window.active = false;
+  if (!m_ie || !PassesHostTest(FullNameOf(m_ie.Get()))) return;
+
+  active_ = true;
+  SHANDLE_PTR frame = 0;
+  if (SUCCEEDED(m_ie->get_HWND(&frame))) state.FrameWindow = reinterpret_cast<HWND>(frame);
+  m_refreshHandles = true;
+  m_firstNavigation = true;
+  state.window.trayFormButton = 0;
+  state.window.trayBlockButton = 0;
+  state.AppPath = win32::ModuleFolder(ThisModule());
+  StartTray(state.AppPath);
+  state.window.trayBlockButton = ReadHandle(value::hButton, state.window.trayBlockButton);
+  state.window.trayFormButton = ReadHandle(value::hForm, state.window.trayFormButton);
+
+  ConvertToInt16(ReadRegString(kSettingsKey, value::CountIE), m_countIE);
+  // A count that cannot grow stays at its largest value.
+  if (m_countIE < INT16_MAX) ++m_countIE;
+  WriteRegString(value::CountIE, ToDecimalText(m_countIE));
+
+  state.ThreadId = GetCurrentThreadId();
+  InstallHooks(state);
+  state.FrameCursor = GetClassLongPtrA(state.FrameWindow, GCLP_HCURSOR);
+  state.window.clickStamp = NowStamp();
+  state.dialogs.frameWindow = reinterpret_cast<std::intptr_t>(state.FrameWindow);
+  state.dialogs.dialogList.clear();
+  state.dialogs.userMessageCount = 0;
+  state.dialogs.dialogStamp = state.window.clickStamp;
+}
+
+void CVendrolixIEDLL::Connect() {
+  Microsoft::WRL::ComPtr<IConnectionPointContainer> container;
+  if (FAILED(m_ie.As(&container))) return;
+  Microsoft::WRL::ComPtr<IConnectionPoint> point;
+  if (FAILED(container->FindConnectionPoint(DIID_DWebBrowserEvents2, &point))) return;
+  DWORD cookie = 0;
+  if (FAILED(point->Advise(static_cast<IDispatch*>(&sink_), &cookie))) return;
+  eventPoint_ = point;
+  eventCookie_ = cookie;
+}
+
+void CVendrolixIEDLL::Disconnect() {
+  if (eventPoint_) eventPoint_->Unadvise(eventCookie_);
+  eventPoint_.Reset();
+  eventCookie_ = 0;
+}
+
+void CVendrolixIEDLL::Quit() {
+  ModVendrolixIE& state = ThreadState();
+  if (!active_ || !state.FrameWindow) return;
+  RemoveHooks(state);
+
+  m_countIE = 0;
+  {
+    Microsoft::WRL::ComPtr<IShellWindows> windows;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_ALL, IID_PPV_ARGS(&windows)))) {
+      long count = 0;
+      if (FAILED(windows->get_Count(&count))) count = 0;
+      for (long i = 0; i < count; ++i) {
+        VARIANT index;
+        VariantInit(&index);
+        index.vt = VT_I4;
+        index.lVal = i;
+        Microsoft::WRL::ComPtr<IDispatch> item;
+        if (FAILED(windows->Item(index, &item)) || !item) continue;
+        Microsoft::WRL::ComPtr<IWebBrowser2> browser;
+        if (FAILED(item.As(&browser))) continue;
+        if (PassesHostTest(FullNameOf(browser.Get())) && m_countIE < INT16_MAX) ++m_countIE;
+      }
+    }
+  }
+  --m_countIE;  // the closing window is still listed
+  WriteRegString(value::CountIE, ToDecimalText(m_countIE));
+  if (m_countIE > 0) return;
+
+  state.window.trayFormButton = ReadHandle(value::hForm, state.window.trayFormButton);
+  PostButtonClick(state.window.trayFormButton);
+
+  std::int16_t autoClean = 0;
+  ConvertToInt16(ReadRegString(kSettingsKey, value::AutoClean), autoClean);
+  if (autoClean == 1) CleanIECookies();
+}
+
+std::string CVendrolixIEDLL::LocationUrl() {
+  BrowserEnv env(ThreadState(), m_ie.Get(), nullptr);
+  return env.LocationUrl();
+}
+
+void CVendrolixIEDLL::OnBeforeNavigate2() {
+  WindowState& window = ThreadState().window;
+  window.firstNavigation = m_firstNavigation;
+  helper::OnBeforeNavigate(window);
+  m_firstNavigation = window.firstNavigation;
+}
+
+void CVendrolixIEDLL::OnTitleChange() {
+  ModVendrolixIE& state = ThreadState();
+  state.window.clickStamp = 0;
+  state.window.currentUrl = LocationUrl();
+}
+
+void CVendrolixIEDLL::OnNewWindow2(DISPPARAMS* params) {
+  // The browser passes (ppDisp, Cancel) in reverse: rgvarg[0] is Cancel.
+  VARIANT_BOOL* cancel = nullptr;
+  if (params && params->cArgs >= 2 && params->rgvarg[0].vt == (VT_BYREF | VT_BOOL)) {
+    cancel = params->rgvarg[0].pboolVal;
+  }
+  ModVendrolixIE& state = ThreadState();
+  WindowState& window = state.window;
+  window.active = active_;
+  window.refreshHandles = m_refreshHandles;
+  window.countIE = m_countIE;
+  BrowserEnv env(state, m_ie.Get(), cancel);
+  OnNewWindow(window, env);
+  m_refreshHandles = window.refreshHandles;
+  m_countIE = window.countIE;
+}
+
+HRESULT CVendrolixIEDLL::EventSink::QueryInterface(REFIID riid, void** ppv) noexcept {
+  if (!ppv) return E_POINTER;
+  if (riid == IID_IUnknown || riid == IID_IDispatch || riid == DIID_DWebBrowserEvents2) {
+    *ppv = static_cast<IDispatch*>(this);
+    AddRef();
+    return S_OK;
+  }
+  *ppv = nullptr;
+  return E_NOINTERFACE;
+}
+
+HRESULT CVendrolixIEDLL::EventSink::GetTypeInfoCount(UINT* count) noexcept {
+  if (count) *count = 0;
+  return S_OK;
+}
+
+HRESULT CVendrolixIEDLL::EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
+                                           UINT*) noexcept {
+  switch (id) {
+    case DISPID_BEFORENAVIGATE2:
+      owner_.OnBeforeNavigate2();
+      break;
+    case DISPID_TITLECHANGE:
+      owner_.OnTitleChange();
+      break;
+    case DISPID_NEWWINDOW2:
+      owner_.OnNewWindow2(params);
+      break;
+    case DISPID_ONQUIT:
+      owner_.Quit();
+      break;
+    default:
+      break;
+  }
+  return S_OK;
+}
+
+}  // namespace vendrolix::helper

@@ -1,0 +1,75 @@
+// Module state and shared routines of the browser helper. Each browser
+// window runs on its own thread with its own helper object, so the state
+// that the event handlers share with the thread's hooks lives once per thread.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "decision.h"
+#include "hooks.h"
+
+namespace vendrolix::helper {
+
+struct ModVendrolixIE {
+  std::string AppPath;
+  HWND FrameWindow = nullptr;
+  DWORD ThreadId = 0;
+  // The hooks stay installed from attach to quit; quit removes them but the
+  // handles keep their values, so they are plain handles, not owners.
+  HHOOK MouseHook = nullptr;
+  HHOOK MessageHook = nullptr;
+  std::uintptr_t FrameCursor = 0;
+  std::int32_t ButtonUpStamp = 0;
+  // DialogStamp, DialogList, PreviousDialogList, NewDialog, UserMessageCount.
+  DialogWatch dialogs;
+  // How many of MouseHook and MessageHook are installed right now.
+  int LiveHooks = 0;
+  // Stamps, tray handles, the current address and DialogFrame, shared with
+  // the portable decision.
+  WindowState window;
+};
+
+// This thread's state, created on first use; freed when the thread ends.
+ModVendrolixIE& ThreadState();
+// Called from DllMain as threads and the process end.
+void ReleaseThreadState();
+bool InitThreadStates();
+void FreeThreadStates();
+
+// Hooks installed by any thread and not yet removed: the DLL must stay loaded
+// while one of them can still call into it.
+long InstalledHooks();
+void InstallHooks(ModVendrolixIE& state);
+void RemoveHooks(ModVendrolixIE& state);
+
+HMODULE ThisModule();
+void SetThisModule(HMODULE module);
+
+// Text of HKLM\key\name: 255-byte buffer, trimmed, case kept; "1" on any failure.
+std::string ReadRegString(const char* key, const char* name);
+// Writes a text value under the settings key; dropped when it cannot be opened.
+void WriteRegString(const char* name, const std::string& value);
+
+// 0 when the current address is white-listed in AppPath\WebSite.dat, else 1.
+std::int16_t IsBlockedUrl(const std::string& appPath, const std::string& url);
+
+// Now as milliseconds of the local day.
+std::int32_t NowStamp();
+
+LRESULT CALLBACK MouseHookProc(int nCode, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK GetMessageHookProc(int nCode, WPARAM wParam, LPARAM lParam);
+
+// The block reaction's sound and tray click, from the browser thread.
+void PlayBlockWave(const std::string& appPath);
+void PostButtonClick(std::int32_t window);
+
+// Starts AppPath\VendrolixTray.exe minimised without waiting for it.
+void StartTray(const std::string& appPath);
+
+// Calls the cookie cleaner's IE method with the access code.
+void CleanIECookies();
+
+}  // namespace vendrolix::helper

@@ -1,0 +1,123 @@
+#include "decision.h"
+
+#include <cmath>
+
+#include "convert.h"
+#include "settings.h"
+#include "text.h"
+
+namespace vendrolix::helper {
+
+namespace {
+
+// Whole-number division rounded to nearest, halves to even.
+std::int32_t DivideRounded(std::int32_t value, std::int32_t divisor) {
+  return static_cast<std::int32_t>(std::nearbyint(static_cast<double>(value) / divisor));
+}
+
+}  // namespace
+
+std::int32_t StampOfTime(int hour, int minute, int second, int milliseconds) {
+  const std::int32_t stamp = ((hour * 60 + minute) * 60 + second) * 1000 + milliseconds;
+  return stamp == 0 ? 1 : stamp;
+}
+
+std::int32_t ElapsedMs(std::int32_t now, std::int32_t stamp) {
+  std::int64_t elapsed = (static_cast<std::int64_t>(now) - stamp) % kDayMs;
+  if (elapsed < 0) elapsed += kDayMs;
+  return static_cast<std::int32_t>(elapsed);
+}
+
+std::int32_t GracePeriod(std::int16_t countIE, bool dialogPresent, std::int16_t level) {
+  // The count is compared unsigned: a negative count is a large one.
+  const auto count = static_cast<std::uint16_t>(countIE);
+  std::int32_t base = 1000;
+  if (count <= 2) {
+    base = 600;
+  } else if (count <= 4) {
+    base = 700;
+  } else if (count <= 6) {
+    base = 800;
+  } else if (count <= 8) {
+    base = 900;
+  }
+  if (dialogPresent) base += DivideRounded(base, 2);
+  if (level == 1) {
+    base *= 2;
+  } else if (level == 3) {
+    base -= DivideRounded(base, 3);
+  }
+  return base;
+}
+
+bool PassesHostTest(std::string_view fullName) {
+  std::string name = ToUpper(Trim(fullName));
+  if (name.size() > 20) name.erase(0, name.size() - 20);
+  const std::size_t slash = name.rfind('\\');
+  if (slash != std::string::npos) name.erase(0, slash + 1);
+  return !name.empty() && name[0] == 'I';
+}
+
+std::int16_t WhiteListLookup(const std::function<bool(std::string&)>& nextLine, std::string_view url) {
+  std::string line;
+  if (!nextLine(line)) return 1;
+  std::int16_t entries = 0;
+  if (!ConvertToInt16(line, entries)) return 1;
+  for (int i = 1; i <= entries; ++i) {
+    if (!nextLine(line)) return 1;
+    if (ContainsNoCase(url, line)) return 0;
+  }
+  return 1;
+}
+
+void BlockReaction(std::int16_t sound, std::int32_t trayBlockButton, NewWindowEnv& env) {
+  if (sound == 0) {
+    env.PlayWave();
+  } else if (sound == 1) {
+    env.Beep();
+  }
+  env.PostClick(trayBlockButton);
+}
+
+void OnNewWindow(WindowState& state, NewWindowEnv& env) {
+  // A helper hosted by the shell has no clicks, hooks or folder of its own:
+  // it lets every window open.
+  if (!state.active) return;
+
+  if (state.refreshHandles || state.trayFormButton == 0) {
+    ConvertToInt32(env.ReadSetting(value::hForm), state.trayFormButton);
+    ConvertToInt32(env.ReadSetting(value::hButton), state.trayBlockButton);
+    state.refreshHandles = false;
+  }
+  std::int16_t sound = 0;
+  std::int16_t level = 0;
+  ConvertToInt16(env.ReadSetting(value::Sound), sound);
+  ConvertToInt16(env.ReadSetting(value::Popup), level);
+  if (level == 0) return;
+
+  state.currentUrl = env.LocationUrl();
+  if (env.IsBlockedUrl(state.currentUrl) == 0 || env.CtrlDown()) {
+    state.clickStamp = 0;
+    return;
+  }
+  if (level == 4) state.clickStamp = 0;
+
+  bool allowed = false;
+  if (state.clickStamp != 0) {
+    ConvertToInt16(env.ReadSetting(value::CountIE), state.countIE);
+    const std::int32_t grace = GracePeriod(state.countIE, state.dialogFrame != 0, level);
+    allowed = ElapsedMs(env.Now(), state.clickStamp) <= grace;
+    state.clickStamp = 0;
+  }
+  if (allowed) return;
+  env.CancelWindow();
+  BlockReaction(sound, state.trayBlockButton, env);
+}
+
+void OnBeforeNavigate(WindowState& state) {
+  if (!state.firstNavigation) return;
+  state.clickStamp = 0;
+  state.firstNavigation = false;
+}
+
+}  // namespace vendrolix::helper

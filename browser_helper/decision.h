@@ -1,0 +1,83 @@
+// The browser helper's rules that need no Windows call: the host test, time
+// stamps, grace periods, the white-list lookup and the new-window decision.
+// The COM shell gathers registry texts, the page address, the Ctrl key and
+// the time through NewWindowEnv and performs what the decision asks, in the
+// order the decision asks for it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace vendrolix::helper {
+
+// Milliseconds of the local day; 0 is reserved for "no stamp".
+inline constexpr std::int32_t kDayMs = 86400000;
+
+// The stamp of a wall-clock time. Exactly midnight would read as "no stamp",
+// so it is taken one millisecond later.
+std::int32_t StampOfTime(int hour, int minute, int second, int milliseconds);
+
+// Time from stamp to now, wrapped modulo one day, so a click just before
+// midnight is 30 s old at 00:00:29, not a negative (ever-fresh) age.
+std::int32_t ElapsedMs(std::int32_t now, std::int32_t stamp);
+
+// Grace period in ms for a new window after a qualifying click: grows with the
+// number of open browser windows, by half while an HTML dialog exists, doubles
+// at level 1 and shrinks by a third at level 3.
+std::int32_t GracePeriod(std::int16_t countIE, bool dialogPresent, std::int16_t level);
+
+// True when the hosting program is the browser itself (its file name begins
+// with "I"), false for the shell and any other host.
+bool PassesHostTest(std::string_view fullName);
+
+// White-list lookup of WebSite.dat: first line the number of entries, then
+// one keyword per line. 0 when url contains an entry (letter case ignored),
+// 1 otherwise, and 1 when the list is short, unreadable or malformed.
+// nextLine yields the file's lines in order and false at the end.
+std::int16_t WhiteListLookup(const std::function<bool(std::string&)>& nextLine, std::string_view url);
+
+// What one browser window's helper remembers between events.
+struct WindowState {
+  bool active = false;           // attached to the browser itself (host test)
+  bool refreshHandles = false;   // re-read the tray's handles at the next request
+  bool firstNavigation = false;  // the first navigation after attach clears the stamp
+  std::int16_t countIE = 0;
+  std::int32_t trayFormButton = 0;
+  std::int32_t trayBlockButton = 0;
+  std::string currentUrl;
+  std::int32_t clickStamp = 0;
+  std::int32_t dialogFrame = 0;
+};
+
+// The outside world of one decision. Reads come first in the order the
+// decision needs them; the two actions are the cancel and the block reaction.
+class NewWindowEnv {
+ public:
+  virtual ~NewWindowEnv() = default;
+  // Settings value text as the helper reads it ("1" when missing).
+  virtual std::string ReadSetting(const char* name) = 0;
+  virtual std::string LocationUrl() = 0;
+  // WhiteListLookup over the installed WebSite.dat.
+  virtual std::int16_t IsBlockedUrl(const std::string& url) = 0;
+  virtual bool CtrlDown() = 0;
+  virtual std::int32_t Now() = 0;
+  virtual void CancelWindow() = 0;
+  virtual void PlayWave() = 0;
+  virtual void Beep() = 0;
+  virtual void PostClick(std::int32_t window) = 0;
+};
+
+// The sound (by the Sound setting: 0 wave, 1 beep, else none), then the
+// click on the tray's block button.
+void BlockReaction(std::int16_t sound, std::int32_t trayBlockButton, NewWindowEnv& env);
+
+// NewWindow2: decides whether the requested window opens; on refusal it
+// cancels the window and runs the block reaction.
+void OnNewWindow(WindowState& state, NewWindowEnv& env);
+
+// BeforeNavigate2: only the first one after attach clears the stamp.
+void OnBeforeNavigate(WindowState& state);
+
+}  // namespace vendrolix::helper

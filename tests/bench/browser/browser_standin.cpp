@@ -1,0 +1,670 @@
+// Browser stand-in: a program that hosts browser helper objects the way the
+// browser does, driven by a scenario (a file named on the command line, or
+// standard input), one command a line, one result line per command:
+//
+//   open W                 new browser window W on its own thread; loads the
+//                          helpers listed under Browser Helper Objects
+//                          -> "open W helpers N"
+//   navigate W URL         address becomes URL, BeforeNavigate2 fired
+//   location W URL         address becomes URL, no event
+//   title W TEXT           TitleChange fired
+//   newwindow W            NewWindow2 fired -> "newwindow W opened|cancelled"
+//   close W                OnQuit fired, helpers released, window destroyed
+//   ctrl down|up           the Ctrl key pressed or released (real input)
+//   click W PART [BUTTON]  a real click (SendInput) on a part of window W:
+//                          page (plain cursor), link (hand cursor), toolbar,
+//                          address, status, plugin; BUTTON left (default),
+//                          right or middle
+//   press W PART, release W PART   the left button's halves of a click
+//   dialog W NAME [OWNER]  an HTML dialog NAME owned by OWNER's frame (W's by
+//                          default), then message 0x0491 posted to W's thread
+//   usermsg W              WM_USER posted to W's thread
+//   dialogstate NAME       -> "dialog NAME open|closed"
+//   sleep MS               waits
+//   set NAME VALUE         settings value written (unset NAME removes it)
+//   reg NAME               -> "reg NAME VALUE" or "reg NAME missing"
+//   echo TEXT              -> TEXT
+//   # ...                  comment, no output
+//
+// Built as iexplore.exe (hosts that pass the helper's host test) and as
+// explorer.exe (hosts that do not). Windows still open at the end are closed.
+#include <windows.h>
+#include <commctrl.h>
+#include <exdisp.h>
+#include <exdispid.h>
+#include <ocidl.h>
+#include <olectl.h>
+#include <wrl/client.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <functional>
+#include <iostream>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "../common/web_browser_stub.h"
+#include "settings.h"
+#include "win32/handles.h"
+#include "win32/registry.h"
+
+namespace {
+
+using Microsoft::WRL::ComPtr;
+
+constexpr UINT kRunOnWindowThread = WM_APP + 1;
+
+std::wstring Wide(const std::string& text) {
+  if (text.empty()) return std::wstring();
+  const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring out(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
+  return out;
+}
+
+// Waits while answering this thread's messages: windows of the browser
+// threads may send to it (activation, input) while the scenario waits.
+void Pump(DWORD milliseconds) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    const DWORD passed = GetTickCount() - start;
+    if (passed >= milliseconds) return;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds - passed, QS_ALLINPUT);
+  }
+}
+
+void Say(const std::string& line) {
+  std::fputs((line + "\n").c_str(), stdout);
+  std::fflush(stdout);
+}
+
+// The browser object of one window, as its helpers see it.
+class Browser final : public vendrolix::bench::WebBrowserStub,
+                      public IConnectionPointContainer,
+                      public IConnectionPoint {
+ public:
+  explicit Browser(HWND frame) : frame_(frame) {}
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+    if (!ppv) return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IWebBrowser || riid == IID_IWebBrowserApp ||
+        riid == IID_IWebBrowser2) {
+      *ppv = static_cast<IWebBrowser2*>(this);
+    } else if (riid == IID_IConnectionPointContainer) {
+      *ppv = static_cast<IConnectionPointContainer*>(this);
+    } else {
+      *ppv = nullptr;
+      return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const ULONG left = --refs_;
+    if (left == 0) delete this;
+    return left;
+  }
+
+  // What the helper reads of the browser.
+  HRESULT STDMETHODCALLTYPE get_FullName(BSTR* name) override {
+    if (!name) return E_POINTER;
+    wchar_t path[MAX_PATH];
+    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    *name = SysAllocStringLen(path, n);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE get_HWND(SHANDLE_PTR* handle) override {
+    if (!handle) return E_POINTER;
+    *handle = reinterpret_cast<SHANDLE_PTR>(frame_);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE get_LocationURL(BSTR* url) override {
+    if (!url) return E_POINTER;
+    *url = SysAllocString(location_.c_str());
+    return S_OK;
+  }
+
+  // IConnectionPointContainer: DWebBrowserEvents2 only.
+  HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID riid, IConnectionPoint** point) override {
+    if (!point) return E_POINTER;
+    *point = nullptr;
+    if (riid != DIID_DWebBrowserEvents2) return CONNECT_E_NOCONNECTION;
+    *point = static_cast<IConnectionPoint*>(this);
+    AddRef();
+    return S_OK;
+  }
+
+  // IConnectionPoint
+  HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override {
+    if (!iid) return E_POINTER;
+    *iid = DIID_DWebBrowserEvents2;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer** container) override {
+    if (!container) return E_POINTER;
+    *container = static_cast<IConnectionPointContainer*>(this);
+    AddRef();
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Advise(IUnknown* sink, DWORD* cookie) override {
+    if (!sink || !cookie) return E_POINTER;
+    ComPtr<IDispatch> dispatch;
+    if (FAILED(sink->QueryInterface(IID_PPV_ARGS(&dispatch)))) return CONNECT_E_CANNOTCONNECT;
+    *cookie = ++lastCookie_;
+    sinks_[*cookie] = dispatch;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override {
+    return sinks_.erase(cookie) ? S_OK : CONNECT_E_NOCONNECTION;
+  }
+  HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
+
+  void SetLocation(const std::string& url) { location_ = Wide(url); }
+  std::size_t SinkCount() const { return sinks_.size(); }
+
+  // Arguments in the browser's order; rgvarg holds them last to first.
+  void Fire(DISPID id, std::vector<VARIANT> argsInOrder) {
+    std::vector<VARIANT> reversed(argsInOrder.rbegin(), argsInOrder.rend());
+    DISPPARAMS params{reversed.empty() ? nullptr : reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
+    std::vector<ComPtr<IDispatch>> targets;
+    for (const auto& entry : sinks_) targets.push_back(entry.second);
+    for (const auto& target : targets) {
+      target->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+    }
+  }
+
+  void FireBeforeNavigate2(const std::string& url) {
+    ComPtr<IDispatch> self(static_cast<IWebBrowser2*>(this));
+    VARIANT urlValue, flags, frameName, postData, headers;
+    VariantInit(&urlValue);
+    urlValue.vt = VT_BSTR;
+    urlValue.bstrVal = SysAllocString(Wide(url).c_str());
+    VariantInit(&flags);
+    flags.vt = VT_I4;
+    VariantInit(&frameName);
+    VariantInit(&postData);
+    VariantInit(&headers);
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    std::vector<VARIANT> args(7);
+    args[0].vt = VT_DISPATCH;
+    args[0].pdispVal = self.Get();
+    args[1].vt = VT_VARIANT | VT_BYREF;
+    args[1].pvarVal = &urlValue;
+    args[2].vt = VT_VARIANT | VT_BYREF;
+    args[2].pvarVal = &flags;
+    args[3].vt = VT_VARIANT | VT_BYREF;
+    args[3].pvarVal = &frameName;
+    args[4].vt = VT_VARIANT | VT_BYREF;
+    args[4].pvarVal = &postData;
+    args[5].vt = VT_VARIANT | VT_BYREF;
+    args[5].pvarVal = &headers;
+    args[6].vt = VT_BOOL | VT_BYREF;
+    args[6].pboolVal = &cancel;
+    Fire(DISPID_BEFORENAVIGATE2, args);
+    VariantClear(&urlValue);
+  }
+
+  void FireTitleChange(const std::string& text) {
+    std::vector<VARIANT> args(1);
+    args[0].vt = VT_BSTR;
+    args[0].bstrVal = SysAllocString(Wide(text).c_str());
+    Fire(DISPID_TITLECHANGE, args);
+    SysFreeString(args[0].bstrVal);
+  }
+
+  bool FireNewWindow2() {
+    IDispatch* newBrowser = nullptr;
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    std::vector<VARIANT> args(2);
+    args[0].vt = VT_DISPATCH | VT_BYREF;
+    args[0].ppdispVal = &newBrowser;
+    args[1].vt = VT_BOOL | VT_BYREF;
+    args[1].pboolVal = &cancel;
+    Fire(DISPID_NEWWINDOW2, args);
+    if (newBrowser) newBrowser->Release();
+    return cancel != VARIANT_FALSE;
+  }
+
+  void FireOnQuit() { Fire(DISPID_ONQUIT, {}); }
+
+ private:
+  std::atomic<ULONG> refs_{1};
+  HWND frame_;
+  std::wstring location_;
+  std::map<DWORD, ComPtr<IDispatch>> sinks_;
+  DWORD lastCookie_ = 0;
+};
+
+// Helpers listed for the browser, in the registry view of this program.
+std::vector<ComPtr<IObjectWithSite>> LoadHelpers(IUnknown* site) {
+  std::vector<ComPtr<IObjectWithSite>> helpers;
+  HKEY raw = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, vendrolix::kBrowserHelperObjectsKey, 0, KEY_READ, &raw) != ERROR_SUCCESS) {
+    return helpers;
+  }
+  vendrolix::win32::UniqueHKey key(raw);
+  for (DWORD i = 0;; ++i) {
+    char name[256];
+    DWORD length = sizeof(name);
+    if (RegEnumKeyExA(raw, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    CLSID clsid;
+    if (FAILED(CLSIDFromString(Wide(std::string(name, length)).c_str(), &clsid))) continue;
+    ComPtr<IObjectWithSite> helper;
+    if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&helper)))) continue;
+    helper->SetSite(site);
+    helpers.push_back(helper);
+  }
+  return helpers;
+}
+
+LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case kRunOnWindowThread:
+      (*reinterpret_cast<std::function<void()>*>(lParam))();
+      return 0;
+    case WM_CLOSE:
+      return 0;  // windows close by the scenario only
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    default:
+      return DefWindowProcA(window, message, wParam, lParam);
+  }
+}
+
+LRESULT CALLBACK PlainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// HTML dialogs that were told to close (WM_CLOSE), whether or not the
+// window system has finished taking them away.
+std::mutex g_closedLock;
+std::set<HWND> g_closedDialogs;
+
+bool DialogClosed(HWND dialog) {
+  std::lock_guard<std::mutex> lock(g_closedLock);
+  return g_closedDialogs.count(dialog) != 0 || !IsWindow(dialog);
+}
+
+// An HTML dialog: WM_CLOSE destroys it, as the real one does.
+LRESULT CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_CLOSE) {
+    {
+      std::lock_guard<std::mutex> lock(g_closedLock);
+      g_closedDialogs.insert(window);
+    }
+    DestroyWindow(window);
+    return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// The page shows a hand over its right half (a link) and the frame's arrow
+// elsewhere.
+LRESULT CALLBACK PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_SETCURSOR && LOWORD(lParam) == HTCLIENT && reinterpret_cast<HWND>(wParam) == window) {
+    POINT cursor;
+    GetCursorPos(&cursor);
+    ScreenToClient(window, &cursor);
+    RECT client;
+    GetClientRect(window, &client);
+    SetCursor(LoadCursor(nullptr, cursor.x > client.right / 2 ? IDC_HAND : IDC_ARROW));
+    return TRUE;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void RegisterClasses(HINSTANCE instance) {
+  WNDCLASSA frame{};
+  frame.lpfnWndProc = FrameProc;
+  frame.hInstance = instance;
+  frame.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  frame.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  frame.lpszClassName = "IEFrame";
+  RegisterClassA(&frame);
+  WNDCLASSA page{};
+  page.lpfnWndProc = PageProc;
+  page.hInstance = instance;
+  page.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  page.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  page.lpszClassName = "Internet Explorer_Server";
+  RegisterClassA(&page);
+  WNDCLASSA plugin = page;
+  plugin.lpfnWndProc = PlainProc;
+  plugin.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  plugin.lpszClassName = "BenchPluginWindow";
+  RegisterClassA(&plugin);
+  WNDCLASSA dialog = plugin;
+  dialog.lpfnWndProc = DialogProc;
+  dialog.lpszClassName = "Internet Explorer_TridentDlgFrame";
+  RegisterClassA(&dialog);
+}
+
+// One browser window and the thread it lives on.
+class BrowserWindow {
+ public:
+  BrowserWindow(std::string name, int index) : name_(std::move(name)), index_(index) {}
+  ~BrowserWindow() = default;
+
+  bool Open() {
+    ready_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    thread_.reset(CreateThread(nullptr, 0, &BrowserWindow::ThreadMain, this, 0, nullptr));
+    if (!thread_) return false;
+    HANDLE waits[2] = {ready_.get(), thread_.get()};
+    WaitForMultipleObjects(2, waits, FALSE, 60000);
+    return frame_ != nullptr;
+  }
+
+  // Runs work on the window's own thread and waits for it.
+  void Run(std::function<void()> work) {
+    if (frame_) SendMessageA(frame_, kRunOnWindowThread, 0, reinterpret_cast<LPARAM>(&work));
+  }
+
+  void Close() {
+    Run([this] {
+      browser_->FireOnQuit();
+      for (auto& helper : helpers_) helper->SetSite(nullptr);
+      helpers_.clear();
+      DestroyWindow(frame_);
+    });
+    WaitForSingleObject(thread_.get(), 60000);
+    frame_ = nullptr;
+  }
+
+  HWND frame() const { return frame_; }
+  DWORD threadId() const { return GetThreadId(thread_.get()); }
+
+  // Screen point of a part: its centre; the page's plain and link points lie
+  // left and right of its middle, clear of the plug-in window.
+  bool PointOf(const std::string& part, POINT& point) {
+    const std::string window = (part == "link") ? "page" : part;
+    const auto found = parts_.find(window);
+    if (found == parts_.end() || !found->second) return false;
+    RECT rect;
+    GetWindowRect(found->second, &rect);
+    point = {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+    if (part == "page") point = {rect.left + (rect.right - rect.left) / 4, rect.top + 60};
+    if (part == "link") point = {rect.right - (rect.right - rect.left) / 4, rect.top + 60};
+    return true;
+  }
+
+  // An HTML dialog owned by this window's frame, made on its thread.
+  HWND OpenDialog() {
+    HWND dialog = nullptr;
+    Run([&] {
+      dialog = CreateWindowExA(WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW, "Internet Explorer_TridentDlgFrame", "Dialog",
+                               WS_POPUP | WS_BORDER,
+                               300, 300, 200, 120, frame_, nullptr, GetModuleHandleA(nullptr), nullptr);
+      if (dialog) ShowWindow(dialog, SW_SHOWNOACTIVATE);
+    });
+    return dialog;
+  }
+  std::size_t helperCount() const { return helperCount_; }
+  Browser* browser() { return browser_.Get(); }
+
+ private:
+  static DWORD WINAPI ThreadMain(void* self) {
+    static_cast<BrowserWindow*>(self)->Main();
+    return 0;
+  }
+
+  void Main() {
+    vendrolix::win32::ScopedCoInit com;
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    const int offset = 40 + 30 * (index_ % 8);
+    HWND frame = CreateWindowExA(0, "IEFrame", (name_ + " - Bench Browser").c_str(),
+                                 WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, offset, offset, 640, 480, nullptr, nullptr,
+                                 instance, nullptr);
+    if (!frame) {
+      SetEvent(ready_.get());
+      return;
+    }
+    HWND rebar = CreateWindowExA(0, REBARCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | CCS_NORESIZE | CCS_NOPARENTALIGN, 0,
+                                 0, 620, 30, frame, nullptr, instance, nullptr);
+    parts_["toolbar"] = CreateWindowExA(0, TOOLBARCLASSNAMEA, "",
+                                        WS_CHILD | WS_VISIBLE | CCS_NORESIZE | CCS_NOPARENTALIGN, 0, 0, 300, 28,
+                                        rebar ? rebar : frame, nullptr, instance, nullptr);
+    parts_["address"] = CreateWindowExA(0, "Edit", "about:blank", WS_CHILD | WS_VISIBLE | WS_BORDER, 0, 32, 600, 22,
+                                        frame, nullptr, instance, nullptr);
+    HWND page = CreateWindowExA(0, "Internet Explorer_Server", "", WS_CHILD | WS_VISIBLE, 0, 56, 620, 330, frame,
+                                nullptr, instance, nullptr);
+    parts_["page"] = page;
+    parts_["plugin"] = CreateWindowExA(0, "BenchPluginWindow", "", WS_CHILD | WS_VISIBLE, 20, 240, 150, 70, page,
+                                       nullptr, instance, nullptr);
+    parts_["status"] = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | CCS_NORESIZE | CCS_NOPARENTALIGN,
+                                       0, 390, 620, 40, frame, nullptr, instance, nullptr);
+    ShowWindow(frame, SW_SHOWNOACTIVATE);
+
+    browser_.Attach(new Browser(frame));
+    helpers_ = LoadHelpers(static_cast<IWebBrowser2*>(browser_.Get()));
+    helperCount_ = helpers_.size();
+    frame_ = frame;
+    SetEvent(ready_.get());
+
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+    helpers_.clear();
+    browser_.Reset();
+  }
+
+  std::string name_;
+  int index_;
+  std::map<std::string, HWND> parts_;
+  vendrolix::win32::UniqueKernelHandle ready_;
+  vendrolix::win32::UniqueKernelHandle thread_;
+  std::atomic<HWND> frame_{nullptr};
+  ComPtr<Browser> browser_;
+  std::vector<ComPtr<IObjectWithSite>> helpers_;
+  std::size_t helperCount_ = 0;
+};
+
+void SendCtrl(bool down) {
+  INPUT input{};
+  input.type = INPUT_KEYBOARD;
+  input.ki.wVk = VK_CONTROL;
+  input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+  SendInput(1, &input, sizeof(input));
+}
+
+void SendMouse(DWORD flags, const POINT* at = nullptr) {
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  input.mi.dwFlags = flags;
+  if (at) {
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    input.mi.dx = static_cast<LONG>((at->x * 65535LL) / (width > 1 ? width - 1 : 1));
+    input.mi.dy = static_cast<LONG>((at->y * 65535LL) / (height > 1 ? height - 1 : 1));
+    input.mi.dwFlags |= MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  }
+  SendInput(1, &input, sizeof(input));
+}
+
+// Input reaches the window's thread on its own time; give it a moment.
+constexpr DWORD kInputSettleMs = 250;
+
+class Scenario {
+ public:
+  void Execute(const std::string& line) {
+    std::istringstream in(line);
+    std::string command;
+    in >> command;
+    std::string rest;
+    std::getline(in >> std::ws, rest);
+    std::string name, argument;
+    {
+      std::istringstream parts(rest);
+      parts >> name;
+      std::getline(parts >> std::ws, argument);
+    }
+    if (command.empty() || command[0] == '#') return;
+    if (command == "open") return Open(name);
+    if (command == "echo") return Say(rest);
+    if (command == "sleep") {
+      Pump(static_cast<DWORD>(std::strtoul(rest.c_str(), nullptr, 10)));
+      return Say("sleep " + rest);
+    }
+    if (command == "ctrl") {
+      SendCtrl(name == "down");
+      Pump(50);
+      return Say("ctrl " + name);
+    }
+    if (command == "set") {
+      vendrolix::win32::WriteRegText(HKEY_LOCAL_MACHINE, vendrolix::kSettingsKey, name.c_str(), argument);
+      return Say("set " + name + " " + argument);
+    }
+    if (command == "unset") {
+      HKEY key = nullptr;
+      if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, vendrolix::kSettingsKey, 0, vendrolix::win32::SettingsAccess(), &key) ==
+          ERROR_SUCCESS) {
+        RegDeleteValueA(key, name.c_str());
+        RegCloseKey(key);
+      }
+      return Say("unset " + name);
+    }
+    if (command == "reg") {
+      std::string text;
+      if (vendrolix::win32::ReadRegText(HKEY_LOCAL_MACHINE, vendrolix::kSettingsKey, name.c_str(), 1024, text)) {
+        return Say("reg " + name + " " + text);
+      }
+      return Say("reg " + name + " missing");
+    }
+
+    if (command == "dialogstate") {
+      const auto dialog = dialogs_.find(name);
+      const bool open = dialog != dialogs_.end() && !DialogClosed(dialog->second);
+      return Say("dialog " + name + (open ? " open" : " closed"));
+    }
+
+    const auto found = windows_.find(name);
+    if (found == windows_.end()) return Say("error no window " + name + ": " + line);
+    BrowserWindow& window = *found->second;
+    if (command == "navigate") {
+      window.Run([&] {
+        window.browser()->SetLocation(argument);
+        window.browser()->FireBeforeNavigate2(argument);
+      });
+      return Say("navigate " + name + " " + argument);
+    }
+    if (command == "location") {
+      window.Run([&] { window.browser()->SetLocation(argument); });
+      return Say("location " + name + " " + argument);
+    }
+    if (command == "title") {
+      window.Run([&] { window.browser()->FireTitleChange(argument); });
+      return Say("title " + name);
+    }
+    if (command == "newwindow") {
+      bool cancelled = false;
+      window.Run([&] { cancelled = window.browser()->FireNewWindow2(); });
+      return Say("newwindow " + name + (cancelled ? " cancelled" : " opened"));
+    }
+    if (command == "click" || command == "press" || command == "release") {
+      std::string part, button = "left";
+      std::istringstream(argument) >> part >> button;
+      POINT point;
+      if (!window.PointOf(part, point)) return Say("error no part " + part + ": " + line);
+      window.Run([&] {
+        SetForegroundWindow(window.frame());
+        BringWindowToTop(window.frame());
+      });
+      SendMouse(0, &point);
+      Pump(kInputSettleMs);
+      DWORD down = MOUSEEVENTF_LEFTDOWN, up = MOUSEEVENTF_LEFTUP;
+      if (button == "right") down = MOUSEEVENTF_RIGHTDOWN, up = MOUSEEVENTF_RIGHTUP;
+      if (button == "middle") down = MOUSEEVENTF_MIDDLEDOWN, up = MOUSEEVENTF_MIDDLEUP;
+      if (command != "release") SendMouse(down);
+      if (command == "click") Pump(50);
+      if (command != "press") SendMouse(up);
+      Pump(kInputSettleMs);
+      return Say(command + " " + name + " " + argument);
+    }
+    if (command == "dialog") {
+      std::string dialogName, ownerName;
+      std::istringstream(argument) >> dialogName >> ownerName;
+      BrowserWindow* owner = &window;
+      if (!ownerName.empty()) {
+        const auto other = windows_.find(ownerName);
+        if (other == windows_.end()) return Say("error no window " + ownerName + ": " + line);
+        owner = other->second.get();
+      }
+      HWND dialog = owner->OpenDialog();
+      if (!dialog) return Say("error cannot open dialog: " + line);
+      dialogs_[dialogName] = dialog;
+      PostMessageA(window.frame(), 0x0491, 0, 0);
+      Pump(kInputSettleMs);
+      return Say("dialog " + name + " " + argument);
+    }
+    if (command == "usermsg") {
+      PostMessageA(window.frame(), WM_USER, 0, 0);
+      Pump(50);
+      return Say("usermsg " + name);
+    }
+    if (command == "close") {
+      window.Close();
+      windows_.erase(found);
+      order_.erase(std::remove(order_.begin(), order_.end(), name), order_.end());
+      return Say("close " + name);
+    }
+    Say("error unknown command: " + line);
+  }
+
+  void CloseAll() {
+    while (!order_.empty()) Execute("close " + order_.front());
+  }
+
+ private:
+  void Open(const std::string& name) {
+    if (name.empty() || windows_.count(name)) return Say("error cannot open " + name);
+    auto window = std::make_unique<BrowserWindow>(name, opened_++);
+    if (!window->Open()) return Say("error cannot open " + name);
+    const std::size_t helpers = window->helperCount();
+    windows_[name] = std::move(window);
+    order_.push_back(name);
+    Say("open " + name + " helpers " + std::to_string(helpers));
+  }
+
+  std::map<std::string, std::unique_ptr<BrowserWindow>> windows_;
+  std::vector<std::string> order_;
+  std::map<std::string, HWND> dialogs_;
+  int opened_ = 0;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_BAR_CLASSES | ICC_COOL_CLASSES};
+  InitCommonControlsEx(&controls);
+  RegisterClasses(GetModuleHandleA(nullptr));
+
+  Scenario scenario;
+  std::ifstream file;
+  if (argc > 1) {
+    file.open(argv[1]);
+    if (!file) {
+      Say(std::string("error cannot read ") + argv[1]);
+      return 2;
+    }
+  }
+  std::istream& in = argc > 1 ? static_cast<std::istream&>(file) : std::cin;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    scenario.Execute(line);
+  }
+  scenario.CloseAll();
+  return 0;
+}

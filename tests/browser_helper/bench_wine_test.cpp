@@ -1,0 +1,366 @@
+// The browser helper as the browser loads it: the real DLL, registered from
+// an install folder with the tray stand-in beside it, listed as a browser
+// helper object and driven through the browser stand-in's scenarios.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "settings.h"
+#include "win32/handles.h"
+#include "wine_support.h"
+
+namespace {
+struct Paths {
+  std::string dll, tray, shellWindows, cleaner, iexplore, explorer;
+} g_paths;
+}  // namespace
+
+namespace vendrolix {
+namespace {
+
+const char* const kHelperClsid = "{A94EDD52-85B3-472F-8BC0-D651D760FBF8}";
+
+std::string BhoKey() { return std::string(kBrowserHelperObjectsKey) + "\\" + kHelperClsid; }
+
+// The browser reads its helper list in the view of its own bitness, which is
+// this test program's.
+void ListHelper(bool listed) {
+  if (listed) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, BhoKey().c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) ==
+        ERROR_SUCCESS) {
+      RegCloseKey(key);
+    }
+  } else {
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, BhoKey().c_str());
+  }
+}
+
+bool CopyInto(const std::string& source, const std::string& target) {
+  return CopyFileA(test::WinePath(source).c_str(), target.c_str(), FALSE) != 0;
+}
+
+class BrowserBench : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    install_ = std::make_unique<test::ScratchFolder>("helper-install");
+    ASSERT_TRUE(CopyInto(g_paths.dll, install_->File(file::BrowserHelper)));
+    ASSERT_TRUE(CopyInto(g_paths.tray, install_->File(file::Tray)));
+    for (const std::string& server :
+         {install_->File(file::BrowserHelper), test::WinePath(g_paths.shellWindows), test::WinePath(g_paths.cleaner)}) {
+      const auto result = test::RunProcess("regsvr32 /s " + test::Quote(server));
+      ASSERT_TRUE(result.finished && result.exitCode == 0) << server << result.output;
+    }
+    ListHelper(true);
+  }
+
+  static void TearDownTestSuite() {
+    ListHelper(false);
+    test::RunProcess("regsvr32 /s /u " + test::Quote(install_->File(file::BrowserHelper)));
+    install_.reset();
+  }
+
+  void SetUp() override {
+    for (const char* name : {value::Popup, value::Sound, value::CountIE, value::AutoClean, value::hForm,
+                             value::hButton, value::hNSAOLButton}) {
+      settings_.Remove(name);
+    }
+    trayLog_ = install_->File("tray.log");
+    cleanerLog_ = install_->File("cleaner.log");
+    DeleteFileA(trayLog_.c_str());
+    DeleteFileA(cleanerLog_.c_str());
+    DeleteFileA(install_->File(file::WhiteList).c_str());
+    SetEnvironmentVariableA("VENDROLIX_TRAY_LOG", trayLog_.c_str());
+    SetEnvironmentVariableA("VENDROLIX_CLEANER_LOG", cleanerLog_.c_str());
+  }
+
+  // A tray stand-in still running would keep its handles from the next test.
+  void TearDown() override {
+    const auto form = settings_.Get(value::hForm);
+    if (form && *form != "0") {
+      HWND button = reinterpret_cast<HWND>(static_cast<INT_PTR>(std::strtol(form->c_str(), nullptr, 10)));
+      if (IsWindow(button)) {
+        PostMessageA(button, kButtonClickMessage, 0, 0);
+        test::WaitUntil([&] { return !IsWindow(button); }, std::chrono::seconds(10));
+      }
+    }
+  }
+
+  // Runs a scenario in the given host; returns its result lines.
+  std::vector<std::string> Run(const std::string& host, const std::string& scenario) {
+    const std::string path = install_->File("scenario.txt");
+    EXPECT_TRUE(test::WriteFileBytes(path, scenario));
+    const std::string command = test::Quote(test::WinePath(host)) + " " + test::Quote(path);
+    auto result = test::RunProcess(command, std::chrono::seconds(120));
+    // A loaded Wine now and then fails to start a program at all; that says
+    // nothing about the helper, so it gets one more try. A crash does not.
+    if (!result.started) result = test::RunProcess(command, std::chrono::seconds(120));
+    EXPECT_TRUE(result.finished && result.exitCode == 0)
+        << "started " << result.started << " finished " << result.finished << " exit code " << result.exitCode << "\n" << result.output;
+    std::vector<std::string> lines;
+    std::istringstream in(result.output);
+    for (std::string line; std::getline(in, line);) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      // Wine's own diagnostics share the stream.
+      if (line.find(":fixme:") != std::string::npos || line.find(":err:") != std::string::npos) continue;
+      lines.push_back(line);
+    }
+    return lines;
+  }
+
+  // Lines of the run whose first word is one of words (space separated).
+  static std::vector<std::string> Only(const std::vector<std::string>& lines, const std::string& word) {
+    std::vector<std::string> out;
+    for (const auto& line : lines) {
+      if (line.rfind(word + " ", 0) == 0) out.push_back(line);
+    }
+    return out;
+  }
+
+  std::string TrayLog() { return test::ReadFileBytes(trayLog_).value_or(""); }
+  std::string CleanerLog() { return test::ReadFileBytes(cleanerLog_).value_or(""); }
+
+  static std::size_t Count(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++n;
+    return n;
+  }
+
+  static std::unique_ptr<test::ScratchFolder> install_;
+  test::SettingsKey settings_;
+  std::string trayLog_;
+  std::string cleanerLog_;
+};
+
+std::unique_ptr<test::ScratchFolder> BrowserBench::install_;
+
+using Lines = std::vector<std::string>;
+
+TEST_F(BrowserBench, TheBrowserAttachesActivelyTheShellPassively) {
+  settings_.Set(value::Popup, "4");
+  const auto shell = Run(g_paths.explorer,
+                         "open W1\nreg CountIE\nnewwindow W1\nsleep 500\nclose W1\nreg CountIE\n");
+  EXPECT_EQ(shell, (Lines{"open W1 helpers 1", "reg CountIE missing", "newwindow W1 opened", "sleep 500",
+                          "close W1", "reg CountIE missing"}));
+  EXPECT_EQ(TrayLog(), "");
+  EXPECT_EQ(CleanerLog(), "");
+
+  const auto browser = Run(g_paths.iexplore, "open W1\nreg CountIE\nnewwindow W1\n");
+  EXPECT_EQ(browser, (Lines{"open W1 helpers 1", "reg CountIE 2", "newwindow W1 cancelled", "close W1"}));
+  test::WaitUntil([&] { return Count(TrayLog(), "exit") == 1; }, std::chrono::seconds(10));
+  // Started minimised (show command 2).
+  EXPECT_EQ(TrayLog().rfind("start 2\r\n", 0), 0u) << TrayLog();
+}
+
+TEST_F(BrowserBench, CountsWindowsAndTellsTheTrayWhenTheLastCloses) {
+  const struct {
+    const char* autoClean;  // nullptr: value missing
+    bool cleans;
+  } cases[] = {{nullptr, true}, {"1", true}, {"0", false}, {" 1 ", true}, {"yes", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.autoClean ? c.autoClean : "(missing)");
+    SetUp();
+    settings_.Set(value::CountIE, "5");
+    if (c.autoClean) {
+      settings_.Set(value::AutoClean, c.autoClean);
+    } else {
+      settings_.Remove(value::AutoClean);
+    }
+    const auto lines = Run(g_paths.iexplore,
+                           "open W1\nreg CountIE\nopen W2\nreg CountIE\nsleep 1500\nclose W1\nreg CountIE\n"
+                           "sleep 300\nclose W2\nreg CountIE\n");
+    EXPECT_EQ(Only(lines, "reg"), (Lines{"reg CountIE 6", "reg CountIE 7", "reg CountIE 1", "reg CountIE 0"}));
+    ASSERT_TRUE(test::WaitUntil([&] { return Count(TrayLog(), "exit") == 1; }, std::chrono::seconds(10)))
+        << TrayLog();
+    // Started at every attach, told once: when the last window closed.
+    EXPECT_EQ(TrayLog(), "start 2\r\nstart 2\r\nclick form\r\nexit\r\n");
+    EXPECT_EQ(CleanerLog(), c.cleans ? "CleanIECookies MORVATHELK\r\n" : "");
+    EXPECT_EQ(settings_.Get(value::hForm), "0");
+  }
+}
+
+TEST_F(BrowserBench, DecidesNewWindowsByLevelListCtrlAndClick) {
+  const std::string list = "2\r\nexample.com\r\nnews\r\n";
+  const struct {
+    const char* name;
+    const char* popup;  // nullptr: missing
+    const char* whiteList;
+    const char* steps;  // after "open W1" and a pause for the tray
+    Lines decisions;
+  } cases[] = {
+      {"level 0 opens all", "0", nullptr, "title W1 t\nnewwindow W1\nnewwindow W1\n",
+       {"newwindow W1 opened", "newwindow W1 opened"}},
+      {"level 4 blocks all but listed or Ctrl", "4", list.c_str(),
+       "location W1 http://other.org/\nnewwindow W1\nlocation W1 http://WWW.EXAMPLE.COM/a\nnewwindow W1\n"
+       "location W1 http://other.org/\nctrl down\nnewwindow W1\nctrl up\nnewwindow W1\n",
+       {"newwindow W1 cancelled", "newwindow W1 opened", "newwindow W1 opened", "newwindow W1 cancelled"}},
+      {"no click since the title changed blocks", "2", nullptr, "title W1 t\nnewwindow W1\n",
+       {"newwindow W1 cancelled"}},
+      {"the first navigation clears the attach stamp", "2", nullptr, "navigate W1 http://a/\nnewwindow W1\n",
+       {"newwindow W1 cancelled"}},
+      {"a count line beyond the entries is not listed", "2", "3\r\nexample.com\r\n",
+       "location W1 http://other.org/\nnewwindow W1\nlocation W1 http://example.com/\nnewwindow W1\n",
+       {"newwindow W1 cancelled", "newwindow W1 opened"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetUp();
+    if (c.popup) settings_.Set(value::Popup, c.popup);
+    settings_.Set(value::Sound, "2");
+    if (c.whiteList) test::WriteFileBytes(install_->File(file::WhiteList), c.whiteList);
+    const auto lines = Run(g_paths.iexplore, std::string("open W1\nsleep 1500\n") + c.steps);
+    EXPECT_EQ(Only(lines, "newwindow"), c.decisions);
+    TearDown();
+  }
+}
+
+TEST_F(BrowserBench, ANewWindowRightAfterAttachOpensOnce) {
+  // Popup 7 acts as 2: the attach stamp lets one window through, not two,
+  // and it is stale after 800 ms where level 1 would still allow it.
+  const struct {
+    const char* popup;
+    const char* steps;
+    Lines decisions;
+  } cases[] = {
+      {nullptr, "newwindow W1\nnewwindow W1\n", {"newwindow W1 opened", "newwindow W1 cancelled"}},
+      {"7", "newwindow W1\nnewwindow W1\n", {"newwindow W1 opened", "newwindow W1 cancelled"}},
+      {"7", "sleep 800\nnewwindow W1\n", {"newwindow W1 cancelled"}},
+      {"1", "sleep 800\nnewwindow W1\n", {"newwindow W1 opened"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.popup ? c.popup : "(missing)") + ": " + c.steps);
+    SetUp();
+    if (c.popup) {
+      settings_.Set(value::Popup, c.popup);
+    } else {
+      settings_.Remove(value::Popup);
+    }
+    settings_.Set(value::Sound, "2");
+    const auto lines = Run(g_paths.iexplore, std::string("open W1\n") + c.steps);
+    EXPECT_EQ(Only(lines, "newwindow"), c.decisions);
+    TearDown();
+  }
+}
+
+TEST_F(BrowserBench, EachBlockTellsTheTrayWhateverTheSound) {
+  for (const char* sound : {"2", "1", "0"}) {
+    SCOPED_TRACE(sound);
+    SetUp();
+    settings_.Set(value::Popup, "4");
+    settings_.Set(value::Sound, sound);
+    const auto lines =
+        Run(g_paths.iexplore, "open W1\nsleep 1500\nnewwindow W1\nnewwindow W1\nsleep 500\n");
+    EXPECT_EQ(Only(lines, "newwindow"), (Lines{"newwindow W1 cancelled", "newwindow W1 cancelled"}));
+    test::WaitUntil([&] { return Count(TrayLog(), "exit") == 1; }, std::chrono::seconds(10));
+    EXPECT_EQ(Count(TrayLog(), "click block"), 2u) << TrayLog();
+    TearDown();
+  }
+}
+
+TEST_F(BrowserBench, RealClicksGivePermissionWhereTheyShould) {
+  // Each step list starts after the window's title changed (no permission).
+  const struct {
+    const char* name;
+    const char* popup;
+    const char* steps;
+    Lines decisions;
+  } cases[] = {
+      {"a click on the page, then a request", "2", "click W1 page\nnewwindow W1\n", {"newwindow W1 opened"}},
+      {"a request between press and release", "2", "press W1 page\nnewwindow W1\nrelease W1 page\n",
+       {"newwindow W1 cancelled"}},
+      {"toolbar, address box and status bar give nothing", "2",
+       "click W1 toolbar\nnewwindow W1\nclick W1 address\nnewwindow W1\nclick W1 status\nnewwindow W1\n",
+       {"newwindow W1 cancelled", "newwindow W1 cancelled", "newwindow W1 cancelled"}},
+      {"a press on a plug-in gives permission already", "2", "press W1 plugin\nnewwindow W1\nrelease W1 plugin\n",
+       {"newwindow W1 opened"}},
+      {"right and middle clicks change nothing", "2",
+       "click W1 page right\nnewwindow W1\nclick W1 page middle\nnewwindow W1\n",
+       {"newwindow W1 cancelled", "newwindow W1 cancelled"}},
+      {"level 3: a link counts, the plain page does not", "3",
+       "click W1 link\nnewwindow W1\nclick W1 page\nnewwindow W1\n",
+       {"newwindow W1 opened", "newwindow W1 cancelled"}},
+      {"level 1: both count", "1", "click W1 link\nnewwindow W1\nclick W1 page\nnewwindow W1\n",
+       {"newwindow W1 opened", "newwindow W1 opened"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetUp();
+    settings_.Set(value::Popup, c.popup);
+    settings_.Set(value::Sound, "2");
+    const auto lines = Run(g_paths.iexplore, std::string("open W1\nsleep 500\ntitle W1 t\n") + c.steps);
+    EXPECT_EQ(Only(lines, "newwindow"), c.decisions);
+    TearDown();
+  }
+}
+
+TEST_F(BrowserBench, ClosesHtmlDialogsThatFollowNoRecentRelease) {
+  // Wine is slow: "recent" is about half a second here, "old" two seconds.
+  const struct {
+    const char* name;
+    const char* popup;
+    const char* steps;
+    Lines states;
+    std::size_t blocks;
+  } cases[] = {
+      // The third scan sees D1 again without a release since: never judged twice.
+      {"level 2: kept after a release, closed without one", "2",
+       "click W1 page\ndialog W1 D1\nsleep 500\ndialogstate D1\ndialog W1 D2\nsleep 500\ndialogstate D2\n"
+       "dialog W1 D2\nsleep 500\ndialogstate D1\n",
+       {"dialog D1 open", "dialog D2 closed", "dialog D1 open"}, 2},
+      {"level 3: kept soon after the release, closed later", "3",
+       "click W1 page\ndialog W1 D1\nsleep 500\ndialogstate D1\nclick W1 page\nsleep 2000\ndialog W1 D2\n"
+       "sleep 500\ndialogstate D2\n",
+       {"dialog D1 open", "dialog D2 closed"}, 1},
+      {"level 4: closed unless Ctrl is held", "4",
+       "click W1 page\ndialog W1 D1\nsleep 500\ndialogstate D1\nctrl down\ndialog W1 D2\nctrl up\n"
+       "sleep 500\ndialogstate D2\n",
+       {"dialog D1 closed", "dialog D2 open"}, 1},
+      {"another window's dialog is left alone", "4",
+       "open W2\ndialog W1 D1 W2\nsleep 500\ndialogstate D1\n", {"dialog D1 open"}, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetUp();
+    settings_.Set(value::Popup, c.popup);
+    settings_.Set(value::Sound, "2");
+    // The tray runs already when W1 attaches, so W1 holds its block button.
+    const auto lines = Run(g_paths.iexplore, std::string("open W0\nsleep 1500\nopen W1\nsleep 300\n") + c.steps);
+    Lines states;
+    for (const auto& line : lines) {
+      if (line == "dialog D1 open" || line == "dialog D1 closed" || line == "dialog D2 open" ||
+          line == "dialog D2 closed") {
+        states.push_back(line);
+      }
+    }
+    EXPECT_EQ(states, c.states);
+    test::WaitUntil([&] { return Count(TrayLog(), "exit") == 1; }, std::chrono::seconds(10));
+    EXPECT_EQ(Count(TrayLog(), "click block"), c.blocks) << TrayLog();
+    TearDown();
+  }
+}
+
+}  // namespace
+}  // namespace vendrolix
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  const struct {
+    const char* flag;
+    std::string* target;
+  } flags[] = {{"--dll=", &g_paths.dll},           {"--tray=", &g_paths.tray},
+               {"--shellwindows=", &g_paths.shellWindows}, {"--cleaner=", &g_paths.cleaner},
+               {"--iexplore=", &g_paths.iexplore}, {"--explorer=", &g_paths.explorer}};
+  for (int i = 1; i < argc; ++i) {
+    for (const auto& f : flags) {
+      const std::size_t n = std::strlen(f.flag);
+      if (std::strncmp(argv[i], f.flag, n) == 0) *f.target = argv[i] + n;
+    }
+  }
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,291 @@
+#include "decision.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
+#include <vector>
+
+namespace vendrolix::helper {
+namespace {
+
+TEST(GracePeriod, FollowsTheTableForEveryCountLevelAndDialog) {
+  struct Row {
+    std::vector<std::int16_t> counts;
+    std::int32_t plain[3];   // levels 1, 2, 3
+    std::int32_t dialog[3];  // the same with an HTML dialog present
+  };
+  const Row rows[] = {
+      {{0, 1, 2}, {1200, 600, 400}, {1800, 900, 600}},
+      {{3, 4}, {1400, 700, 467}, {2100, 1050, 700}},
+      {{5, 6}, {1600, 800, 533}, {2400, 1200, 800}},
+      {{7, 8}, {1800, 900, 600}, {2700, 1350, 900}},
+      {{9, 10, 32767, -1, -32768}, {2000, 1000, 667}, {3000, 1500, 1000}},
+  };
+  for (const Row& row : rows) {
+    for (std::int16_t count : row.counts) {
+      for (int level = 1; level <= 3; ++level) {
+        SCOPED_TRACE("count " + std::to_string(count) + " level " + std::to_string(level));
+        EXPECT_EQ(GracePeriod(count, false, static_cast<std::int16_t>(level)), row.plain[level - 1]);
+        EXPECT_EQ(GracePeriod(count, true, static_cast<std::int16_t>(level)), row.dialog[level - 1]);
+      }
+      // Any other non-zero level is handled as level 2.
+      EXPECT_EQ(GracePeriod(count, false, 7), row.plain[1]);
+      EXPECT_EQ(GracePeriod(count, true, -5), row.dialog[1]);
+    }
+  }
+}
+
+TEST(HostTest, TestsTheFirstLetterOfTheLastTwentyCharactersFileName) {
+  const struct {
+    const char* fullName;
+    bool passes;
+  } cases[] = {
+      {"C:\\PROGRAM FILES\\INTERNET EXPLORER\\IEXPLORE.EXE", true},
+      {"c:\\program files\\internet explorer\\iexplore.exe", true},
+      {"  C:\\Program Files\\Internet Explorer\\iexplore.exe  ", true},
+      {"C:\\WINDOWS\\EXPLORER.EXE", false},
+      {"IEXPLORE.EXE", true},
+      {"EXPLORER.EXE", false},
+      // A file name longer than 20 characters: the 20th from the end counts.
+      {"C:\\x\\AIAAAAAAAAAAAAAAA.EXE", true},
+      {"C:\\x\\IAAAAAAAAAAAAAAAA.EXE", false},
+      {"", false},
+      {"C:\\X\\", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(PassesHostTest(c.fullName), c.passes) << c.fullName;
+  }
+}
+
+TEST(TimeStamp, IsMillisecondsOfTheDayAndNeverZeroForARealTime) {
+  EXPECT_EQ(StampOfTime(0, 0, 0, 0), 1);
+  EXPECT_EQ(StampOfTime(0, 0, 0, 1), 1);
+  EXPECT_EQ(StampOfTime(1, 2, 3, 4), 3723004);
+  EXPECT_EQ(StampOfTime(23, 59, 59, 999), kDayMs - 1);
+}
+
+TEST(ElapsedTime, WrapsAcrossMidnight) {
+  const struct {
+    std::int32_t now, stamp, elapsed;
+  } cases[] = {
+      {1600, 1000, 600},
+      {1000, 1000, 0},
+      {100, kDayMs - 100, 200},                        // 23:59:59.900 to 00:00:00.100
+      {StampOfTime(0, 0, 30, 0), StampOfTime(23, 59, 59, 0), 31000},
+      {5, 10, kDayMs - 5},                             // a stamp from the future is old
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ElapsedMs(c.now, c.stamp), c.elapsed) << c.now << " " << c.stamp;
+  }
+}
+
+std::int16_t Lookup(const std::string& file, const std::string& url) {
+  std::vector<std::string> lines;
+  std::istringstream in(file);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  std::size_t next = 0;
+  return WhiteListLookup(
+      [&](std::string& line) {
+        if (next >= lines.size()) return false;
+        line = lines[next++];
+        return true;
+      },
+      url);
+}
+
+TEST(WhiteList, MatchesEntriesAnywhereInTheAddressIgnoringCase) {
+  const struct {
+    const char* file;
+    const char* url;
+    std::int16_t result;
+  } cases[] = {
+      {"2\nexample.com\nnews\n", "http://WWW.EXAMPLE.COM/x", 0},
+      {"2\nexample.com\nnews\n", "http://site/News/today", 0},
+      {"2\nexample.com\nnews\n", "http://other.org/", 1},
+      {"2\nexample.com\n\n", "http://other.org/", 0},    // an empty entry matches every address
+      {"2\nexample.com\n\n", "", 1},                     // ...but not an empty one
+      {"3\nexample.com\n", "http://other.org/", 1},      // fewer entries than announced
+      {"3\nexample.com\n", "http://example.com/", 0},    // a match before the list runs out
+      {"1\nexample.com\nother.org\n", "http://other.org/", 1},  // lines past the count are ignored
+      {"", "http://example.com/", 1},
+      {"two\nexample.com\n", "http://example.com/", 1},
+      {"0\nexample.com\n", "http://example.com/", 1},
+      {"-1\nexample.com\n", "http://example.com/", 1},
+      {" 1 \nexample.com\n", "http://example.com/", 0},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Lookup(c.file, c.url), c.result) << c.file << " | " << c.url;
+  }
+}
+
+class FakeEnv : public NewWindowEnv {
+ public:
+  std::map<std::string, std::string> settings;
+  std::string url = "http://page/";
+  std::int16_t listed = 1;
+  bool ctrl = false;
+  std::int32_t now = 0;
+  std::string log;
+
+  std::string ReadSetting(const char* name) override {
+    log += std::string("read ") + name + ";";
+    const auto it = settings.find(name);
+    return it == settings.end() ? "1" : it->second;
+  }
+  std::string LocationUrl() override {
+    log += "url;";
+    return url;
+  }
+  std::int16_t IsBlockedUrl(const std::string&) override { return listed; }
+  bool CtrlDown() override { return ctrl; }
+  std::int32_t Now() override { return now; }
+  void CancelWindow() override { log += "cancel;"; }
+  void PlayWave() override { log += "wave;"; }
+  void Beep() override { log += "beep;"; }
+  void PostClick(std::int32_t window) override { log += "click " + std::to_string(window) + ";"; }
+};
+
+// Of the log, only what the user or the tray notices.
+std::string Actions(const std::string& log) {
+  std::string out;
+  std::istringstream in(log);
+  for (std::string item; std::getline(in, item, ';');) {
+    if (item.rfind("read", 0) != 0 && item != "url") out += item + ";";
+  }
+  return out;
+}
+
+WindowState Active(std::int32_t clickStamp) {
+  WindowState state;
+  state.active = true;
+  state.trayFormButton = 11;
+  state.trayBlockButton = 22;
+  state.clickStamp = clickStamp;
+  return state;
+}
+
+TEST(NewWindow, DecidesByLevelListCtrlAndClickAge) {
+  const std::string blocked = "cancel;beep;click 22;";
+  const struct {
+    const char* name;
+    const char* popup;
+    const char* sound;
+    const char* count;
+    std::int32_t clickStamp;
+    std::int32_t now;
+    std::int16_t listed;
+    bool ctrl;
+    std::int32_t dialog;
+    std::string actions;
+    std::int32_t stampAfter;
+  } cases[] = {
+      {"level 0 opens all and keeps the stamp", "0", "1", "2", 0, 5000, 1, false, 0, "", 0},
+      {"level 0 keeps a pending click", "0", "1", "2", 1000, 5000, 1, false, 0, "", 1000},
+      {"no click blocks", "2", "1", "2", 0, 5000, 1, false, 0, blocked, 0},
+      {"click 600 ms before at level 2 opens", "2", "1", "2", 1000, 1600, 1, false, 0, "", 0},
+      {"click 601 ms before at level 2 blocks", "2", "1", "2", 1000, 1601, 1, false, 0, blocked, 0},
+      {"level 7 acts as 2", "7", "1", "2", 1000, 1600, 1, false, 0, "", 0},
+      {"level 7 acts as 2 (late)", "7", "1", "2", 1000, 1601, 1, false, 0, blocked, 0},
+      {"level 1 doubles", "1", "1", "2", 1000, 2200, 1, false, 0, "", 0},
+      {"level 3 with ten windows: 667", "3", "1", "10", 1000, 1667, 1, false, 0, "", 0},
+      {"level 3 with ten windows: 668 blocks", "3", "1", "10", 1000, 1668, 1, false, 0, blocked, 0},
+      {"level 1, dialog, count 3: 2100", "1", "1", "3", 1000, 3100, 1, false, 77, "", 0},
+      {"level 1, dialog, count 3: 2101 blocks", "1", "1", "3", 1000, 3101, 1, false, 77, blocked, 0},
+      {"level 4 blocks despite a fresh click", "4", "1", "2", 1000, 1001, 1, false, 0, blocked, 0},
+      {"level 4 opens a listed page", "4", "1", "2", 1000, 1001, 0, false, 0, "", 0},
+      {"level 4 opens with Ctrl", "4", "1", "2", 0, 1001, 1, true, 0, "", 0},
+      {"listed page opens at level 2", "2", "1", "2", 0, 9000, 0, false, 0, "", 0},
+      {"sound 0 plays the wave", "2", "0", "2", 0, 9000, 1, false, 0, "cancel;wave;click 22;", 0},
+      {"sound 2 is silent but tells the tray", "2", "2", "2", 0, 9000, 1, false, 0, "cancel;click 22;", 0},
+      {"a click just before midnight has expired 30 s after it", "2", "1", "2", kDayMs - 1000, 29000, 1, false, 0,
+       blocked, 0},
+      {"a click just before midnight counts just after it", "2", "1", "2", kDayMs - 100, 100, 1, false, 0, "", 0},
+      {"non-numeric level reads as 0", "x", "1", "2", 0, 9000, 1, false, 0, "", 0},
+      {"missing values read as level 1 and a beep", nullptr, nullptr, nullptr, 1000, 2200, 1, false, 0, "", 0},
+      {"missing values: level 1 expires after 1200", nullptr, nullptr, nullptr, 1000, 2201, 1, false, 0, blocked, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeEnv env;
+    if (c.popup) env.settings["Popup"] = c.popup;
+    if (c.sound) env.settings["Sound"] = c.sound;
+    if (c.count) env.settings["CountIE"] = c.count;
+    env.now = c.now;
+    env.listed = c.listed;
+    env.ctrl = c.ctrl;
+    WindowState state = Active(c.clickStamp);
+    state.dialogFrame = c.dialog;
+    OnNewWindow(state, env);
+    EXPECT_EQ(Actions(env.log), c.actions);
+    EXPECT_EQ(state.clickStamp, c.stampAfter);
+  }
+}
+
+TEST(NewWindow, OneClickLetsOneWindowThrough) {
+  FakeEnv env;
+  env.settings["Popup"] = "2";
+  env.now = 1100;
+  WindowState state = Active(1000);
+  OnNewWindow(state, env);
+  EXPECT_EQ(Actions(env.log), "");
+  env.log.clear();
+  OnNewWindow(state, env);
+  EXPECT_EQ(Actions(env.log), "cancel;beep;click 22;");
+}
+
+TEST(NewWindow, ReadsInTheOrderTheSettingsAreNeeded) {
+  FakeEnv env;
+  env.settings = {{"Popup", "2"}, {"Sound", "1"}, {"hForm", "501"}, {"hButton", "-502"}, {"CountIE", "3"}};
+  env.now = 1100;
+  WindowState state = Active(1000);
+  state.refreshHandles = true;
+  OnNewWindow(state, env);
+  EXPECT_EQ(env.log, "read hForm;read hButton;read Sound;read Popup;url;read CountIE;");
+  EXPECT_EQ(state.trayFormButton, 501);
+  EXPECT_EQ(state.trayBlockButton, -502);
+  EXPECT_FALSE(state.refreshHandles);
+  EXPECT_EQ(state.countIE, 3);
+  EXPECT_EQ(state.currentUrl, "http://page/");
+
+  // Handles are re-read while the copy of hForm is 0 (no tray yet).
+  env.log.clear();
+  env.settings["hForm"] = "0";
+  state.trayFormButton = 0;
+  OnNewWindow(state, env);
+  EXPECT_EQ(env.log.rfind("read hForm;read hButton;", 0), 0u) << env.log;
+  env.log.clear();
+  OnNewWindow(state, env);
+  EXPECT_EQ(env.log.rfind("read hForm;read hButton;", 0), 0u) << env.log;
+
+  // A non-numeric handle leaves the copy as it was.
+  env.settings["hForm"] = "tray";
+  env.settings["hButton"] = "";
+  state.trayFormButton = 0;
+  state.trayBlockButton = 9;
+  OnNewWindow(state, env);
+  EXPECT_EQ(state.trayFormButton, 0);
+  EXPECT_EQ(state.trayBlockButton, 9);
+}
+
+TEST(NewWindow, PassiveHelperLetsEveryWindowOpen) {
+  FakeEnv env;
+  env.settings["Popup"] = "4";
+  WindowState state;
+  OnNewWindow(state, env);
+  EXPECT_EQ(env.log, "");
+}
+
+TEST(BeforeNavigate, OnlyTheFirstAfterAttachClearsTheStamp) {
+  WindowState state = Active(1000);
+  state.firstNavigation = true;
+  OnBeforeNavigate(state);
+  EXPECT_EQ(state.clickStamp, 0);
+  EXPECT_FALSE(state.firstNavigation);
+  state.clickStamp = 2000;
+  OnBeforeNavigate(state);
+  EXPECT_EQ(state.clickStamp, 2000);
+}
+
+}  // namespace
+}  // namespace vendrolix::helper

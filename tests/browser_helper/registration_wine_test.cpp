@@ -1,0 +1,142 @@
+// regsvr32 registers and unregisters the browser helper in the registry view
+// of its own bitness, type library included.
+#include <windows.h>
+#include <ocidl.h>
+#include <oleauto.h>
+
+#include <gtest/gtest.h>
+#include <wrl/client.h>
+
+#include <cstring>
+#include <optional>
+#include <string>
+
+#include "VendrolixIEDLL.h"
+#include "win32/handles.h"
+#include "wine_support.h"
+
+namespace {
+std::string g_dll;
+}
+
+namespace vendrolix {
+namespace {
+
+const std::string kClsidKey = "CLSID\\{A94EDD52-85B3-472F-8BC0-D651D760FBF8}";
+
+std::optional<std::string> ClassesText(const std::string& subKey, const char* name) {
+  char buffer[1024];
+  DWORD size = sizeof(buffer);
+  if (RegGetValueA(HKEY_CLASSES_ROOT, subKey.c_str(), name, RRF_RT_REG_SZ, nullptr, buffer, &size) !=
+      ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  return std::string(buffer);
+}
+
+bool ClassesKeyExists(const std::string& subKey) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, subKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}
+
+test::ProcessResult RegSvr(const std::string& flags) {
+  return test::RunProcess("regsvr32 " + flags + " " + test::Quote(test::WinePath(g_dll)));
+}
+
+TEST(Registration, RegistersClassProgIdAndTypeLibraryAndRemovesThem) {
+  ASSERT_FALSE(g_dll.empty());
+  const auto reg = RegSvr("/s");
+  ASSERT_TRUE(reg.finished && reg.exitCode == 0) << reg.output;
+
+  EXPECT_EQ(ClassesText(kClsidKey + "\\InprocServer32", nullptr), test::WinePath(g_dll));
+  EXPECT_EQ(ClassesText(kClsidKey + "\\InprocServer32", "ThreadingModel"), "Apartment");
+  EXPECT_EQ(ClassesText(kClsidKey + "\\ProgID", nullptr), "VendrolixIEDLL.CVendrolixIEDLL");
+  EXPECT_EQ(ClassesText(kClsidKey + "\\TypeLib", nullptr), "{37D27E0A-E4BA-478F-A4DA-275FFE975E29}");
+  EXPECT_EQ(ClassesText("VendrolixIEDLL.CVendrolixIEDLL\\Clsid", nullptr), "{A94EDD52-85B3-472F-8BC0-D651D760FBF8}");
+
+  {
+    win32::ScopedCoInit com;
+    CLSID fromProgId{};
+    EXPECT_EQ(CLSIDFromProgID(L"VendrolixIEDLL.CVendrolixIEDLL", &fromProgId), S_OK);
+    EXPECT_TRUE(IsEqualCLSID(fromProgId, CLSID_CVendrolixIEDLL));
+
+    Microsoft::WRL::ComPtr<ITypeLib> library;
+    ASSERT_EQ(LoadRegTypeLib(LIBID_VendrolixIEDLL, 5, 0, LOCALE_NEUTRAL, &library), S_OK);
+    BSTR name = nullptr;
+    ASSERT_EQ(library->GetDocumentation(-1, &name, nullptr, nullptr, nullptr), S_OK);
+    EXPECT_STREQ(name, L"VendrolixIEDLL");
+    SysFreeString(name);
+
+    Microsoft::WRL::ComPtr<ITypeInfo> info;
+    ASSERT_EQ(library->GetTypeInfoOfGuid(IID__CVendrolixIEDLL, &info), S_OK);
+    // The dual interface's dispatch side is what script callers see.
+    HREFTYPE dispatchRef = 0;
+    Microsoft::WRL::ComPtr<ITypeInfo> dispatch;
+    if (SUCCEEDED(info->GetRefTypeOfImplType(-1, &dispatchRef))) {
+      info->GetRefTypeInfo(dispatchRef, &dispatch);
+    }
+    if (!dispatch) dispatch = info;
+    TYPEATTR* attr = nullptr;
+    ASSERT_EQ(dispatch->GetTypeAttr(&attr), S_OK);
+    EXPECT_TRUE(attr->typekind == TKIND_DISPATCH || (attr->wTypeFlags & TYPEFLAG_FDUAL) != 0);
+    dispatch->ReleaseTypeAttr(attr);
+    LPOLESTR names[] = {const_cast<LPOLESTR>(L"m_ie_OnQuit")};
+    MEMBERID id = 0;
+    EXPECT_EQ(dispatch->GetIDsOfNames(names, 1, &id), S_OK);
+
+    Microsoft::WRL::ComPtr<ITypeInfo> coclass;
+    ASSERT_EQ(library->GetTypeInfoOfGuid(CLSID_CVendrolixIEDLL, &coclass), S_OK);
+    ASSERT_EQ(coclass->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr), S_OK);
+    EXPECT_STREQ(name, L"CVendrolixIEDLL");
+    SysFreeString(name);
+
+    // The object answers the browser's interface; a null site before any
+    // attach is harmless, and the class's own quit method does nothing yet.
+    Microsoft::WRL::ComPtr<IObjectWithSite> object;
+    ASSERT_EQ(CoCreateInstance(CLSID_CVendrolixIEDLL, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&object)), S_OK);
+    EXPECT_EQ(object->SetSite(nullptr), S_OK);
+    Microsoft::WRL::ComPtr<IUnknown> site;
+    EXPECT_EQ(object->GetSite(IID_PPV_ARGS(&site)), S_OK);
+    EXPECT_EQ(site, nullptr);
+    Microsoft::WRL::ComPtr<_CVendrolixIEDLL> own;
+    ASSERT_EQ(object.As(&own), S_OK);
+    EXPECT_EQ(own->m_ie_OnQuit(), S_OK);
+  }
+
+  const auto unreg = RegSvr("/s /u");
+  ASSERT_TRUE(unreg.finished && unreg.exitCode == 0) << unreg.output;
+  EXPECT_FALSE(ClassesKeyExists(kClsidKey));
+  EXPECT_FALSE(ClassesKeyExists("VendrolixIEDLL.CVendrolixIEDLL"));
+  {
+    win32::ScopedCoInit com;
+    Microsoft::WRL::ComPtr<ITypeLib> library;
+    EXPECT_NE(LoadRegTypeLib(LIBID_VendrolixIEDLL, 5, 0, LOCALE_NEUTRAL, &library), S_OK);
+  }
+}
+
+TEST(Registration, VersionResourceSaysSelfRegistering) {
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeA(test::WinePath(g_dll).c_str(), &ignored);
+  ASSERT_GT(size, 0u);
+  std::string block(size, '\0');
+  ASSERT_TRUE(GetFileVersionInfoA(test::WinePath(g_dll).c_str(), 0, size, &block[0]));
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+  EXPECT_EQ(fixed->dwFileVersionMS, 0x00040000u);
+  void* value = nullptr;
+  EXPECT_TRUE(VerQueryValueA(block.data(), "\\StringFileInfo\\040904b0\\OLESelfRegister", &value, &length));
+}
+
+}  // namespace
+}  // namespace vendrolix
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  for (int i = 1; i < argc; ++i) {
+    if (std::strncmp(argv[i], "--dll=", 6) == 0) g_dll = argv[i] + 6;
+  }
+  return RUN_ALL_TESTS();
+}
