@@ -9,6 +9,7 @@
 #include <wrl/client.h>
 
 #include <atomic>
+#include <cstdint>
 #include <cstring>
 #include <thread>
 
@@ -82,6 +83,30 @@ std::string StartMenuFolder() {
   char buffer[MAX_PATH] = {};
   SHGetFolderPathA(nullptr, CSIDL_COMMON_PROGRAMS, nullptr, SHGFP_TYPE_CURRENT, buffer);
   return std::string(buffer) + "\\Vendrolix";
+}
+
+std::uint32_t Le32(const std::string& bytes, std::size_t at) {
+  std::uint32_t v = 0;
+  for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
+  return v;
+}
+
+// A PCM wave whose chunk sizes agree with the file, short enough to be a
+// notification: what PlaySoundA needs, and what a generator fault would break.
+void ExpectPlayableWave(const std::string& wav) {
+  ASSERT_GE(wav.size(), 44u);
+  EXPECT_EQ(wav.substr(0, 4), "RIFF");
+  EXPECT_EQ(Le32(wav, 4), wav.size() - 8);
+  EXPECT_EQ(wav.substr(8, 8), "WAVEfmt ");
+  EXPECT_EQ(Le32(wav, 16), 16u);
+  EXPECT_EQ(Le32(wav, 20) & 0xFFFF, 1u);  // PCM
+  EXPECT_EQ(wav.substr(36, 4), "data");
+  EXPECT_EQ(Le32(wav, 40), wav.size() - 44);
+  const std::uint32_t bytesPerSecond = Le32(wav, 28);
+  ASSERT_GT(bytesPerSecond, 0u);
+  const double seconds = static_cast<double>(wav.size() - 44) / bytesPerSecond;
+  EXPECT_GT(seconds, 0.05);
+  EXPECT_LT(seconds, 1.0);
 }
 
 bool HelperBuilt() { return !g_dist32.empty() && Exists(test::WinePath(g_dist32 + "/VendrolixIEDLL.dll")); }
@@ -171,7 +196,10 @@ TEST_F(InstallerTest, SilentInstallPutsEverythingInPlaceAndUninstallRemovesIt) {
                            "Uninstall.exe"}) {
     EXPECT_TRUE(Exists(folder_ + "\\" + name)) << name;
   }
-  EXPECT_EQ(test::ReadFileBytes(folder_ + "\\Block.wav"), test::ReadFileBytes(test::WinePath(g_dist32 + "/Block.wav")));
+  const auto wav = test::ReadFileBytes(folder_ + "\\Block.wav");
+  ASSERT_TRUE(wav.has_value());
+  EXPECT_EQ(wav, test::ReadFileBytes(test::WinePath(g_dist32 + "/Block.wav")));
+  ExpectPlayableWave(*wav);
   for (const char* name : {"VendrolixTray.exe", "VendrolixPro.exe", "VendrolixIEDLL.dll"}) {
     EXPECT_EQ(Exists(folder_ + "\\" + name), Exists(test::WinePath(g_dist32 + "/" + name))) << name;
   }
