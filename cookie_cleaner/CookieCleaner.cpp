@@ -50,15 +50,19 @@ std::string CodeText(BSTR* code) {
   return text.substr(0, text.find('\0'));
 }
 
+std::wstring Widen(const std::string& text) {
+  std::wstring wide(text.size() + 1, L'\0');
+  const int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
+  wide.resize(n > 0 ? static_cast<std::size_t>(n - 1) : 0);
+  return wide;
+}
+
 ComPtr<ITypeInfo> LoadCleanerTypeInfo() {
   ComPtr<ITypeInfo> info;
   const std::string path = ModulePath();
   if (path.empty()) return info;
-  std::wstring wide(path.size() + 1, L'\0');
-  const int n = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
-  if (n <= 0) return info;
   ComPtr<ITypeLib> library;
-  if (FAILED(LoadTypeLibEx(wide.c_str(), REGKIND_NONE, &library))) return info;
+  if (FAILED(LoadTypeLibEx(Widen(path).c_str(), REGKIND_NONE, &library))) return info;
   library->GetTypeInfoOfGuid(IID_ICookieCleaner, &info);
   return info;
 }
@@ -180,13 +184,6 @@ bool SetClassText(const std::string& subKey, const char* name, const std::string
   vendrolix::win32::UniqueHKey owner(key);
   return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                         static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
-}
-
-std::wstring Widen(const std::string& text) {
-  std::wstring wide(text.size() + 1, L'\0');
-  const int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
-  wide.resize(n > 0 ? static_cast<std::size_t>(n - 1) : 0);
-  return wide;
 }
 
 void RemoveClassKeys() {

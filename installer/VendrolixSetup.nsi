@@ -83,6 +83,20 @@ VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
   ${EndIf}
 !macroend
 
+; A browser still running holds the helper (and perhaps the cleaner) open.
+; A loaded DLL cannot be overwritten but can be renamed: move it aside so the
+; new one can take its name, and let the old one go at the next restart.
+!macro MoveAsideIfInUse NAME
+  ${If} ${FileExists} "$INSTDIR\${NAME}"
+    Delete "$INSTDIR\${NAME}"
+    ${If} ${FileExists} "$INSTDIR\${NAME}"
+      Delete "$INSTDIR\${NAME}.old"
+      Rename "$INSTDIR\${NAME}" "$INSTDIR\${NAME}.old"
+      Delete /REBOOTOK "$INSTDIR\${NAME}.old"
+    ${EndIf}
+  ${EndIf}
+!macroend
+
 ; The tray holds the installation folder's programs open: ask it to close
 ; (it ends as if the last browser window had gone) and give it a moment.
 !macro CloseTray UN
@@ -116,6 +130,10 @@ Section "Vendrolix" SecMain
   Call CloseTray
   SetOutPath "$INSTDIR"
   SetOverwrite on
+  !insertmacro MoveAsideIfInUse "VendrolixIEDLL.dll"
+  !insertmacro MoveAsideIfInUse "VendrolixIEDLL64.dll"
+  !insertmacro MoveAsideIfInUse "CookieCleaner.dll"
+  !insertmacro MoveAsideIfInUse "CookieCleaner64.dll"
 
   !insertmacro OptionalFile "${DIST32}\VendrolixTray.exe" "VendrolixTray.exe"
   !insertmacro OptionalFile "${DIST32}\VendrolixPro.exe" "VendrolixPro.exe"
@@ -208,6 +226,10 @@ Section "Uninstall"
   Delete /REBOOTOK "$INSTDIR\VendrolixIEDLL64.dll"
   Delete /REBOOTOK "$INSTDIR\CookieCleaner.dll"
   Delete /REBOOTOK "$INSTDIR\CookieCleaner64.dll"
+  Delete /REBOOTOK "$INSTDIR\VendrolixIEDLL.dll.old"
+  Delete /REBOOTOK "$INSTDIR\VendrolixIEDLL64.dll.old"
+  Delete /REBOOTOK "$INSTDIR\CookieCleaner.dll.old"
+  Delete /REBOOTOK "$INSTDIR\CookieCleaner64.dll.old"
   Delete "$INSTDIR\VendrolixTray.exe"
   Delete "$INSTDIR\VendrolixPro.exe"
   Delete "$INSTDIR\Block.wav"
