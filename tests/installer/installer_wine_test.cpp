@@ -285,6 +285,83 @@ TEST_F(InstallerTest, InstallingAgainKeepsTheUsersCleaningSwitches) {
   EXPECT_FALSE(Exists(folder_ + "\\CookieCleaner.dll"));
 }
 
+// Drives the interactive uninstaller as a user would: confirms, answers the
+// question about the user's lists, and closes the window when it is done.
+struct UninstallerUser {
+  int answer;  // IDYES or IDNO
+  bool asked = false;
+
+  static BOOL CALLBACK Visit(HWND window, LPARAM self) {
+    reinterpret_cast<UninstallerUser*>(self)->Act(window);
+    return TRUE;
+  }
+  void Act(HWND window) {
+    char title[128] = {};
+    GetWindowTextA(window, title, sizeof(title));
+    if (!IsWindowVisible(window) || std::strncmp(title, "Vendrolix", 9) != 0) return;
+    if (HWND button = GetDlgItem(window, answer); button && GetDlgItem(window, answer == IDYES ? IDNO : IDYES)) {
+      asked = true;
+      PostMessageA(button, BM_CLICK, 0, 0);
+      return;
+    }
+    HWND next = GetDlgItem(window, IDOK);  // Uninstall, then Close
+    if (next && IsWindowEnabled(next) && IsWindowVisible(next)) PostMessageA(next, BM_CLICK, 0, 0);
+  }
+};
+
+// The uninstaller's windows that are still up: their processes are ended so
+// that nothing outlives the test.
+BOOL CALLBACK EndUninstaller(HWND window, LPARAM) {
+  char title[128] = {};
+  GetWindowTextA(window, title, sizeof(title));
+  if (std::strncmp(title, "Vendrolix Uninstall", 19) != 0) return TRUE;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (pid == 0 || pid == GetCurrentProcessId()) return TRUE;
+  win32::UniqueKernelHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
+  if (process) {
+    TerminateProcess(process.get(), 0);
+    WaitForSingleObject(process.get(), 5000);
+  }
+  return TRUE;
+}
+
+TEST_F(InstallerTest, InteractiveUninstallDeletesTheUsersListsWhenToldTo) {
+  Install();
+  for (const char* name : {file::WhiteList, file::IeKeepList, file::NsKeepList}) {
+    ASSERT_TRUE(test::WriteFileBytes(folder_ + "\\" + name, "0\r\n"));
+  }
+  const std::string uninstaller = folder_ + "\\Uninstall.exe";
+  STARTUPINFOA startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  std::string commandLine = test::Quote(uninstaller);
+  ASSERT_TRUE(CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr,
+                             &startup, &process));
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+
+  UninstallerUser user{IDNO};
+  const bool done = test::WaitUntil(
+      [&] {
+        EnumWindows(&UninstallerUser::Visit, reinterpret_cast<LPARAM>(&user));
+        return user.asked && !Exists(uninstaller) && !Exists(folder_);
+      },
+      std::chrono::seconds(90), std::chrono::milliseconds(300));
+  EXPECT_TRUE(done);
+  EXPECT_TRUE(user.asked);
+  for (const char* name : {file::WhiteList, file::IeKeepList, file::NsKeepList}) {
+    EXPECT_FALSE(Exists(folder_ + "\\" + name)) << name;
+  }
+  test::WaitUntil(
+      [&] {
+        EnumWindows(&UninstallerUser::Visit, reinterpret_cast<LPARAM>(&user));
+        return FindWindowA(nullptr, "Vendrolix Uninstall") == nullptr;
+      },
+      std::chrono::seconds(10), std::chrono::milliseconds(300));
+  EnumWindows(&EndUninstaller, 0);
+}
+
 }  // namespace
 }  // namespace vendrolix
 
