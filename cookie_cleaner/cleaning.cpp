@@ -1,0 +1,128 @@
+#include "cleaning.h"
+
+#include "cookies.h"
+#include "settings.h"
+#include "text.h"
+
+namespace vendrolix::cleaner {
+
+bool IsAccessCode(std::string_view code) { return code == kCleanerAccessCode; }
+
+bool IsIeCookieFile(std::string_view fileName) {
+  return EndsWithNoCase(fileName, ".txt") && !cookies::IsIndexFile(fileName);
+}
+
+std::vector<std::string> IeCookieFilesToDelete(const std::vector<std::string>& fileNames,
+                                               std::string_view keepLine) {
+  std::vector<std::string> doomed;
+  for (const auto& name : fileNames) {
+    if (!IsIeCookieFile(name)) continue;
+    if (cookies::IsKept(keepLine, cookies::IeCookieEntry(name))) continue;
+    doomed.push_back(name);
+  }
+  return doomed;
+}
+
+namespace {
+
+// Length of the line end starting at pos (0 when there is none): CR LF, a
+// lone LF or a lone CR, as the suite's line reader takes them.
+std::size_t LineEndAt(std::string_view text, std::size_t pos) {
+  if (pos >= text.size()) return 0;
+  if (text[pos] == '\r') return (pos + 1 < text.size() && text[pos + 1] == '\n') ? 2 : 1;
+  if (text[pos] == '\n') return 1;
+  return 0;
+}
+
+}  // namespace
+
+namespace {
+
+struct Rewrite {
+  std::string content;
+  int dropped = 0;
+};
+
+Rewrite RewriteNetscapeCookies(std::string_view content, std::string_view keepLine) {
+  Rewrite result;
+  result.content.reserve(content.size());
+  std::size_t start = 0;
+  while (start < content.size()) {
+    std::size_t end = content.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) end = content.size();
+    const std::size_t next = end + LineEndAt(content, end);
+    const auto domain = cookies::NetscapeDomain(content.substr(start, end - start));
+    if (!domain || cookies::IsKept(keepLine, *domain)) {
+      result.content.append(content.substr(start, next - start));
+    } else {
+      ++result.dropped;
+    }
+    start = next;
+  }
+  return result;
+}
+
+}  // namespace
+
+std::string KeepNetscapeCookies(std::string_view content, std::string_view keepLine) {
+  return RewriteNetscapeCookies(content, keepLine).content;
+}
+
+std::optional<std::string> FindNetscapeProfile(Machine& machine) {
+  const auto stored = machine.StoredNetscapeProfile();
+  if (stored && cookies::IsProfileFolderName(*stored) &&
+      machine.FileExists(*stored + cookies::kNetscapeCookieFile)) {
+    return stored;
+  }
+  const auto appData = machine.ShellFolder("AppData");
+  if (!appData) return std::nullopt;
+  const std::string root = *appData + cookies::kNetscapeProfileRoot;
+  if (!machine.FolderExists(root)) return std::nullopt;
+  for (const auto& name : machine.SubfoldersOf(root)) {
+    if (!cookies::IsProfileFolderName(name)) continue;
+    const std::string candidate = root + "\\" + name;
+    if (machine.FileExists(candidate + cookies::kNetscapeCookieFile)) return candidate;
+  }
+  return std::nullopt;
+}
+
+Outcome CleanIeCookies(Machine& machine) {
+  Outcome outcome;
+  const auto keepLine = machine.ReadKeepLine(file::IeKeepList);
+  if (!keepLine) return outcome;
+  const auto folder = machine.ShellFolder("Cookies");
+  if (!folder || !machine.FolderExists(*folder)) return outcome;
+  const auto names = machine.FilesOf(*folder);
+  if (!names) return outcome;
+  outcome.acted = true;
+  for (const auto& name : IeCookieFilesToDelete(*names, *keepLine)) {
+    if (machine.RemoveFile(*folder + "\\" + name)) {
+      ++outcome.removed;
+    } else {
+      ++outcome.failures;
+    }
+  }
+  return outcome;
+}
+
+Outcome CleanNetscapeCookies(Machine& machine) {
+  Outcome outcome;
+  const auto keepLine = machine.ReadKeepLine(file::NsKeepList);
+  if (!keepLine) return outcome;
+  const auto profile = FindNetscapeProfile(machine);
+  if (!profile) return outcome;
+  const std::string path = *profile + cookies::kNetscapeCookieFile;
+  const auto content = machine.ReadBytes(path);
+  if (!content) return outcome;
+  outcome.acted = true;
+  const Rewrite rewrite = RewriteNetscapeCookies(*content, *keepLine);
+  if (rewrite.dropped == 0) return outcome;  // nothing to drop: leave the file alone
+  if (machine.ReplaceBytes(path, rewrite.content)) {
+    outcome.removed = rewrite.dropped;
+  } else {
+    ++outcome.failures;
+  }
+  return outcome;
+}
+
+}  // namespace vendrolix::cleaner

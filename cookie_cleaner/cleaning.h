@@ -1,0 +1,69 @@
+// What the cookie cleaner does, apart from the Windows calls that carry it
+// out. The cleaner spares exactly what the cookie manager showed as kept, so
+// every site entry here comes from the rules the manager lists with
+// (cookies.h). Whenever something the decision rests on cannot be read, the
+// cleaner deletes nothing: a lost keep list must never cost the user cookies.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vendrolix::cleaner {
+
+// The callers pass this code; anything else leaves every cookie alone.
+bool IsAccessCode(std::string_view code);
+
+// A file of the IE/AOL cookie folder that the cleaner may delete at all:
+// a ".txt" file that is not one of the browser's index files.
+bool IsIeCookieFile(std::string_view fileName);
+
+// The cookie files among fileNames whose site entry the keep line does not
+// spare, in the order given.
+std::vector<std::string> IeCookieFilesToDelete(const std::vector<std::string>& fileNames,
+                                               std::string_view keepLine);
+
+// "Cookies.txt" without the cookie lines whose domain the keep line does not
+// spare. Every other line (comments, blank lines, lines without a tab) and
+// every kept line stays byte for byte, its line end included.
+std::string KeepNetscapeCookies(std::string_view content, std::string_view keepLine);
+
+// What the cleaner needs from the machine. The Windows shell implements it;
+// tests fake it. Every query answers "nothing" when it cannot be answered.
+class Machine {
+ public:
+  virtual ~Machine() = default;
+  // First line of a keep list of the installation folder; nullopt when the
+  // file is missing or unreadable.
+  virtual std::optional<std::string> ReadKeepLine(const std::string& fileName) = 0;
+  // A folder of the current user's shell folders; nullopt when unknown.
+  virtual std::optional<std::string> ShellFolder(const std::string& name) = 0;
+  // The stored Netscape profile folder (PathNSCookie); nullopt when unset.
+  virtual std::optional<std::string> StoredNetscapeProfile() = 0;
+  virtual bool FolderExists(const std::string& path) = 0;
+  virtual bool FileExists(const std::string& path) = 0;
+  // Names of the plain files (nullopt: the folder cannot be listed).
+  virtual std::optional<std::vector<std::string>> FilesOf(const std::string& folder) = 0;
+  // Names of the subfolders in enumeration order.
+  virtual std::vector<std::string> SubfoldersOf(const std::string& folder) = 0;
+  virtual std::optional<std::string> ReadBytes(const std::string& path) = 0;
+  virtual bool ReplaceBytes(const std::string& path, const std::string& content) = 0;
+  virtual bool RemoveFile(const std::string& path) = 0;
+};
+
+// The Netscape profile folder holding "Cookies.txt", found as the cookie
+// manager finds it (stored folder first, then the default profile search),
+// but never stored: nullopt when there is none.
+std::optional<std::string> FindNetscapeProfile(Machine& machine);
+
+struct Outcome {
+  bool acted = false;    // the keep list and the cookies could be read
+  int removed = 0;       // cookie files deleted, or cookie lines dropped
+  int failures = 0;      // deletions or the rewrite that did not succeed
+};
+
+Outcome CleanIeCookies(Machine& machine);
+Outcome CleanNetscapeCookies(Machine& machine);
+
+}  // namespace vendrolix::cleaner

@@ -1,0 +1,81 @@
+#include "win32_machine.h"
+
+#include "Vendrolix.h"
+#include "win32/file_io.h"
+#include "win32/handles.h"
+
+namespace vendrolix::cleaner {
+
+namespace {
+
+// Entries of a folder; nullopt when the folder cannot be listed at all.
+template <typename Keep>
+std::optional<std::vector<std::string>> ListFolder(const std::string& folder, Keep keep) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA data;
+  win32::UniqueFind find(FindFirstFileA((folder + "\\*").c_str(), &data));
+  if (!find) {
+    if (GetLastError() == ERROR_FILE_NOT_FOUND) return names;
+    return std::nullopt;
+  }
+  do {
+    const std::string name = data.cFileName;
+    if (name == "." || name == "..") continue;
+    if (keep(data)) names.push_back(name);
+  } while (FindNextFileA(find.get(), &data));
+  if (GetLastError() != ERROR_NO_MORE_FILES) return std::nullopt;
+  return names;
+}
+
+bool IsFolder(const WIN32_FIND_DATAA& data) { return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
+
+}  // namespace
+
+std::optional<std::string> Win32Machine::ReadKeepLine(const std::string& fileName) {
+  const std::string folder = win32::ModuleFolder(component_);
+  if (folder.empty()) return std::nullopt;
+  // Read whole so that a read failure is told apart from an empty list: the
+  // line reader would report both as "no line", and an empty line deletes all.
+  std::string content;
+  if (!win32::ReadWholeFile(folder + "\\" + fileName, content)) return std::nullopt;
+  return content.substr(0, content.find_first_of("\r\n"));
+}
+
+std::optional<std::string> Win32Machine::ShellFolder(const std::string& name) {
+  const std::string folder = CRegistry::ForManager().GetRegPathShellFolder(name);
+  if (folder.empty() || folder == kShellFolderMissing) return std::nullopt;
+  return folder;
+}
+
+std::optional<std::string> Win32Machine::StoredNetscapeProfile() {
+  // The manager's flavour reads a missing value as "0", which names no
+  // profile folder and so falls through to the search.
+  return CRegistry::ForManager().GetRegStringValue(value::PathNSCookie);
+}
+
+bool Win32Machine::FolderExists(const std::string& path) { return win32::FolderExists(path); }
+
+bool Win32Machine::FileExists(const std::string& path) { return win32::FileExists(path); }
+
+std::optional<std::vector<std::string>> Win32Machine::FilesOf(const std::string& folder) {
+  return ListFolder(folder, [](const WIN32_FIND_DATAA& data) { return !IsFolder(data); });
+}
+
+std::vector<std::string> Win32Machine::SubfoldersOf(const std::string& folder) {
+  auto names = ListFolder(folder, [](const WIN32_FIND_DATAA& data) { return IsFolder(data); });
+  return names ? *names : std::vector<std::string>();
+}
+
+std::optional<std::string> Win32Machine::ReadBytes(const std::string& path) {
+  std::string content;
+  if (!win32::ReadWholeFile(path, content)) return std::nullopt;
+  return content;
+}
+
+bool Win32Machine::ReplaceBytes(const std::string& path, const std::string& content) {
+  return win32::ReplaceFileContent(path, content);
+}
+
+bool Win32Machine::RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != FALSE; }
+
+}  // namespace vendrolix::cleaner

@@ -1,0 +1,31 @@
+// The cleaner's view of a Windows machine: the installation folder beside
+// the component's own file, the current user's shell folders and the
+// settings read the way the cookie manager reads them.
+#pragma once
+
+#include <windows.h>
+
+#include "cleaning.h"
+
+namespace vendrolix::cleaner {
+
+class Win32Machine final : public Machine {
+ public:
+  explicit Win32Machine(HMODULE component) : component_(component) {}
+
+  std::optional<std::string> ReadKeepLine(const std::string& fileName) override;
+  std::optional<std::string> ShellFolder(const std::string& name) override;
+  std::optional<std::string> StoredNetscapeProfile() override;
+  bool FolderExists(const std::string& path) override;
+  bool FileExists(const std::string& path) override;
+  std::optional<std::vector<std::string>> FilesOf(const std::string& folder) override;
+  std::vector<std::string> SubfoldersOf(const std::string& folder) override;
+  std::optional<std::string> ReadBytes(const std::string& path) override;
+  bool ReplaceBytes(const std::string& path, const std::string& content) override;
+  bool RemoveFile(const std::string& path) override;
+
+ private:
+  HMODULE component_;
+};
+
+}  // namespace vendrolix::cleaner
