@@ -1,0 +1,46 @@
+// Cookie rules the manager and the cookie cleaner must apply identically:
+// which site a cookie belongs to, and whether a keep list spares it.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vendrolix::cookies {
+
+// The browser's index files in the cookie folder are not cookies.
+bool IsIndexFile(std::string_view fileName);
+
+// Site entry of an IE/AOL cookie file: the name up to its first "[", or,
+// when the name has no "[" or starts with one, the name without its last
+// four characters (the ".txt"). A name too short for that has no entry.
+std::string IeCookieEntry(std::string_view fileName);
+
+// Site entry of a Netscape "Cookies.txt" line: the first tab-separated field,
+// trimmed. Comment lines ("#" first) and lines without a tab have none.
+std::optional<std::string> NetscapeDomain(std::string_view line);
+
+// At most this many lines of "Cookies.txt" are listed.
+inline constexpr std::size_t kNetscapeLineLimit = 1000;
+
+// The keep list's one line holds "#entry#" pieces; an entry is kept when its
+// piece occurs in the line, ignoring case (so "#ab#" keeps ab, not a or b).
+bool IsKept(std::string_view keepLine, std::string_view entry);
+
+// The keep list's line for these entries, in their order.
+std::string FormatKeepLine(const std::vector<std::string>& keptEntries);
+
+// The keep list file's whole content: the line and CR LF.
+inline std::string FormatKeepFile(const std::vector<std::string>& keptEntries) {
+  return FormatKeepLine(keptEntries) + "\r\n";
+}
+
+// A Netscape profile folder's name ends in ".slt" (any letter case).
+bool IsProfileFolderName(std::string_view name);
+
+// Fixed pieces of the Netscape profile search.
+inline constexpr const char* kNetscapeProfileRoot = "\\Mozilla\\Profiles\\default";
+inline constexpr const char* kNetscapeCookieFile = "\\Cookies.txt";
+
+}  // namespace vendrolix::cookies
