@@ -3,7 +3,9 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "manager_logic.h"
 #include "skin.h"
@@ -63,10 +65,54 @@ class FrmPopupCookie final : public PageWindow {
  private:
   void OnCreate() override;
   void OnButtonClick(int n) override;
+  bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+
+  void GetNSCookiePath();
+  void ShowCookieList();
+  void ListIECookies();
+  void ListNSCookies();
+  void MarkKeptCookies(const std::vector<std::string>& entries, const char* keepFile);
+  void SaveIECookies();
+  void SaveNSCookies();
+  void WriteKeepList(const char* keepFile);
+  void ApplyChanges();
+  void ApplyAndExit();
+  void OptIECookieClick();
+  void OptNSCookieClick();
+  void SelectView(int view);
+  int CheckValue() const;
+  void DrawItem(const DRAWITEMSTRUCT& item);
+
+  std::int16_t intView_ = 0;       // 1 IE/AOL, 0 Netscape
+  std::int16_t intIeAutoClean_ = 0;
+  std::int16_t intNsAutoClean_ = 0;
+  std::int16_t intNsInstalled_ = 0;
+  std::string strIeFolder_;
+  std::string strNsFolder_;
+  bool blnNsFound_ = false;
+  bool blnLoading_ = false;
+  std::string strIeCaption_;
+  std::string strNsCaption_;
+
+  HWND lstCookie_ = nullptr;
+  HWND optIECookie_ = nullptr;
+  HWND optNSCookie_ = nullptr;
+  HWND chkAutoClean_ = nullptr;
+  win32::UniqueGdiObject<HBRUSH> skinBrush_;
 };
+
+// The path dialog: the folder typed, or "Cancel".
+std::string ShowNSCookiePath(HWND owner);
 
 inline constexpr int kIdListUrl = 101;
 inline constexpr int kIdTextWebSite = 102;
+inline constexpr int kIdListCookie = 201;
+inline constexpr int kIdOptIE = 202;
+inline constexpr int kIdOptNS = 203;
+inline constexpr int kIdChkAutoClean = 204;
+inline constexpr int kIdTxtPath = 301;
+inline constexpr const char* kAppTitle = "VendrolixPro";
+inline constexpr const char* kPathDialogClass = "VendrolixProCookiePath";
 
 inline constexpr const char* kPageCaption = "Vendrolix Pro";
 inline constexpr const char* kWhiteListClass = "VendrolixProWhiteList";

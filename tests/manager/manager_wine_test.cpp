@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -490,6 +492,266 @@ TEST_F(ManagerTest, PagesAreCutToTheirRoundedShape) {
     DeleteObject(region);
   }
   ClickAt(white, kExitX, kButtonY);
+  EXPECT_TRUE(manager.WaitForExit(10s));
+}
+
+
+// ---- Cookie manager page -----------------------------------------------------
+
+constexpr const char* kShellFolders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+constexpr long kOptNsX = 4986, kOptNsY = 950, kOptIeX = 3786;
+constexpr long kCheckX = 546, kCheckY = 3066;
+constexpr long kApplyX = 4386, kOkX = 3186;
+
+std::vector<std::string> ChildTexts(HWND parent) {
+  std::vector<std::string> texts;
+  for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+    texts.push_back(ControlText(child));
+  return texts;
+}
+
+class CookiePageTest : public ManagerTest {
+ protected:
+  void SetUp() override {
+    ManagerTest::SetUp();
+    cookies_ = folder_->path() + "\\cookies";
+    appData_ = folder_->path() + "\\appdata";
+    RunProcess("cmd /c rmdir /s /q " + Quote(cookies_), 30s);
+    RunProcess("cmd /c rmdir /s /q " + Quote(appData_), 30s);
+    CreateDirectoryA(cookies_.c_str(), nullptr);
+    CreateDirectoryA(appData_.c_str(), nullptr);
+    savedCookies_ = GetText(HKEY_CURRENT_USER, kShellFolders, "Cookies");
+    savedAppData_ = GetText(HKEY_CURRENT_USER, kShellFolders, "AppData");
+    SetText(HKEY_CURRENT_USER, kShellFolders, "Cookies", cookies_);
+    SetText(HKEY_CURRENT_USER, kShellFolders, "AppData", appData_);
+    for (const char* name : {"IECookieURL.dat", "NSCookieURL.dat"}) DeleteFileA(folder_->File(name).c_str());
+    settings_.Set("Status", "1");
+  }
+  void TearDown() override {
+    if (savedCookies_) SetText(HKEY_CURRENT_USER, kShellFolders, "Cookies", *savedCookies_);
+    if (savedAppData_) SetText(HKEY_CURRENT_USER, kShellFolders, "AppData", *savedAppData_);
+  }
+  void Cookie(const std::string& name) { ASSERT_TRUE(WriteFileBytes(cookies_ + "\\" + name, "x")); }
+  std::string Keep(const char* name) const { return ReadFileBytes(folder_->File(name)).value_or("<missing>"); }
+  // A Netscape profile folder below the default root, with or without its cookie file.
+  std::string Profile(const std::string& name, const std::optional<std::string>& cookies) {
+    std::string path = appData_;
+    for (const char* part : {"\\Mozilla", "\\Profiles", "\\default"}) {
+      path += part;
+      CreateDirectoryA(path.c_str(), nullptr);
+    }
+    path += "\\" + name;
+    CreateDirectoryA(path.c_str(), nullptr);
+    if (cookies) WriteFileBytes(path + "\\Cookies.txt", *cookies);
+    return path;
+  }
+  HWND StartOnCookiePage(Manager& manager) {
+    if (!manager.Start(Exe())) return nullptr;
+    HWND page = manager.WaitFor(kCookieClass);
+    if (page) Sleep(300);
+    return page;
+  }
+  static HWND List(HWND page) { return GetDlgItem(page, 201); }
+  static bool Checked(HWND page, int id) { return SendMessageA(GetDlgItem(page, id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+  static std::vector<std::pair<std::string, bool>> Shown(HWND page) {
+    std::vector<std::pair<std::string, bool>> shown;
+    HWND list = List(page);
+    int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) shown.push_back({ListItem(list, i), SendMessageA(list, LB_GETITEMDATA, i, 0) == 1});
+    return shown;
+  }
+  // A real click on the check box of entry i.
+  static void TickBox(HWND page, int i) {
+    POINT p = {8, 8 + 16 * i};
+    ClientToScreen(List(page), &p);
+    MouseClick(p.x, p.y);
+  }
+
+  std::string cookies_;
+  std::string appData_;
+  std::optional<std::string> savedCookies_;
+  std::optional<std::string> savedAppData_;
+};
+
+TEST_F(CookiePageTest, ListsIeCookiesTicksTheKeepListAndApplies) {
+  for (const char* name : {"me@gamma[1].txt", "me@beta[1].txt", "me@alpha[1].txt", "me@alpha[2].txt",
+                           "ME@ALPHA[3].txt", "index.dat", "INDEX.DAT.bak", "[odd].txt", "nobracket.txt"})
+    Cookie(name);
+  ASSERT_TRUE(WriteFileBytes(folder_->File("IECookieURL.dat"), "#me@beta##ME@ALPHA#\r\n"));
+  Manager manager;
+  HWND page = StartOnCookiePage(manager);
+  ASSERT_NE(page, nullptr);
+  std::vector<std::pair<std::string, bool>> shown = Shown(page);
+  ASSERT_EQ(shown.size(), 5u);
+  EXPECT_TRUE(shown[0].first == "me@alpha" || shown[0].first == "ME@ALPHA") << shown[0].first;
+  EXPECT_TRUE(shown[0].second);
+  EXPECT_EQ(shown[1], std::make_pair(std::string("me@beta"), true));
+  EXPECT_EQ(shown[2], std::make_pair(std::string("me@gamma"), false));
+  EXPECT_EQ(shown[3], std::make_pair(std::string("nobracket"), false));
+  EXPECT_EQ(shown[4], std::make_pair(std::string("[odd]"), false));  // "[" sorts after the letters
+  EXPECT_TRUE(Checked(page, 202)) << "IE/AOL view";
+  EXPECT_FALSE(Checked(page, 204));
+  Screenshot(page, "cookie_page_ticked");
+
+  // Untick beta, tick gamma, switch auto-clean on; Apply.
+  TickBox(page, 1);
+  TickBox(page, 2);
+  ClickAt(page, kCheckX, kCheckY);
+  EXPECT_TRUE(WaitUntil([&] { return Checked(page, 204); }, 3s));
+  ClickAt(page, kApplyX, kButtonY);
+  std::string alpha = shown[0].first;
+  EXPECT_TRUE(WaitUntil([&] { return Keep("IECookieURL.dat") == "#" + alpha + "##me@gamma#\r\n"; }, 5s))
+      << Keep("IECookieURL.dat");
+  EXPECT_EQ(settings_.Get("AutoClean"), "1");
+  EXPECT_EQ(settings_.Get("OptionCookie"), "1");
+  EXPECT_EQ(settings_.Get("NSAutoClean"), std::nullopt);
+
+  // Nothing ticked: the list is a bare line end.
+  for (int i = 0; i < 5; ++i) {
+    if (SendMessageA(List(page), LB_GETITEMDATA, i, 0) == 1) TickBox(page, i);
+  }
+  SetFocus(nullptr);
+  ClickAt(page, kApplyX, kButtonY);
+  EXPECT_TRUE(WaitUntil([&] { return Keep("IECookieURL.dat") == "\r\n"; }, 5s)) << Keep("IECookieURL.dat");
+  ClickAt(page, kExitX, kButtonY);
+  EXPECT_TRUE(manager.WaitForExit(10s));
+}
+
+TEST_F(CookiePageTest, UnsavedTicksSurviveATabSwitchAndExitDiscardsThem) {
+  Cookie("me@one[1].txt");
+  Cookie("me@two[1].txt");
+  Manager manager;
+  HWND page = StartOnCookiePage(manager);
+  ASSERT_NE(page, nullptr);
+  EXPECT_EQ(Keep("IECookieURL.dat"), "") << "a missing keep list is created empty";
+  TickBox(page, 1);
+  ASSERT_TRUE(WaitUntil([&] { return SendMessageA(List(page), LB_GETITEMDATA, 1, 0) == 1; }, 3s));
+  ClickAt(page, kWhiteListTabX, kTabY);
+  HWND white = manager.WaitFor(kWhiteListClass);
+  ASSERT_NE(white, nullptr);
+  ClickAt(white, kCookieTabX, kTabY);
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(page) != FALSE; }, 5s));
+  EXPECT_EQ(SendMessageA(List(page), LB_GETITEMDATA, 1, 0), 1);
+  ClickAt(page, kExitX, kButtonY);
+  EXPECT_TRUE(manager.WaitForExit(10s));
+  EXPECT_EQ(Keep("IECookieURL.dat"), "");
+  EXPECT_EQ(settings_.Get("AutoClean"), std::nullopt);
+}
+
+TEST_F(CookiePageTest, NetscapeWithoutNetscapeShowsTheBoxAndSavesTheIeView) {
+  Cookie("me@one[1].txt");
+  settings_.Set("NSExist", "0");
+  settings_.Set("OptionCookie", "0");
+  Manager manager;
+  HWND page = StartOnCookiePage(manager);
+  ASSERT_NE(page, nullptr);
+  EXPECT_TRUE(Checked(page, 202)) << "IE/AOL view forced without Netscape";
+  TickBox(page, 0);
+  ClickAt(page, kOptNsX, kOptNsY);
+  HWND box = manager.WaitFor(kMessageClass);
+  ASSERT_NE(box, nullptr);
+  char title[64] = {};
+  GetWindowTextA(box, title, sizeof(title));
+  EXPECT_STREQ(title, "No Netscape");
+  ClickAt(box, 1560 + 576, 1320 + 216);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 5s));
+  EXPECT_TRUE(WaitUntil([&] { return Keep("IECookieURL.dat") == "#me@one#\r\n"; }, 5s)) << Keep("IECookieURL.dat");
+  EXPECT_EQ(settings_.Get("AutoClean"), "0");
+  EXPECT_EQ(settings_.Get("OptionCookie"), "1");
+  EXPECT_TRUE(Checked(page, 202));
+  EXPECT_FALSE(Checked(page, 203));
+  EXPECT_EQ(Shown(page), (std::vector<std::pair<std::string, bool>>{{"me@one", true}}));
+  ClickAt(page, kExitX, kButtonY);
+  EXPECT_TRUE(manager.WaitForExit(10s));
+}
+
+TEST_F(CookiePageTest, NetscapeProfileFoundBySearchListsTheFirst1000Lines) {
+  std::string lines = "# Netscape HTTP Cookie File\r\n";
+  for (int i = 1; i < 1500; ++i) lines += "site" + std::to_string(i) + ".com\tFALSE\t/\tFALSE\t0\tn\tv\r\n";
+  Profile("abc.slt", std::nullopt);
+  Profile("plain", std::string("other.com\tTRUE\r\n"));
+  Profile("xyz.slt", lines);
+  Cookie("me@one[1].txt");
+  settings_.Set("NSExist", "1");
+  settings_.Set("OptionCookie", "1");
+  Manager manager;
+  HWND page = StartOnCookiePage(manager);
+  ASSERT_NE(page, nullptr);
+  std::optional<std::string> stored = settings_.Get("PathNSCookie");
+  ASSERT_TRUE(stored.has_value());
+  std::string expectedTail = "\\MOZILLA\\PROFILES\\DEFAULT\\XYZ.SLT";
+  std::string upper = *stored;
+  for (char& c : upper) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+  EXPECT_EQ(upper.substr(upper.size() - std::min(upper.size(), expectedTail.size())), expectedTail) << *stored;
+
+  TickBox(page, 0);
+  ClickAt(page, kOptNsX, kOptNsY);
+  EXPECT_TRUE(WaitUntil([&] { return Checked(page, 203); }, 5s));
+  EXPECT_TRUE(WaitUntil([&] { return Keep("IECookieURL.dat") == "#me@one#\r\n"; }, 5s)) << "the IE view left is saved";
+  EXPECT_EQ(settings_.Get("OptionCookie"), "0");
+  EXPECT_EQ(SendMessageA(List(page), LB_GETCOUNT, 0, 0), 999) << "lines 2 to 1000 hold one domain each";
+  EXPECT_EQ(ListItem(List(page), 0), "site1.com");
+  TickBox(page, 0);
+  ClickAt(page, kCheckX, kCheckY);
+  ClickAt(page, kOkX, kButtonY);
+  EXPECT_TRUE(manager.WaitForExit(10s)) << "Ok applies and ends";
+  EXPECT_EQ(Keep("NSCookieURL.dat"), "#site1.com#\r\n");
+  EXPECT_EQ(settings_.Get("NSAutoClean"), "1");
+  EXPECT_EQ(settings_.Get("OptionCookie"), "0");
+}
+
+TEST_F(CookiePageTest, PathDialogCancelRefusalAndAcceptance) {
+  std::string profile = folder_->path() + "\\elsewhere.slt";
+  CreateDirectoryA(profile.c_str(), nullptr);
+  ASSERT_TRUE(WriteFileBytes(profile + "\\Cookies.txt", "found.com\tTRUE\r\n"));
+  Cookie("me@one[1].txt");
+  settings_.Set("NSExist", "1");
+  settings_.Set("OptionCookie", "1");
+  Manager manager;
+  HWND page = StartOnCookiePage(manager);
+  ASSERT_NE(page, nullptr);
+  EXPECT_EQ(settings_.Get("PathNSCookie"), std::nullopt);
+
+  // Cancel: the IE view is saved and stays.
+  ClickAt(page, kOptNsX, kOptNsY);
+  HWND dialog = manager.WaitFor("VendrolixProCookiePath");
+  ASSERT_NE(dialog, nullptr);
+  char caption[64] = {};
+  GetWindowTextA(dialog, caption, sizeof(caption));
+  EXPECT_STREQ(caption, "Path of Cookie File");
+  PostMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, 5s));
+  EXPECT_TRUE(WaitUntil([&] { return Keep("IECookieURL.dat") == "\r\n"; }, 5s)) << Keep("IECookieURL.dat");
+  EXPECT_EQ(settings_.Get("AutoClean"), "0");
+  EXPECT_EQ(settings_.Get("OptionCookie"), "1");
+  EXPECT_TRUE(Checked(page, 202));
+
+  // "slt" is refused with the system's message box; the dialog stays.
+  ClickAt(page, kOptNsX, kOptNsY);
+  dialog = manager.WaitFor("VendrolixProCookiePath");
+  ASSERT_NE(dialog, nullptr);
+  SendMessageA(GetDlgItem(dialog, 301), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("slt"));
+  PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+  HWND refusal = manager.WaitFor("#32770");
+  ASSERT_NE(refusal, nullptr);
+  std::vector<std::string> texts = ChildTexts(refusal);
+  EXPECT_NE(std::find(texts.begin(), texts.end(), "The path of Cookie file should end with .slt"), texts.end());
+  GetWindowTextA(refusal, caption, sizeof(caption));
+  EXPECT_STREQ(caption, "VendrolixPro");
+  PostMessageA(refusal, WM_COMMAND, IDOK, 0);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(refusal); }, 5s));
+  EXPECT_TRUE(IsWindow(dialog));
+
+  // A folder ending in .SLT, with spaces around it, is taken trimmed.
+  std::string typed = "  " + profile.substr(0, profile.size() - 4) + ".SLT  ";
+  SendMessageA(GetDlgItem(dialog, 301), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed.c_str()));
+  PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, 5s));
+  EXPECT_TRUE(WaitUntil([&] { return Checked(page, 203); }, 5s)) << "Netscape view";
+  EXPECT_EQ(settings_.Get("PathNSCookie"), profile.substr(0, profile.size() - 4) + ".SLT");
+  EXPECT_EQ(settings_.Get("OptionCookie"), "0");
+  EXPECT_EQ(Shown(page), (std::vector<std::pair<std::string, bool>>{{"found.com", false}}));
+  ClickAt(page, kExitX, kButtonY);
   EXPECT_TRUE(manager.WaitForExit(10s));
 }
 
