@@ -94,17 +94,10 @@ std::string ListText(HWND list, int index) {
   return std::string(buffer.data(), static_cast<std::size_t>(got));
 }
 
-void ReadSetting(const char* name, std::int16_t& target) {
-  ConvertToInt16(CRegistry::ForManager().GetRegStringValue(name), target);
-}
-
-void WriteSetting(const char* name, long long value) {
-  CRegistry::ForManager().SetRegStringValue(name, ToDecimalText(value));
-}
-
 }  // namespace
 
-FrmPopupCookie::FrmPopupCookie() : PageWindow(kDesign, kCookiePage) {}
+FrmPopupCookie::FrmPopupCookie()
+    : PageWindow(kDesign, kCookiePage), logic_(*this), files_(std::make_unique<Win32CookieFiles>()) {}
 
 void FrmPopupCookie::OnCreate() {
   labels_ = PageTitleAndTabs();
@@ -175,11 +168,11 @@ bool FrmPopupCookie::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* 
       if (HIWORD(wParam) == BN_CLICKED) {
         // An option's click runs only when it becomes selected.
         if (LOWORD(wParam) == kIdOptIE && SendMessageA(optIECookie_, BM_GETCHECK, 0, 0) != BST_CHECKED) {
-          SelectView(1);
-          OptIECookieClick();
+          ShowView(1);
+          logic_.OptIECookieClick();
         } else if (LOWORD(wParam) == kIdOptNS && SendMessageA(optNSCookie_, BM_GETCHECK, 0, 0) != BST_CHECKED) {
-          SelectView(0);
-          OptNSCookieClick();
+          ShowView(0);
+          logic_.OptNSCookieClick();
         }
         *result = 0;
         return true;
@@ -211,27 +204,18 @@ void FrmPopupCookie::DrawItem(const DRAWITEMSTRUCT& item) {
 
 void FrmPopupCookie::Load() {
   if (!CreatePage()) return;
-  ReadSetting(value::OptionCookie, intView_);
-  ReadSetting(value::AutoClean, intIeAutoClean_);
-  ReadSetting(value::NSExist, intNsInstalled_);
-  ReadSetting(value::NSAutoClean, intNsAutoClean_);
-  strIeFolder_ = CRegistry::ForManager().GetRegPathShellFolder("Cookies");
-  GetNSCookiePath();
-  strIeCaption_ = kIeCaption;
-  strNsCaption_ = kNsCaption;
-  blnLoading_ = true;
-  ShowCookieList();
-  blnLoading_ = false;
+  logic_.Load();
   ShowPage();
 }
 
 void FrmPopupCookie::OnButtonClick(int n) {
   switch (n) {
-    case 0:
-      ApplyAndExit();
+    case 0:  // ApplyAndExit
+      logic_.ApplyChanges();
+      ExitManager(State(), Pages(), page_);
       break;
     case 1:
-      ApplyChanges();
+      logic_.ApplyChanges();
       break;
     case 2:
       ExitManager(State(), Pages(), page_);
@@ -241,22 +225,38 @@ void FrmPopupCookie::OnButtonClick(int n) {
   }
 }
 
-void FrmPopupCookie::GetNSCookiePath() {
-  if (intNsInstalled_ != 1) {
-    blnNsFound_ = false;
-    return;
-  }
-  CRegistry registry = CRegistry::ForManager();
-  std::string stored = registry.GetRegStringValue(value::PathNSCookie);
-  std::string appData = registry.GetRegPathShellFolder("AppData");
-  Win32CookieFiles files;
-  NetscapeProfile profile = FindNetscapeProfile(files, true, stored, appData);
-  strNsFolder_ = profile.folder;
-  blnNsFound_ = profile.found;
-  if (profile.store) registry.SetRegStringValue(value::PathNSCookie, profile.folder);
+std::string FrmPopupCookie::ReadSetting(const char* name) { return CRegistry::ForManager().GetRegStringValue(name); }
+
+void FrmPopupCookie::WriteSetting(const char* name, const std::string& text) {
+  CRegistry::ForManager().SetRegStringValue(name, text);
 }
 
-void FrmPopupCookie::SelectView(int view) {
+std::string FrmPopupCookie::ShellFolder(const char* name) {
+  return CRegistry::ForManager().GetRegPathShellFolder(name);
+}
+
+CookieFiles& FrmPopupCookie::Files() { return *files_; }
+
+std::vector<std::string> FrmPopupCookie::NetscapeFileEntries(const std::string& cookieFile) {
+  // Read only: a missing cookie file is not created.
+  win32::TextFileReader reader(cookieFile, win32::TextFileReader::OpenMode::Plain);
+  return NetscapeEntries([&reader](std::string& line) { return reader.Next(line); });
+}
+
+std::string FrmPopupCookie::ReadKeepLine(const char* fileName) {
+  std::string line;
+  win32::TextFileReader reader(State().strAppPath + "\\" + fileName);
+  if (!reader.Next(line)) line.clear();
+  return line;
+}
+
+void FrmPopupCookie::WriteKeepFile(const char* fileName, const std::string& content) {
+  // Swapped in whole: a failed write leaves the previous list, never an
+  // empty one that would let every cookie be cleaned.
+  win32::ReplaceFileContent(State().strAppPath + "\\" + fileName, content);
+}
+
+void FrmPopupCookie::ShowView(int view) {
   SendMessageA(optIECookie_, BM_SETCHECK, view == 1 ? BST_CHECKED : BST_UNCHECKED, 0);
   SendMessageA(optNSCookie_, BM_SETCHECK, view == 1 ? BST_UNCHECKED : BST_CHECKED, 0);
   labels_[kLabelIE].highlight = view == 1;
@@ -266,51 +266,17 @@ void FrmPopupCookie::SelectView(int view) {
   Invalidate();
 }
 
-void FrmPopupCookie::ShowCookieList() {
-  if (intNsInstalled_ == 0) {
-    intView_ = 1;
-    blnNsFound_ = false;
-  }
-  SelectView(intView_ == 1 ? 1 : 0);
-  if (intView_ == 1) {
-    labels_[kLabelAutoClean].text = strIeCaption_;
-    SendMessageA(chkAutoClean_, BM_SETCHECK, intIeAutoClean_ == 1 ? BST_CHECKED : BST_UNCHECKED, 0);
-    ListIECookies();
-  } else {
-    labels_[kLabelAutoClean].text = strNsCaption_;
-    SendMessageA(chkAutoClean_, BM_SETCHECK, intNsAutoClean_ == 1 ? BST_CHECKED : BST_UNCHECKED, 0);
-    ListNSCookies();
-  }
+void FrmPopupCookie::ShowAutoClean(const std::string& caption, bool ticked) {
+  labels_[kLabelAutoClean].text = caption;
+  SendMessageA(chkAutoClean_, BM_SETCHECK, ticked ? BST_CHECKED : BST_UNCHECKED, 0);
   Invalidate();
 }
 
-void FrmPopupCookie::ListIECookies() {
-  SendMessageA(lstCookie_, LB_RESETCONTENT, 0, 0);
-  std::vector<std::string> names;
-  Win32CookieFiles files;
-  if (files.FolderExists(strIeFolder_)) names = files.Files(strIeFolder_);
-  MarkKeptCookies(IeEntries(names), file::IeKeepList);
-}
+void FrmPopupCookie::ClearList() { SendMessageA(lstCookie_, LB_RESETCONTENT, 0, 0); }
 
-void FrmPopupCookie::ListNSCookies() {
-  if (!blnNsFound_) return;
-  SendMessageA(lstCookie_, LB_RESETCONTENT, 0, 0);
-  // Read only: a missing cookie file is not created.
-  win32::TextFileReader reader(strNsFolder_ + cookies::kNetscapeCookieFile, win32::TextFileReader::OpenMode::Plain);
-  std::vector<std::string> entries =
-      NetscapeEntries([&reader](std::string& line) { return reader.Next(line); });
-  MarkKeptCookies(entries, file::NsKeepList);
-}
-
-void FrmPopupCookie::MarkKeptCookies(const std::vector<std::string>& entries, const char* keepFile) {
-  std::string keepLine;
-  {
-    win32::TextFileReader reader(State().strAppPath + "\\" + keepFile);
-    if (!reader.Next(keepLine)) keepLine.clear();
-  }
+void FrmPopupCookie::FillList(const std::vector<ListedCookie>& cookies) {
   SendMessageA(lstCookie_, WM_SETREDRAW, FALSE, 0);
-  SendMessageA(lstCookie_, LB_RESETCONTENT, 0, 0);
-  for (const ListedCookie& cookie : ArrangeCookies(entries, keepLine)) {
+  for (const ListedCookie& cookie : cookies) {
     LRESULT at = SendMessageA(lstCookie_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(cookie.entry.c_str()));
     if (at >= 0) SendMessageA(lstCookie_, LB_SETITEMDATA, static_cast<WPARAM>(at), cookie.kept ? 1 : 0);
   }
@@ -318,90 +284,22 @@ void FrmPopupCookie::MarkKeptCookies(const std::vector<std::string>& entries, co
   InvalidateRect(lstCookie_, nullptr, TRUE);
 }
 
-void FrmPopupCookie::WriteKeepList(const char* keepFile) {
+std::vector<std::string> FrmPopupCookie::TickedEntries() {
   std::vector<std::string> kept;
   LRESULT count = SendMessageA(lstCookie_, LB_GETCOUNT, 0, 0);
   for (LRESULT i = 0; i < count && count != LB_ERR; ++i) {
     if (SendMessageA(lstCookie_, LB_GETITEMDATA, static_cast<WPARAM>(i), 0) == 1)
       kept.push_back(ListText(lstCookie_, static_cast<int>(i)));
   }
-  // Swapped in whole: a failed write leaves the previous list, never an
-  // empty one that would let every cookie be cleaned.
-  win32::ReplaceFileContent(State().strAppPath + "\\" + keepFile, cookies::FormatKeepFile(kept));
+  return kept;
 }
 
-int FrmPopupCookie::CheckValue() const {
-  return SendMessageA(chkAutoClean_, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
-}
+bool FrmPopupCookie::AutoCleanTicked() { return SendMessageA(chkAutoClean_, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
-void FrmPopupCookie::SaveIECookies() {
-  intIeAutoClean_ = static_cast<std::int16_t>(CheckValue());
-  WriteSetting(value::AutoClean, intIeAutoClean_);
-  WriteKeepList(file::IeKeepList);
-}
+void FrmPopupCookie::ShowNoNetscape() { ShowMessage(*this, kNoNetscapeTitle, kNoNetscapeText, "Ok"); }
 
-void FrmPopupCookie::SaveNSCookies() {
-  if (!blnNsFound_) return;
-  intNsAutoClean_ = static_cast<std::int16_t>(CheckValue());
-  WriteSetting(value::NSAutoClean, intNsAutoClean_);
-  WriteKeepList(file::NsKeepList);
-}
+std::string FrmPopupCookie::AskProfileFolder() { return ShowNSCookiePath(hwnd()); }
 
-void FrmPopupCookie::ApplyChanges() {
-  WriteSetting(value::OptionCookie, intView_);
-  if (intView_ == 1) {
-    SaveIECookies();
-  } else if (intView_ == 0) {
-    SaveNSCookies();
-  }
-}
-
-void FrmPopupCookie::ApplyAndExit() {
-  ApplyChanges();
-  ExitManager(State(), Pages(), page_);
-}
-
-void FrmPopupCookie::OptIECookieClick() {
-  if (blnLoading_) return;
-  intView_ = 1;
-  WriteSetting(value::OptionCookie, 1);
-  SelectView(1);
-  SaveNSCookies();
-  ShowCookieList();
-}
-
-void FrmPopupCookie::OptNSCookieClick() {
-  if (blnLoading_) return;
-  bool refused = false;
-  if (intNsInstalled_ != 1) {
-    ShowMessage(*this, kNoNetscapeTitle, kNoNetscapeText, "Ok");
-    refused = true;
-  } else if (!blnNsFound_) {
-    std::string answer = ShowNSCookiePath(hwnd());
-    if (answer == "Cancel") {
-      refused = true;
-    } else {
-      CRegistry::ForManager().SetRegStringValue(value::PathNSCookie, answer);
-      GetNSCookiePath();
-      if (!blnNsFound_) {
-        MessageBoxA(hwnd(), kStillNotFoundText, kAppTitle, MB_OK);
-        refused = true;
-      }
-    }
-  }
-  if (refused) {
-    // Back to IE/AOL: the view being left is saved, and the IE/AOL click
-    // lists it again with the ticks just saved.
-    SaveIECookies();
-    SelectView(1);
-    OptIECookieClick();
-    return;
-  }
-  intView_ = 0;
-  WriteSetting(value::OptionCookie, 0);
-  SelectView(0);
-  SaveIECookies();
-  ShowCookieList();
-}
+void FrmPopupCookie::ShowStillNotFound() { MessageBoxA(hwnd(), kStillNotFoundText, kAppTitle, MB_OK); }
 
 }  // namespace vendrolix::manager

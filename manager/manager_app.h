@@ -4,9 +4,11 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "cookie_page.h"
 #include "manager_logic.h"
 #include "skin.h"
 
@@ -57,7 +59,7 @@ class FrmPopupAdvanced final : public PageWindow {
   HWND txtWebSite_ = nullptr;
 };
 
-class FrmPopupCookie final : public PageWindow {
+class FrmPopupCookie final : public PageWindow, private CookiePageHost {
  public:
   FrmPopupCookie();
   void Load() override;
@@ -66,34 +68,28 @@ class FrmPopupCookie final : public PageWindow {
   void OnCreate() override;
   void OnButtonClick(int n) override;
   bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
-
-  void GetNSCookiePath();
-  void ShowCookieList();
-  void ListIECookies();
-  void ListNSCookies();
-  void MarkKeptCookies(const std::vector<std::string>& entries, const char* keepFile);
-  void SaveIECookies();
-  void SaveNSCookies();
-  void WriteKeepList(const char* keepFile);
-  void ApplyChanges();
-  void ApplyAndExit();
-  void OptIECookieClick();
-  void OptNSCookieClick();
-  void SelectView(int view);
-  int CheckValue() const;
   void DrawItem(const DRAWITEMSTRUCT& item);
 
-  std::int16_t intView_ = 0;       // 1 IE/AOL, 0 Netscape
-  std::int16_t intIeAutoClean_ = 0;
-  std::int16_t intNsAutoClean_ = 0;
-  std::int16_t intNsInstalled_ = 0;
-  std::string strIeFolder_;
-  std::string strNsFolder_;
-  bool blnNsFound_ = false;
-  bool blnLoading_ = false;
-  std::string strIeCaption_;
-  std::string strNsCaption_;
+  // CookiePageHost
+  std::string ReadSetting(const char* name) override;
+  void WriteSetting(const char* name, const std::string& text) override;
+  std::string ShellFolder(const char* name) override;
+  CookieFiles& Files() override;
+  std::vector<std::string> NetscapeFileEntries(const std::string& cookieFile) override;
+  std::string ReadKeepLine(const char* fileName) override;
+  void WriteKeepFile(const char* fileName, const std::string& content) override;
+  void ShowView(int view) override;
+  void ShowAutoClean(const std::string& caption, bool ticked) override;
+  void ClearList() override;
+  void FillList(const std::vector<ListedCookie>& cookies) override;
+  std::vector<std::string> TickedEntries() override;
+  bool AutoCleanTicked() override;
+  void ShowNoNetscape() override;
+  std::string AskProfileFolder() override;
+  void ShowStillNotFound() override;
 
+  CookiePage logic_;
+  std::unique_ptr<CookieFiles> files_;
   HWND lstCookie_ = nullptr;
   HWND optIECookie_ = nullptr;
   HWND optNSCookie_ = nullptr;
