@@ -379,7 +379,7 @@ TEST_F(ManagerTest, StatusPicksTheFirstPage) {
     EXPECT_EQ(manager.Find(c.absent), nullptr);
     EXPECT_EQ(settings_.Get("Status"), c.status ? std::optional<std::string>(c.status) : std::nullopt)
         << "Status is never written";
-    if (std::strcmp(c.shown, kCookieClass) == 0) Screenshot(page, "cookie_page_placeholder");
+    if (std::strcmp(c.shown, kCookieClass) == 0) Screenshot(page, "cookie_page");
     ClickAt(page, kExitX, kButtonY);
     EXPECT_TRUE(manager.WaitForExit(10s));
   }
@@ -434,6 +434,38 @@ TEST_F(ManagerTest, TabsSwitchPagesInPlaceAndExitEndsBoth) {
 
   ClickAt(white, kExitX, kButtonY);
   EXPECT_TRUE(manager.WaitForExit(10s)) << "Exit ends the program with both pages loaded";
+}
+
+TEST_F(ManagerTest, DraggingThePictureMovesTheWindowAndTheListDoesNot) {
+  Manager manager;
+  ASSERT_TRUE(manager.Start(Exe()));
+  HWND page = manager.WaitFor(kWhiteListClass);
+  ASSERT_NE(page, nullptr);
+  Sleep(300);
+  RECT before, after;
+  GetWindowRect(page, &before);
+  POINT list = At(page, 2000, 1500);
+  MouseDown(list.x, list.y);
+  MouseMove(list.x + 40, list.y + 30);
+  MouseUp(list.x + 40, list.y + 30);
+  Sleep(300);
+  GetWindowRect(page, &after);
+  EXPECT_EQ(after.left, before.left);
+  EXPECT_EQ(after.top, before.top);
+
+  POINT grip = At(page, 300, 3700);  // bare picture below the page frame
+  MouseDown(grip.x, grip.y);
+  for (int step = 1; step <= 4; ++step) MouseMove(grip.x + 10 * step, grip.y + 8 * step);
+  MouseUp(grip.x + 40, grip.y + 32);
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        GetWindowRect(page, &after);
+        return after.left == before.left + 40 && after.top == before.top + 32;
+      },
+      3s))
+      << after.left - before.left << "," << after.top - before.top;
+  ClickAt(page, kExitX, kButtonY);
+  EXPECT_TRUE(manager.WaitForExit(10s));
 }
 
 TEST_F(ManagerTest, CloseFromTheTaskbarEndsTheProgram) {
@@ -624,7 +656,13 @@ TEST_F(CookiePageTest, UnsavedTicksSurviveATabSwitchAndExitDiscardsThem) {
   HWND page = StartOnCookiePage(manager);
   ASSERT_NE(page, nullptr);
   EXPECT_EQ(Keep("IECookieURL.dat"), "") << "a missing keep list is created empty";
-  TickBox(page, 1);
+  // A click on the text selects without ticking; Space ticks the entry.
+  POINT text = {120, 8 + 16};
+  ClientToScreen(List(page), &text);
+  MouseClick(text.x, text.y);
+  EXPECT_TRUE(WaitUntil([&] { return SendMessageA(List(page), LB_GETCURSEL, 0, 0) == 1; }, 3s));
+  EXPECT_EQ(SendMessageA(List(page), LB_GETITEMDATA, 1, 0), 0);
+  KeyPress(VK_SPACE);
   ASSERT_TRUE(WaitUntil([&] { return SendMessageA(List(page), LB_GETITEMDATA, 1, 0) == 1; }, 3s));
   ClickAt(page, kWhiteListTabX, kTabY);
   HWND white = manager.WaitFor(kWhiteListClass);

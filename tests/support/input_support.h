@@ -14,6 +14,9 @@ void MouseDown(int x, int y);
 void MouseUp(int x, int y);
 void MouseClick(int x, int y);
 
+// A key pressed and released through SendInput (virtual-key code).
+void KeyPress(WORD virtualKey);
+
 // The screen's colour at x, y.
 COLORREF ScreenPixel(int x, int y);
 
