@@ -67,6 +67,10 @@ void PageWindow::OnTabClick(int index) { SwitchTab(State(), Pages(), page_, inde
 // could never be shown again and would turn every later start away.
 void PageWindow::OnClose() { ExitManager(State(), Pages(), page_); }
 
+// Pages go only when the program ends; should one be destroyed any other way,
+// the program ends too rather than live on without a visible window.
+void PageWindow::OnDestroy() { PostQuitMessage(0); }
+
 bool PageWindow::CreatePage() {
   TwipsPoint where = PageLoaded(State(), page_);
   if (!hwnd() && !Create(nullptr, kPageCaption, where)) return false;
@@ -105,7 +109,9 @@ int Main() {
 
   g_advanced = std::make_unique<FrmPopupAdvanced>();
   g_cookie = std::make_unique<FrmPopupCookie>();
-  if (PageWindow* first = FindPage(FirstPage(g_state.intStatus))) first->Load();
+  PageWindow* first = FindPage(FirstPage(g_state.intStatus));
+  if (first) first->Load();
+  if (!first || !first->hwnd()) return 0;  // nothing to show: do not linger
 
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {

@@ -35,6 +35,7 @@ class PageWindow : public SkinnedWindow {
  protected:
   void OnTabClick(int index) override;
   void OnClose() override;
+  void OnDestroy() override;
   // The steps every page's load handler starts with.
   bool CreatePage();
   void ShowPage();

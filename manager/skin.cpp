@@ -63,6 +63,7 @@ std::vector<SkinLabel> PageTitleAndTabs() {
   shadow.font = SkinFont::PageTitle;
   shadow.highlight = false;
   shadow.colour = RGB(96, 96, 96);
+  shadow.drags = true;  // it lies under the title
   labels.push_back(shadow);
   SkinLabel title;  // lblTitle1
   title.text = "Vendrolix Pro";
@@ -228,15 +229,13 @@ int SkinnedWindow::TabAt(int x, int y) const {
 }
 
 bool SkinnedWindow::DragsAt(int x, int y) const {
-  // Labels that are not title labels take the mouse themselves; everything
-  // else lies on the background picture, which drags.
+  // Labels other than the title take the mouse themselves; everywhere else
+  // is the background picture, which drags.
   for (const SkinLabel& label : labels_) {
     if (!label.visible || label.drags) continue;
-    if (label.highlight || label.tab) {
-      RECT rc = PxRect(label.rect);
-      POINT pt = {x, y};
-      if (PtInRect(&rc, pt)) return false;
-    }
+    RECT rc = PxRect(label.rect);
+    POINT pt = {x, y};
+    if (PtInRect(&rc, pt)) return false;
   }
   return true;
 }
