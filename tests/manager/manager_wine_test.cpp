@@ -580,6 +580,8 @@ class CookiePageTest : public ManagerTest {
   HWND StartOnCookiePage(Manager& manager) {
     if (!manager.Start(Exe())) return nullptr;
     HWND page = manager.WaitFor(kCookieClass);
+    // Input reaches the page once it is the foreground window.
+    if (page) WaitUntil([&] { return GetForegroundWindow() == page; }, 3s);
     if (page) Sleep(300);
     return page;
   }
@@ -592,11 +594,14 @@ class CookiePageTest : public ManagerTest {
     for (int i = 0; i < count; ++i) shown.push_back({ListItem(list, i), SendMessageA(list, LB_GETITEMDATA, i, 0) == 1});
     return shown;
   }
-  // A real click on the check box of entry i.
+  // A real click on the check box of entry i; waits until the tick changed.
   static void TickBox(HWND page, int i) {
+    LRESULT before = SendMessageA(List(page), LB_GETITEMDATA, i, 0);
     POINT p = {8, 8 + 16 * i};
     ClientToScreen(List(page), &p);
     MouseClick(p.x, p.y);
+    EXPECT_TRUE(WaitUntil([&] { return SendMessageA(List(page), LB_GETITEMDATA, i, 0) != before; }, 3s))
+        << "entry " << i << " not toggled";
   }
 
   std::string cookies_;
