@@ -115,20 +115,20 @@ void SkinnedWindow::Destroy() {
 }
 
 void SkinnedWindow::CreateFonts() {
-  struct Spec {
+  struct FontChoice {
     const char* face;
     int points;
     int weight;
   };
-  const Spec specs[5] = {{"MS Sans Serif", 12, FW_BOLD},
+  const FontChoice choices[5] = {{"MS Sans Serif", 12, FW_BOLD},
                          {"MS Sans Serif", 8, FW_BOLD},
                          {"MS Sans Serif", 8, FW_NORMAL},
                          {"Arial", 9, FW_BOLD},
                          {"MS Sans Serif", 8, FW_BOLD}};
   for (int i = 0; i < 5; ++i) {
-    fonts_[i].reset(CreateFontA(-MulDiv(specs[i].points, dpiY_, 72), 0, 0, 0, specs[i].weight, FALSE, FALSE, FALSE,
+    fonts_[i].reset(CreateFontA(-MulDiv(choices[i].points, dpiY_, 72), 0, 0, 0, choices[i].weight, FALSE, FALSE, FALSE,
                                 ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                DEFAULT_PITCH | FF_SWISS, specs[i].face));
+                                DEFAULT_PITCH | FF_SWISS, choices[i].face));
   }
 }
 
