@@ -1,0 +1,62 @@
+// The cookie page's rules that need no window: site entries of a cookie
+// folder and of Netscape's cookie file, the Netscape profile search, the
+// keep-list order and the path dialog's check. File access goes through
+// CookieFiles, which the Win32 front end implements and tests fake.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vendrolix::manager {
+
+class CookieFiles {
+ public:
+  virtual ~CookieFiles() = default;
+  virtual bool FolderExists(const std::string& path) = 0;
+  virtual bool FileExists(const std::string& path) = 0;
+  // Names of the folder's files, or of its subfolders, in its own order.
+  virtual std::vector<std::string> Files(const std::string& folder) = 0;
+  virtual std::vector<std::string> Subfolders(const std::string& folder) = 0;
+};
+
+// Entries of the IE/AOL cookie files named, unique without regard to case
+// (the first form met is kept), index files skipped.
+std::vector<std::string> IeEntries(const std::vector<std::string>& fileNames);
+
+// Entries of Netscape's cookie file, from at most its first 1000 lines,
+// unique without regard to case.
+std::vector<std::string> NetscapeEntries(const std::function<bool(std::string&)>& nextLine);
+
+struct NetscapeProfile {
+  std::string folder;  // where "Cookies.txt" is, when found
+  bool found = false;
+  bool store = false;  // found by the search: remember it in PathNSCookie
+};
+// The stored folder first, then the ".slt" folders below
+// appData\Mozilla\Profiles\default in their listed order.
+NetscapeProfile FindNetscapeProfile(CookieFiles& files, bool installed, const std::string& storedFolder,
+                                    const std::string& appData);
+
+// The path dialog's check: the typed folder without its outer spaces when
+// it ends with ".slt" and is longer than three characters.
+std::optional<std::string> AcceptedProfileInput(std::string_view typed);
+
+// The list as shown: entries in case-insensitive order, those named in the
+// keep line first and ticked, then the others.
+struct ListedCookie {
+  std::string entry;
+  bool kept = false;
+};
+std::vector<ListedCookie> ArrangeCookies(std::vector<std::string> entries, std::string_view keepLine);
+
+inline constexpr const char* kIeCaption = "Auto-Clean IE/AOL Cookies When IE/AOL Exists.";
+inline constexpr const char* kNsCaption = "Auto-Clean Cookies When Netscape Exists.(Disable Quick Launch)";
+inline constexpr const char* kNoNetscapeTitle = "No Netscape";
+inline constexpr const char* kNoNetscapeText = "Netscape isn't installed on your system.";
+inline constexpr const char* kPathMustEndText = "The path of Cookie file should end with .slt";
+inline constexpr const char* kStillNotFoundText = "The Cookie file still couldn't be find. Try it later!";
+
+}  // namespace vendrolix::manager

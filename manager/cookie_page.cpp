@@ -1,0 +1,144 @@
+#include "cookie_page.h"
+
+#include "convert.h"
+#include "cookies.h"
+#include "settings.h"
+
+namespace vendrolix::manager {
+
+void CookiePage::ReadNumber(const char* name, std::int16_t& target) {
+  ConvertToInt16(host_.ReadSetting(name), target);
+}
+
+void CookiePage::Load() {
+  ReadNumber(value::OptionCookie, intView_);
+  ReadNumber(value::AutoClean, intIeAutoClean_);
+  ReadNumber(value::NSExist, intNsInstalled_);
+  ReadNumber(value::NSAutoClean, intNsAutoClean_);
+  strIeFolder_ = host_.ShellFolder("Cookies");
+  GetNSCookiePath();
+  strIeCaption_ = kIeCaption;
+  strNsCaption_ = kNsCaption;
+  blnLoading_ = true;
+  ShowCookieList();
+  blnLoading_ = false;
+}
+
+void CookiePage::GetNSCookiePath() {
+  if (intNsInstalled_ != 1) {
+    blnNsFound_ = false;
+    return;
+  }
+  std::string stored = host_.ReadSetting(value::PathNSCookie);
+  std::string appData = host_.ShellFolder("AppData");
+  NetscapeProfile profile = FindNetscapeProfile(host_.Files(), true, stored, appData);
+  strNsFolder_ = profile.folder;
+  blnNsFound_ = profile.found;
+  if (profile.store) host_.WriteSetting(value::PathNSCookie, profile.folder);
+}
+
+void CookiePage::ShowCookieList() {
+  if (intNsInstalled_ == 0) {
+    intView_ = 1;
+    blnNsFound_ = false;
+  }
+  if (intView_ == 1) {
+    host_.ShowView(1);
+    host_.ShowAutoClean(strIeCaption_, intIeAutoClean_ == 1);
+    ListIECookies();
+  } else {
+    host_.ShowView(0);
+    host_.ShowAutoClean(strNsCaption_, intNsAutoClean_ == 1);
+    ListNSCookies();
+  }
+}
+
+void CookiePage::ListIECookies() {
+  host_.ClearList();
+  std::vector<std::string> names;
+  if (host_.Files().FolderExists(strIeFolder_)) names = host_.Files().Files(strIeFolder_);
+  MarkKeptCookies(IeEntries(names), file::IeKeepList);
+}
+
+void CookiePage::ListNSCookies() {
+  if (!blnNsFound_) return;
+  host_.ClearList();
+  MarkKeptCookies(host_.NetscapeFileEntries(strNsFolder_ + cookies::kNetscapeCookieFile), file::NsKeepList);
+}
+
+void CookiePage::MarkKeptCookies(const std::vector<std::string>& entries, const char* keepFile) {
+  std::string keepLine = host_.ReadKeepLine(keepFile);
+  host_.ClearList();
+  host_.FillList(ArrangeCookies(entries, keepLine));
+}
+
+void CookiePage::WriteKeepList(const char* keepFile) {
+  host_.WriteKeepFile(keepFile, cookies::FormatKeepFile(host_.TickedEntries()));
+}
+
+void CookiePage::SaveIECookies() {
+  intIeAutoClean_ = host_.AutoCleanTicked() ? 1 : 0;
+  host_.WriteSetting(value::AutoClean, ToDecimalText(intIeAutoClean_));
+  WriteKeepList(file::IeKeepList);
+}
+
+void CookiePage::SaveNSCookies() {
+  if (!blnNsFound_) return;
+  intNsAutoClean_ = host_.AutoCleanTicked() ? 1 : 0;
+  host_.WriteSetting(value::NSAutoClean, ToDecimalText(intNsAutoClean_));
+  WriteKeepList(file::NsKeepList);
+}
+
+void CookiePage::ApplyChanges() {
+  host_.WriteSetting(value::OptionCookie, ToDecimalText(intView_));
+  if (intView_ == 1) {
+    SaveIECookies();
+  } else if (intView_ == 0) {
+    SaveNSCookies();
+  }
+}
+
+void CookiePage::OptIECookieClick() {
+  if (blnLoading_) return;
+  intView_ = 1;
+  host_.WriteSetting(value::OptionCookie, "1");
+  host_.ShowView(1);
+  SaveNSCookies();
+  ShowCookieList();
+}
+
+void CookiePage::OptNSCookieClick() {
+  if (blnLoading_) return;
+  bool refused = false;
+  if (intNsInstalled_ != 1) {
+    host_.ShowNoNetscape();
+    refused = true;
+  } else if (!blnNsFound_) {
+    std::string answer = host_.AskProfileFolder();
+    if (answer == "Cancel") {
+      refused = true;
+    } else {
+      host_.WriteSetting(value::PathNSCookie, answer);
+      GetNSCookiePath();
+      if (!blnNsFound_) {
+        host_.ShowStillNotFound();
+        refused = true;
+      }
+    }
+  }
+  if (refused) {
+    // Back to IE/AOL: the view being left is saved first, and the IE/AOL
+    // click then lists it again with the ticks just saved.
+    SaveIECookies();
+    host_.ShowView(1);
+    OptIECookieClick();
+    return;
+  }
+  intView_ = 0;
+  host_.WriteSetting(value::OptionCookie, "0");
+  host_.ShowView(0);
+  SaveIECookies();
+  ShowCookieList();
+}
+
+}  // namespace vendrolix::manager

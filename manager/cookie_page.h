@@ -1,0 +1,81 @@
+// The cookie page's behaviour without its window: what Form_Load, the two
+// option buttons and the Ok/Apply buttons read, save and show, in order.
+// frmPopupCookie implements CookiePageHost with the registry, the files and
+// its controls; tests implement it in memory.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cookie_logic.h"
+
+namespace vendrolix::manager {
+
+class CookiePageHost {
+ public:
+  virtual ~CookiePageHost() = default;
+  // Settings as the manager's CRegistry reads them ("0" when missing).
+  virtual std::string ReadSetting(const char* name) = 0;
+  virtual void WriteSetting(const char* name, const std::string& text) = 0;
+  virtual std::string ShellFolder(const char* name) = 0;  // "No" when missing
+  virtual CookieFiles& Files() = 0;
+  // Entries of the Netscape cookie file (at most its first 1000 lines).
+  virtual std::vector<std::string> NetscapeFileEntries(const std::string& cookieFile) = 0;
+  // First line of a keep list of the program folder (a missing list is
+  // created empty), and its replacement.
+  virtual std::string ReadKeepLine(const char* fileName) = 0;
+  virtual void WriteKeepFile(const char* fileName, const std::string& content) = 0;
+
+  // The controls.
+  virtual void ShowView(int view) = 0;  // option buttons and label colours
+  virtual void ShowAutoClean(const std::string& caption, bool ticked) = 0;
+  virtual void ClearList() = 0;
+  virtual void FillList(const std::vector<ListedCookie>& cookies) = 0;
+  virtual std::vector<std::string> TickedEntries() = 0;
+  virtual bool AutoCleanTicked() = 0;
+
+  // The questions and notices.
+  virtual void ShowNoNetscape() = 0;
+  virtual std::string AskProfileFolder() = 0;  // "Cancel" or the folder
+  virtual void ShowStillNotFound() = 0;
+};
+
+class CookiePage {
+ public:
+  explicit CookiePage(CookiePageHost& host) : host_(host) {}
+
+  void Load();           // Form_Load after the window is placed and shaped
+  void OptIECookieClick();
+  void OptNSCookieClick();
+  void ApplyChanges();   // "Apply"; "Ok" is this, then Exit
+
+  std::int16_t view() const { return intView_; }
+  bool netscapeFound() const { return blnNsFound_; }
+  const std::string& netscapeFolder() const { return strNsFolder_; }
+
+ private:
+  void GetNSCookiePath();
+  void ShowCookieList();
+  void ListIECookies();
+  void ListNSCookies();
+  void MarkKeptCookies(const std::vector<std::string>& entries, const char* keepFile);
+  void SaveIECookies();
+  void SaveNSCookies();
+  void WriteKeepList(const char* keepFile);
+  void ReadNumber(const char* name, std::int16_t& target);
+
+  CookiePageHost& host_;
+  std::int16_t intView_ = 0;  // 1 IE/AOL, 0 Netscape
+  std::int16_t intIeAutoClean_ = 0;
+  std::int16_t intNsAutoClean_ = 0;
+  std::int16_t intNsInstalled_ = 0;
+  std::string strIeFolder_;
+  std::string strNsFolder_;
+  bool blnNsFound_ = false;
+  bool blnLoading_ = false;
+  std::string strIeCaption_;
+  std::string strNsCaption_;
+};
+
+}  // namespace vendrolix::manager

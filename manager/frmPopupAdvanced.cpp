@@ -1,0 +1,137 @@
+// frmPopupAdvanced: the white list page and WebSite.dat.
+#include <vector>
+
+#include "Vendrolix.h"
+#include "manager_app.h"
+#include "resource.h"
+#include "text.h"
+#include "win32/file_io.h"
+
+namespace vendrolix::manager {
+namespace {
+
+const SkinDesign kDesign = {kWhiteListClass, IDB_SKIN_PAGE, {0, 0, 6348, 4020}, 6420, 4092, true};
+
+std::string ListText(HWND list, int index) {
+  LRESULT length = SendMessageA(list, LB_GETTEXTLEN, index, 0);
+  if (length == LB_ERR || length < 0) return {};
+  std::vector<char> buffer(static_cast<std::size_t>(length) + 1, '\0');
+  LRESULT got = SendMessageA(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(buffer.data()));
+  if (got == LB_ERR) return {};
+  return std::string(buffer.data(), static_cast<std::size_t>(got));
+}
+
+// The list box keeps the case-insensitive order of the suite's text rules
+// rather than the control's locale sort, so WebSite.dat's order is the
+// same on every system.
+void AddSorted(HWND list, const std::string& text) {
+  LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
+  if (count == LB_ERR) count = 0;
+  std::size_t at = SortedInsertIndex(static_cast<std::size_t>(count),
+                                     [list](std::size_t i) { return ListText(list, static_cast<int>(i)); }, text);
+  SendMessageA(list, LB_INSERTSTRING, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+std::string WindowText(HWND window) {
+  int length = GetWindowTextLengthA(window);
+  std::vector<char> buffer(static_cast<std::size_t>(length > 0 ? length : 0) + 1, '\0');
+  int got = GetWindowTextA(window, buffer.data(), static_cast<int>(buffer.size()));
+  return std::string(buffer.data(), static_cast<std::size_t>(got > 0 ? got : 0));
+}
+
+}  // namespace
+
+FrmPopupAdvanced::FrmPopupAdvanced() : PageWindow(kDesign, kWhiteListPage) {}
+
+void FrmPopupAdvanced::OnCreate() {
+  labels_ = PageTitleAndTabs();
+  SkinLabel label2;
+  label2.text = "Web Site Keyword:";
+  label2.rect = {480, 2688, 1452, 192};
+  labels_.push_back(label2);
+  SkinLabel label1;
+  label1.text = "Note: White List is not valid for Netscape and AOL.";
+  label1.rect = {1920, 3000, 3852, 192};
+  labels_.push_back(label1);
+  lines_ = PageFrameLines(kWhiteListPage);
+
+  const char* captions[3] = {"Add", "Remove", "Exit"};
+  const TwipsRect faces[3] = {{2640, 3420, 1092, 432}, {3840, 3420, 1092, 432}, {5040, 3408, 1092, 456}};
+  for (int n = 0; n < 3; ++n) {
+    SkinButton button;
+    button.caption = captions[n];
+    button.face = faces[n];
+    button.captionRect = {faces[n].left + 120, faces[n].top + 96, 852, 252};
+    buttons_.push_back(button);
+  }
+
+  lstURL_ = AddChild("LISTBOX", WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, WS_EX_CLIENTEDGE,
+                     {480, 900, 5412, 1584}, kIdListUrl);
+  txtWebSite_ = AddChild("EDIT", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, {1920, 2640, 3972, 288},
+                         kIdTextWebSite);
+}
+
+void FrmPopupAdvanced::Load() {
+  if (!CreatePage()) return;
+  LoadWebSiteList();
+  ShowPage();
+  if (txtWebSite_) SetFocus(txtWebSite_);
+}
+
+void FrmPopupAdvanced::OnButtonClick(int n) {
+  switch (n) {
+    case 0:
+      AddWebSite();
+      break;
+    case 1:
+      RemoveWebSite();
+      break;
+    case 2:
+      ExitManager(State(), Pages(), page_);
+      break;
+    default:
+      break;
+  }
+}
+
+std::string FrmPopupAdvanced::FilePath() const { return State().strAppPath + "\\" + file::WhiteList; }
+
+void FrmPopupAdvanced::LoadWebSiteList() {
+  win32::TextFileReader reader(FilePath());
+  std::vector<std::string> entries = ParseWebSiteList([&reader](std::string& line) { return reader.Next(line); });
+  for (const std::string& entry : entries) AddSorted(lstURL_, entry);
+}
+
+void FrmPopupAdvanced::SaveWebSiteList() {
+  std::vector<std::string> entries;
+  LRESULT count = SendMessageA(lstURL_, LB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count && count != LB_ERR; ++i) entries.push_back(ListText(lstURL_, static_cast<int>(i)));
+  // Written beside the old file and swapped in, so the browser helper never
+  // reads a half-written list.
+  win32::ReplaceFileContent(FilePath(), FormatWebSiteList(entries));
+}
+
+void FrmPopupAdvanced::AddWebSite() {
+  std::string text = Trim(WindowText(txtWebSite_));
+  if (text.empty()) {
+    ShowMessage(*this, kAddTitle, kAddText, "Ok");
+  } else {
+    AddSorted(lstURL_, text);
+    SaveWebSiteList();
+  }
+  SetWindowTextA(txtWebSite_, "");
+  SetFocus(txtWebSite_);
+}
+
+void FrmPopupAdvanced::RemoveWebSite() {
+  LRESULT selected = SendMessageA(lstURL_, LB_GETCURSEL, 0, 0);
+  if (selected == LB_ERR) {
+    ShowMessage(*this, kRemoveTitle, kRemoveText, "Ok");
+    return;
+  }
+  SendMessageA(lstURL_, LB_DELETESTRING, static_cast<WPARAM>(selected), 0);
+  SendMessageA(lstURL_, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+  SaveWebSiteList();
+}
+
+}  // namespace vendrolix::manager

@@ -1,0 +1,305 @@
+// frmPopupCookie: the cookie manager page, its two views and the keep lists.
+#include <vector>
+
+#include "Vendrolix.h"
+#include "convert.h"
+#include "cookie_logic.h"
+#include "cookies.h"
+#include "manager_app.h"
+#include "resource.h"
+#include "win32/file_io.h"
+
+namespace vendrolix::manager {
+namespace {
+
+const SkinDesign kDesign = {kCookieClass, IDB_SKIN_PAGE, {0, 0, 6348, 4020}, 6408, 4092, true};
+
+constexpr COLORREF kGrey = RGB(0xA0, 0xA0, 0xA0);
+constexpr int kItemHeight = 16;  // pixels; the check box is this wide too
+constexpr int kCheckWidth = 16;
+
+// Indexes into labels_ after the title and tab labels.
+constexpr std::size_t kLabelHeading = 4;
+constexpr std::size_t kLabelIE = 5;
+constexpr std::size_t kLabelNS = 6;
+constexpr std::size_t kLabelAutoClean = 7;
+
+class Win32CookieFiles final : public CookieFiles {
+ public:
+  bool FolderExists(const std::string& path) override { return win32::FolderExists(path); }
+  bool FileExists(const std::string& path) override { return win32::FileExists(path); }
+  std::vector<std::string> Files(const std::string& folder) override { return List(folder, false); }
+  std::vector<std::string> Subfolders(const std::string& folder) override { return List(folder, true); }
+
+ private:
+  static std::vector<std::string> List(const std::string& folder, bool folders) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA data;
+    win32::UniqueFind find(FindFirstFileA((folder + "\\*").c_str(), &data));
+    if (!find) return names;
+    do {
+      bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+      std::string name = data.cFileName;
+      if (name == "." || name == "..") continue;
+      if (isFolder == folders) names.push_back(name);
+    } while (FindNextFileA(find.get(), &data));
+    return names;
+  }
+};
+
+// The check box of each entry is the item data: 1 ticked, 0 not.
+void Toggle(HWND list, int index) {
+  LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
+  if (index < 0 || index >= count) return;
+  LRESULT ticked = SendMessageA(list, LB_GETITEMDATA, index, 0);
+  SendMessageA(list, LB_SETITEMDATA, index, ticked ? 0 : 1);
+  RECT rc;
+  if (SendMessageA(list, LB_GETITEMRECT, index, reinterpret_cast<LPARAM>(&rc)) != LB_ERR)
+    InvalidateRect(list, &rc, FALSE);
+}
+
+// Clicks on an entry's box and Space on the entry with the caret tick it.
+LRESULT CALLBACK CheckListProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  auto original = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  switch (msg) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK: {
+      LRESULT r = CallWindowProcA(original, hwnd, msg, wParam, lParam);
+      int x = static_cast<short>(LOWORD(lParam));
+      LRESULT hit = SendMessageA(hwnd, LB_ITEMFROMPOINT, 0, lParam);
+      if (x < kCheckWidth && HIWORD(hit) == 0) Toggle(hwnd, LOWORD(hit));
+      return r;
+    }
+    case WM_KEYDOWN:
+      if (wParam == VK_SPACE) {
+        Toggle(hwnd, static_cast<int>(SendMessageA(hwnd, LB_GETCARETINDEX, 0, 0)));
+        return 0;
+      }
+      break;
+    case WM_CHAR:
+      if (wParam == ' ') return 0;
+      break;
+    default:
+      break;
+  }
+  return CallWindowProcA(original, hwnd, msg, wParam, lParam);
+}
+
+std::string ListText(HWND list, int index) {
+  LRESULT length = SendMessageA(list, LB_GETTEXTLEN, index, 0);
+  if (length == LB_ERR || length < 0) return {};
+  std::vector<char> buffer(static_cast<std::size_t>(length) + 1, '\0');
+  LRESULT got = SendMessageA(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(buffer.data()));
+  if (got == LB_ERR) return {};
+  return std::string(buffer.data(), static_cast<std::size_t>(got));
+}
+
+}  // namespace
+
+FrmPopupCookie::FrmPopupCookie()
+    : PageWindow(kDesign, kCookiePage), logic_(*this), files_(std::make_unique<Win32CookieFiles>()) {}
+
+void FrmPopupCookie::OnCreate() {
+  labels_ = PageTitleAndTabs();
+  SkinLabel heading;  // Label1
+  heading.text = "Check the cookies you want to keep.";
+  heading.rect = {480, 840, 2592, 192};
+  labels_.push_back(heading);
+  SkinLabel ie;  // lblIECookie
+  ie.text = "IE/AOL";
+  ie.rect = {3960, 840, 732, 192};
+  labels_.push_back(ie);
+  SkinLabel ns = ie;  // lblNSCookie
+  ns.text = "Netscape";
+  ns.rect = {5160, 840, 732, 192};
+  labels_.push_back(ns);
+  SkinLabel autoClean;  // lblAutoClean
+  autoClean.rect = {720, 2988, 5532, 252};
+  labels_.push_back(autoClean);
+  lines_ = PageFrameLines(kCookiePage);
+
+  const char* captions[3] = {"Ok", "Apply", "Exit"};
+  for (int n = 0; n < 3; ++n) {
+    SkinButton button;
+    button.caption = captions[n];
+    button.face = {2640 + 1200L * n, 3420, 1092, 432};
+    button.captionRect = {button.face.left + 120, button.face.top + 96, 852, 252};
+    buttons_.push_back(button);
+  }
+
+  skinBrush_.reset(CreateSolidBrush(kSkinBack));
+  optIECookie_ = AddChild("BUTTON", BS_RADIOBUTTON | WS_TABSTOP, 0, {3720, 890, 132, 120}, kIdOptIE);
+  optNSCookie_ = AddChild("BUTTON", BS_RADIOBUTTON | WS_TABSTOP, 0, {4920, 890, 132, 120}, kIdOptNS);
+  lstCookie_ = AddChild("LISTBOX",
+                        WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_OWNERDRAWFIXED |
+                            LBS_HASSTRINGS,
+                        WS_EX_CLIENTEDGE, {480, 1140, 5412, 1776}, kIdListCookie);
+  if (lstCookie_) {
+    LONG_PTR original = SetWindowLongPtrA(lstCookie_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CheckListProc));
+    SetWindowLongPtrA(lstCookie_, GWLP_USERDATA, original);
+  }
+  chkAutoClean_ = AddChild("BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP, 0, {480, 3000, 132, 132}, kIdChkAutoClean);
+}
+
+bool FrmPopupCookie::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+  switch (msg) {
+    case WM_MEASUREITEM: {
+      auto* measure = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
+      if (measure->CtlID != kIdListCookie) return false;
+      measure->itemHeight = kItemHeight;
+      *result = TRUE;
+      return true;
+    }
+    case WM_DRAWITEM: {
+      auto* draw = reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
+      if (draw->CtlID != kIdListCookie) return false;
+      DrawItem(*draw);
+      *result = TRUE;
+      return true;
+    }
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN: {
+      HDC dc = reinterpret_cast<HDC>(wParam);
+      SetBkColor(dc, kSkinBack);
+      *result = reinterpret_cast<LRESULT>(skinBrush_.get());
+      return true;
+    }
+    case WM_COMMAND:
+      if (HIWORD(wParam) == BN_CLICKED) {
+        // An option's click runs only when it becomes selected.
+        if (LOWORD(wParam) == kIdOptIE && SendMessageA(optIECookie_, BM_GETCHECK, 0, 0) != BST_CHECKED) {
+          ShowView(1);
+          logic_.OptIECookieClick();
+        } else if (LOWORD(wParam) == kIdOptNS && SendMessageA(optNSCookie_, BM_GETCHECK, 0, 0) != BST_CHECKED) {
+          ShowView(0);
+          logic_.OptNSCookieClick();
+        }
+        *result = 0;
+        return true;
+      }
+      return false;
+    default:
+      return false;
+  }
+}
+
+void FrmPopupCookie::DrawItem(const DRAWITEMSTRUCT& item) {
+  if (item.itemID == static_cast<UINT>(-1)) return;
+  HDC dc = item.hDC;
+  RECT rc = item.rcItem;
+  bool selected = (item.itemState & ODS_SELECTED) != 0;
+  win32::UniqueGdiObject<HBRUSH> back(CreateSolidBrush(selected ? GetSysColor(COLOR_HIGHLIGHT) : kListBack));
+  FillRect(dc, &rc, back.get());
+  RECT box = {rc.left + 2, rc.top + 2, rc.left + kCheckWidth - 2, rc.bottom - 2};
+  UINT state = DFCS_BUTTONCHECK | DFCS_FLAT;
+  if (item.itemData) state |= DFCS_CHECKED;
+  DrawFrameControl(dc, &box, DFC_BUTTON, state);
+  std::string text = ListText(item.hwndItem, static_cast<int>(item.itemID));
+  RECT textRect = {rc.left + kCheckWidth + 2, rc.top, rc.right, rc.bottom};
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, selected ? GetSysColor(COLOR_HIGHLIGHTTEXT) : RGB(0, 0, 0));
+  DrawTextA(dc, text.c_str(), -1, &textRect, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+  if (item.itemState & ODS_FOCUS) DrawFocusRect(dc, &rc);
+}
+
+void FrmPopupCookie::Load() {
+  if (!CreatePage()) return;
+  logic_.Load();
+  ShowPage();
+}
+
+void FrmPopupCookie::OnButtonClick(int n) {
+  switch (n) {
+    case 0:  // ApplyAndExit
+      logic_.ApplyChanges();
+      ExitManager(State(), Pages(), page_);
+      break;
+    case 1:
+      logic_.ApplyChanges();
+      break;
+    case 2:
+      ExitManager(State(), Pages(), page_);
+      break;
+    default:
+      break;
+  }
+}
+
+std::string FrmPopupCookie::ReadSetting(const char* name) { return CRegistry::ForManager().GetRegStringValue(name); }
+
+void FrmPopupCookie::WriteSetting(const char* name, const std::string& text) {
+  CRegistry::ForManager().SetRegStringValue(name, text);
+}
+
+std::string FrmPopupCookie::ShellFolder(const char* name) {
+  return CRegistry::ForManager().GetRegPathShellFolder(name);
+}
+
+CookieFiles& FrmPopupCookie::Files() { return *files_; }
+
+std::vector<std::string> FrmPopupCookie::NetscapeFileEntries(const std::string& cookieFile) {
+  // Read only: a missing cookie file is not created.
+  win32::TextFileReader reader(cookieFile, win32::TextFileReader::OpenMode::Plain);
+  return NetscapeEntries([&reader](std::string& line) { return reader.Next(line); });
+}
+
+std::string FrmPopupCookie::ReadKeepLine(const char* fileName) {
+  std::string line;
+  win32::TextFileReader reader(State().strAppPath + "\\" + fileName);
+  if (!reader.Next(line)) line.clear();
+  return line;
+}
+
+void FrmPopupCookie::WriteKeepFile(const char* fileName, const std::string& content) {
+  // Swapped in whole: a failed write leaves the previous list, never an
+  // empty one that would let every cookie be cleaned.
+  win32::ReplaceFileContent(State().strAppPath + "\\" + fileName, content);
+}
+
+void FrmPopupCookie::ShowView(int view) {
+  SendMessageA(optIECookie_, BM_SETCHECK, view == 1 ? BST_CHECKED : BST_UNCHECKED, 0);
+  SendMessageA(optNSCookie_, BM_SETCHECK, view == 1 ? BST_UNCHECKED : BST_CHECKED, 0);
+  labels_[kLabelIE].highlight = view == 1;
+  labels_[kLabelIE].colour = kGrey;
+  labels_[kLabelNS].highlight = view != 1;
+  labels_[kLabelNS].colour = kGrey;
+  Invalidate();
+}
+
+void FrmPopupCookie::ShowAutoClean(const std::string& caption, bool ticked) {
+  labels_[kLabelAutoClean].text = caption;
+  SendMessageA(chkAutoClean_, BM_SETCHECK, ticked ? BST_CHECKED : BST_UNCHECKED, 0);
+  Invalidate();
+}
+
+void FrmPopupCookie::ClearList() { SendMessageA(lstCookie_, LB_RESETCONTENT, 0, 0); }
+
+void FrmPopupCookie::FillList(const std::vector<ListedCookie>& cookies) {
+  SendMessageA(lstCookie_, WM_SETREDRAW, FALSE, 0);
+  for (const ListedCookie& cookie : cookies) {
+    LRESULT at = SendMessageA(lstCookie_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(cookie.entry.c_str()));
+    if (at >= 0) SendMessageA(lstCookie_, LB_SETITEMDATA, static_cast<WPARAM>(at), cookie.kept ? 1 : 0);
+  }
+  SendMessageA(lstCookie_, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(lstCookie_, nullptr, TRUE);
+}
+
+std::vector<std::string> FrmPopupCookie::TickedEntries() {
+  std::vector<std::string> kept;
+  LRESULT count = SendMessageA(lstCookie_, LB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count && count != LB_ERR; ++i) {
+    if (SendMessageA(lstCookie_, LB_GETITEMDATA, static_cast<WPARAM>(i), 0) == 1)
+      kept.push_back(ListText(lstCookie_, static_cast<int>(i)));
+  }
+  return kept;
+}
+
+bool FrmPopupCookie::AutoCleanTicked() { return SendMessageA(chkAutoClean_, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+void FrmPopupCookie::ShowNoNetscape() { ShowMessage(*this, kNoNetscapeTitle, kNoNetscapeText, "Ok"); }
+
+std::string FrmPopupCookie::AskProfileFolder() { return ShowNSCookiePath(hwnd()); }
+
+void FrmPopupCookie::ShowStillNotFound() { MessageBoxA(hwnd(), kStillNotFoundText, kAppTitle, MB_OK); }
+
+}  // namespace vendrolix::manager

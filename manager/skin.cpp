@@ -1,0 +1,435 @@
+#include "skin.h"
+
+#include <windowsx.h>
+
+#include <set>
+
+namespace vendrolix::manager {
+namespace {
+
+COLORREF ToColorref(Rgb rgb) { return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
+
+// Page frame colours: light top and left edges, dark bottom and right.
+constexpr COLORREF kFrameLight = RGB(176, 176, 176);
+constexpr COLORREF kFrameDark = RGB(48, 48, 48);
+
+bool RegisterSkinClass(const char* className, WNDPROC proc) {
+  static std::set<std::string> registered;
+  if (registered.count(className)) return true;
+  WNDCLASSEXA wc = {};
+  wc.cbSize = sizeof(wc);
+  wc.style = CS_DBLCLKS;
+  wc.lpfnWndProc = proc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+  wc.hIcon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1));
+  wc.lpszClassName = className;
+  return RegisterClassExA(&wc) != 0 && registered.insert(className).second;
+}
+
+}  // namespace
+
+std::vector<SkinLine> PageFrameLines(int activeTab) {
+  // Tab headers: White List 2640..3720, Cookie Manager 3720..5160; the page
+  // area spans 240,720 to 6120,3300.
+  const long tabLeft[3] = {0, 2640, 3720};
+  const long tabRight[3] = {0, 3720, 5160};
+  int inactive = activeTab == kWhiteListPage ? kCookiePage : kWhiteListPage;
+  long aL = tabLeft[activeTab], aR = tabRight[activeTab];
+  long iL = tabLeft[inactive], iR = tabRight[inactive];
+  return {
+      // inactive tab first, so the active one's edges lie on top
+      {iL, 420, iL, 720, kFrameLight},
+      {iL, 420, iR, 420, kFrameLight},
+      {iR, 420, iR, 720, kFrameDark},
+      // page frame, open under the active tab
+      {240, 720, 240, 3300, kFrameLight},
+      {240, 720, aL, 720, kFrameLight},
+      {aR, 720, 6120, 720, kFrameLight},
+      {6120, 720, 6120, 3300, kFrameDark},
+      {240, 3300, 6120 + 15, 3300, kFrameDark},
+      // active tab, reaching higher
+      {aL, 384, aL, 720, kFrameLight},
+      {aL, 384, aR, 384, kFrameLight},
+      {aR, 384, aR, 720, kFrameDark},
+  };
+}
+
+std::vector<SkinLabel> PageTitleAndTabs() {
+  std::vector<SkinLabel> labels;
+  SkinLabel shadow;  // lblTitleBack1, under the title
+  shadow.text = "Vendrolix Pro";
+  shadow.rect = {264, 132, 2400, 432};
+  shadow.font = SkinFont::PageTitle;
+  shadow.highlight = false;
+  shadow.colour = RGB(96, 96, 96);
+  shadow.drags = true;  // it lies under the title
+  labels.push_back(shadow);
+  SkinLabel title;  // lblTitle1
+  title.text = "Vendrolix Pro";
+  title.rect = {240, 108, 2400, 432};
+  title.font = SkinFont::PageTitle;
+  title.drags = true;
+  labels.push_back(title);
+  SkinLabel tab1;
+  tab1.text = "White List";
+  tab1.rect = {2640, 480, 1092, 252};
+  tab1.format = DT_CENTER | DT_TOP | DT_SINGLELINE;
+  tab1.tab = 1;
+  labels.push_back(tab1);
+  SkinLabel tab2 = tab1;
+  tab2.text = "Cookie Manager";
+  tab2.rect = {3720, 480, 1452, 252};
+  tab2.tab = 2;
+  labels.push_back(tab2);
+  return labels;
+}
+
+SkinnedWindow::SkinnedWindow(const SkinDesign& design) : design_(design) {}
+
+SkinnedWindow::~SkinnedWindow() { Destroy(); }
+
+bool SkinnedWindow::Create(HWND owner, const std::string& caption, TwipsPoint where) {
+  HDC screen = GetDC(nullptr);
+  if (screen) {
+    dpiX_ = GetDeviceCaps(screen, LOGPIXELSX);
+    dpiY_ = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+  }
+  if (dpiX_ <= 0) dpiX_ = 96;
+  if (dpiY_ <= 0) dpiY_ = 96;
+  RegisterSkinClass(design_.className, &SkinnedWindow::WindowProc);
+  picture_.reset(static_cast<HBITMAP>(
+      LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(design_.pictureId), IMAGE_BITMAP, 0, 0, 0)));
+  backBrush_.reset(CreateSolidBrush(kListBack));
+  CreateFonts();
+  DWORD exStyle = design_.pageWindow ? WS_EX_APPWINDOW : WS_EX_TOOLWINDOW;
+  hwnd_ = CreateWindowExA(exStyle, design_.className, caption.c_str(), WS_POPUP | WS_CLIPCHILDREN,
+                          PxX(where.left), PxY(where.top), PxX(design_.clientWidth), PxY(design_.clientHeight),
+                          owner, nullptr, GetModuleHandleA(nullptr), this);
+  return hwnd_ != nullptr;
+}
+
+void SkinnedWindow::Destroy() {
+  if (hwnd_) DestroyWindow(hwnd_);
+}
+
+void SkinnedWindow::CreateFonts() {
+  struct FontChoice {
+    const char* face;
+    int points;
+    int weight;
+  };
+  const FontChoice choices[5] = {{"MS Sans Serif", 12, FW_BOLD},
+                         {"MS Sans Serif", 8, FW_BOLD},
+                         {"MS Sans Serif", 8, FW_NORMAL},
+                         {"Arial", 9, FW_BOLD},
+                         {"MS Sans Serif", 8, FW_BOLD}};
+  for (int i = 0; i < 5; ++i) {
+    fonts_[i].reset(CreateFontA(-MulDiv(choices[i].points, dpiY_, 72), 0, 0, 0, choices[i].weight, FALSE, FALSE, FALSE,
+                                ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                DEFAULT_PITCH | FF_SWISS, choices[i].face));
+  }
+}
+
+HFONT SkinnedWindow::Font(SkinFont font) const { return fonts_[static_cast<int>(font)].get(); }
+
+RECT SkinnedWindow::PxRect(const TwipsRect& r) const {
+  RECT rc = {PxX(r.left), PxY(r.top), PxX(r.left + r.width), PxY(r.top + r.height)};
+  return rc;
+}
+
+HWND SkinnedWindow::AddChild(const char* className, DWORD style, DWORD exStyle, const TwipsRect& rect, int id) {
+  RECT rc = PxRect(rect);
+  HWND child = CreateWindowExA(exStyle, className, "", WS_CHILD | WS_VISIBLE | style, rc.left, rc.top,
+                               rc.right - rc.left, rc.bottom - rc.top, hwnd_,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
+  if (child) SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(Font(SkinFont::Label)), FALSE);
+  return child;
+}
+
+void SkinnedWindow::Invalidate() const {
+  if (hwnd_) InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void SkinnedWindow::SetWindowShape() {
+  if (!hwnd_) return;
+  PixelSize size = ShapeSize(design_.picture.width, design_.picture.height, dpiX_, dpiY_);
+  hRgn_ = CreateRoundRectRgn(0, 0, size.width, size.height, 15, 15);
+  if (!hRgn_) return;
+  // From here on the region belongs to the window.
+  if (!SetWindowRgn(hwnd_, hRgn_, TRUE)) DeleteObject(hRgn_);
+}
+
+void SkinnedWindow::AddSystemMenu() {
+  if (!hwnd_) return;
+  LONG style = GetWindowLongA(hwnd_, GWL_STYLE);
+  SetWindowLongA(hwnd_, GWL_STYLE, style | WS_SYSMENU);
+}
+
+void SkinnedWindow::SetButtonNormal(int n) {
+  if (n < 0 || n >= static_cast<int>(buttons_.size())) return;
+  buttons_[n].look = ButtonLook::Normal;
+  Invalidate();
+}
+
+void SkinnedWindow::SetButtonPressed(int n) {
+  if (n < 0 || n >= static_cast<int>(buttons_.size())) return;
+  if (buttons_[n].look == ButtonLook::Hidden) return;
+  buttons_[n].look = ButtonLook::Pressed;
+  Invalidate();
+}
+
+void SkinnedWindow::HideButton(int n) {
+  if (n < 0 || n >= static_cast<int>(buttons_.size())) return;
+  buttons_[n].look = ButtonLook::Hidden;
+  Invalidate();
+}
+
+void SkinnedWindow::DragWindow() {
+  ReleaseCapture();
+  SendMessageA(hwnd_, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+}
+
+TwipsPoint SkinnedWindow::Position() const {
+  RECT rc = {};
+  if (hwnd_) GetWindowRect(hwnd_, &rc);
+  return {PixelsToTwips(rc.left, dpiX_), PixelsToTwips(rc.top, dpiY_)};
+}
+
+TwipsRect SkinnedWindow::Bounds() const {
+  RECT rc = {};
+  if (hwnd_) GetWindowRect(hwnd_, &rc);
+  return {PixelsToTwips(rc.left, dpiX_), PixelsToTwips(rc.top, dpiY_), PixelsToTwips(rc.right - rc.left, dpiX_),
+          PixelsToTwips(rc.bottom - rc.top, dpiY_)};
+}
+
+void SkinnedWindow::MoveTo(TwipsPoint where) {
+  if (hwnd_) SetWindowPos(hwnd_, nullptr, PxX(where.left), PxY(where.top), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+int SkinnedWindow::ButtonAt(int x, int y) const {
+  for (std::size_t i = 0; i < buttons_.size(); ++i) {
+    if (buttons_[i].look == ButtonLook::Hidden) continue;
+    RECT rc = PxRect(buttons_[i].face);
+    POINT pt = {x, y};
+    if (PtInRect(&rc, pt)) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+int SkinnedWindow::TabAt(int x, int y) const {
+  for (const SkinLabel& label : labels_) {
+    if (label.tab == 0 || !label.visible) continue;
+    RECT rc = PxRect(label.rect);
+    POINT pt = {x, y};
+    if (PtInRect(&rc, pt)) return label.tab;
+  }
+  return 0;
+}
+
+bool SkinnedWindow::DragsAt(int x, int y) const {
+  // Labels other than the title take the mouse themselves; everywhere else
+  // is the background picture, which drags.
+  for (const SkinLabel& label : labels_) {
+    if (!label.visible || label.drags) continue;
+    RECT rc = PxRect(label.rect);
+    POINT pt = {x, y};
+    if (PtInRect(&rc, pt)) return false;
+  }
+  return true;
+}
+
+void SkinnedWindow::OnMouseDown(int x, int y) {
+  int n = ButtonAt(x, y);
+  if (n >= 0) {
+    tracker_.Down(n);
+    SetButtonPressed(n);
+    SetCapture(hwnd_);
+    return;
+  }
+  int tab = TabAt(x, y);
+  if (tab) {
+    tabDown_ = tab;
+    SetCapture(hwnd_);
+    return;
+  }
+  if (DragsAt(x, y)) DragWindow();
+}
+
+void SkinnedWindow::OnMouseUp(int x, int y) {
+  int pressed = tracker_.pressed();
+  int click = tracker_.Up(ButtonAt(x, y));
+  int tab = tabDown_;
+  tabDown_ = 0;
+  if (GetCapture() == hwnd_) ReleaseCapture();
+  if (pressed >= 0) SetButtonNormal(pressed);
+  if (click >= 0) {
+    OnButtonClick(click);
+  } else if (tab && TabAt(x, y) == tab) {
+    OnTabClick(tab);
+  }
+}
+
+void SkinnedWindow::PaintButton(HDC dc, const SkinButton& button) {
+  if (button.look == ButtonLook::Hidden) return;
+  ButtonColours colours = ColoursFor(button.look);
+  RECT face = PxRect(button.face);
+  win32::UniqueGdiObject<HBRUSH> brush(CreateSolidBrush(ToColorref(colours.face)));
+  FillRect(dc, &face, brush.get());
+
+  RECT caption = PxRect(button.captionRect);
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, ToColorref(colours.caption));
+  HGDIOBJ oldFont = SelectObject(dc, Font(button.font));
+  DrawTextA(dc, button.caption.c_str(), -1, &caption, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+  SelectObject(dc, oldFont);
+
+  long l = button.face.left, t = button.face.top;
+  long r = l + button.face.width - 12, b = t + button.face.height - 12;
+  const SkinLine edges[4] = {{l, t, l, b + 12, ToColorref(colours.leftTop)},
+                             {l, t, r + 12, t, ToColorref(colours.leftTop)},
+                             {l, b, r + 12, b, ToColorref(colours.bottomRight)},
+                             {r, t, r, b + 12, ToColorref(colours.bottomRight)}};
+  for (const SkinLine& line : edges) {
+    win32::UniqueGdiObject<HPEN> pen(CreatePen(PS_SOLID, 1, line.colour));
+    HGDIOBJ oldPen = SelectObject(dc, pen.get());
+    MoveToEx(dc, PxX(line.x1), PxY(line.y1), nullptr);
+    LineTo(dc, PxX(line.x2), PxY(line.y2));
+    SelectObject(dc, oldPen);
+  }
+}
+
+void SkinnedWindow::Paint(HDC target) {
+  RECT client;
+  GetClientRect(hwnd_, &client);
+  HDC dc = CreateCompatibleDC(target);
+  win32::UniqueGdiObject<HBITMAP> buffer(CreateCompatibleBitmap(target, client.right, client.bottom));
+  if (!dc || !buffer) {
+    if (dc) DeleteDC(dc);
+    return;
+  }
+  HGDIOBJ oldBuffer = SelectObject(dc, buffer.get());
+
+  win32::UniqueGdiObject<HBRUSH> back(CreateSolidBrush(kSkinBack));
+  FillRect(dc, &client, back.get());
+  if (picture_) {
+    HDC pictureDc = CreateCompatibleDC(target);
+    if (pictureDc) {
+      BITMAP info = {};
+      GetObjectA(picture_.get(), sizeof(info), &info);
+      HGDIOBJ oldPicture = SelectObject(pictureDc, picture_.get());
+      RECT area = PxRect(design_.picture);
+      SetStretchBltMode(dc, HALFTONE);
+      SetBrushOrgEx(dc, 0, 0, nullptr);
+      StretchBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, pictureDc, 0, 0,
+                 info.bmWidth, info.bmHeight, SRCCOPY);
+      SelectObject(pictureDc, oldPicture);
+      DeleteDC(pictureDc);
+    }
+  }
+
+  for (const SkinLine& line : lines_) {
+    win32::UniqueGdiObject<HPEN> pen(CreatePen(PS_SOLID, 1, line.colour));
+    HGDIOBJ oldPen = SelectObject(dc, pen.get());
+    MoveToEx(dc, PxX(line.x1), PxY(line.y1), nullptr);
+    LineTo(dc, PxX(line.x2), PxY(line.y2));
+    SelectObject(dc, oldPen);
+  }
+
+  SetBkMode(dc, TRANSPARENT);
+  COLORREF highlight = GetSysColor(COLOR_HIGHLIGHTTEXT);
+  for (const SkinLabel& label : labels_) {
+    if (!label.visible) continue;
+    RECT rc = PxRect(label.rect);
+    SetTextColor(dc, label.highlight ? highlight : label.colour);
+    HGDIOBJ oldFont = SelectObject(dc, Font(label.font));
+    // Single-line labels may run past their box where the system substitutes
+    // a wider face for the design font; cutting the text would hide words.
+    UINT noClip = (label.format & DT_WORDBREAK) ? 0 : DT_NOCLIP;
+    DrawTextA(dc, label.text.c_str(), -1, &rc, label.format | DT_NOPREFIX | noClip);
+    SelectObject(dc, oldFont);
+  }
+
+  for (const SkinButton& button : buttons_) PaintButton(dc, button);
+
+  BitBlt(target, 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY);
+  SelectObject(dc, oldBuffer);
+  DeleteDC(dc);
+}
+
+LRESULT CALLBACK SkinnedWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  auto* self = reinterpret_cast<SkinnedWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  if (msg == WM_NCCREATE) {
+    auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
+    self = static_cast<SkinnedWindow*>(create->lpCreateParams);
+    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    if (self) self->hwnd_ = hwnd;
+  }
+  if (!self) return DefWindowProcA(hwnd, msg, wParam, lParam);
+  return self->Handle(msg, wParam, lParam);
+}
+
+LRESULT SkinnedWindow::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
+  LRESULT result = 0;
+  if (OnMessage(msg, wParam, lParam, &result)) return result;
+  switch (msg) {
+    case WM_CREATE:
+      OnCreate();
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(hwnd_, &ps);
+      if (dc) Paint(dc);
+      EndPaint(hwnd_, &ps);
+      return 0;
+    }
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDBLCLK:
+      if (tracker_.pressed() < 0 && tabDown_ == 0) OnMouseDown(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+      return 0;
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP:
+      OnMouseUp(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+      return 0;
+    case WM_CAPTURECHANGED:
+      // Capture taken away before the release: back to normal, no click.
+      if (reinterpret_cast<HWND>(lParam) != hwnd_) {
+        int pressed = tracker_.pressed();
+        tracker_.Cancel();
+        tabDown_ = 0;
+        if (pressed >= 0) SetButtonNormal(pressed);
+      }
+      return 0;
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX: {
+      HDC dc = reinterpret_cast<HDC>(wParam);
+      SetBkColor(dc, kListBack);
+      SetTextColor(dc, RGB(0, 0, 0));
+      return reinterpret_cast<LRESULT>(backBrush_.get());
+    }
+    case WM_CLOSE:
+      OnClose();
+      return 0;
+    case WM_NCDESTROY: {
+      LRESULT r = DefWindowProcA(hwnd_, msg, wParam, lParam);
+      SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
+      hwnd_ = nullptr;
+      hRgn_ = nullptr;
+      OnDestroy();
+      return r;
+    }
+    default:
+      break;
+  }
+  return DefWindowProcA(hwnd_, msg, wParam, lParam);
+}
+
+}  // namespace vendrolix::manager

@@ -1,0 +1,141 @@
+// The skinned window kit: a borderless window cut to a rounded rectangle,
+// a stretched background picture, a title with its shadow, painted labels
+// and lines, and painted buttons that sink while pressed. Every window of
+// the manager except the cookie-file dialog is one of these.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "manager_logic.h"
+#include "win32/handles.h"
+
+namespace vendrolix::manager {
+
+// Rectangle in twips: left, top, width, height as in the window designs.
+struct TwipsRect {
+  long left = 0;
+  long top = 0;
+  long width = 0;
+  long height = 0;
+  bool Contains(long x, long y) const { return x >= left && x < left + width && y >= top && y < top + height; }
+};
+
+enum class SkinFont { PageTitle, BoxTitle, Label, PageButton, BoxButton };
+
+// A painted label. highlight: the system's highlight-text colour instead of
+// `colour`. drags: a mouse-down on it moves the window. tab: a tab label
+// (1 or 2) whose click switches pages; 0 for none.
+struct SkinLabel {
+  std::string text;
+  TwipsRect rect;
+  SkinFont font = SkinFont::Label;
+  bool highlight = true;
+  COLORREF colour = RGB(0, 0, 0);
+  UINT format = DT_LEFT | DT_TOP | DT_SINGLELINE;
+  bool drags = false;
+  int tab = 0;
+  bool visible = true;
+};
+
+struct SkinLine {
+  long x1, y1, x2, y2;  // twips
+  COLORREF colour;
+};
+
+struct SkinButton {
+  std::string caption;
+  TwipsRect face;
+  TwipsRect captionRect;
+  ButtonLook look = ButtonLook::Normal;
+  SkinFont font = SkinFont::PageButton;
+};
+
+struct SkinDesign {
+  const char* className;
+  int pictureId;          // bitmap resource of the background
+  TwipsRect picture;      // imgBack
+  long clientWidth;       // inside size, twips
+  long clientHeight;
+  bool pageWindow;        // taskbar entry with the system menu
+};
+
+class SkinnedWindow {
+ public:
+  explicit SkinnedWindow(const SkinDesign& design);
+  virtual ~SkinnedWindow();
+  SkinnedWindow(const SkinnedWindow&) = delete;
+  SkinnedWindow& operator=(const SkinnedWindow&) = delete;
+
+  // Creates the window hidden at the given screen position (twips). The
+  // window's OnCreate adds its controls.
+  bool Create(HWND owner, const std::string& caption, TwipsPoint where);
+  HWND hwnd() const { return hwnd_; }
+  void Destroy();
+
+  void SetWindowShape();
+  void AddSystemMenu();
+  void SetButtonNormal(int n);
+  void SetButtonPressed(int n);
+  void HideButton(int n);
+  void DragWindow();
+
+  TwipsPoint Position() const;
+  TwipsRect Bounds() const;
+  void MoveTo(TwipsPoint where);
+
+  int PxX(long twips) const { return TwipsToPixels(twips, dpiX_); }
+  int PxY(long twips) const { return TwipsToPixels(twips, dpiY_); }
+  RECT PxRect(const TwipsRect& r) const;
+
+ protected:
+  virtual void OnCreate() {}
+  virtual void OnButtonClick(int n) {}
+  virtual void OnTabClick(int index) {}
+  virtual void OnClose() { Destroy(); }
+  virtual void OnDestroy() {}
+  // Other messages: return true with *result set when handled.
+  virtual bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) { return false; }
+
+  std::vector<SkinLabel> labels_;
+  std::vector<SkinLine> lines_;
+  std::vector<SkinButton> buttons_;
+  HFONT Font(SkinFont font) const;
+  HWND AddChild(const char* className, DWORD style, DWORD exStyle, const TwipsRect& rect, int id);
+  void Invalidate() const;
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  LRESULT Handle(UINT msg, WPARAM wParam, LPARAM lParam);
+  void Paint(HDC dc);
+  void PaintButton(HDC dc, const SkinButton& button);
+  void OnMouseDown(int x, int y);
+  void OnMouseUp(int x, int y);
+  int ButtonAt(int x, int y) const;
+  int TabAt(int x, int y) const;
+  bool DragsAt(int x, int y) const;
+  void CreateFonts();
+
+  SkinDesign design_;
+  HWND hwnd_ = nullptr;
+  int dpiX_ = 96;
+  int dpiY_ = 96;
+  HRGN hRgn_ = nullptr;  // owned by the window once applied
+  win32::UniqueGdiObject<HBITMAP> picture_;
+  win32::UniqueGdiObject<HBRUSH> backBrush_;
+  win32::UniqueGdiObject<HFONT> fonts_[5];
+  ButtonTracker tracker_;
+  int tabDown_ = 0;
+};
+
+// Page frame and tab outlines of a page window whose own tab is activeTab.
+std::vector<SkinLine> PageFrameLines(int activeTab);
+// The title, its shadow and the two tab labels of a page window.
+std::vector<SkinLabel> PageTitleAndTabs();
+
+inline constexpr COLORREF kSkinBack = RGB(96, 96, 96);
+inline constexpr COLORREF kListBack = RGB(224, 224, 224);
+
+}  // namespace vendrolix::manager

@@ -1,0 +1,201 @@
+#include "cookie_logic.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "text.h"
+
+namespace vendrolix::manager {
+namespace {
+
+using Names = std::vector<std::string>;
+
+// An in-memory file system: folders with their files and subfolders in the
+// order they were made, as a folder listing returns them.
+class MemoryFiles : public CookieFiles {
+ public:
+  void AddFolder(const std::string& path) {
+    if (folders_.count(Key(path))) return;
+    folders_[Key(path)];
+    std::size_t slash = path.rfind('\\');
+    if (slash != std::string::npos) {
+      AddFolder(path.substr(0, slash));
+      folders_[Key(path.substr(0, slash))].subfolders.push_back(path.substr(slash + 1));
+    }
+  }
+  void AddFile(const std::string& path) {
+    std::size_t slash = path.rfind('\\');
+    AddFolder(path.substr(0, slash));
+    folders_[Key(path.substr(0, slash))].files.push_back(path.substr(slash + 1));
+    files_.insert(Key(path));
+  }
+  bool FolderExists(const std::string& path) override { return folders_.count(Key(path)) != 0; }
+  bool FileExists(const std::string& path) override {
+    ++fileChecks;
+    return files_.count(Key(path)) != 0;
+  }
+  Names Files(const std::string& folder) override { return Find(folder).files; }
+  Names Subfolders(const std::string& folder) override { return Find(folder).subfolders; }
+  int fileChecks = 0;
+
+ private:
+  struct Folder {
+    Names files;
+    Names subfolders;
+  };
+  static std::string Key(const std::string& path) { return ToUpper(path); }  // Windows paths ignore case
+  Folder Find(const std::string& folder) {
+    auto it = folders_.find(Key(folder));
+    return it == folders_.end() ? Folder{} : it->second;
+  }
+  std::map<std::string, Folder> folders_;
+  std::set<std::string> files_;
+};
+
+TEST(CookieEntriesTest, IeFilesGiveUniqueEntries) {
+  struct Case {
+    Names files;
+    Names entries;
+  };
+  const Case cases[] = {
+      {{"user@site[1].txt", "user@site[2].txt", "USER@Site[1].txt"}, {"user@site"}},
+      {{"USER@Site[1].txt", "user@site[2].txt"}, {"USER@Site"}},  // first form met is kept
+      {{"nobracket.txt", "[odd].txt"}, {"nobracket", "[odd]"}},
+      {{"index.dat", "INDEX.DAT", "Index[1].txt", "user@b[1].txt"}, {"user@b"}},
+      {{"abc", ".txt", "user@a[1].txt"}, {"user@a"}},  // no entry from too-short names
+      {{}, {}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(IeEntries(c.files), c.entries) << c.files.size();
+}
+
+TEST(CookieEntriesTest, NetscapeLinesGiveUniqueDomainsFromTheFirst1000Lines) {
+  auto parse = [](const Names& lines) {
+    std::size_t next = 0;
+    return NetscapeEntries([&](std::string& line) {
+      if (next >= lines.size()) return false;
+      line = lines[next++];
+      return true;
+    });
+  };
+  EXPECT_EQ(parse({"# Netscape HTTP Cookie File", "", ".a.com\tTRUE\t/\tFALSE\t0\tx\t1",
+                   ".a.com\tTRUE\t/\tFALSE\t0\ty\t2", "  b.com  \tFALSE\t/\tFALSE\t0\tz\t3", "a.com\tFALSE",
+                   ".A.COM\tTRUE", "no tab here", "#c.com\tTRUE"}),
+            (Names{".a.com", "b.com", "a.com"}));
+
+  Names big;
+  for (int i = 0; i < 1500; ++i) big.push_back("site" + std::to_string(i) + ".com\tTRUE\t/");
+  Names listed = parse(big);
+  ASSERT_EQ(listed.size(), 1000u);
+  EXPECT_EQ(listed.back(), "site999.com");
+
+  // Comment and blank lines count towards the 1000.
+  Names padded(999, "# comment");
+  padded.push_back("first.com\tTRUE");
+  padded.push_back("second.com\tTRUE");
+  EXPECT_EQ(parse(padded), (Names{"first.com"}));
+}
+
+TEST(CookieEntriesTest, TenThousandCookieFilesListQuickly) {
+  Names files;
+  for (int i = 0; i < 10000; ++i) {
+    files.push_back("user@site" + std::to_string(i) + "[1].txt");
+    files.push_back("USER@SITE" + std::to_string(i) + "[2].txt");
+  }
+  auto start = std::chrono::steady_clock::now();
+  Names entries = IeEntries(files);
+  std::vector<ListedCookie> shown = ArrangeCookies(entries, "#user@site5##user@site77#");
+  auto elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(entries.size(), 10000u);
+  EXPECT_EQ(shown[0].entry, "user@site5");
+  EXPECT_EQ(shown[1].entry, "user@site77");
+  EXPECT_FALSE(shown[2].kept);
+  EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count(), 2000);
+}
+
+TEST(KeepListTest, KeptEntriesComeFirstAndTicked) {
+  struct Case {
+    Names entries;
+    const char* line;
+    std::vector<std::pair<std::string, bool>> shown;
+  };
+  const Case cases[] = {
+      {{"C", "A", "B"}, "#B##A#", {{"A", true}, {"B", true}, {"C", false}}},
+      {{"site"}, "#SITE#", {{"site", true}}},
+      {{"a", "b", "ab"}, "#ab#", {{"ab", true}, {"a", false}, {"b", false}}},
+      {{"xab", "ab"}, "#xab#", {{"xab", true}, {"ab", false}}},
+      {{"b", "a"}, "", {{"a", false}, {"b", false}}},
+      {{"zeta", "Alpha", "beta"}, "#zeta#", {{"zeta", true}, {"Alpha", false}, {"beta", false}}},
+  };
+  for (const Case& c : cases) {
+    std::vector<ListedCookie> shown = ArrangeCookies(c.entries, c.line);
+    ASSERT_EQ(shown.size(), c.shown.size()) << c.line;
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+      EXPECT_EQ(shown[i].entry, c.shown[i].first) << c.line << " #" << i;
+      EXPECT_EQ(shown[i].kept, c.shown[i].second) << c.line << " #" << i;
+    }
+  }
+}
+
+TEST(NetscapeProfileTest, StoredFolderFirstThenTheSearch) {
+  const std::string appData = "C:\\USERS\\ME\\APPDATA";
+  const std::string root = appData + "\\Mozilla\\Profiles\\default";
+  MemoryFiles files;
+  files.AddFolder(root + "\\abc.slt");
+  files.AddFolder(root + "\\plain");
+  files.AddFile(root + "\\plain\\Cookies.txt");
+  files.AddFile(root + "\\xyz.slt\\Cookies.txt");
+  files.AddFile(root + "\\later.slt\\Cookies.txt");
+  files.AddFile("D:\\KEPT\\MINE.SLT\\Cookies.txt");
+
+  NetscapeProfile stored = FindNetscapeProfile(files, true, "D:\\KEPT\\MINE.SLT", appData);
+  EXPECT_TRUE(stored.found);
+  EXPECT_FALSE(stored.store) << "a stored folder is not written again";
+  EXPECT_EQ(stored.folder, "D:\\KEPT\\MINE.SLT");
+  EXPECT_EQ(files.fileChecks, 1) << "no search";
+
+  for (const char* storedText : {"0", "D:\\GONE.SLT", "D:\\KEPT"}) {
+    NetscapeProfile searched = FindNetscapeProfile(files, true, storedText, appData);
+    EXPECT_TRUE(searched.found) << storedText;
+    EXPECT_TRUE(searched.store) << storedText;
+    EXPECT_EQ(searched.folder, root + "\\xyz.slt") << storedText;
+  }
+
+  MemoryFiles none;
+  none.AddFile(root + "\\plain\\Cookies.txt");
+  NetscapeProfile missing = FindNetscapeProfile(none, true, "0", appData);
+  EXPECT_FALSE(missing.found);
+  EXPECT_FALSE(missing.store);
+  EXPECT_FALSE(FindNetscapeProfile(none, true, "0", "No").found);
+
+  NetscapeProfile notInstalled = FindNetscapeProfile(files, false, "D:\\KEPT\\MINE.SLT", appData);
+  EXPECT_FALSE(notInstalled.found);
+  EXPECT_FALSE(notInstalled.store);
+}
+
+TEST(NetscapeProfileTest, PathDialogAcceptsFoldersEndingInSlt) {
+  struct Case {
+    const char* typed;
+    const char* accepted;  // nullptr: refused
+  };
+  const Case cases[] = {
+      {" x.SLT ", "x.SLT"}, {".slt", ".slt"}, {"slt", nullptr},   {"", nullptr},
+      {"   ", nullptr},     {"C:\\a.slt\\", nullptr}, {"C:\\p\\a.Slt", "C:\\p\\a.Slt"}, {"a.txt", nullptr},
+  };
+  for (const Case& c : cases) {
+    std::optional<std::string> got = AcceptedProfileInput(c.typed);
+    if (c.accepted) {
+      ASSERT_TRUE(got.has_value()) << c.typed;
+      EXPECT_EQ(*got, c.accepted);
+    } else {
+      EXPECT_FALSE(got.has_value()) << c.typed;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace vendrolix::manager

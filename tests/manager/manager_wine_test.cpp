@@ -1,0 +1,811 @@
+// Drives the real VendrolixPro.exe under Wine: real clicks on the painted
+// buttons, the white list file checked byte for byte afterwards.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "input_support.h"
+#include "wine_support.h"
+
+namespace vendrolix::test {
+namespace {
+
+std::string g_manager;    // the built program (Unix path)
+std::string g_artifacts;  // screenshots go here (Unix path)
+
+constexpr const char* kWhiteListClass = "VendrolixProWhiteList";
+constexpr const char* kCookieClass = "VendrolixProCookie";
+constexpr const char* kMessageClass = "VendrolixProMessage";
+using namespace std::chrono_literals;
+
+struct FindData {
+  DWORD pid;
+  const char* className;
+  HWND found;
+};
+
+BOOL CALLBACK FindOne(HWND hwnd, LPARAM lParam) {
+  auto* data = reinterpret_cast<FindData*>(lParam);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  char name[128] = {};
+  GetClassNameA(hwnd, name, sizeof(name));
+  if (pid == data->pid && std::strcmp(name, data->className) == 0) {
+    data->found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// A page's point given in twips of its design, as a screen pixel (96 dpi).
+POINT At(HWND window, long xTwips, long yTwips) {
+  RECT rc = {};
+  GetWindowRect(window, &rc);
+  return {rc.left + MulDiv(xTwips, 96, 1440), rc.top + MulDiv(yTwips, 96, 1440)};
+}
+
+void ClickAt(HWND window, long xTwips, long yTwips) {
+  POINT p = At(window, xTwips, yTwips);
+  MouseClick(p.x, p.y);
+}
+
+// Button centres and tab labels of the page windows, in twips.
+constexpr long kButtonY = 3636;
+constexpr long kAddX = 3186, kRemoveX = 4386, kExitX = 5586;
+constexpr long kTabY = 606, kWhiteListTabX = 3186, kCookieTabX = 4446;
+
+class Manager {
+ public:
+  Manager() = default;
+  ~Manager() { Kill(); }
+
+  bool Start(const std::string& exe) {
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    std::string command = Quote(exe);
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi_)) return false;
+    started_ = true;
+    return true;
+  }
+  HWND Find(const char* className) const {
+    FindData data = {pi_.dwProcessId, className, nullptr};
+    EnumWindows(FindOne, reinterpret_cast<LPARAM>(&data));
+    return data.found;
+  }
+  HWND WaitFor(const char* className, bool visible = true) const {
+    HWND found = nullptr;
+    WaitUntil(
+        [&] {
+          found = Find(className);
+          return found && (!visible || IsWindowVisible(found));
+        },
+        15s);
+    return found && (!visible || IsWindowVisible(found)) ? found : nullptr;
+  }
+  bool WaitForExit(std::chrono::milliseconds timeout) const {
+    return started_ && WaitForSingleObject(pi_.hProcess, static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0;
+  }
+  bool Running() const { return started_ && WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT; }
+  void Kill() {
+    if (!started_) return;
+    if (Running()) {
+      TerminateProcess(pi_.hProcess, 1);
+      WaitForSingleObject(pi_.hProcess, 5000);
+    }
+    CloseHandle(pi_.hProcess);
+    CloseHandle(pi_.hThread);
+    started_ = false;
+  }
+
+ private:
+  PROCESS_INFORMATION pi_ = {};
+  bool started_ = false;
+};
+
+// Texts of another process's controls: the wide messages are the ones Wine
+// marshals whole across processes; the ANSI bytes are got back by the code
+// page the program itself uses.
+std::string Narrow(const wchar_t* text) {
+  char buffer[1024] = {};
+  WideCharToMultiByte(CP_ACP, 0, text, -1, buffer, sizeof(buffer), nullptr, nullptr);
+  return buffer;
+}
+
+std::string ListItem(HWND list, int i) {
+  wchar_t buffer[512] = {};
+  SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(buffer));
+  return Narrow(buffer);
+}
+
+std::string ControlText(HWND control) {
+  wchar_t buffer[512] = {};
+  SendMessageW(control, WM_GETTEXT, 511, reinterpret_cast<LPARAM>(buffer));
+  return Narrow(buffer);
+}
+
+std::vector<std::string> ListItems(HWND list) {
+  std::vector<std::string> items;
+  int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
+  for (int i = 0; i < count; ++i) items.push_back(ListItem(list, i));
+  return items;
+}
+
+// Pixels in one region and not the other. (EqualRgn compares the regions'
+// rectangle lists, which the window manager may band differently.)
+int RegionDifference(HRGN a, HRGN b) {
+  int differ = 0;
+  for (int y = -2; y < 300; ++y) {
+    for (int x = -2; x < 450; ++x) {
+      if (!PtInRegion(a, x, y) != !PtInRegion(b, x, y)) ++differ;
+    }
+  }
+  return differ;
+}
+
+void Screenshot(HWND window, const std::string& name) {
+  if (g_artifacts.empty()) return;
+  RECT rc = {};
+  GetWindowRect(window, &rc);
+  InflateRect(&rc, 8, 8);
+  CreateDirectoryA(WinePath(g_artifacts).c_str(), nullptr);
+  SaveScreenshot(WinePath(g_artifacts) + "\\" + name + ".bmp", &rc);
+}
+
+class ManagerTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    folder_ = new ScratchFolder("manager_install");
+    ASSERT_TRUE(CopyFileA(WinePath(g_manager).c_str(), folder_->File("VendrolixPro.exe").c_str(), FALSE));
+  }
+  static void TearDownTestSuite() {
+    delete folder_;
+    folder_ = nullptr;
+  }
+  void SetUp() override {
+    ASSERT_FALSE(g_manager.empty()) << "--manager=PATH missing";
+    HDC screen = GetDC(nullptr);
+    ASSERT_EQ(GetDeviceCaps(screen, LOGPIXELSX), 96);
+    ReleaseDC(nullptr, screen);
+    DeleteFileA(WebSite().c_str());
+  }
+  std::string Exe() const { return folder_->File("VendrolixPro.exe"); }
+  static std::string WebSite() { return folder_->File("WebSite.dat"); }
+  std::string ReadList() const { return ReadFileBytes(WebSite()).value_or("<missing>"); }
+
+  // Types text into the keyword box and presses Add.
+  void Add(HWND page, const std::string& text) {
+    HWND edit = GetDlgItem(page, 102);
+    SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    ClickAt(page, kAddX, kButtonY);
+  }
+
+  SettingsKey settings_;
+  static ScratchFolder* folder_;
+};
+ScratchFolder* ManagerTest::folder_ = nullptr;
+
+TEST_F(ManagerTest, EditsTheWhiteListAndKeepsTheFileInStep) {
+  Manager manager;
+  ASSERT_TRUE(manager.Start(Exe()));
+  HWND page = manager.WaitFor(kWhiteListClass);
+  ASSERT_NE(page, nullptr);
+  HWND list = GetDlgItem(page, 101);
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(ReadList(), "");  // a missing list is created empty on load
+
+  struct Step {
+    const char* typed;
+    const char* file;
+  };
+  const Step steps[] = {
+      {"  Beta  ", "1\r\nBeta\r\n"},
+      {"alpha", "2\r\nalpha\r\nBeta\r\n"},
+      {"beta", "3\r\nalpha\r\nBeta\r\nbeta\r\n"},
+      {"Beta", "4\r\nalpha\r\nBeta\r\nbeta\r\nBeta\r\n"},
+      {"ad.example.com", "5\r\nad.example.com\r\nalpha\r\nBeta\r\nbeta\r\nBeta\r\n"},
+  };
+  for (const Step& step : steps) {
+    Add(page, step.typed);
+    EXPECT_TRUE(WaitUntil([&] { return ReadList() == step.file; }, 5s)) << step.typed << ": " << ReadList();
+    EXPECT_EQ(ControlText(GetDlgItem(page, 102)), "") << "keyword box emptied after adding " << step.typed;
+  }
+  Screenshot(page, "white_list_page");
+
+  // Remove the selected entry; nothing stays selected.
+  SendMessageA(list, LB_SETCURSEL, 1, 0);
+  ClickAt(page, kRemoveX, kButtonY);
+  EXPECT_TRUE(WaitUntil([&] { return ReadList() == "4\r\nad.example.com\r\nBeta\r\nbeta\r\nBeta\r\n"; }, 5s))
+      << ReadList();
+  EXPECT_EQ(SendMessageA(list, LB_GETCURSEL, 0, 0), LB_ERR);
+
+  while (SendMessageA(list, LB_GETCOUNT, 0, 0) > 0) {
+    int before = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
+    SendMessageA(list, LB_SETCURSEL, 0, 0);
+    ClickAt(page, kRemoveX, kButtonY);
+    ASSERT_TRUE(WaitUntil([&] { return SendMessageA(list, LB_GETCOUNT, 0, 0) == before - 1; }, 5s));
+  }
+  EXPECT_TRUE(WaitUntil([&] { return ReadList() == "0\r\n"; }, 5s)) << ReadList();
+
+  // Leftovers of the atomic replace never stay behind.
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA((folder_->path() + "\\*").c_str(), &found);
+  std::vector<std::string> names;
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      if (found.cFileName[0] != '.') names.push_back(found.cFileName);
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"VendrolixPro.exe", "WebSite.dat"}));
+}
+
+TEST_F(ManagerTest, LoadsTheListsLinesPresent) {
+  struct Case {
+    const char* file;
+    std::vector<std::string> entries;
+  };
+  const Case cases[] = {
+      {"2\r\nalpha\r\nbeta\r\n", {"alpha", "beta"}},
+      {"5\r\nzeta\r\nAlpha\r\n", {"Alpha", "zeta"}},  // count larger than the lines present
+      {"0\r\n", {}},
+      {"", {}},
+      {"x\r\nalpha\r\n", {}},
+      {"1\r\n  spaced  \r\nnot counted\r\n", {"  spaced  "}},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(WriteFileBytes(WebSite(), c.file));
+    Manager manager;
+    ASSERT_TRUE(manager.Start(Exe()));
+    HWND page = manager.WaitFor(kWhiteListClass);
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(ListItems(GetDlgItem(page, 101)), c.entries) << c.file;
+    EXPECT_EQ(ReadList(), c.file) << "loading never rewrites the file";
+    ClickAt(page, kExitX, kButtonY);
+    EXPECT_TRUE(manager.WaitForExit(10s));
+  }
+}
+
+TEST_F(ManagerTest, NoticesShowTheSkinnedBoxAndChangeNothing) {
+  ASSERT_TRUE(WriteFileBytes(WebSite(), "1\r\nkeep\r\n"));
+  Manager manager;
+  ASSERT_TRUE(manager.Start(Exe()));
+  HWND page = manager.WaitFor(kWhiteListClass);
+  ASSERT_NE(page, nullptr);
+  HWND list = GetDlgItem(page, 101);
+
+  struct Case {
+    const char* typed;  // nullptr: press Remove with nothing selected
+    const char* title;
+    const char* screenshot;
+  };
+  const Case cases[] = {
+      {"    ", "Add web site", "message_add"},
+      {nullptr, "Remove web site", "message_remove"},
+  };
+  for (const Case& c : cases) {
+    if (c.typed) {
+      Add(page, c.typed);
+    } else {
+      SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+      ClickAt(page, kRemoveX, kButtonY);
+    }
+    HWND box = manager.WaitFor(kMessageClass);
+    ASSERT_NE(box, nullptr) << c.title;
+    char title[64] = {};
+    GetWindowTextA(box, title, sizeof(title));
+    EXPECT_STREQ(title, c.title);
+    EXPECT_EQ(GetWindow(box, GW_OWNER), page);
+    EXPECT_FALSE(IsWindowEnabled(page)) << "the box is modal over its page";
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    HRGN expected = CreateRoundRectRgn(0, 0, 280, 135, 15, 15);
+    EXPECT_NE(GetWindowRgn(box, region), ERROR);
+    EXPECT_EQ(RegionDifference(region, expected), 0) << "the box's rounded outline";
+    DeleteObject(expected);
+    DeleteObject(region);
+
+    // A tenth of the page's width right, a fifth of its height down.
+    RECT pageRect, boxRect;
+    GetWindowRect(page, &pageRect);
+    GetWindowRect(box, &boxRect);
+    EXPECT_NEAR(boxRect.left - pageRect.left, (pageRect.right - pageRect.left) / 10.0, 1.5);
+    EXPECT_NEAR(boxRect.top - pageRect.top, (pageRect.bottom - pageRect.top) / 5.0, 1.5);
+
+    // Only the left button is there: a press on the right one does nothing.
+    ClickAt(box, 2760 + 576, 1320 + 216);
+    Sleep(300);
+    EXPECT_TRUE(IsWindow(box));
+    Screenshot(box, c.screenshot);
+    ClickAt(box, 1560 + 576, 1320 + 216);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 5s)) << c.title;
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(page) != FALSE; }, 5s));
+    EXPECT_EQ(ListItems(list), std::vector<std::string>{"keep"});
+    EXPECT_EQ(ReadList(), "1\r\nkeep\r\n");
+  }
+  EXPECT_EQ(ControlText(GetDlgItem(page, 102)), "") << "the keyword box is emptied after the Add notice";
+}
+
+TEST_F(ManagerTest, ReleaseOutsideAButtonDoesNothingAndRestoresItsLook) {
+  Manager manager;
+  ASSERT_TRUE(manager.Start(Exe()));
+  HWND page = manager.WaitFor(kWhiteListClass);
+  ASSERT_NE(page, nullptr);
+  SendMessageA(GetDlgItem(page, 102), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("never"));
+  Sleep(300);
+
+  POINT face = At(page, 2640 + 45, 3420 + 45);  // on the Add face, off its caption
+  EXPECT_EQ(ScreenPixel(face.x, face.y), RGB(105, 105, 105));
+  POINT add = At(page, kAddX, kButtonY);
+  MouseDown(add.x, add.y);
+  EXPECT_TRUE(WaitUntil([&] { return ScreenPixel(face.x, face.y) == RGB(96, 96, 96); }, 3s)) << "pressed look";
+  Screenshot(page, "white_list_button_pressed");
+  POINT away = At(page, 1200, 3700);
+  MouseMove(away.x, away.y);
+  MouseUp(away.x, away.y);
+  EXPECT_TRUE(WaitUntil([&] { return ScreenPixel(face.x, face.y) == RGB(105, 105, 105); }, 3s)) << "normal look";
+  Sleep(300);
+  EXPECT_EQ(SendMessageA(GetDlgItem(page, 101), LB_GETCOUNT, 0, 0), 0);
+  EXPECT_EQ(ReadList(), "");
+}
+
+TEST_F(ManagerTest, StatusPicksTheFirstPage) {
+  struct Case {
+    const char* status;  // nullptr: value missing
+    const char* shown;
+    const char* absent;
+  };
+  const Case cases[] = {
+      {"1", kCookieClass, kWhiteListClass},
+      {"0", kWhiteListClass, kCookieClass},
+      {nullptr, kWhiteListClass, kCookieClass},
+      {"7", kWhiteListClass, kCookieClass},
+      {"one", kWhiteListClass, kCookieClass},
+  };
+  for (const Case& c : cases) {
+    if (c.status) {
+      settings_.Set("Status", c.status);
+    } else {
+      settings_.Remove("Status");
+    }
+    Manager manager;
+    ASSERT_TRUE(manager.Start(Exe()));
+    HWND page = manager.WaitFor(c.shown);
+    ASSERT_NE(page, nullptr) << (c.status ? c.status : "(missing)");
+    EXPECT_EQ(manager.Find(c.absent), nullptr);
+    EXPECT_EQ(settings_.Get("Status"), c.status ? std::optional<std::string>(c.status) : std::nullopt)
+        << "Status is never written";
+    if (std::strcmp(c.shown, kCookieClass) == 0) Screenshot(page, "cookie_page");
+    ClickAt(page, kExitX, kButtonY);
+    EXPECT_TRUE(manager.WaitForExit(10s));
+  }
+}
+
+TEST_F(ManagerTest, TabsSwitchPagesInPlaceAndExitEndsBoth) {
+  settings_.Set("Status", "1");
+  ASSERT_TRUE(WriteFileBytes(WebSite(), "1\r\nfirst\r\n"));
+  Manager manager;
+  ASSERT_TRUE(manager.Start(Exe()));
+  HWND cookie = manager.WaitFor(kCookieClass);
+  ASSERT_NE(cookie, nullptr);
+
+  // The start position: 20 % / 30 % of the 1280 x 1024 screen.
+  RECT rc;
+  GetWindowRect(cookie, &rc);
+  EXPECT_EQ(rc.left, 256);
+  EXPECT_NEAR(rc.top, 307, 1);
+
+  // The own tab changes nothing.
+  ClickAt(cookie, kCookieTabX, kTabY);
+  Sleep(300);
+  EXPECT_EQ(manager.Find(kWhiteListClass), nullptr);
+  EXPECT_TRUE(IsWindowVisible(cookie));
+
+  SetWindowPos(cookie, nullptr, 100, 120, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  ClickAt(cookie, kWhiteListTabX, kTabY);
+  HWND white = manager.WaitFor(kWhiteListClass);
+  ASSERT_NE(white, nullptr);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(cookie); }, 5s));
+  EXPECT_TRUE(IsWindow(cookie)) << "the page stays loaded";
+  GetWindowRect(white, &rc);
+  EXPECT_EQ(rc.left, 100);
+  EXPECT_EQ(rc.top, 120);
+
+  // Change the white list page, move it, switch away and back: same place,
+  // same contents, the file not read again.
+  SendMessageA(GetDlgItem(white, 101), LB_SETCURSEL, 0, 0);
+  SendMessageA(GetDlgItem(white, 102), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("typed"));
+  ASSERT_TRUE(WriteFileBytes(WebSite(), "1\r\nchanged on disk\r\n"));
+  SetWindowPos(white, nullptr, 300, 200, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  ClickAt(white, kCookieTabX, kTabY);
+  EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(cookie) && !IsWindowVisible(white); }, 5s));
+  GetWindowRect(cookie, &rc);
+  EXPECT_EQ(rc.left, 300);
+  EXPECT_EQ(rc.top, 200);
+  ClickAt(cookie, kWhiteListTabX, kTabY);
+  EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(white) && !IsWindowVisible(cookie); }, 5s));
+  EXPECT_EQ(ListItems(GetDlgItem(white, 101)), std::vector<std::string>{"first"});
+  EXPECT_EQ(SendMessageA(GetDlgItem(white, 101), LB_GETCURSEL, 0, 0), 0);
+  EXPECT_EQ(ControlText(GetDlgItem(white, 102)), "typed");
+
+  ClickAt(white, kExitX, kButtonY);
+  EXPECT_TRUE(manager.WaitForExit(10s)) << "Exit ends the program with both pages loaded";
+}
+
+TEST_F(ManagerTest, DraggingThePictureMovesTheWindowAndTheListDoesNot) {
+  Manager manager;
+  ASSERT_TRUE(manager.Start(Exe()));
+  HWND page = manager.WaitFor(kWhiteListClass);
+  ASSERT_NE(page, nullptr);
+  Sleep(300);
+  RECT before, after;
+  GetWindowRect(page, &before);
+  POINT list = At(page, 2000, 1500);
+  MouseDown(list.x, list.y);
+  MouseMove(list.x + 40, list.y + 30);
+  MouseUp(list.x + 40, list.y + 30);
+  Sleep(300);
+  GetWindowRect(page, &after);
+  EXPECT_EQ(after.left, before.left);
+  EXPECT_EQ(after.top, before.top);
+
+  POINT grip = At(page, 300, 3700);  // bare picture below the page frame
+  MouseDown(grip.x, grip.y);
+  for (int step = 1; step <= 4; ++step) MouseMove(grip.x + 10 * step, grip.y + 8 * step);
+  MouseUp(grip.x + 40, grip.y + 32);
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        GetWindowRect(page, &after);
+        return after.left == before.left + 40 && after.top == before.top + 32;
+      },
+      3s))
+      << after.left - before.left << "," << after.top - before.top;
+  ClickAt(page, kExitX, kButtonY);
+  EXPECT_TRUE(manager.WaitForExit(10s));
+}
+
+TEST_F(ManagerTest, CloseFromTheTaskbarEndsTheProgram) {
+  Manager manager;
+  ASSERT_TRUE(manager.Start(Exe()));
+  HWND white = manager.WaitFor(kWhiteListClass);
+  ASSERT_NE(white, nullptr);
+  EXPECT_NE(GetWindowLongA(white, GWL_STYLE) & WS_SYSMENU, 0);
+  ClickAt(white, kCookieTabX, kTabY);
+  HWND cookie = manager.WaitFor(kCookieClass);
+  ASSERT_NE(cookie, nullptr);
+  PostMessageA(cookie, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_TRUE(manager.WaitForExit(10s)) << "no hidden page may be left running";
+}
+
+TEST_F(ManagerTest, SecondStartEndsSilently) {
+  Manager first;
+  ASSERT_TRUE(first.Start(Exe()));
+  HWND page = first.WaitFor(kWhiteListClass);
+  ASSERT_NE(page, nullptr);
+  Manager second;
+  ASSERT_TRUE(second.Start(Exe()));
+  EXPECT_TRUE(second.WaitForExit(10s));
+  EXPECT_EQ(second.Find(kWhiteListClass), nullptr);
+  EXPECT_TRUE(first.Running());
+  ClickAt(page, kExitX, kButtonY);
+  EXPECT_TRUE(first.WaitForExit(10s));
+}
+
+TEST_F(ManagerTest, PagesAreCutToTheirRoundedShape) {
+  settings_.Set("Status", "1");
+  Manager manager;
+  ASSERT_TRUE(manager.Start(Exe()));
+  HWND cookie = manager.WaitFor(kCookieClass);
+  ASSERT_NE(cookie, nullptr);
+  ClickAt(cookie, kWhiteListTabX, kTabY);
+  HWND white = manager.WaitFor(kWhiteListClass);
+  ASSERT_NE(white, nullptr);
+  for (HWND page : {white, cookie}) {
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    ASSERT_NE(GetWindowRgn(page, region), ERROR);
+    // The outline of CreateRoundRectRgn(0, 0, 424, 269, 15, 15); the system
+    // leaves such a region's last column and row out of its box.
+    HRGN expected = CreateRoundRectRgn(0, 0, 424, 269, 15, 15);
+    EXPECT_EQ(RegionDifference(region, expected), 0);
+    DeleteObject(expected);
+    RECT box = {};
+    GetRgnBox(region, &box);
+    EXPECT_EQ(box.left, 0);
+    EXPECT_EQ(box.top, 0);
+    EXPECT_EQ(box.right, 423);
+    EXPECT_EQ(box.bottom, 268);
+    EXPECT_FALSE(PtInRegion(region, 1, 1)) << "rounded corner";
+    EXPECT_TRUE(PtInRegion(region, 7, 1));
+    EXPECT_TRUE(PtInRegion(region, 212, 134));
+    DeleteObject(region);
+  }
+  ClickAt(white, kExitX, kButtonY);
+  EXPECT_TRUE(manager.WaitForExit(10s));
+}
+
+
+// ---- Cookie manager page -----------------------------------------------------
+
+constexpr const char* kShellFolders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+constexpr long kOptNsX = 4986, kOptNsY = 950, kOptIeX = 3786;
+constexpr long kCheckX = 546, kCheckY = 3066;
+constexpr long kApplyX = 4386, kOkX = 3186;
+
+std::vector<std::string> ChildTexts(HWND parent) {
+  std::vector<std::string> texts;
+  for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+    texts.push_back(ControlText(child));
+  return texts;
+}
+
+class CookiePageTest : public ManagerTest {
+ protected:
+  void SetUp() override {
+    ManagerTest::SetUp();
+    cookies_ = folder_->path() + "\\cookies";
+    appData_ = folder_->path() + "\\appdata";
+    RunProcess("cmd /c rmdir /s /q " + Quote(cookies_), 30s);
+    RunProcess("cmd /c rmdir /s /q " + Quote(appData_), 30s);
+    CreateDirectoryA(cookies_.c_str(), nullptr);
+    CreateDirectoryA(appData_.c_str(), nullptr);
+    savedCookies_ = GetText(HKEY_CURRENT_USER, kShellFolders, "Cookies");
+    savedAppData_ = GetText(HKEY_CURRENT_USER, kShellFolders, "AppData");
+    SetText(HKEY_CURRENT_USER, kShellFolders, "Cookies", cookies_);
+    SetText(HKEY_CURRENT_USER, kShellFolders, "AppData", appData_);
+    for (const char* name : {"IECookieURL.dat", "NSCookieURL.dat"}) DeleteFileA(folder_->File(name).c_str());
+    settings_.Set("Status", "1");
+  }
+  void TearDown() override {
+    if (savedCookies_) SetText(HKEY_CURRENT_USER, kShellFolders, "Cookies", *savedCookies_);
+    if (savedAppData_) SetText(HKEY_CURRENT_USER, kShellFolders, "AppData", *savedAppData_);
+  }
+  void Cookie(const std::string& name) { ASSERT_TRUE(WriteFileBytes(cookies_ + "\\" + name, "x")); }
+  std::string Keep(const char* name) const { return ReadFileBytes(folder_->File(name)).value_or("<missing>"); }
+  // A Netscape profile folder below the default root, with or without its cookie file.
+  std::string Profile(const std::string& name, const std::optional<std::string>& cookies) {
+    std::string path = appData_;
+    for (const char* part : {"\\Mozilla", "\\Profiles", "\\default"}) {
+      path += part;
+      CreateDirectoryA(path.c_str(), nullptr);
+    }
+    path += "\\" + name;
+    CreateDirectoryA(path.c_str(), nullptr);
+    if (cookies) WriteFileBytes(path + "\\Cookies.txt", *cookies);
+    return path;
+  }
+  HWND StartOnCookiePage(Manager& manager) {
+    if (!manager.Start(Exe())) return nullptr;
+    HWND page = manager.WaitFor(kCookieClass);
+    // Input reaches the page once it is the foreground window.
+    if (page) WaitUntil([&] { return GetForegroundWindow() == page; }, 3s);
+    if (page) Sleep(300);
+    return page;
+  }
+  static HWND List(HWND page) { return GetDlgItem(page, 201); }
+  static bool Checked(HWND page, int id) { return SendMessageA(GetDlgItem(page, id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+  static std::vector<std::pair<std::string, bool>> Shown(HWND page) {
+    std::vector<std::pair<std::string, bool>> shown;
+    HWND list = List(page);
+    int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) shown.push_back({ListItem(list, i), SendMessageA(list, LB_GETITEMDATA, i, 0) == 1});
+    return shown;
+  }
+  // A real click on the check box of entry i; waits until the tick changed.
+  static void TickBox(HWND page, int i) {
+    LRESULT before = SendMessageA(List(page), LB_GETITEMDATA, i, 0);
+    POINT p = {8, 8 + 16 * i};
+    ClientToScreen(List(page), &p);
+    MouseClick(p.x, p.y);
+    EXPECT_TRUE(WaitUntil([&] { return SendMessageA(List(page), LB_GETITEMDATA, i, 0) != before; }, 3s))
+        << "entry " << i << " not toggled";
+  }
+
+  std::string cookies_;
+  std::string appData_;
+  std::optional<std::string> savedCookies_;
+  std::optional<std::string> savedAppData_;
+};
+
+TEST_F(CookiePageTest, ListsIeCookiesTicksTheKeepListAndApplies) {
+  for (const char* name : {"me@gamma[1].txt", "me@beta[1].txt", "me@alpha[1].txt", "me@alpha[2].txt",
+                           "ME@ALPHA[3].txt", "index.dat", "INDEX.DAT.bak", "[odd].txt", "nobracket.txt"})
+    Cookie(name);
+  ASSERT_TRUE(WriteFileBytes(folder_->File("IECookieURL.dat"), "#me@beta##ME@ALPHA#\r\n"));
+  Manager manager;
+  HWND page = StartOnCookiePage(manager);
+  ASSERT_NE(page, nullptr);
+  std::vector<std::pair<std::string, bool>> shown = Shown(page);
+  ASSERT_EQ(shown.size(), 5u);
+  EXPECT_TRUE(shown[0].first == "me@alpha" || shown[0].first == "ME@ALPHA") << shown[0].first;
+  EXPECT_TRUE(shown[0].second);
+  EXPECT_EQ(shown[1], std::make_pair(std::string("me@beta"), true));
+  EXPECT_EQ(shown[2], std::make_pair(std::string("me@gamma"), false));
+  EXPECT_EQ(shown[3], std::make_pair(std::string("nobracket"), false));
+  EXPECT_EQ(shown[4], std::make_pair(std::string("[odd]"), false));  // "[" sorts after the letters
+  EXPECT_TRUE(Checked(page, 202)) << "IE/AOL view";
+  EXPECT_FALSE(Checked(page, 204));
+  Screenshot(page, "cookie_page_ticked");
+
+  // Untick beta, tick gamma, switch auto-clean on; Apply.
+  TickBox(page, 1);
+  TickBox(page, 2);
+  ClickAt(page, kCheckX, kCheckY);
+  EXPECT_TRUE(WaitUntil([&] { return Checked(page, 204); }, 3s));
+  ClickAt(page, kApplyX, kButtonY);
+  std::string alpha = shown[0].first;
+  EXPECT_TRUE(WaitUntil([&] { return Keep("IECookieURL.dat") == "#" + alpha + "##me@gamma#\r\n"; }, 5s))
+      << Keep("IECookieURL.dat");
+  EXPECT_EQ(settings_.Get("AutoClean"), "1");
+  EXPECT_EQ(settings_.Get("OptionCookie"), "1");
+  EXPECT_EQ(settings_.Get("NSAutoClean"), std::nullopt);
+
+  // Nothing ticked: the list is a bare line end.
+  for (int i = 0; i < 5; ++i) {
+    if (SendMessageA(List(page), LB_GETITEMDATA, i, 0) == 1) TickBox(page, i);
+  }
+  SetFocus(nullptr);
+  ClickAt(page, kApplyX, kButtonY);
+  EXPECT_TRUE(WaitUntil([&] { return Keep("IECookieURL.dat") == "\r\n"; }, 5s)) << Keep("IECookieURL.dat");
+  ClickAt(page, kExitX, kButtonY);
+  EXPECT_TRUE(manager.WaitForExit(10s));
+}
+
+TEST_F(CookiePageTest, UnsavedTicksSurviveATabSwitchAndExitDiscardsThem) {
+  Cookie("me@one[1].txt");
+  Cookie("me@two[1].txt");
+  Manager manager;
+  HWND page = StartOnCookiePage(manager);
+  ASSERT_NE(page, nullptr);
+  EXPECT_EQ(Keep("IECookieURL.dat"), "") << "a missing keep list is created empty";
+  // A click on the text selects without ticking; Space ticks the entry.
+  POINT text = {120, 8 + 16};
+  ClientToScreen(List(page), &text);
+  MouseClick(text.x, text.y);
+  EXPECT_TRUE(WaitUntil([&] { return SendMessageA(List(page), LB_GETCURSEL, 0, 0) == 1; }, 3s));
+  EXPECT_EQ(SendMessageA(List(page), LB_GETITEMDATA, 1, 0), 0);
+  KeyPress(VK_SPACE);
+  ASSERT_TRUE(WaitUntil([&] { return SendMessageA(List(page), LB_GETITEMDATA, 1, 0) == 1; }, 3s));
+  ClickAt(page, kWhiteListTabX, kTabY);
+  HWND white = manager.WaitFor(kWhiteListClass);
+  ASSERT_NE(white, nullptr);
+  ClickAt(white, kCookieTabX, kTabY);
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(page) != FALSE; }, 5s));
+  EXPECT_EQ(SendMessageA(List(page), LB_GETITEMDATA, 1, 0), 1);
+  ClickAt(page, kExitX, kButtonY);
+  EXPECT_TRUE(manager.WaitForExit(10s));
+  EXPECT_EQ(Keep("IECookieURL.dat"), "");
+  EXPECT_EQ(settings_.Get("AutoClean"), std::nullopt);
+}
+
+TEST_F(CookiePageTest, NetscapeWithoutNetscapeShowsTheBoxAndSavesTheIeView) {
+  Cookie("me@one[1].txt");
+  settings_.Set("NSExist", "0");
+  settings_.Set("OptionCookie", "0");
+  Manager manager;
+  HWND page = StartOnCookiePage(manager);
+  ASSERT_NE(page, nullptr);
+  EXPECT_TRUE(Checked(page, 202)) << "IE/AOL view forced without Netscape";
+  TickBox(page, 0);
+  ClickAt(page, kOptNsX, kOptNsY);
+  HWND box = manager.WaitFor(kMessageClass);
+  ASSERT_NE(box, nullptr);
+  char title[64] = {};
+  GetWindowTextA(box, title, sizeof(title));
+  EXPECT_STREQ(title, "No Netscape");
+  ClickAt(box, 1560 + 576, 1320 + 216);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 5s));
+  EXPECT_TRUE(WaitUntil([&] { return Keep("IECookieURL.dat") == "#me@one#\r\n"; }, 5s)) << Keep("IECookieURL.dat");
+  EXPECT_EQ(settings_.Get("AutoClean"), "0");
+  EXPECT_EQ(settings_.Get("OptionCookie"), "1");
+  EXPECT_TRUE(Checked(page, 202));
+  EXPECT_FALSE(Checked(page, 203));
+  EXPECT_EQ(Shown(page), (std::vector<std::pair<std::string, bool>>{{"me@one", true}}));
+  ClickAt(page, kExitX, kButtonY);
+  EXPECT_TRUE(manager.WaitForExit(10s));
+}
+
+TEST_F(CookiePageTest, NetscapeProfileFoundBySearchListsTheFirst1000Lines) {
+  std::string lines = "# Netscape HTTP Cookie File\r\n";
+  for (int i = 1; i < 1500; ++i) lines += "site" + std::to_string(i) + ".com\tFALSE\t/\tFALSE\t0\tn\tv\r\n";
+  Profile("abc.slt", std::nullopt);
+  Profile("plain", std::string("other.com\tTRUE\r\n"));
+  Profile("xyz.slt", lines);
+  Cookie("me@one[1].txt");
+  settings_.Set("NSExist", "1");
+  settings_.Set("OptionCookie", "1");
+  Manager manager;
+  HWND page = StartOnCookiePage(manager);
+  ASSERT_NE(page, nullptr);
+  std::optional<std::string> stored = settings_.Get("PathNSCookie");
+  ASSERT_TRUE(stored.has_value());
+  std::string expectedTail = "\\MOZILLA\\PROFILES\\DEFAULT\\XYZ.SLT";
+  std::string upper = *stored;
+  for (char& c : upper) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+  EXPECT_EQ(upper.substr(upper.size() - std::min(upper.size(), expectedTail.size())), expectedTail) << *stored;
+
+  TickBox(page, 0);
+  ClickAt(page, kOptNsX, kOptNsY);
+  EXPECT_TRUE(WaitUntil([&] { return Checked(page, 203); }, 5s));
+  EXPECT_TRUE(WaitUntil([&] { return Keep("IECookieURL.dat") == "#me@one#\r\n"; }, 5s)) << "the IE view left is saved";
+  EXPECT_EQ(settings_.Get("OptionCookie"), "0");
+  EXPECT_EQ(SendMessageA(List(page), LB_GETCOUNT, 0, 0), 999) << "lines 2 to 1000 hold one domain each";
+  EXPECT_EQ(ListItem(List(page), 0), "site1.com");
+  TickBox(page, 0);
+  ClickAt(page, kCheckX, kCheckY);
+  ClickAt(page, kOkX, kButtonY);
+  EXPECT_TRUE(manager.WaitForExit(10s)) << "Ok applies and ends";
+  EXPECT_EQ(Keep("NSCookieURL.dat"), "#site1.com#\r\n");
+  EXPECT_EQ(settings_.Get("NSAutoClean"), "1");
+  EXPECT_EQ(settings_.Get("OptionCookie"), "0");
+}
+
+TEST_F(CookiePageTest, PathDialogCancelRefusalAndAcceptance) {
+  std::string profile = folder_->path() + "\\elsewhere.slt";
+  CreateDirectoryA(profile.c_str(), nullptr);
+  ASSERT_TRUE(WriteFileBytes(profile + "\\Cookies.txt", "found.com\tTRUE\r\n"));
+  Cookie("me@one[1].txt");
+  settings_.Set("NSExist", "1");
+  settings_.Set("OptionCookie", "1");
+  Manager manager;
+  HWND page = StartOnCookiePage(manager);
+  ASSERT_NE(page, nullptr);
+  EXPECT_EQ(settings_.Get("PathNSCookie"), std::nullopt);
+
+  // Cancel: the IE view is saved and stays.
+  ClickAt(page, kOptNsX, kOptNsY);
+  HWND dialog = manager.WaitFor("VendrolixProCookiePath");
+  ASSERT_NE(dialog, nullptr);
+  char caption[64] = {};
+  GetWindowTextA(dialog, caption, sizeof(caption));
+  EXPECT_STREQ(caption, "Path of Cookie File");
+  PostMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, 5s));
+  EXPECT_TRUE(WaitUntil([&] { return Keep("IECookieURL.dat") == "\r\n"; }, 5s)) << Keep("IECookieURL.dat");
+  EXPECT_EQ(settings_.Get("AutoClean"), "0");
+  EXPECT_EQ(settings_.Get("OptionCookie"), "1");
+  EXPECT_TRUE(Checked(page, 202));
+
+  // "slt" is refused with the system's message box; the dialog stays.
+  ClickAt(page, kOptNsX, kOptNsY);
+  dialog = manager.WaitFor("VendrolixProCookiePath");
+  ASSERT_NE(dialog, nullptr);
+  SendMessageA(GetDlgItem(dialog, 301), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("slt"));
+  PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+  HWND refusal = manager.WaitFor("#32770");
+  ASSERT_NE(refusal, nullptr);
+  std::vector<std::string> texts = ChildTexts(refusal);
+  EXPECT_NE(std::find(texts.begin(), texts.end(), "The path of Cookie file should end with .slt"), texts.end());
+  GetWindowTextA(refusal, caption, sizeof(caption));
+  EXPECT_STREQ(caption, "VendrolixPro");
+  PostMessageA(refusal, WM_COMMAND, IDOK, 0);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(refusal); }, 5s));
+  EXPECT_TRUE(IsWindow(dialog));
+
+  // A folder ending in .SLT, with spaces around it, is taken trimmed.
+  std::string typed = "  " + profile.substr(0, profile.size() - 4) + ".SLT  ";
+  SendMessageA(GetDlgItem(dialog, 301), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed.c_str()));
+  PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, 5s));
+  EXPECT_TRUE(WaitUntil([&] { return Checked(page, 203); }, 5s)) << "Netscape view";
+  EXPECT_EQ(settings_.Get("PathNSCookie"), profile.substr(0, profile.size() - 4) + ".SLT");
+  EXPECT_EQ(settings_.Get("OptionCookie"), "0");
+  EXPECT_EQ(Shown(page), (std::vector<std::pair<std::string, bool>>{{"found.com", false}}));
+  ClickAt(page, kExitX, kButtonY);
+  EXPECT_TRUE(manager.WaitForExit(10s));
+}
+
+}  // namespace
+}  // namespace vendrolix::test
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  for (int i = 1; i < argc; ++i) {
+    if (std::strncmp(argv[i], "--manager=", 10) == 0) vendrolix::test::g_manager = argv[i] + 10;
+    if (std::strncmp(argv[i], "--artifacts=", 12) == 0) vendrolix::test::g_artifacts = argv[i] + 12;
+  }
+  return RUN_ALL_TESTS();
+}

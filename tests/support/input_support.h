@@ -1,0 +1,26 @@
+// Real input and screen captures for tests that drive windows of another
+// process under Wine's X11 display.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace vendrolix::test {
+
+// Absolute mouse input through SendInput at screen pixel x, y.
+void MouseMove(int x, int y);
+void MouseDown(int x, int y);
+void MouseUp(int x, int y);
+void MouseClick(int x, int y);
+
+// A key pressed and released through SendInput (virtual-key code).
+void KeyPress(WORD virtualKey);
+
+// The screen's colour at x, y.
+COLORREF ScreenPixel(int x, int y);
+
+// A 24-bit BMP of a screen rectangle (the whole screen when rect is null).
+bool SaveScreenshot(const std::string& path, const RECT* rect = nullptr);
+
+}  // namespace vendrolix::test
