@@ -1,0 +1,1 @@
+# Tests of the browser exit watch, included by tests/tray/CMakeLists.txt.
