@@ -8,6 +8,10 @@
 
 namespace vendrolix::tray {
 
+#ifndef _WIN64
+static_assert(NOTIFYICONDATAA_V1_SIZE == 88, "the original ANSI notification record");
+#endif
+
 std::string SystemDirectory() {
   char buffer[1024];
   const UINT n = GetSystemDirectoryA(buffer, sizeof buffer);

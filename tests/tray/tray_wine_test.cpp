@@ -13,6 +13,7 @@
 
 #include "resource.h"
 #include "settings.h"
+#include "input_support.h"
 #include "tray_wine_support.h"
 #include "wine_support.h"
 
@@ -294,6 +295,33 @@ TEST_F(TrayWine, OtherMouseMessagesOnTheIconDoNothing) {
   }
   EXPECT_EQ(settings_.Get(value::Popup), "2");
   EXPECT_TRUE(observer_.Events().empty());
+}
+
+TEST_F(TrayWine, RightClickOpensTheMenuAtTheCursor) {
+  settings_.Set(value::Popup, "2");
+  auto tray = StartTray();
+  SetCursorPos(400, 300);
+  ASSERT_TRUE(tray->Post(WM_MOUSEMOVE, 1, WM_RBUTTONUP));
+  HWND menu = nullptr;
+  ASSERT_TRUE(test::WaitUntil(
+      [&] {
+        menu = FindWindowA("#32768", nullptr);
+        DWORD owner = 0;
+        if (menu) GetWindowThreadProcessId(menu, &owner);
+        return menu && owner == tray->pid() && IsWindowVisible(menu);
+      },
+      10s))
+      << "no popup menu of the tray showed";
+  RECT where{};
+  GetWindowRect(menu, &where);
+  EXPECT_EQ(where.left, 400);
+  EXPECT_EQ(where.top, 300);
+  EXPECT_EQ(GetForegroundWindow(), tray->form());
+  // Dismissed with Escape, the tray goes on as before.
+  test::KeyPress(VK_ESCAPE);
+  EXPECT_TRUE(test::WaitUntil([&] { return !IsWindowVisible(menu); }, 10s));
+  ASSERT_TRUE(tray->Send(WM_NULL));
+  EXPECT_EQ(settings_.Get(value::Popup), "2");
 }
 
 TEST_F(TrayWine, SoundItemsAndTheManager) {
