@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "convert.h"
 #include "exit_watch_win32.h"
 #include "settings.h"
 #include "win32/handles.h"
@@ -20,6 +21,7 @@
 
 namespace {
 std::string g_double;
+std::string g_tray;  // the real tray program, when the tree builds it
 }
 
 namespace vendrolix::tray {
@@ -321,6 +323,102 @@ TEST_F(ExitWatchWine, AMissingCleanerSkipsOnlyTheCleaning) {
   EXPECT_EQ(CleanerCalls(), "");
 }
 
+
+// The real tray program, started by the test and closed at the end if the
+// test left it running.
+class TrayProcess {
+ public:
+  explicit TrayProcess(const std::string& program) {
+    std::string commandLine = test::Quote(program);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+      process_.reset(info.hProcess);
+      CloseHandle(info.hThread);
+    }
+  }
+  ~TrayProcess() {
+    if (!process_ || Exited(std::chrono::milliseconds(0))) return;
+    const HWND form = FindWindowA(nullptr, kTrayFormCaption);
+    if (form) PostMessageA(form, WM_CLOSE, 0, 0);
+    if (!Exited(std::chrono::seconds(5))) TerminateProcess(process_.get(), 1);
+  }
+  TrayProcess(const TrayProcess&) = delete;
+  TrayProcess& operator=(const TrayProcess&) = delete;
+
+  bool started() const { return static_cast<bool>(process_); }
+  bool Exited(std::chrono::milliseconds within) const {
+    return WaitForSingleObject(process_.get(), static_cast<DWORD>(within.count())) == WAIT_OBJECT_0;
+  }
+
+ private:
+  win32::UniqueKernelHandle process_;
+};
+
+// The "Form Close" button the tray has published, once it is a window.
+HWND PublishedFormButton(const test::SettingsKey& settings) {
+  HWND button = nullptr;
+  test::WaitUntil(
+      [&] {
+        std::int32_t handle = 0;
+        const auto text = settings.Get(value::hForm);
+        if (!text || !ConvertToInt32(*text, handle) || handle == 0) return false;
+        button = reinterpret_cast<HWND>(static_cast<std::intptr_t>(handle));
+        return IsWindow(button) != FALSE;
+      },
+      std::chrono::seconds(15));
+  return button;
+}
+
+class TrayExitWine : public ExitWatchWine {
+ protected:
+  void SetUp() override {
+    ExitWatchWine::SetUp();
+    if (g_tray.empty()) GTEST_SKIP() << "no tray program in this tree";
+    settings_.Set(value::hForm, "0");
+    settings_.Set(value::Popup, "2");
+    settings_.Set(value::NSAOLRun, "0");
+    settings_.Set(value::NSAutoClean, "1");
+    // The tray's start-up probe finds Netscape installed.
+    test::CreateKey(HKEY_LOCAL_MACHINE, kAppPathsNetscape);
+  }
+  void TearDown() override { test::DeleteKeyTree(HKEY_LOCAL_MACHINE, kAppPathsNetscape); }
+};
+
+TEST_F(TrayExitWine, TheTrayEndsWhenTheLastIeFrameHasClosed) {
+  TrayProcess tray(test::WinePath(g_tray));
+  ASSERT_TRUE(tray.started());
+  const HWND button = PublishedFormButton(settings_);
+  ASSERT_TRUE(button);
+  EXPECT_EQ(settings_.Get(value::NSExist).value_or(""), "1");
+  {
+    ClosingIeFrame ie(500);
+    ASSERT_TRUE(PostMessageA(button, kButtonClickMessage, 0, 0));
+    EXPECT_TRUE(tray.Exited(std::chrono::seconds(4)));
+  }
+  EXPECT_EQ(settings_.Get(value::hForm).value_or(""), "0");
+  EXPECT_EQ(CleanerCalls(), kNsCall);
+}
+
+TEST_F(TrayExitWine, TheTrayKeepsRunningWhileAnIeFrameStaysOpen) {
+  TrayProcess tray(test::WinePath(g_tray));
+  ASSERT_TRUE(tray.started());
+  const HWND button = PublishedFormButton(settings_);
+  ASSERT_TRUE(button);
+  const std::string published = settings_.Get(value::hForm).value_or("");
+  StandIn ie("IEFrame", "Stand-in - Microsoft Internet Explorer");
+  ASSERT_TRUE(PostMessageA(button, kButtonClickMessage, 0, 0));
+  EXPECT_FALSE(tray.Exited(std::chrono::seconds(3)));
+  EXPECT_EQ(settings_.Get(value::hForm).value_or(""), published);
+  EXPECT_EQ(CleanerCalls(), "");
+  // A second click after the browser has gone ends it.
+  DestroyWindow(ie.get());
+  ASSERT_TRUE(PostMessageA(button, kButtonClickMessage, 0, 0));
+  EXPECT_TRUE(tray.Exited(std::chrono::seconds(3)));
+  EXPECT_EQ(CleanerCalls(), kNsCall);
+}
+
 }  // namespace
 }  // namespace vendrolix::tray
 
@@ -328,6 +426,7 @@ int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   for (int i = 1; i < argc; ++i) {
     if (std::strncmp(argv[i], "--double=", 9) == 0) g_double = argv[i] + 9;
+    if (std::strncmp(argv[i], "--tray=", 7) == 0) g_tray = argv[i] + 7;
   }
   return RUN_ALL_TESTS();
 }
