@@ -1,0 +1,432 @@
+// The exit watch in-process under Wine: real windows made by the test stand
+// in for the browsers and the NS/AOL blocker, the cleaner double registered
+// under the cleaner's class id records which methods ran, and the App Paths
+// probe writes into the prefix's registry.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "convert.h"
+#include "exit_watch_win32.h"
+#include "settings.h"
+#include "win32/handles.h"
+#include "wine_support.h"
+
+namespace {
+std::string g_double;
+std::string g_tray;  // the real tray program, when the tree builds it
+}
+
+namespace vendrolix::tray {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* kNsCall = "CleanNSCookies MORVATHELK\r\n";
+constexpr const char* kIeCall = "CleanIECookies MORVATHELK\r\n";
+constexpr UINT_PTR kCloseTimer = 1;
+
+LRESULT CALLBACK StandInProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_TIMER && wParam == kCloseTimer) {
+    KillTimer(window, kCloseTimer);
+    DestroyWindow(window);
+    return 0;
+  }
+  if (message == WM_DESTROY && GetPropA(window, "quit")) {
+    RemovePropA(window, "quit");
+    PostQuitMessage(0);
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void RegisterStandIn(const char* className) {
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = StandInProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = className;
+  RegisterClassA(&wc);
+}
+
+// A window of this thread, destroyed with the object.
+class StandIn {
+ public:
+  StandIn(const char* className, const char* title, HWND parent = nullptr, DWORD style = WS_OVERLAPPEDWINDOW,
+          void* createParam = nullptr)
+      : window_(CreateWindowExA(0, className, title, style, 0, 0, 200, 100, parent, nullptr,
+                                GetModuleHandleA(nullptr), createParam)) {}
+  ~StandIn() {
+    if (IsWindow(window_)) DestroyWindow(window_);
+  }
+  StandIn(const StandIn&) = delete;
+  StandIn& operator=(const StandIn&) = delete;
+  HWND get() const { return window_; }
+
+ private:
+  HWND window_;
+};
+
+// An "IEFrame" window on a thread of its own that destroys it after the
+// delay, while this thread is blocked in the decision.
+class ClosingIeFrame {
+ public:
+  explicit ClosingIeFrame(UINT delayMs) {
+    win32::UniqueKernelHandle ready(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    thread_ = std::thread([this, delayMs, &ready] {
+      HWND window = CreateWindowExA(0, "IEFrame", "Stand-in - Microsoft Internet Explorer", WS_OVERLAPPEDWINDOW, 0,
+                                    0, 200, 100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+      if (window) {
+        SetPropA(window, "quit", reinterpret_cast<HANDLE>(1));
+        SetTimer(window, kCloseTimer, delayMs, nullptr);
+      }
+      SetEvent(ready.get());
+      if (!window) return;
+      MSG msg;
+      while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+    });
+    WaitForSingleObject(ready.get(), INFINITE);
+  }
+  ~ClosingIeFrame() {
+    if (thread_.joinable()) thread_.join();
+  }
+
+ private:
+  std::thread thread_;
+};
+
+class ExitWatchWine : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    for (const char* name : {"IEFrame", "MozillaWindowClass", "MozillaDialogClass", "AOL Frame25", "AOL Child",
+                             "_AOL_EBROWSER_SITE", "BlockerStandIn"}) {
+      RegisterStandIn(name);
+    }
+    ASSERT_TRUE(RegisterCleaner());
+  }
+  static void TearDownTestSuite() { UnregisterCleaner(); }
+
+  static bool RegisterCleaner() {
+    const auto result = test::RunProcess("regsvr32 /s " + test::Quote(test::WinePath(g_double)));
+    return result.finished && result.exitCode == 0;
+  }
+  static void UnregisterCleaner() { test::RunProcess("regsvr32 /s /u " + test::Quote(test::WinePath(g_double))); }
+
+  void SetUp() override {
+    ASSERT_FALSE(g_double.empty()) << "--double=<cleaner double> missing";
+    SetEnvironmentVariableA("VENDROLIX_CLEANER_LOG", log_.c_str());
+  }
+
+  std::string CleanerCalls() const { return test::ReadFileBytes(log_).value_or(""); }
+  void ForgetCalls() const { DeleteFileA(log_.c_str()); }
+
+  // Runs the decision; returns its result and how long it took.
+  static bool Decide(std::chrono::milliseconds& took) {
+    const auto start = Clock::now();
+    const bool unload = BrowserExitDecision();
+    took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+    return unload;
+  }
+
+  test::ScratchFolder scratch_{"tray-exit-watch"};
+  std::string log_ = scratch_.File("cleaner.log");
+  test::SettingsKey settings_;
+};
+
+std::unique_ptr<StandIn> Blocker() { return std::make_unique<StandIn>("BlockerStandIn", kNsAolBlockerCaption); }
+
+void SetBlockerSettings(const test::SettingsKey& settings, const char* nsExist, const char* aolExist) {
+  settings.Set(value::NSAOLRun, "1");
+  settings.Set(value::NSExist, nsExist);
+  settings.Set(value::NSAutoClean, "1");
+  settings.Set(value::AOLExist, aolExist);
+  settings.Set(value::AutoClean, "1");
+}
+
+TEST_F(ExitWatchWine, IeOnlyUnloadsSoonAfterTheLastIeFrameCloses) {
+  settings_.Set(value::NSExist, "1");
+  settings_.Set(value::NSAutoClean, "1");  // NSAOLRun missing reads 1, but no blocker window
+  std::chrono::milliseconds took{};
+  bool unload = false;
+  {
+    ClosingIeFrame ie(500);
+    ASSERT_TRUE(FindWindowA("IEFrame", nullptr));
+    unload = Decide(took);
+  }
+  EXPECT_TRUE(unload);
+  EXPECT_GE(took.count(), 400);
+  EXPECT_LT(took.count(), 1200);
+  EXPECT_EQ(CleanerCalls(), kNsCall);
+}
+
+TEST_F(ExitWatchWine, IeOnlyKeepsRunningWhileAnIeFrameStays) {
+  settings_.Set(value::NSExist, "1");
+  settings_.Set(value::NSAutoClean, "1");
+  StandIn ie("IEFrame", "Stand-in - Microsoft Internet Explorer");
+  std::chrono::milliseconds took{};
+  EXPECT_FALSE(Decide(took));
+  EXPECT_GE(took.count(), 2100);
+  EXPECT_LT(took.count(), 4000);
+  EXPECT_EQ(CleanerCalls(), "");
+}
+
+TEST_F(ExitWatchWine, NetscapeCountsOnlyAsAParentlessMozillaWindowNamedNetscape) {
+  SetBlockerSettings(settings_, "1", "1");
+  const auto blocker = Blocker();
+  StandIn owner("BlockerStandIn", "owner");
+  const std::string longTitle(480, 'x');
+  const std::string cutTitle(495, 'x');  // "Netscape" falls beyond the 500-character buffer
+  const struct {
+    const char* className;
+    std::string title;
+    bool owned;
+    bool counts;
+  } cases[] = {
+      {"MozillaWindowClass", "Home - Netscape 6", false, true},
+      {"MozillaWindowClass", "  my nEtScApE  ", false, true},
+      {"MozillaWindowClass", longTitle + " Netscape", false, true},
+      {"MozillaWindowClass", cutTitle + " Netscape", false, false},
+      {"MozillaWindowClass", "Netsc", false, false},
+      {"MozillaWindowClass", "Mozilla Firefox", false, false},
+      {"MozillaWindowClass", "Home - Netscape 6", true, false},
+      {"MozillaDialogClass", "Netscape Preferences", false, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.className) + " '" + c.title.substr(0, 40) + "'" + (c.owned ? " owned" : ""));
+    ForgetCalls();
+    StandIn window(c.className, c.title.c_str(), c.owned ? owner.get() : nullptr,
+                   c.owned ? WS_POPUP : WS_OVERLAPPEDWINDOW);
+    ASSERT_TRUE(window.get());
+    std::chrono::milliseconds took{};
+    if (c.counts) {
+      // Netscape keeps the tray running; AOL, closed, is cleaned once.
+      EXPECT_FALSE(Decide(took));
+      EXPECT_GE(took.count(), 2100);
+      EXPECT_EQ(CleanerCalls(), kIeCall);
+    } else {
+      EXPECT_TRUE(Decide(took));
+      EXPECT_GE(took.count(), 180);  // the wait between creating the cleaner and calling it
+      EXPECT_LT(took.count(), 1500);
+      EXPECT_EQ(CleanerCalls(), std::string(kNsCall) + kIeCall);
+    }
+  }
+}
+
+TEST_F(ExitWatchWine, WithoutTheBlockersWindowNetscapeIsNotLookedFor) {
+  settings_.Set(value::NSExist, "1");
+  settings_.Set(value::NSAutoClean, "1");
+  settings_.Set(value::NSAOLRun, "1");
+  StandIn netscape("MozillaWindowClass", "Home - Netscape 6");
+  std::chrono::milliseconds took{};
+  EXPECT_TRUE(Decide(took));
+  EXPECT_LT(took.count(), 1000);
+  EXPECT_EQ(CleanerCalls(), kNsCall);
+}
+
+TEST_F(ExitWatchWine, AnAolBrowserPaneCountsUnderTheFirstThirtyOneAolChildWindows) {
+  SetBlockerSettings(settings_, "0", "1");
+  const auto blocker = Blocker();
+  const struct {
+    int pane;  // which "AOL Child" (1-based) holds the browser pane
+    bool open;
+  } cases[] = {{1, true}, {31, true}, {32, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE("pane under AOL Child " + std::to_string(c.pane));
+    ForgetCalls();
+    std::vector<std::unique_ptr<StandIn>> windows;
+    windows.push_back(std::make_unique<StandIn>("AOL Frame25", "America Online"));
+    CLIENTCREATESTRUCT mdi{};
+    mdi.idFirstChild = 100;
+    windows.push_back(std::make_unique<StandIn>("MDIClient", nullptr, windows[0]->get(),
+                                                WS_CHILD | WS_CLIPCHILDREN, &mdi));
+    const HWND client = windows[1]->get();
+    ASSERT_TRUE(client);
+    for (int i = 1; i <= 32; ++i) {
+      windows.push_back(std::make_unique<StandIn>("AOL Child", "child", client, WS_CHILD));
+      if (i == c.pane) {
+        const HWND child = windows.back()->get();
+        windows.push_back(std::make_unique<StandIn>("_AOL_EBROWSER_SITE", "", child, WS_CHILD));
+      }
+    }
+    std::chrono::milliseconds took{};
+    EXPECT_EQ(Decide(took), !c.open);
+    EXPECT_EQ(CleanerCalls(), c.open ? "" : kIeCall);
+    // Children first, then the frame.
+    while (!windows.empty()) windows.pop_back();
+  }
+}
+
+TEST_F(ExitWatchWine, DetectBrowsersRecordsTheAppPathsKeys) {
+  const char* const keys[] = {kAppPathsNetscape, kAppPathsNetscape6, kAppPathsAol};
+  const struct {
+    bool netscape, netscape6, aol;
+    const char* nsExist;
+    const char* aolExist;
+  } cases[] = {
+      {false, false, false, "0", "0"}, {true, false, false, "1", "0"}, {false, true, false, "1", "0"},
+      {false, false, true, "0", "1"},  {true, true, true, "1", "1"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.netscape) + std::to_string(c.netscape6) + std::to_string(c.aol));
+    const bool present[] = {c.netscape, c.netscape6, c.aol};
+    for (int i = 0; i < 3; ++i) {
+      test::DeleteKeyTree(HKEY_LOCAL_MACHINE, keys[i]);
+      if (present[i]) test::CreateKey(HKEY_LOCAL_MACHINE, keys[i]);
+    }
+    settings_.Set(value::NSExist, "old");
+    settings_.Set(value::AOLExist, "old");
+    DetectBrowsers();
+    EXPECT_EQ(settings_.Get(value::NSExist).value_or("missing"), c.nsExist);
+    EXPECT_EQ(settings_.Get(value::AOLExist).value_or("missing"), c.aolExist);
+  }
+  for (const char* key : keys) test::DeleteKeyTree(HKEY_LOCAL_MACHINE, key);
+}
+
+TEST_F(ExitWatchWine, LeavesComAsTheCallingThreadHadIt) {
+  settings_.Set(value::NSExist, "1");
+  settings_.Set(value::NSAutoClean, "1");
+  settings_.Set(value::NSAOLRun, "0");
+  for (const bool callerInitialised : {false, true}) {
+    SCOPED_TRACE(callerInitialised ? "caller's apartment" : "no COM before");
+    ForgetCalls();
+    bool unload = false;
+    HRESULT after = E_FAIL;
+    std::thread([&] {
+      const HRESULT before = callerInitialised ? CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED) : E_FAIL;
+      unload = BrowserExitDecision();
+      after = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+      if (SUCCEEDED(after)) CoUninitialize();
+      if (SUCCEEDED(before)) CoUninitialize();
+    }).join();
+    EXPECT_TRUE(unload);
+    EXPECT_EQ(CleanerCalls(), kNsCall);
+    // S_OK: the cleaning's own initialisation was undone; S_FALSE: the
+    // caller's apartment is still there.
+    EXPECT_EQ(after, callerInitialised ? S_FALSE : S_OK);
+  }
+}
+
+TEST_F(ExitWatchWine, AMissingCleanerSkipsOnlyTheCleaning) {
+  SetBlockerSettings(settings_, "1", "1");
+  const auto blocker = Blocker();
+  UnregisterCleaner();
+  std::chrono::milliseconds took{};
+  const bool unload = Decide(took);
+  ASSERT_TRUE(RegisterCleaner());
+  EXPECT_TRUE(unload);
+  EXPECT_LT(took.count(), 1500);
+  EXPECT_EQ(CleanerCalls(), "");
+}
+
+
+// The real tray program, started by the test and closed at the end if the
+// test left it running.
+class TrayProcess {
+ public:
+  explicit TrayProcess(const std::string& program) {
+    std::string commandLine = test::Quote(program);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+      process_.reset(info.hProcess);
+      CloseHandle(info.hThread);
+    }
+  }
+  ~TrayProcess() {
+    if (!process_ || Exited(std::chrono::milliseconds(0))) return;
+    const HWND form = FindWindowA(nullptr, kTrayFormCaption);
+    if (form) PostMessageA(form, WM_CLOSE, 0, 0);
+    if (!Exited(std::chrono::seconds(5))) TerminateProcess(process_.get(), 1);
+  }
+  TrayProcess(const TrayProcess&) = delete;
+  TrayProcess& operator=(const TrayProcess&) = delete;
+
+  bool started() const { return static_cast<bool>(process_); }
+  bool Exited(std::chrono::milliseconds within) const {
+    return WaitForSingleObject(process_.get(), static_cast<DWORD>(within.count())) == WAIT_OBJECT_0;
+  }
+
+ private:
+  win32::UniqueKernelHandle process_;
+};
+
+// The "Form Close" button the tray has published, once it is a window.
+HWND PublishedFormButton(const test::SettingsKey& settings) {
+  HWND button = nullptr;
+  test::WaitUntil(
+      [&] {
+        std::int32_t handle = 0;
+        const auto text = settings.Get(value::hForm);
+        if (!text || !ConvertToInt32(*text, handle) || handle == 0) return false;
+        button = reinterpret_cast<HWND>(static_cast<std::intptr_t>(handle));
+        return IsWindow(button) != FALSE;
+      },
+      std::chrono::seconds(15));
+  return button;
+}
+
+class TrayExitWine : public ExitWatchWine {
+ protected:
+  void SetUp() override {
+    ExitWatchWine::SetUp();
+    if (g_tray.empty()) GTEST_SKIP() << "no tray program in this tree";
+    settings_.Set(value::hForm, "0");
+    settings_.Set(value::Popup, "2");
+    settings_.Set(value::NSAOLRun, "0");
+    settings_.Set(value::NSAutoClean, "1");
+    // The tray's start-up probe finds Netscape installed.
+    test::CreateKey(HKEY_LOCAL_MACHINE, kAppPathsNetscape);
+  }
+  void TearDown() override { test::DeleteKeyTree(HKEY_LOCAL_MACHINE, kAppPathsNetscape); }
+};
+
+TEST_F(TrayExitWine, TheTrayEndsWhenTheLastIeFrameHasClosed) {
+  TrayProcess tray(test::WinePath(g_tray));
+  ASSERT_TRUE(tray.started());
+  const HWND button = PublishedFormButton(settings_);
+  ASSERT_TRUE(button);
+  EXPECT_EQ(settings_.Get(value::NSExist).value_or(""), "1");
+  {
+    ClosingIeFrame ie(500);
+    ASSERT_TRUE(PostMessageA(button, kButtonClickMessage, 0, 0));
+    EXPECT_TRUE(tray.Exited(std::chrono::seconds(4)));
+  }
+  EXPECT_EQ(settings_.Get(value::hForm).value_or(""), "0");
+  EXPECT_EQ(CleanerCalls(), kNsCall);
+}
+
+TEST_F(TrayExitWine, TheTrayKeepsRunningWhileAnIeFrameStaysOpen) {
+  TrayProcess tray(test::WinePath(g_tray));
+  ASSERT_TRUE(tray.started());
+  const HWND button = PublishedFormButton(settings_);
+  ASSERT_TRUE(button);
+  const std::string published = settings_.Get(value::hForm).value_or("");
+  StandIn ie("IEFrame", "Stand-in - Microsoft Internet Explorer");
+  ASSERT_TRUE(PostMessageA(button, kButtonClickMessage, 0, 0));
+  EXPECT_FALSE(tray.Exited(std::chrono::seconds(3)));
+  EXPECT_EQ(settings_.Get(value::hForm).value_or(""), published);
+  EXPECT_EQ(CleanerCalls(), "");
+  // A second click after the browser has gone ends it.
+  DestroyWindow(ie.get());
+  ASSERT_TRUE(PostMessageA(button, kButtonClickMessage, 0, 0));
+  EXPECT_TRUE(tray.Exited(std::chrono::seconds(3)));
+  EXPECT_EQ(CleanerCalls(), kNsCall);
+}
+
+}  // namespace
+}  // namespace vendrolix::tray
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  for (int i = 1; i < argc; ++i) {
+    if (std::strncmp(argv[i], "--double=", 9) == 0) g_double = argv[i] + 9;
+    if (std::strncmp(argv[i], "--tray=", 7) == 0) g_tray = argv[i] + 7;
+  }
+  return RUN_ALL_TESTS();
+}

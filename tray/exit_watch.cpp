@@ -1,0 +1,114 @@
+#include "exit_watch.h"
+
+#include "convert.h"
+#include "settings.h"
+#include "text.h"
+
+namespace vendrolix::tray {
+
+namespace {
+
+bool IsOne(const std::string& text) { return text == "1"; }
+
+// A number setting that only counts when its browser is installed.
+std::int16_t NumberIfInstalled(ExitWatchPlatform& platform, const char* installed, const char* name) {
+  if (!IsOne(platform.ReadSetting(installed))) return 0;
+  return SettingNumber(platform.ReadSetting(name));
+}
+
+void CleanNetscape(ExitWatchPlatform& platform, unsigned waitBeforeCall) {
+  std::unique_ptr<CookieCleanerSession> cleaner = platform.CreateCookieCleaner();
+  if (waitBeforeCall) platform.Wait(waitBeforeCall);
+  if (cleaner) cleaner->CleanNSCookies();
+}
+
+void CleanAol(ExitWatchPlatform& platform) {
+  std::unique_ptr<CookieCleanerSession> cleaner = platform.CreateCookieCleaner();
+  if (cleaner) cleaner->CleanIECookies();
+}
+
+// Internet Explorer only: Netscape is looked at once, after the last
+// IEFrame has gone.
+bool InternetExplorerOnly(ExitWatchPlatform& platform, std::int16_t nsAutoClean) {
+  for (int pass = 0; pass < kExitPasses; ++pass) {
+    if (platform.InternetExplorerWindowExists()) {
+      platform.Wait(kExitPassWaitMs);
+      continue;
+    }
+    if (nsAutoClean == 1 && !platform.FindNetscapeWindow()) CleanNetscape(platform, 0);
+    return true;
+  }
+  return false;
+}
+
+// With the NS/AOL blocker: every family must be closed before the tray
+// goes; each one is cleaned in the first pass that finds it closed.
+bool AllBrowsers(ExitWatchPlatform& platform) {
+  const std::int16_t autoClean = NumberIfInstalled(platform, value::AOLExist, value::AutoClean);
+  const std::int16_t nsAutoClean = NumberIfInstalled(platform, value::NSExist, value::NSAutoClean);
+  bool netscapeDone = false;
+  bool aolDone = false;
+  for (int pass = 0; pass < kExitPasses; ++pass) {
+    bool nothingOpen = !platform.InternetExplorerWindowExists();
+
+    const bool NetscapeOpen = platform.FindNetscapeWindow();
+    if (NetscapeOpen) nothingOpen = false;
+    if (!NetscapeOpen && !netscapeDone) {
+      if (nsAutoClean == 1) CleanNetscape(platform, kNetscapeCleanerWaitMs);
+      netscapeDone = true;
+    }
+
+    const bool AolOpen = platform.FindAolBrowserWindow();
+    if (AolOpen) nothingOpen = false;
+    if (!AolOpen && !aolDone) {
+      if (autoClean == 1) CleanAol(platform);
+      aolDone = true;
+    }
+
+    if (nothingOpen) return true;
+    platform.Wait(kExitPassWaitMs);
+  }
+  return false;
+}
+
+}  // namespace
+
+std::int16_t SettingNumber(std::string_view text) {
+  std::int16_t number = 0;
+  ConvertToInt16(text, number);
+  return number;
+}
+
+bool IsNetscapeClass(std::string_view className) { return Trim(className) == kNetscapeClass; }
+
+bool IsNetscapeTitle(std::string_view title) {
+  if (title.size() < kNetscapeMinTitle) return false;
+  return ContainsNoCase(Trim(title), kNetscapeTitleWord);
+}
+
+bool CountsAsNetscape(std::string_view className, bool hasParent, std::string_view title) {
+  return IsNetscapeClass(className) && !hasParent && IsNetscapeTitle(title);
+}
+
+bool AolBrowserPaneOpen(const WindowFinder& windows) {
+  const WindowId frame = windows.FindChild(0, 0, kAolFrameClass);
+  if (!frame) return false;
+  const WindowId mdi = windows.FindChild(frame, 0, kAolMdiClass);
+  if (!mdi) return false;
+  WindowId child = windows.FindChild(mdi, 0, kAolChildClass);
+  for (int looked = 0; child && looked < kAolChildLimit; ++looked) {
+    if (windows.FindChild(child, 0, kAolBrowserPaneClass)) return true;
+    child = windows.FindChild(mdi, child, kAolChildClass);
+  }
+  return false;
+}
+
+bool DecideBrowserExit(ExitWatchPlatform& platform) {
+  const bool blockerRunning =
+      SettingNumber(platform.ReadSetting(value::NSAOLRun)) == 1 && platform.BlockerWindowExists();
+  const std::int16_t nsAutoClean = NumberIfInstalled(platform, value::NSExist, value::NSAutoClean);
+  if (!blockerRunning) return InternetExplorerOnly(platform, nsAutoClean);
+  return AllBrowsers(platform);
+}
+
+}  // namespace vendrolix::tray

@@ -1,0 +1,88 @@
+// The browser exit watch without Windows: the decision run when the last
+// Internet Explorer window has quit, and the window tests behind the
+// Netscape and AOL searches. The Win32 shell (exit_watch_win32.cpp) supplies
+// the windows, the settings, the waits and the cookie cleaner.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace vendrolix::tray {
+
+// Passes of the decision and the wait after each one.
+inline constexpr int kExitPasses = 11;
+inline constexpr unsigned kExitPassWaitMs = 200;
+// The Netscape cleaning waits this long between creating the cleaner and
+// calling it while the NS/AOL blocker runs.
+inline constexpr unsigned kNetscapeCleanerWaitMs = 200;
+
+inline constexpr const char* kIeFrameClass = "IEFrame";
+inline constexpr const char* kNetscapeClass = "MozillaWindowClass";
+inline constexpr const char* kNetscapeTitleWord = "Netscape";
+inline constexpr std::size_t kNetscapeMinTitle = 7;
+inline constexpr const char* kAolFrameClass = "AOL Frame25";
+inline constexpr const char* kAolMdiClass = "MDIClient";
+inline constexpr const char* kAolChildClass = "AOL Child";
+inline constexpr const char* kAolBrowserPaneClass = "_AOL_EBROWSER_SITE";
+// AOL Child windows looked at before giving up.
+inline constexpr int kAolChildLimit = 31;
+
+// A settings text as a number the way the tray reads flags: a text that is
+// not a 16-bit number counts as 0.
+std::int16_t SettingNumber(std::string_view text);
+
+// The Netscape test of one top-level window, in the order the enumeration
+// reads its data: the class name as read into its buffer, then whether it
+// has a parent, then its title as read.
+bool IsNetscapeClass(std::string_view className);
+bool IsNetscapeTitle(std::string_view title);
+bool CountsAsNetscape(std::string_view className, bool hasParent, std::string_view title);
+
+// Window lookup as FindWindowExA does it: the first child of parent (0 for
+// the top-level windows) of the class, after childAfter (0 to start at the
+// first child); 0 when there is none.
+using WindowId = std::uintptr_t;
+class WindowFinder {
+ public:
+  virtual ~WindowFinder() = default;
+  virtual WindowId FindChild(WindowId parent, WindowId childAfter, const char* className) const = 0;
+};
+
+// True when the AOL frame's MDI client holds, among its first
+// kAolChildLimit "AOL Child" windows, one with a browser pane.
+bool AolBrowserPaneOpen(const WindowFinder& windows);
+
+// One cookie cleaner instance, released when the object goes.
+class CookieCleanerSession {
+ public:
+  virtual ~CookieCleanerSession() = default;
+  virtual void CleanIECookies() = 0;  // Internet Explorer and AOL
+  virtual void CleanNSCookies() = 0;  // Netscape
+};
+
+// What the exit decision needs of the system.
+class ExitWatchPlatform {
+ public:
+  virtual ~ExitWatchPlatform() = default;
+  // A settings value as the tray reads it: trimmed, upper case, "1" when
+  // missing.
+  virtual std::string ReadSetting(const char* name) = 0;
+  // A top-level window captioned as the NS/AOL blocker's main window.
+  virtual bool BlockerWindowExists() = 0;
+  virtual bool InternetExplorerWindowExists() = 0;
+  // The two searches; each counts only while the blocker's window exists.
+  virtual bool FindNetscapeWindow() = 0;
+  virtual bool FindAolBrowserWindow() = 0;
+  virtual void Wait(unsigned milliseconds) = 0;
+  // A new cleaner instance, or null when it cannot be created.
+  virtual std::unique_ptr<CookieCleanerSession> CreateCookieCleaner() = 0;
+};
+
+// The decision on a click of "Form Close": true at the moment the tray must
+// unload (no browser window left), false when a browser window stayed open
+// through every pass. Each browser family's cookies are cleaned at most once.
+bool DecideBrowserExit(ExitWatchPlatform& platform);
+
+}  // namespace vendrolix::tray
