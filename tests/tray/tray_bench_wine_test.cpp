@@ -1,0 +1,137 @@
+// End to end: the bench browser with the real browser helper and the real
+// tray in one install folder. A blocked pop-up makes the tray flash its icon,
+// and closing the last browser window ends the tray.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "settings.h"
+#include "tray_wine_support.h"
+#include "win32/handles.h"
+#include "wine_support.h"
+
+namespace {
+struct Paths {
+  std::string dll, tray, shellWindows, cleaner, iexplore;
+} g_paths;
+}  // namespace
+
+namespace vendrolix {
+namespace {
+
+using namespace std::chrono_literals;
+
+const char* const kHelperClsid = "{A94EDD52-85B3-472F-8BC0-D651D760FBF8}";
+
+std::string BhoKey() { return std::string(kBrowserHelperObjectsKey) + "\\" + kHelperClsid; }
+
+class TrayEndToEnd : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    install_ = std::make_unique<test::ScratchFolder>("tray-e2e-install");
+    ASSERT_TRUE(CopyFileA(test::WinePath(g_paths.dll).c_str(), install_->File(file::BrowserHelper).c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(test::WinePath(g_paths.tray).c_str(), install_->File(file::Tray).c_str(), FALSE));
+    for (const std::string& server :
+         {install_->File(file::BrowserHelper), test::WinePath(g_paths.shellWindows), test::WinePath(g_paths.cleaner)}) {
+      const auto result = test::RunProcess("regsvr32 /s " + test::Quote(server));
+      ASSERT_TRUE(result.finished && result.exitCode == 0) << server << result.output;
+    }
+    // The browser reads its helper list in the view of its own bitness.
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, BhoKey().c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) ==
+        ERROR_SUCCESS) {
+      RegCloseKey(key);
+    }
+  }
+
+  static void TearDownTestSuite() {
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, BhoKey().c_str());
+    test::RunProcess("regsvr32 /s /u " + test::Quote(install_->File(file::BrowserHelper)));
+    install_.reset();
+  }
+
+  static std::unique_ptr<test::ScratchFolder> install_;
+  test::SettingsKey settings_;
+  test::IconObserver observer_;
+};
+
+std::unique_ptr<test::ScratchFolder> TrayEndToEnd::install_;
+
+TEST_F(TrayEndToEnd, ABlockedPopupFlashesTheTrayAndTheLastWindowEndsIt) {
+  ASSERT_TRUE(observer_.Receiving());
+  settings_.Set(value::Popup, "4");
+  settings_.Set(value::Sound, "2");
+  settings_.Set(value::AutoClean, "0");
+  settings_.Set(value::NSAutoClean, "0");
+  const std::string cleanerLog = install_->File("cleaner.log");
+  SetEnvironmentVariableA("VENDROLIX_CLEANER_LOG", cleanerLog.c_str());
+
+  // The browser runs in the background while the test watches the tray.
+  const std::string scenario = install_->File("scenario.txt");
+  ASSERT_TRUE(test::WriteFileBytes(scenario, "open W1\nsleep 2000\nnewwindow W1\nsleep 2500\n"));
+  std::thread browser([&] {
+    const auto result =
+        test::RunProcess(test::Quote(test::WinePath(g_paths.iexplore)) + " " + test::Quote(scenario), 120s);
+    EXPECT_TRUE(result.finished && result.exitCode == 0) << result.output;
+    EXPECT_NE(result.output.find("newwindow W1 cancelled"), std::string::npos) << result.output;
+  });
+
+  // The helper started the tray at attach.
+  HWND formButton = nullptr;
+  DWORD trayPid = 0;
+  ASSERT_TRUE(test::WaitUntil(
+      [&] {
+        formButton = test::HandleFromText(settings_.Get(value::hForm));
+        if (!formButton || !IsWindow(formButton)) return false;
+        GetWindowThreadProcessId(formButton, &trayPid);
+        return true;
+      },
+      30s));
+  win32::UniqueKernelHandle trayProcess(OpenProcess(SYNCHRONIZE, FALSE, trayPid));
+  ASSERT_TRUE(trayProcess);
+
+  // Added, flashed for the block, removed when the browser ended.
+  ASSERT_TRUE(test::WaitUntil(
+      [&] {
+        const auto events = observer_.Events();
+        return !events.empty() && events.back().message == NIM_DELETE;
+      },
+      60s))
+      << test::IconTrail(observer_.Events());
+  browser.join();
+  const auto events = observer_.Events();
+  EXPECT_EQ(events.front().message, static_cast<DWORD>(NIM_ADD));
+  EXPECT_EQ(test::IconTrail(events).substr(0, 10), "BABABABABB");
+  EXPECT_EQ(WaitForSingleObject(trayProcess.get(), 15000), WAIT_OBJECT_0) << "the tray still runs";
+  EXPECT_EQ(settings_.Get(value::hForm), "0");
+  EXPECT_FALSE(IsWindow(formButton));
+  EXPECT_EQ(test::ReadFileBytes(cleanerLog).value_or(""), "") << "nothing was asked to be cleaned";
+}
+
+}  // namespace
+}  // namespace vendrolix
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  const struct {
+    const char* flag;
+    std::string* target;
+  } flags[] = {{"--dll=", &g_paths.dll},
+               {"--tray=", &g_paths.tray},
+               {"--shellwindows=", &g_paths.shellWindows},
+               {"--cleaner=", &g_paths.cleaner},
+               {"--iexplore=", &g_paths.iexplore}};
+  for (int i = 1; i < argc; ++i) {
+    for (const auto& f : flags) {
+      const std::size_t n = std::strlen(f.flag);
+      if (std::strncmp(argv[i], f.flag, n) == 0) *f.target = argv[i] + n;
+    }
+  }
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,385 @@
+// The tray controller's decisions against a fake settings key and a fake
+// shell with a clock that moves only when the controller waits or a test
+// says so.
+#include "tray_logic.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "settings.h"
+
+namespace vendrolix::tray {
+namespace {
+
+class FakeSettings final : public TraySettings {
+ public:
+  std::string Read(const std::string& name, const std::string& missingText) override {
+    auto it = values.find(name);
+    return it == values.end() ? missingText : it->second;
+  }
+  void Write(const std::string& name, const std::string& text) override {
+    values[name] = text;
+    writes.push_back(name + "=" + text);
+  }
+  void Remove(const std::string& name) override {
+    values.erase(name);
+    writes.push_back("-" + name);
+  }
+  std::optional<std::string> Get(const std::string& name) const {
+    auto it = values.find(name);
+    if (it == values.end()) return std::nullopt;
+    return it->second;
+  }
+
+  std::map<std::string, std::string> values;
+  std::vector<std::string> writes;
+};
+
+class FakeShell final : public TrayShell {
+ public:
+  void ShowIcon(TrayIcon icon) override {
+    calls.push_back(icon == TrayIcon::Allowing ? "icon A" : "icon B");
+  }
+  void BringToFront() override { calls.push_back("front"); }
+  void Wait(unsigned milliseconds) override {
+    now += milliseconds;
+    calls.push_back("wait " + std::to_string(milliseconds));
+  }
+  std::uint64_t NowMs() override { return now; }
+  void WriteMessengerStart(std::int32_t startType) override { calls.push_back("Start=" + std::to_string(startType)); }
+  void RunNet(const std::string& parameters) override { calls.push_back("net " + parameters); }
+  void StartManager() override { calls.push_back("manager"); }
+  void PlayBlockWave() override { calls.push_back("wave"); }
+  void PlayBlockBeep() override { calls.push_back("beep"); }
+
+  std::uint64_t now = 5'000'000;
+  std::vector<std::string> calls;
+};
+
+using Strings = std::vector<std::string>;
+
+class TrayLogic : public ::testing::Test {
+ protected:
+  TrayController Controller() { return TrayController(settings, shell); }
+
+  FakeSettings settings;
+  FakeShell shell;
+};
+
+std::string Checked(const MenuChecks& checks) {
+  std::string out;
+  const char* levels[5] = {"Allow", "Low", "Default", "High", "All"};
+  const char* sounds[3] = {"Wave", "Internal", "None"};
+  for (int i = 0; i < 5; ++i) {
+    if (checks.level[i]) out += std::string(out.empty() ? "" : " ") + levels[i];
+  }
+  for (int i = 0; i < 3; ++i) {
+    if (checks.sound[i]) out += std::string(out.empty() ? "" : " ") + sounds[i];
+  }
+  if (checks.blockMessenger) out += std::string(out.empty() ? "" : " ") + "BlockMsg";
+  if (checks.allowMessenger) out += std::string(out.empty() ? "" : " ") + "AllowMsg";
+  return out;
+}
+
+TEST(PathTrayApp, DoublesEveryBackslash) {
+  EXPECT_EQ(PathTrayAppText("C:\\Tools\\Blocker"), "C:\\\\Tools\\\\Blocker\\\\VendrolixTray.exe");
+  EXPECT_EQ(PathTrayAppText("\\\\server\\share"), "\\\\\\\\server\\\\share\\\\VendrolixTray.exe");
+  EXPECT_EQ(PathTrayAppText(""), "\\\\VendrolixTray.exe");
+}
+
+TEST_F(TrayLogic, StartUpSettlesTheLevel) {
+  const std::string path = PathTrayAppText("C:\\App");
+  const struct {
+    const char* name;
+    const char* popup;       // nullptr: missing
+    const char* firstStart;  // nullptr: missing
+    int level;
+    Strings writes;
+  } cases[] = {
+      {"Default", "2", nullptr, 2, {}},
+      {"above 4", "7", nullptr, 2, {"PathTrayApp=" + path, "Popup=2"}},
+      {"far above 4", "32767", nullptr, 2, {"PathTrayApp=" + path, "Popup=2"}},
+      {"below 0 is kept", "-1", nullptr, -1, {}},
+      {"missing reads as 1", nullptr, nullptr, 1, {}},
+      {"not a number reads as 0", "X", nullptr, 0, {}},
+      {"beyond 16 bits reads as 0", "40000", nullptr, 0, {}},
+      {"first start", "0", "1", 2, {"Popup=2", "PathTrayApp=" + path, "-FirstStart"}},
+      {"first start with a level above 4", "9", "1", 2,
+       {"Popup=2", "PathTrayApp=" + path, "-FirstStart"}},
+      {"a marker of another text is left alone", "3", "0", 3, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    settings = FakeSettings();
+    if (c.popup) settings.values[value::Popup] = c.popup;
+    if (c.firstStart) settings.values[value::FirstStart] = c.firstStart;
+    EXPECT_EQ(StartupLevel(settings, "C:\\App"), c.level);
+    EXPECT_EQ(settings.writes, c.writes);
+  }
+}
+
+TEST_F(TrayLogic, LoadSetsIconStateAndMarks) {
+  const struct {
+    int level;
+    const char* sound;  // nullptr: missing
+    TrayIcon icon;
+    bool blocking;
+    const char* checked;
+  } cases[] = {
+      {0, "0", TrayIcon::Allowing, false, "Allow Wave"},
+      {1, nullptr, TrayIcon::Blocking, true, "Low Internal"},
+      {2, "2", TrayIcon::Blocking, true, "Default None"},
+      {3, "1", TrayIcon::Blocking, true, "High Internal"},
+      {4, "x", TrayIcon::Blocking, true, "All Wave"},
+      {-1, "3", TrayIcon::Blocking, false, ""},
+      {5, "-1", TrayIcon::Blocking, false, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.level);
+    settings = FakeSettings();
+    if (c.sound) settings.values[value::Sound] = c.sound;
+    auto controller = Controller();
+    controller.LoadLevel(static_cast<std::int16_t>(c.level));
+    controller.LoadSound();
+    EXPECT_EQ(controller.icon(), c.icon);
+    EXPECT_EQ(controller.blocking_on(), c.blocking);
+    EXPECT_EQ(Checked(controller.checks()), c.checked);
+    EXPECT_TRUE(settings.writes.empty());
+    EXPECT_TRUE(shell.calls.empty());
+  }
+}
+
+// Runs the steps from a start at level, returning Popup/PopupSave and the
+// marks after each.
+TEST_F(TrayLogic, LevelItemsAndTheToggle) {
+  enum Action { kLow = 1, kDefault, kHigh, kAll, kAllow, kClick };
+  struct Step {
+    Action action;
+    const char* popup;
+    const char* save;  // nullptr: missing
+    const char* checked;
+    TrayIcon icon;
+  };
+  const auto A = TrayIcon::Allowing;
+  const auto B = TrayIcon::Blocking;
+  const struct {
+    const char* name;
+    int startLevel;
+    const char* popup;
+    const char* save;
+    std::vector<Step> steps;
+  } cases[] = {
+      {"Default, click, click", 2, "2", nullptr, {{kClick, "0", "2", "Allow", A}, {kClick, "2", "2", "Default", B}}},
+      {"a saved text that is no level", 0, "0", "9", {{kClick, "2", "9", "Default", B}}},
+      {"an empty saved text", 0, "0", "", {{kClick, "2", "", "Default", B}}},
+      {"Allow in Allow keeps the saved level", 0, "0", "3", {{kAllow, "0", "3", "Allow", A}}},
+      {"High from Allow, then a click pair",
+       0,
+       "0",
+       "1",
+       {{kHigh, "3", "1", "High", B}, {kClick, "0", "3", "Allow", A}, {kClick, "3", "3", "High", B}}},
+      {"a level while blocking stays blocking", 1, "1", nullptr,
+       {{kAll, "4", nullptr, "All", B}, {kClick, "0", "4", "Allow", A}}},
+      {"missing saved level returns to Low", 0, "0", nullptr, {{kClick, "1", nullptr, "Low", B}}},
+      {"start at -1: the first click unblocks nothing and goes to the saved level", -1, "-1", "4",
+       {{kClick, "4", "4", "All", B}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    settings = FakeSettings();
+    settings.values[value::Popup] = c.popup;
+    if (c.save) settings.values[value::PopupSave] = c.save;
+    auto controller = Controller();
+    controller.LoadLevel(static_cast<std::int16_t>(c.startLevel));
+    for (std::size_t i = 0; i < c.steps.size(); ++i) {
+      const Step& s = c.steps[i];
+      SCOPED_TRACE("step " + std::to_string(i));
+      shell.calls.clear();
+      switch (s.action) {
+        case kAllow:
+          controller.AllowPopup();
+          break;
+        case kClick:
+          controller.ToggleLevel();
+          break;
+        default:
+          controller.SetLevel(s.action);
+          break;
+      }
+      EXPECT_EQ(settings.Get(value::Popup), s.popup);
+      EXPECT_EQ(settings.Get(value::PopupSave), s.save ? std::optional<std::string>(s.save) : std::nullopt);
+      EXPECT_EQ(Checked(controller.checks()), s.checked);
+      EXPECT_EQ(controller.icon(), s.icon);
+      EXPECT_EQ(controller.blocking_on(), s.icon == B);
+      // The icon is refreshed and the window brought forward, once each.
+      EXPECT_EQ(shell.calls, (Strings{s.icon == A ? "icon A" : "icon B", "front"}));
+    }
+  }
+}
+
+TEST_F(TrayLogic, ASavedTextThatIsNoLevelNeverReachesPopup) {
+  settings.values[value::Popup] = "0";
+  settings.values[value::PopupSave] = "9";
+  auto controller = Controller();
+  controller.LoadLevel(0);
+  controller.ToggleLevel();
+  EXPECT_EQ(settings.writes, (Strings{"Popup=2"}));
+}
+
+TEST_F(TrayLogic, SoundItemsAndManagerPages) {
+  auto controller = Controller();
+  controller.SelectSound(kSoundNone);
+  EXPECT_EQ(Checked(controller.checks()), "None");
+  controller.SelectSound(kSoundWave);
+  EXPECT_EQ(Checked(controller.checks()), "Wave");
+  controller.OpenManager("1");
+  controller.OpenManager("0");
+  EXPECT_EQ(settings.writes, (Strings{"Sound=2", "Sound=0", "Status=1", "Status=0"}));
+  EXPECT_EQ(shell.calls, (Strings{"manager", "manager"}));
+}
+
+TEST_F(TrayLogic, FlashIsThrottledToOncePerSecondAfterItsEnd) {
+  const Strings flash = {"icon A", "wait 150", "icon B", "wait 150", "icon A", "wait 150", "icon B", "wait 150",
+                         "icon A", "wait 150", "icon B", "wait 150", "icon A", "wait 150", "icon B", "wait 150"};
+  auto withRestore = [&](const char* icon) {
+    Strings all = flash;
+    all.push_back(icon);
+    all.push_back("front");
+    return all;
+  };
+  const struct {
+    const char* name;
+    std::uint64_t gap;  // ms between the end of the first flash and the next click
+    bool flashes;
+  } cases[] = {
+      {"500 ms after", 500, false},
+      {"999 ms after", 999, false},
+      {"1000 ms after", 1000, true},
+      {"an hour after", 3'600'000, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    shell = FakeShell();
+    auto controller = Controller();
+    controller.LoadLevel(2);
+    controller.Flash();
+    EXPECT_EQ(shell.calls, withRestore("icon B"));
+    EXPECT_EQ(shell.now, 5'000'000u + 1200u);
+    shell.calls.clear();
+    shell.now += c.gap;
+    controller.Flash();
+    EXPECT_EQ(shell.calls, c.flashes ? withRestore("icon B") : Strings{});
+  }
+
+  // The first flash runs whatever the clock reads, a clock near zero too; a
+  // flash in Allow ends on the allowing icon.
+  shell = FakeShell();
+  shell.now = 0;
+  auto controller = Controller();
+  controller.LoadLevel(0);
+  controller.Flash();
+  EXPECT_EQ(shell.calls, withRestore("icon A"));
+  EXPECT_EQ(controller.icon(), TrayIcon::Allowing);
+}
+
+TEST_F(TrayLogic, NetscapeAolBlockPlaysTheSoundReadThenFlashes) {
+  const struct {
+    const char* sound;  // nullptr: missing
+    const char* played;  // nullptr: none
+  } cases[] = {{"0", "wave"}, {"1", "beep"}, {nullptr, "beep"}, {"2", nullptr}, {"x", "wave"}, {"7", nullptr}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sound ? c.sound : "(missing)");
+    settings = FakeSettings();
+    shell = FakeShell();
+    if (c.sound) settings.values[value::Sound] = c.sound;
+    auto controller = Controller();
+    controller.LoadLevel(1);
+    controller.NotifyNsAolBlock();
+    ASSERT_FALSE(shell.calls.empty());
+    if (c.played) {
+      EXPECT_EQ(shell.calls.front(), c.played);
+      EXPECT_EQ(shell.calls.size(), 19u);
+    } else {
+      EXPECT_EQ(shell.calls.front(), "icon A");
+      EXPECT_EQ(shell.calls.size(), 18u);
+    }
+    // Within the second after: sound again, no flash.
+    shell.calls.clear();
+    shell.now += 500;
+    controller.NotifyNsAolBlock();
+    EXPECT_EQ(shell.calls, c.played ? Strings{c.played} : Strings{});
+  }
+}
+
+TEST_F(TrayLogic, MessengerAtStart) {
+  const struct {
+    const char* name;
+    bool isNT;
+    const char* atStart;  // nullptr: missing
+    const char* checked;
+    bool shown;
+    Strings writes;
+    Strings pending;  // shell calls of the pending step
+  } cases[] = {
+      {"allowed", true, "0", "AllowMsg", true, {}, {}},
+      {"blocked", true, "1", "BlockMsg", true, {}, {}},
+      {"missing reads as blocked", true, nullptr, "BlockMsg", true, {}, {}},
+      {"not a number reads as allowed", true, "abc", "AllowMsg", true, {}, {}},
+      {"pending block",
+       true,
+       "9",
+       "BlockMsg",
+       true,
+       {"BlockMessenger=1", "BlockMessenger=1"},
+       {"Start=3", "wait 30", "net STOP Messenger"}},
+      {"another number is a pending block too",
+       true,
+       "-4",
+       "BlockMsg",
+       true,
+       {"BlockMessenger=1", "BlockMessenger=1"},
+       {"Start=3", "wait 30", "net STOP Messenger"}},
+      {"not NT: hidden, nothing done", false, "9", "", false, {}, {}},
+      {"not NT: hidden, blocked", false, "1", "", false, {}, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    settings = FakeSettings();
+    shell = FakeShell();
+    if (c.atStart) settings.values[value::BlockMessenger] = c.atStart;
+    auto controller = Controller();
+    controller.LoadMessenger(c.isNT);
+    EXPECT_EQ(Checked(controller.checks()), c.checked);
+    EXPECT_EQ(controller.checks().messengerShown, c.shown);
+    EXPECT_TRUE(shell.calls.empty());
+    controller.ApplyPendingMessenger(c.isNT);
+    EXPECT_EQ(settings.writes, c.writes);
+    EXPECT_EQ(shell.calls, c.pending);
+    // Once only.
+    shell.calls.clear();
+    controller.ApplyPendingMessenger(c.isNT);
+    EXPECT_TRUE(shell.calls.empty());
+  }
+}
+
+TEST_F(TrayLogic, MessengerItems) {
+  auto controller = Controller();
+  settings.values[value::BlockMessenger] = "0";
+  controller.LoadMessenger(true);
+  controller.BlockMessenger();
+  EXPECT_EQ(Checked(controller.checks()), "BlockMsg");
+  controller.BlockMessenger();
+  controller.AllowMessenger();
+  EXPECT_EQ(Checked(controller.checks()), "AllowMsg");
+  EXPECT_EQ(settings.writes, (Strings{"BlockMessenger=1", "BlockMessenger=1", "BlockMessenger=0"}));
+  EXPECT_EQ(shell.calls, (Strings{"Start=3", "wait 30", "net STOP Messenger", "Start=3", "wait 30",
+                                  "net STOP Messenger", "Start=2", "wait 30", "net START Messenger"}));
+  EXPECT_EQ(controller.messenger_state(), 0) << "the items leave the start-up state alone";
+}
+
+}  // namespace
+}  // namespace vendrolix::tray

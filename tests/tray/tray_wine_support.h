@@ -1,0 +1,103 @@
+// The real tray program under Wine, as tests drive and watch it: started
+// from an install folder, found through the handles it publishes, and its
+// notification-area icon watched through a window of the shell tray's class.
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace vendrolix::test {
+
+// What the tray asked of the notification area, in order.
+struct IconEvent {
+  DWORD message = 0;  // NIM_ADD, NIM_MODIFY, NIM_DELETE
+  HWND window = nullptr;
+  UINT id = 0;
+  UINT flags = 0;
+  UINT callback = 0;
+  std::string tip;
+  char icon = '?';  // 'B' blocking (red), 'A' allowing (green), '?' none or other
+  DWORD tick = 0;   // GetTickCount when it arrived
+};
+
+// Wine's Shell_NotifyIcon hands every call to the topmost window of class
+// "Shell_TrayWnd" as WM_COPYDATA; this is such a window, on its own thread so
+// that the tray is never kept waiting while a test waits.
+class IconObserver {
+ public:
+  IconObserver();
+  ~IconObserver();
+  IconObserver(const IconObserver&) = delete;
+  IconObserver& operator=(const IconObserver&) = delete;
+
+  // True when Shell_NotifyIcon's own search finds this window.
+  bool Receiving() const;
+  std::vector<IconEvent> Events() const;
+  void Clear();
+  // Waits until at least n events were seen.
+  bool WaitForCount(std::size_t n, std::chrono::milliseconds timeout) const;
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  void Run();
+
+  mutable std::mutex mutex_;
+  std::vector<IconEvent> events_;
+  HWND window_ = nullptr;
+  DWORD threadId_ = 0;
+  HANDLE ready_ = nullptr;
+  std::thread thread_;
+};
+
+// The icon letters of a list of events, "ABAB...".
+std::string IconTrail(const std::vector<IconEvent>& events);
+
+// One run of the tray program, started without inherited handles. The
+// destructor closes it if it still runs.
+class TrayProcess {
+ public:
+  explicit TrayProcess(const std::string& exePath);
+  ~TrayProcess();
+  TrayProcess(const TrayProcess&) = delete;
+  TrayProcess& operator=(const TrayProcess&) = delete;
+
+  bool started() const { return process_ != nullptr; }
+  DWORD pid() const { return pid_; }
+
+  // Waits until the three handles are published and point at windows of
+  // this process, and the window has finished loading.
+  bool WaitReady(std::chrono::milliseconds timeout = std::chrono::seconds(20));
+  HWND form() const { return form_; }
+  HWND formButton() const { return buttons_[0]; }
+  HWND blockButton() const { return buttons_[1]; }
+  HWND nsAolButton() const { return buttons_[2]; }
+
+  // A message handled on the tray's thread before this returns.
+  bool Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+  bool Post(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+
+  bool WaitExit(std::chrono::milliseconds timeout);
+  bool running() const;
+  DWORD exitCode() const;
+
+ private:
+  HANDLE process_ = nullptr;
+  DWORD pid_ = 0;
+  HWND form_ = nullptr;
+  HWND buttons_[3] = {};
+};
+
+// A window handle from its published text.
+HWND HandleFromText(const std::optional<std::string>& text);
+
+// A process of that file name (no folder), started by parent, seen within
+// timeout.
+bool WaitForChildProcess(DWORD parent, const std::string& exeName, std::chrono::milliseconds timeout);
+
+}  // namespace vendrolix::test

@@ -1,0 +1,512 @@
+// The real VendrolixTray.exe under Wine, started from an install folder with
+// a manager stand-in beside it: what it publishes, what it writes to the
+// settings key, what it shows in the notification area, and how it ends.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "resource.h"
+#include "settings.h"
+#include "input_support.h"
+#include "tray_wine_support.h"
+#include "wine_support.h"
+
+namespace {
+struct Paths {
+  std::string tray, manager;
+} g_paths;
+}  // namespace
+
+namespace vendrolix {
+namespace {
+
+using namespace std::chrono_literals;
+using test::IconEvent;
+using test::TrayProcess;
+
+constexpr const char* kAppDefaultsKey = "Software\\Wine\\AppDefaults\\VendrolixTray.exe";
+
+std::string ClassOf(HWND window) {
+  char name[256] = {};
+  GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
+std::string TextOf(HWND window) {
+  char text[256] = {};
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
+std::string Doubled(const std::string& path) {
+  std::string out;
+  for (char c : path) {
+    out += c;
+    if (c == '\\') out += '\\';
+  }
+  return out;
+}
+
+class TrayWine : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    install_ = std::make_unique<test::ScratchFolder>("tray-install");
+    ASSERT_TRUE(CopyFileA(test::WinePath(g_paths.tray).c_str(), install_->File(file::Tray).c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(test::WinePath(g_paths.manager).c_str(), install_->File(file::Manager).c_str(), FALSE));
+  }
+  static void TearDownTestSuite() { install_.reset(); }
+
+  void SetUp() override {
+    ASSERT_TRUE(observer_.Receiving()) << "the notification area's messages do not reach the test";
+    DeleteFileA(ManagerLog().c_str());
+  }
+
+  void TearDown() override { test::DeleteKeyTree(HKEY_CURRENT_USER, kAppDefaultsKey); }
+
+  std::unique_ptr<TrayProcess> StartTray() {
+    observer_.Clear();
+    auto tray = std::make_unique<TrayProcess>(install_->File(file::Tray));
+    EXPECT_TRUE(tray->started());
+    EXPECT_TRUE(tray->WaitReady()) << "the tray published no buttons";
+    return tray;
+  }
+
+  // Ends the tray as another program would, and waits for it to be gone.
+  void Close(TrayProcess& tray) {
+    tray.Post(WM_CLOSE);
+    EXPECT_TRUE(tray.WaitExit(10s));
+  }
+
+  static std::string ManagerLog() { return install_->File("manager.log"); }
+  static std::string ExpectedPathTrayApp() { return Doubled(install_->path()) + "\\\\VendrolixTray.exe"; }
+
+  static std::unique_ptr<test::ScratchFolder> install_;
+  test::SettingsKey settings_;
+  test::IconObserver observer_;
+};
+
+std::unique_ptr<test::ScratchFolder> TrayWine::install_;
+
+TEST_F(TrayWine, PublishesItsHiddenButtonsAndShowsTheIcon) {
+  settings_.Set(value::Popup, "2");
+  auto tray = StartTray();
+  ASSERT_TRUE(tray->form());
+
+  const struct {
+    HWND window;
+    const char* caption;
+  } buttons[] = {{tray->formButton(), "Form Close"}, {tray->blockButton(), "Block"}, {tray->nsAolButton(), "NSAOL"}};
+  for (const auto& b : buttons) {
+    SCOPED_TRACE(b.caption);
+    EXPECT_EQ(ClassOf(b.window), "Button");
+    EXPECT_EQ(TextOf(b.window), b.caption);
+    EXPECT_EQ(GetParent(b.window), tray->form());
+    EXPECT_FALSE(IsWindowVisible(b.window));
+  }
+  EXPECT_EQ(FindWindowA(nullptr, kTrayFormCaption), tray->form());
+  EXPECT_FALSE(IsWindowVisible(tray->form()));
+
+  const auto events = observer_.Events();
+  ASSERT_EQ(events.size(), 1u);
+  const IconEvent& add = events[0];
+  EXPECT_EQ(add.message, static_cast<DWORD>(NIM_ADD));
+  EXPECT_EQ(add.window, tray->form());
+  EXPECT_EQ(add.id, 1u);
+  EXPECT_EQ(add.flags, 7u);
+  EXPECT_EQ(add.callback, static_cast<UINT>(WM_MOUSEMOVE));
+  EXPECT_EQ(add.tip, "Vendrolix Pro");
+  EXPECT_EQ(add.icon, 'B');
+
+  // A resize from outside hides it again.
+  ShowWindow(tray->form(), SW_SHOWNOACTIVATE);
+  tray->Send(WM_SIZE, SIZE_RESTORED, MAKELPARAM(100, 40));
+  EXPECT_FALSE(IsWindowVisible(tray->form()));
+}
+
+TEST_F(TrayWine, ASecondStartEndsTouchingNothing) {
+  settings_.Set(value::Popup, "2");
+  auto first = StartTray();
+  const auto published = settings_.Get(value::hForm);
+
+  // What a start would rewrite.
+  settings_.Set(value::Popup, "7");
+  settings_.Set(value::FirstStart, "1");
+  settings_.Remove(value::hButton);
+  observer_.Clear();
+  TrayProcess second(install_->File(file::Tray));
+  ASSERT_TRUE(second.started());
+  ASSERT_TRUE(second.WaitExit(20s));
+  EXPECT_EQ(second.exitCode(), 0u);
+  EXPECT_EQ(settings_.Get(value::Popup), "7");
+  EXPECT_EQ(settings_.Get(value::FirstStart), "1");
+  EXPECT_EQ(settings_.Get(value::hButton), std::nullopt);
+  EXPECT_EQ(settings_.Get(value::PathTrayApp), std::nullopt);
+  EXPECT_EQ(settings_.Get(value::hForm), published);
+  EXPECT_TRUE(observer_.Events().empty());
+  EXPECT_TRUE(first->running());
+}
+
+TEST_F(TrayWine, WindowCloseUnloadsAndClearsOnlyTheFormHandle) {
+  auto tray = StartTray();
+  const auto block = settings_.Get(value::hButton);
+  const auto nsAol = settings_.Get(value::hNSAOLButton);
+  observer_.Clear();
+  Close(*tray);
+  EXPECT_EQ(settings_.Get(value::hForm), "0");
+  EXPECT_EQ(settings_.Get(value::hButton), block);
+  EXPECT_EQ(settings_.Get(value::hNSAOLButton), nsAol);
+  const auto events = observer_.Events();
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].message, static_cast<DWORD>(NIM_DELETE));
+  EXPECT_EQ(events[0].id, 1u);
+}
+
+TEST_F(TrayWine, StartUpSettlesTheLevel) {
+  const struct {
+    const char* name;
+    const char* popup;       // nullptr: missing
+    const char* firstStart;  // nullptr: missing
+    const char* popupAfter;  // nullptr: still missing
+    bool pathWritten;
+    char icon;
+  } cases[] = {
+      {"above 4 becomes Default", "7", nullptr, "2", true, 'B'},
+      {"Allow", "0", nullptr, "0", false, 'A'},
+      {"below 0 checks nothing, blocking icon", "-1", nullptr, "-1", false, 'B'},
+      {"missing reads as Low", nullptr, nullptr, nullptr, false, 'B'},
+      {"not a number reads as Allow", "abc", nullptr, "abc", false, 'A'},
+      {"out of 16-bit range reads as Allow", "70000", nullptr, "70000", false, 'A'},
+      {"first start after installation", "0", "1", "2", true, 'B'},
+      {"an empty marker is no first start", "0", "", "0", false, 'A'},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    settings_.Remove(value::PathTrayApp);
+    settings_.Remove(value::FirstStart);
+    if (c.popup) {
+      settings_.Set(value::Popup, c.popup);
+    } else {
+      settings_.Remove(value::Popup);
+    }
+    if (c.firstStart) settings_.Set(value::FirstStart, c.firstStart);
+    auto tray = StartTray();
+    EXPECT_EQ(settings_.Get(value::Popup), c.popupAfter ? std::optional<std::string>(c.popupAfter) : std::nullopt);
+    EXPECT_EQ(settings_.Get(value::PathTrayApp),
+              c.pathWritten ? std::optional<std::string>(ExpectedPathTrayApp()) : std::nullopt);
+    if (c.firstStart && std::strcmp(c.firstStart, "1") == 0) {
+      EXPECT_EQ(settings_.Get(value::FirstStart), std::nullopt) << "the marker must go";
+    }
+    const auto events = observer_.Events();
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events[0].icon, c.icon);
+    Close(*tray);
+  }
+}
+
+// A step of the level tests: a menu command, or the icon's left click.
+constexpr UINT kLeftClick = 0;
+
+TEST_F(TrayWine, LevelItemsAndTheLeftClickToggle) {
+  struct Step {
+    UINT command;
+    const char* popup;
+    const char* popupSave;  // nullptr: missing
+    char icon;
+  };
+  const struct {
+    const char* name;
+    const char* popup;
+    const char* popupSave;
+    std::vector<Step> steps;
+  } cases[] = {
+      {"Default, click, click", "2", nullptr, {{kLeftClick, "0", "2", 'A'}, {kLeftClick, "2", "2", 'B'}}},
+      {"a saved level that is no level returns to Default", "0", "9", {{kLeftClick, "2", "9", 'B'}}},
+      {"Allow while in Allow keeps the saved level", "0", "3", {{IDM_ALLOW_POPUP, "0", "3", 'A'}}},
+      {"High from Allow keeps the saved level; a click pair returns to High",
+       "0",
+       "1",
+       {{IDM_BLOCK_AD_POPUP_HIGH, "3", "1", 'B'}, {kLeftClick, "0", "3", 'A'}, {kLeftClick, "3", "3", 'B'}}},
+      {"each level item writes its level",
+       "1",
+       nullptr,
+       {{IDM_BLOCK_ALL_POPUP, "4", nullptr, 'B'},
+        {IDM_BLOCK_AD_POPUP_LOW, "1", nullptr, 'B'},
+        {IDM_BLOCK_AD_POPUP_DEFAULT, "2", nullptr, 'B'},
+        {IDM_ALLOW_POPUP, "0", "2", 'A'}}},
+      {"missing level and saved level: Low both ways",
+       nullptr,
+       nullptr,
+       {{kLeftClick, "0", "1", 'A'}, {kLeftClick, "1", "1", 'B'}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    settings_.Remove(value::PopupSave);
+    if (c.popup) {
+      settings_.Set(value::Popup, c.popup);
+    } else {
+      settings_.Remove(value::Popup);
+    }
+    if (c.popupSave) settings_.Set(value::PopupSave, c.popupSave);
+    auto tray = StartTray();
+    for (std::size_t i = 0; i < c.steps.size(); ++i) {
+      const Step& step = c.steps[i];
+      SCOPED_TRACE("step " + std::to_string(i));
+      observer_.Clear();
+      if (step.command == kLeftClick) {
+        ASSERT_TRUE(tray->Send(WM_MOUSEMOVE, 1, WM_LBUTTONUP));
+      } else {
+        ASSERT_TRUE(tray->Send(WM_COMMAND, step.command, 0));
+      }
+      EXPECT_EQ(settings_.Get(value::Popup), step.popup);
+      EXPECT_EQ(settings_.Get(value::PopupSave),
+                step.popupSave ? std::optional<std::string>(step.popupSave) : std::nullopt);
+      const auto events = observer_.Events();
+      ASSERT_EQ(events.size(), 1u);
+      EXPECT_EQ(events[0].message, static_cast<DWORD>(NIM_MODIFY));
+      EXPECT_EQ(events[0].icon, step.icon);
+    }
+    Close(*tray);
+  }
+
+  // Another program sets Allow while the tray blocks: the left click still
+  // goes by the tray's own state and leaves Allow, saving "0" nowhere.
+  settings_.Set(value::Popup, "3");
+  settings_.Remove(value::PopupSave);
+  auto tray = StartTray();
+  settings_.Set(value::Popup, "0");
+  ASSERT_TRUE(tray->Send(WM_MOUSEMOVE, 1, WM_LBUTTONUP));
+  EXPECT_EQ(settings_.Get(value::Popup), "0");
+  EXPECT_EQ(settings_.Get(value::PopupSave), std::nullopt);
+  EXPECT_EQ(test::IconTrail(observer_.Events()), "BA");
+}
+
+TEST_F(TrayWine, OtherMouseMessagesOnTheIconDoNothing) {
+  settings_.Set(value::Popup, "2");
+  auto tray = StartTray();
+  observer_.Clear();
+  for (LPARAM mouse : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, WM_MBUTTONUP}) {
+    ASSERT_TRUE(tray->Send(WM_MOUSEMOVE, 1, mouse));
+  }
+  EXPECT_EQ(settings_.Get(value::Popup), "2");
+  EXPECT_TRUE(observer_.Events().empty());
+}
+
+TEST_F(TrayWine, RightClickOpensTheMenuAtTheCursor) {
+  settings_.Set(value::Popup, "2");
+  auto tray = StartTray();
+  SetCursorPos(400, 300);
+  ASSERT_TRUE(tray->Post(WM_MOUSEMOVE, 1, WM_RBUTTONUP));
+  HWND menu = nullptr;
+  ASSERT_TRUE(test::WaitUntil(
+      [&] {
+        menu = FindWindowA("#32768", nullptr);
+        DWORD owner = 0;
+        if (menu) GetWindowThreadProcessId(menu, &owner);
+        return menu && owner == tray->pid() && IsWindowVisible(menu);
+      },
+      10s))
+      << "no popup menu of the tray showed";
+  RECT where{};
+  GetWindowRect(menu, &where);
+  EXPECT_EQ(where.left, 400);
+  EXPECT_EQ(where.top, 300);
+  EXPECT_EQ(GetForegroundWindow(), tray->form());
+  // Dismissed with Escape, the tray goes on as before.
+  test::KeyPress(VK_ESCAPE);
+  EXPECT_TRUE(test::WaitUntil([&] { return !IsWindowVisible(menu); }, 10s));
+  ASSERT_TRUE(tray->Send(WM_NULL));
+  EXPECT_EQ(settings_.Get(value::Popup), "2");
+}
+
+TEST_F(TrayWine, SoundItemsAndTheManager) {
+  auto tray = StartTray();
+  observer_.Clear();
+  const struct {
+    UINT command;
+    const char* sound;
+  } sounds[] = {{IDM_WAVE_SOUND, "0"}, {IDM_NO_SOUND, "2"}, {IDM_INTERNAL_SOUND, "1"}};
+  for (const auto& s : sounds) {
+    ASSERT_TRUE(tray->Send(WM_COMMAND, s.command, 0));
+    EXPECT_EQ(settings_.Get(value::Sound), s.sound);
+  }
+  EXPECT_TRUE(observer_.Events().empty()) << "the icon is not touched";
+
+  const std::string started = "start \"" + install_->File(file::Manager) + "\"|" + install_->path() + "\r\n";
+  const struct {
+    UINT command;
+    const char* status;
+  } pages[] = {{IDM_WHITE_LIST, "0"}, {IDM_COOKIE_MANAGER, "1"}, {IDM_WHITE_LIST, "0"}};
+  std::string expectedLog;
+  for (const auto& p : pages) {
+    ASSERT_TRUE(tray->Send(WM_COMMAND, p.command, 0));
+    EXPECT_EQ(settings_.Get(value::Status), p.status);
+    expectedLog += started;
+    EXPECT_TRUE(test::WaitUntil([&] { return test::ReadFileBytes(ManagerLog()).value_or("") == expectedLog; }, 10s))
+        << test::ReadFileBytes(ManagerLog()).value_or("(no log)");
+  }
+}
+
+TEST_F(TrayWine, BlockClicksFlashTheIconAtMostOnceASecond) {
+  const std::string flash = "ABABABAB";
+  const struct {
+    const char* popup;
+    char restored;
+  } cases[] = {{"2", 'B'}, {"0", 'A'}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.popup);
+    settings_.Set(value::Popup, c.popup);
+    auto tray = StartTray();
+    observer_.Clear();
+    const DWORD posted = GetTickCount();
+    ASSERT_TRUE(PostMessageA(tray->blockButton(), kButtonClickMessage, 0, 0));
+    ASSERT_TRUE(observer_.WaitForCount(9, 10s));
+    auto events = observer_.Events();
+    EXPECT_EQ(test::IconTrail(events), flash + c.restored);
+    for (const auto& e : events) {
+      EXPECT_EQ(e.message, static_cast<DWORD>(NIM_MODIFY));
+      EXPECT_EQ(e.flags, 7u);
+      EXPECT_EQ(e.tip, "Vendrolix Pro");
+    }
+    // Eight half-periods of 150 ms between the first change and the restore.
+    EXPECT_GE(events.back().tick - events.front().tick, 1050u);
+    EXPECT_LT(events.front().tick - posted, 3000u);
+
+    // Right after the flash: dropped. Sent rather than posted, so that the
+    // click has been handled when the call returns.
+    DWORD_PTR result = 0;
+    ASSERT_TRUE(SendMessageTimeoutA(tray->blockButton(), kButtonClickMessage, 0, 0, SMTO_NORMAL, 20000, &result));
+    EXPECT_EQ(observer_.Events().size(), 9u);
+
+    // More than a second after it: flashes again.
+    const DWORD sinceEnd = GetTickCount() - events.back().tick;
+    if (sinceEnd < 1150) Sleep(1150 - sinceEnd);
+    observer_.Clear();
+    ASSERT_TRUE(PostMessageA(tray->blockButton(), kButtonClickMessage, 0, 0));
+    ASSERT_TRUE(observer_.WaitForCount(9, 10s));
+    EXPECT_EQ(test::IconTrail(observer_.Events()), flash + c.restored);
+    Close(*tray);
+  }
+}
+
+TEST_F(TrayWine, NetscapeAolBlocksFlashWhateverTheSound) {
+  for (const char* sound : {"2", "1", "0", "x"}) {
+    SCOPED_TRACE(sound);
+    settings_.Set(value::Popup, "4");
+    settings_.Set(value::Sound, sound);
+    auto tray = StartTray();
+    observer_.Clear();
+    ASSERT_TRUE(PostMessageA(tray->nsAolButton(), kButtonClickMessage, 0, 0));
+    ASSERT_TRUE(observer_.WaitForCount(9, 10s));
+    EXPECT_EQ(test::IconTrail(observer_.Events()), "ABABABABB");
+    Close(*tray);
+  }
+}
+
+TEST_F(TrayWine, FormCloseClickWithNoBrowserEndsTheTray) {
+  settings_.Set(value::NSAutoClean, "0");
+  settings_.Set(value::AutoClean, "0");
+  auto tray = StartTray();
+  observer_.Clear();
+  ASSERT_TRUE(PostMessageA(tray->formButton(), kButtonClickMessage, 0, 0));
+  ASSERT_TRUE(tray->WaitExit(15s));
+  EXPECT_EQ(settings_.Get(value::hForm), "0");
+  const auto events = observer_.Events();
+  ASSERT_FALSE(events.empty());
+  EXPECT_EQ(events.back().message, static_cast<DWORD>(NIM_DELETE));
+}
+
+TEST_F(TrayWine, MessengerOnNT) {
+  const std::string service = kMessengerServiceKey;
+  const struct {
+    const char* name;
+    const char* atStart;  // BlockMessenger; nullptr: missing
+    bool serviceKey;
+    const char* afterStart;
+    DWORD startAfterStart;  // 0: no Start value
+    std::vector<std::pair<UINT, std::pair<const char*, DWORD>>> commands;
+  } cases[] = {
+      {"a pending block is carried out once", "9", true, "1", 3, {}},
+      {"blocked: the service is left alone", "1", true, "1", 2, {}},
+      {"allowed: the service is left alone", "0", true, "0", 2, {}},
+      {"missing reads as blocked", nullptr, true, nullptr, 2, {}},
+      {"the items switch both values",
+       "0",
+       true,
+       "0",
+       2,
+       {{IDM_BLOCK_MESSENGER, {"1", 3}}, {IDM_ALLOW_MESSENGER, {"0", 2}}, {IDM_BLOCK_MESSENGER, {"1", 3}}}},
+      {"no service: its key is never made", "0", false, "0", 0, {{IDM_BLOCK_MESSENGER, {"1", 0}}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::DeleteKeyTree(HKEY_LOCAL_MACHINE, service);
+    if (c.serviceKey) test::SetDword(HKEY_LOCAL_MACHINE, service, kMessengerStartValue, 2);
+    if (c.atStart) {
+      settings_.Set(value::BlockMessenger, c.atStart);
+    } else {
+      settings_.Remove(value::BlockMessenger);
+    }
+    auto tray = StartTray();
+    auto start = [&] { return test::GetDword(HKEY_LOCAL_MACHINE, service, kMessengerStartValue).value_or(0); };
+    EXPECT_EQ(settings_.Get(value::BlockMessenger),
+              c.afterStart ? std::optional<std::string>(c.afterStart) : std::nullopt);
+    EXPECT_EQ(start(), c.startAfterStart);
+    for (const auto& command : c.commands) {
+      ASSERT_TRUE(tray->Send(WM_COMMAND, command.first, 0));
+      EXPECT_EQ(settings_.Get(value::BlockMessenger), command.second.first);
+      EXPECT_EQ(start(), command.second.second);
+    }
+    EXPECT_EQ(test::KeyExists(HKEY_LOCAL_MACHINE, service), c.serviceKey);
+    Close(*tray);
+  }
+  test::DeleteKeyTree(HKEY_LOCAL_MACHINE, service);
+}
+
+TEST_F(TrayWine, MessengerItemsStartNet) {
+  test::SetDword(HKEY_LOCAL_MACHINE, kMessengerServiceKey, kMessengerStartValue, 2);
+  settings_.Set(value::BlockMessenger, "0");
+  auto tray = StartTray();
+  ASSERT_TRUE(tray->Post(WM_COMMAND, IDM_BLOCK_MESSENGER, 0));
+  EXPECT_TRUE(test::WaitForChildProcess(tray->pid(), "net.exe", 10s)) << "NET.EXE was not started";
+  Close(*tray);
+  test::DeleteKeyTree(HKEY_LOCAL_MACHINE, kMessengerServiceKey);
+}
+
+TEST_F(TrayWine, NoMessengerOffNT) {
+  // Wine refuses a 64-bit program under a Windows of the 9x family.
+  if (sizeof(void*) == 8) GTEST_SKIP() << "a platform that is not NT runs 32-bit programs only";
+  test::SetText(HKEY_CURRENT_USER, kAppDefaultsKey, "Version", "win98");
+  test::SetDword(HKEY_LOCAL_MACHINE, kMessengerServiceKey, kMessengerStartValue, 2);
+  settings_.Set(value::BlockMessenger, "9");
+  auto tray = StartTray();
+  EXPECT_EQ(settings_.Get(value::BlockMessenger), "9");
+  ASSERT_TRUE(tray->Send(WM_COMMAND, IDM_BLOCK_MESSENGER, 0));
+  EXPECT_EQ(settings_.Get(value::BlockMessenger), "9");
+  EXPECT_EQ(test::GetDword(HKEY_LOCAL_MACHINE, kMessengerServiceKey, kMessengerStartValue), 2u);
+  Close(*tray);
+  test::DeleteKeyTree(HKEY_LOCAL_MACHINE, kMessengerServiceKey);
+}
+
+}  // namespace
+}  // namespace vendrolix
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  const struct {
+    const char* flag;
+    std::string* target;
+  } flags[] = {{"--tray=", &g_paths.tray}, {"--manager=", &g_paths.manager}};
+  for (int i = 1; i < argc; ++i) {
+    for (const auto& f : flags) {
+      const std::size_t n = std::strlen(f.flag);
+      if (std::strncmp(argv[i], f.flag, n) == 0) *f.target = argv[i] + n;
+    }
+  }
+  return RUN_ALL_TESTS();
+}

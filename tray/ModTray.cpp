@@ -1,0 +1,62 @@
+#include "ModTray.h"
+
+#include "exit_watch_win32.h"
+#include "frmTrayForm.h"
+#include "tray_logic.h"
+#include "win32/file_io.h"
+#include "win32/handles.h"
+
+namespace vendrolix::tray {
+
+#ifndef _WIN64
+static_assert(NOTIFYICONDATAA_V1_SIZE == 88, "the original ANSI notification record");
+#endif
+
+std::string SystemDirectory() {
+  char buffer[1024];
+  const UINT n = GetSystemDirectoryA(buffer, sizeof buffer);
+  // A result as large as the buffer is the size the path would need, not a
+  // path: it did not fit.
+  if (n < 1 || n >= sizeof buffer) return kFallbackSystemDir;
+  return std::string(buffer, n);
+}
+
+bool DetectPlatform() {
+  OSVERSIONINFOA version{};
+  version.dwOSVersionInfoSize = 148;
+  static_assert(sizeof(OSVERSIONINFOA) == 148, "the ANSI version record");
+  if (!GetVersionExA(&version)) return false;
+  return version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+}
+
+int TrayMain(HINSTANCE instance) {
+  win32::UniqueKernelHandle singleInstance(CreateMutexA(nullptr, FALSE, kSingleInstanceMutex));
+  if (!singleInstance || GetLastError() == ERROR_ALREADY_EXISTS) return 0;
+
+  // The exit watch creates the cookie cleaner on this thread.
+  win32::ScopedCoInit com(COINIT_APARTMENTTHREADED);
+
+  ModTray module;
+  module.AppPath = win32::ModuleFolder(nullptr);
+  module.SystemDir = SystemDirectory();
+  {
+    RegistrySettings settings;
+    module.PopupLevel = StartupLevel(settings, module.AppPath);
+  }
+  DetectBrowsers();
+  module.IsNT = DetectPlatform();
+
+  FrmTrayForm form(instance, module);
+  if (!form.Load()) return 0;
+
+  MSG msg;
+  while (!form.unloaded() && GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  return 0;
+}
+
+}  // namespace vendrolix::tray
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) { return vendrolix::tray::TrayMain(instance); }

@@ -1,0 +1,32 @@
+// The tray program's module: its state for the whole run and the start-up.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdint>
+#include <string>
+
+namespace vendrolix::tray {
+
+// Another instance holds this mutex: a second start ends at once.
+inline constexpr const char* kSingleInstanceMutex = "VendrolixTray.SingleInstance";
+
+// Used when the system directory cannot be found.
+inline constexpr const char* kFallbackSystemDir = "C:\\WINNT\\System32";
+
+struct ModTray {
+  std::string AppPath;
+  std::string SystemDir;
+  std::int16_t PopupLevel = 0;
+  bool IsNT = false;
+  // The one record of every Shell_NotifyIconA call; only hIcon changes.
+  NOTIFYICONDATAA TrayIconData{};
+};
+
+std::string SystemDirectory();
+bool DetectPlatform();
+
+int TrayMain(HINSTANCE instance);
+
+}  // namespace vendrolix::tray

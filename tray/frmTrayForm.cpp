@@ -1,0 +1,414 @@
+#include "frmTrayForm.h"
+
+#include <mmsystem.h>
+#include <shellapi.h>
+
+#include <cstring>
+#include <vector>
+
+#include "convert.h"
+#include "exit_watch_win32.h"
+#include "resource.h"
+#include "settings.h"
+#include "win32/registry.h"
+
+namespace vendrolix::tray {
+namespace {
+
+const char* const kFormClass = "VendrolixTrayForm";
+
+// The system button's own procedure, the same for all three buttons.
+WNDPROC g_buttonBase = nullptr;
+
+struct MenuEntry {
+  UINT id;  // 0: separator
+  const char* caption;
+};
+
+// Top to bottom. The Messenger separator is the one before its two items.
+constexpr MenuEntry kMenu[] = {
+    {IDM_HELP, "Help"},
+    {IDM_COOKIE_MANAGER, "Cookie Manager"},
+    {IDM_WHITE_LIST, "White List"},
+    {0, nullptr},
+    {IDM_WAVE_SOUND, "Wave Sound"},
+    {IDM_INTERNAL_SOUND, "Internal Sound"},
+    {IDM_NO_SOUND, "No Sound"},
+    {0, nullptr},  // mnuNothingMessenger
+    {IDM_BLOCK_MESSENGER, "Block Messenger Popup"},
+    {IDM_ALLOW_MESSENGER, "Allow Messenger Popup"},
+    {0, nullptr},
+    {IDM_BLOCK_ALL_POPUP, "Block All Popup"},
+    {IDM_BLOCK_AD_POPUP_HIGH, "Block Ad Popup-High"},
+    {IDM_BLOCK_AD_POPUP_DEFAULT, "Block Ad Popup-Default"},
+    {IDM_BLOCK_AD_POPUP_LOW, "Block Ad Popup-Low"},
+    {IDM_ALLOW_POPUP, "Allow Popup"},
+};
+constexpr UINT kMessengerSeparatorPosition = 7;
+
+// Menu item of each level code and sound code.
+constexpr UINT kLevelItems[5] = {IDM_ALLOW_POPUP, IDM_BLOCK_AD_POPUP_LOW, IDM_BLOCK_AD_POPUP_DEFAULT,
+                                 IDM_BLOCK_AD_POPUP_HIGH, IDM_BLOCK_ALL_POPUP};
+constexpr UINT kSoundItems[3] = {IDM_WAVE_SOUND, IDM_INTERNAL_SOUND, IDM_NO_SOUND};
+
+void Check(HMENU menu, UINT id, bool checked) {
+  CheckMenuItem(menu, id, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+}
+
+}  // namespace
+
+std::string RegistrySettings::Read(const std::string& name, const std::string& missingText) {
+  return CRegistry(kTrayReadBuffer, missingText).GetRegStringValue(name);
+}
+
+void RegistrySettings::Write(const std::string& name, const std::string& text) {
+  CRegistry::ForTray().SetRegStringValue(name, text);
+}
+
+void RegistrySettings::Remove(const std::string& name) {
+  HKEY opened = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, win32::SettingsAccess(), &opened) != ERROR_SUCCESS) return;
+  win32::UniqueHKey key(opened);
+  RegDeleteValueA(key.get(), name.c_str());
+}
+
+FrmTrayForm::FrmTrayForm(HINSTANCE instance, ModTray& module)
+    : instance_(instance), module_(module), controller_(settings_, *this) {}
+
+FrmTrayForm::~FrmTrayForm() {
+  if (hwnd_ && IsWindow(hwnd_)) DestroyWindow(hwnd_);
+  if (mnuPopupTray_) DestroyMenu(mnuPopupTray_);
+}
+
+bool FrmTrayForm::Load() {
+  const int small = GetSystemMetrics(SM_CXSMICON);
+  blockingIcon_.reset(static_cast<HICON>(
+      LoadImageA(instance_, MAKEINTRESOURCEA(IDI_BLOCKING), IMAGE_ICON, small, small, LR_DEFAULTCOLOR)));
+  allowingIcon_.reset(static_cast<HICON>(
+      LoadImageA(instance_, MAKEINTRESOURCEA(IDI_ALLOWING), IMAGE_ICON, small, small, LR_DEFAULTCOLOR)));
+
+  WNDCLASSEXA formClass{};
+  formClass.cbSize = sizeof formClass;
+  formClass.lpfnWndProc = WindowProc;
+  formClass.hInstance = instance_;
+  formClass.hIcon = LoadIconA(instance_, MAKEINTRESOURCEA(IDI_BLOCKING));
+  formClass.hIconSm = blockingIcon_.get();
+  formClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+  formClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  formClass.lpszClassName = kFormClass;
+  RegisterClassExA(&formClass);
+
+  // Shown only for the moment of the start-up's foreground switch, and out
+  // of sight even then.
+  loading_ = true;
+  hwnd_ = CreateWindowExA(WS_EX_TOOLWINDOW, kFormClass, kTrayFormCaption, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
+                          -4000, -4000, 160, 60, nullptr, nullptr, instance_, this);
+  if (!hwnd_) return false;
+
+  // Hidden push buttons that other processes click with a posted BM_CLICK.
+  // The system button would turn it into a simulated mouse press, which a
+  // hidden, inactive button never completes: the click is handled here.
+  const struct {
+    HWND* target;
+    const char* caption;
+    int id;
+  } buttons[] = {{&cmdForm_, "Form Close", IDC_FORM_CLOSE},
+                 {&cmdBlock_, "Block", IDC_BLOCK},
+                 {&cmdBlockNSAOL_, "NSAOL", IDC_BLOCK_NSAOL}};
+  for (const auto& b : buttons) {
+    *b.target = CreateWindowExA(0, "BUTTON", b.caption, WS_CHILD | BS_PUSHBUTTON, 0, 0, 80, 20, hwnd_,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(b.id)), instance_, nullptr);
+    if (!*b.target) continue;
+    const auto base = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(*b.target, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ButtonProc)));
+    if (!g_buttonBase) g_buttonBase = base;
+  }
+
+  BuildMenu();
+  taskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
+  Form_Load();
+  loading_ = false;
+  return true;
+}
+
+void FrmTrayForm::BuildMenu() {
+  mnuPopupTray_ = CreatePopupMenu();
+  if (!mnuPopupTray_) return;
+  for (const MenuEntry& entry : kMenu) {
+    if (entry.id == 0) {
+      AppendMenuA(mnuPopupTray_, MF_SEPARATOR, 0, nullptr);
+    } else {
+      AppendMenuA(mnuPopupTray_, MF_STRING, entry.id, entry.caption);
+    }
+  }
+}
+
+void FrmTrayForm::ApplyChecks() {
+  if (!mnuPopupTray_) return;
+  const MenuChecks& checks = controller_.checks();
+  for (std::size_t i = 0; i < 5; ++i) Check(mnuPopupTray_, kLevelItems[i], checks.level[i]);
+  for (std::size_t i = 0; i < 3; ++i) Check(mnuPopupTray_, kSoundItems[i], checks.sound[i]);
+  if (!checks.messengerShown) {
+    // A popup menu has no invisible items: the three leave the menu.
+    if (GetMenuState(mnuPopupTray_, IDM_BLOCK_MESSENGER, MF_BYCOMMAND) != static_cast<UINT>(-1)) {
+      DeleteMenu(mnuPopupTray_, IDM_ALLOW_MESSENGER, MF_BYCOMMAND);
+      DeleteMenu(mnuPopupTray_, IDM_BLOCK_MESSENGER, MF_BYCOMMAND);
+      DeleteMenu(mnuPopupTray_, kMessengerSeparatorPosition, MF_BYPOSITION);
+    }
+    return;
+  }
+  Check(mnuPopupTray_, IDM_BLOCK_MESSENGER, checks.blockMessenger);
+  Check(mnuPopupTray_, IDM_ALLOW_MESSENGER, checks.allowMessenger);
+}
+
+HICON FrmTrayForm::IconHandle(TrayIcon icon) const {
+  return icon == TrayIcon::Allowing ? allowingIcon_.get() : blockingIcon_.get();
+}
+
+void FrmTrayForm::AddIcon() { Shell_NotifyIconA(NIM_ADD, &module_.TrayIconData); }
+
+void FrmTrayForm::Publish(const char* name, HWND window) {
+  const auto handle = static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(window));
+  if (Registry) Registry->SetRegStringValue(name, ToDecimalText(handle));
+}
+
+void FrmTrayForm::Form_Load() {
+  ShowWindow(hwnd_, SW_SHOWNOACTIVATE);
+  UpdateWindow(hwnd_);
+
+  NOTIFYICONDATAA& data = module_.TrayIconData;
+  std::memset(&data, 0, sizeof data);
+  // The original ANSI record, whatever the headers' newest layout is.
+  data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+  data.hWnd = hwnd_;
+  data.uID = 1;
+  data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+  data.uCallbackMessage = WM_MOUSEMOVE;
+  data.hIcon = blockingIcon_.get();
+  std::strncpy(data.szTip, "Vendrolix Pro", 63);
+
+  controller_.LoadLevel(module_.PopupLevel);
+  data.hIcon = IconHandle(controller_.icon());
+  Registry.emplace(CRegistry::ForTray());
+  controller_.LoadSound();
+  controller_.LoadMessenger(module_.IsNT);
+  ApplyChecks();
+
+  AddIcon();
+  SetForegroundWindow(hwnd_);
+  Publish(value::hForm, cmdForm_);
+  Publish(value::hButton, cmdBlock_);
+  Publish(value::hNSAOLButton, cmdBlockNSAOL_);
+  ShowWindow(hwnd_, SW_HIDE);
+
+  controller_.ApplyPendingMessenger(module_.IsNT);
+  ApplyChecks();
+}
+
+void FrmTrayForm::Form_Unload() {
+  if (unloaded_) return;
+  if (Registry) Registry->SetRegStringValue(value::hForm, "0");
+  Registry.reset();
+  Shell_NotifyIconA(NIM_DELETE, &module_.TrayIconData);
+  // Nothing runs after this: the message loop stops, and messages already
+  // queued (a second exit click, a block click) are never handled.
+  unloaded_ = true;
+  DestroyWindow(hwnd_);
+}
+
+void FrmTrayForm::Form_Resize() {
+  if (!loading_) ShowWindow(hwnd_, SW_HIDE);
+}
+
+void FrmTrayForm::TrayCallback(UINT mouseMessage) {
+  if (mouseMessage == WM_LBUTTONUP) {
+    controller_.ToggleLevel();
+    ApplyChecks();
+  } else if (mouseMessage == WM_RBUTTONUP) {
+    SetForegroundWindow(hwnd_);
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    TrackPopupMenu(mnuPopupTray_, TPM_LEFTALIGN | TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, hwnd_, nullptr);
+    // Lets the menu close when the user clicks elsewhere next time.
+    PostMessageA(hwnd_, WM_NULL, 0, 0);
+  }
+}
+
+void FrmTrayForm::mnuHelp_Click() {
+  const std::string help = module_.AppPath + "\\" + file::Help;
+  ShellExecuteA(hwnd_, "open", help.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void FrmTrayForm::MenuCommand(UINT id) {
+  switch (id) {
+    case IDM_HELP:
+      mnuHelp_Click();
+      break;
+    case IDM_COOKIE_MANAGER:
+      controller_.OpenManager("1");
+      break;
+    case IDM_WHITE_LIST:
+      controller_.OpenManager("0");
+      break;
+    case IDM_WAVE_SOUND:
+      controller_.SelectSound(kSoundWave);
+      break;
+    case IDM_INTERNAL_SOUND:
+      controller_.SelectSound(kSoundBeep);
+      break;
+    case IDM_NO_SOUND:
+      controller_.SelectSound(kSoundNone);
+      break;
+    case IDM_BLOCK_MESSENGER:
+      if (module_.IsNT) controller_.BlockMessenger();
+      break;
+    case IDM_ALLOW_MESSENGER:
+      if (module_.IsNT) controller_.AllowMessenger();
+      break;
+    case IDM_BLOCK_ALL_POPUP:
+      controller_.SetLevel(kLevelAll);
+      break;
+    case IDM_BLOCK_AD_POPUP_HIGH:
+      controller_.SetLevel(kLevelHigh);
+      break;
+    case IDM_BLOCK_AD_POPUP_DEFAULT:
+      controller_.SetLevel(kLevelDefault);
+      break;
+    case IDM_BLOCK_AD_POPUP_LOW:
+      controller_.SetLevel(kLevelLow);
+      break;
+    case IDM_ALLOW_POPUP:
+      controller_.AllowPopup();
+      break;
+    default:
+      return;
+  }
+  ApplyChecks();
+}
+
+void FrmTrayForm::cmdForm_Click() {
+  if (BrowserExitDecision()) Form_Unload();
+}
+
+void FrmTrayForm::cmdBlock_Click() { controller_.Flash(); }
+
+void FrmTrayForm::cmdBlockNSAOL_Click() { controller_.NotifyNsAolBlock(); }
+
+void FrmTrayForm::ButtonClick(int id) {
+  switch (id) {
+    case IDC_FORM_CLOSE:
+      cmdForm_Click();
+      break;
+    case IDC_BLOCK:
+      cmdBlock_Click();
+      break;
+    case IDC_BLOCK_NSAOL:
+      cmdBlockNSAOL_Click();
+      break;
+    default:
+      break;
+  }
+}
+
+LRESULT FrmTrayForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_MOUSEMOVE:
+      TrayCallback(static_cast<UINT>(lParam & 0xFFFF));
+      return 0;
+    case WM_COMMAND:
+      // Menu commands only; the buttons report nothing through here.
+      if (lParam == 0 && HIWORD(wParam) == 0) MenuCommand(LOWORD(wParam));
+      return 0;
+    case WM_SIZE:
+      Form_Resize();
+      return 0;
+    case WM_CLOSE:
+      Form_Unload();
+      return 0;
+    default:
+      break;
+  }
+  if (message == taskbarCreated_ && taskbarCreated_ != 0) {
+    // A restarted shell has forgotten the icon.
+    AddIcon();
+    return 0;
+  }
+  return DefWindowProcA(hwnd_, message, wParam, lParam);
+}
+
+LRESULT CALLBACK FrmTrayForm::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
+    auto* form = static_cast<FrmTrayForm*>(create->lpCreateParams);
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+    form->hwnd_ = window;
+  }
+  auto* form = reinterpret_cast<FrmTrayForm*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (!form || form->unloaded_) return DefWindowProcA(window, message, wParam, lParam);
+  try {
+    return form->Handle(message, wParam, lParam);
+  } catch (...) {
+    return 0;
+  }
+}
+
+LRESULT CALLBACK FrmTrayForm::ButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kButtonClickMessage) {
+    auto* form = reinterpret_cast<FrmTrayForm*>(GetWindowLongPtrA(GetParent(window), GWLP_USERDATA));
+    if (form && !form->unloaded_) {
+      try {
+        form->ButtonClick(GetDlgCtrlID(window));
+      } catch (...) {
+      }
+    }
+    return 0;
+  }
+  return g_buttonBase ? CallWindowProcA(g_buttonBase, window, message, wParam, lParam)
+                      : DefWindowProcA(window, message, wParam, lParam);
+}
+
+// TrayShell
+
+void FrmTrayForm::ShowIcon(TrayIcon icon) {
+  module_.TrayIconData.hIcon = IconHandle(icon);
+  Shell_NotifyIconA(NIM_MODIFY, &module_.TrayIconData);
+}
+
+void FrmTrayForm::BringToFront() { SetForegroundWindow(hwnd_); }
+
+void FrmTrayForm::Wait(unsigned milliseconds) { Sleep(milliseconds); }
+
+std::uint64_t FrmTrayForm::NowMs() { return GetTickCount64(); }
+
+void FrmTrayForm::WriteMessengerStart(std::int32_t startType) {
+  if (Registry) Registry->SetRegDWordValue(kMessengerServiceKey, kMessengerStartValue, startType);
+}
+
+void FrmTrayForm::RunNet(const std::string& parameters) {
+  const std::string net = module_.SystemDir + "\\NET.EXE";
+  ShellExecuteA(hwnd_, "open", net.c_str(), parameters.c_str(), nullptr, SW_HIDE);
+}
+
+void FrmTrayForm::StartManager() {
+  const std::string program = module_.AppPath + "\\" + file::Manager;
+  std::string line = "\"" + program + "\"";
+  std::vector<char> commandLine(line.begin(), line.end());
+  commandLine.push_back('\0');
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                     module_.AppPath.empty() ? nullptr : module_.AppPath.c_str(), &startup, &process)) {
+    win32::UniqueKernelHandle thread(process.hThread);
+    win32::UniqueKernelHandle owned(process.hProcess);
+  }
+}
+
+void FrmTrayForm::PlayBlockWave() {
+  const std::string wave = module_.AppPath + kBlockSoundSuffix;
+  PlaySoundA(wave.c_str(), nullptr, SND_ASYNC);
+}
+
+void FrmTrayForm::PlayBlockBeep() { Beep(150, 150); }
+
+}  // namespace vendrolix::tray

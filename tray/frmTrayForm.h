@@ -1,0 +1,88 @@
+// The tray's hidden main window: its three buttons that other programs click,
+// the popup menu, the notification-area icon, and the TrayShell the
+// controller acts through.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+#include "ModTray.h"
+#include "Vendrolix.h"
+#include "tray_logic.h"
+#include "win32/handles.h"
+
+namespace vendrolix::tray {
+
+// The settings through the tray's CRegistry.
+class RegistrySettings final : public TraySettings {
+ public:
+  std::string Read(const std::string& name, const std::string& missingText) override;
+  void Write(const std::string& name, const std::string& text) override;
+  void Remove(const std::string& name) override;
+};
+
+class FrmTrayForm final : public TrayShell {
+ public:
+  FrmTrayForm(HINSTANCE instance, ModTray& module);
+  ~FrmTrayForm() override;
+  FrmTrayForm(const FrmTrayForm&) = delete;
+  FrmTrayForm& operator=(const FrmTrayForm&) = delete;
+
+  // Creates the window and runs its load; false when it could not be made.
+  bool Load();
+  // True once the window is unloaded: the program must end, nothing more runs.
+  bool unloaded() const { return unloaded_; }
+
+  // TrayShell
+  void ShowIcon(TrayIcon icon) override;
+  void BringToFront() override;
+  void Wait(unsigned milliseconds) override;
+  std::uint64_t NowMs() override;
+  void WriteMessengerStart(std::int32_t startType) override;
+  void RunNet(const std::string& parameters) override;
+  void StartManager() override;
+  void PlayBlockWave() override;
+  void PlayBlockBeep() override;
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  static LRESULT CALLBACK ButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+
+  void Form_Load();
+  void Form_Unload();
+  void Form_Resize();
+  void TrayCallback(UINT mouseMessage);
+  void MenuCommand(UINT id);
+  void ButtonClick(int id);
+  void cmdForm_Click();
+  void cmdBlock_Click();
+  void cmdBlockNSAOL_Click();
+  void mnuHelp_Click();
+
+  void BuildMenu();
+  void ApplyChecks();
+  void AddIcon();
+  HICON IconHandle(TrayIcon icon) const;
+  void Publish(const char* name, HWND window);
+
+  HINSTANCE instance_;
+  ModTray& module_;
+  RegistrySettings settings_;
+  TrayController controller_;
+  std::optional<CRegistry> Registry;
+  HWND hwnd_ = nullptr;
+  HWND cmdForm_ = nullptr;
+  HWND cmdBlock_ = nullptr;
+  HWND cmdBlockNSAOL_ = nullptr;
+  HMENU mnuPopupTray_ = nullptr;
+  win32::UniqueIcon blockingIcon_;
+  win32::UniqueIcon allowingIcon_;
+  UINT taskbarCreated_ = 0;
+  bool loading_ = false;
+  bool unloaded_ = false;
+};
+
+}  // namespace vendrolix::tray

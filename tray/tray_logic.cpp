@@ -1,0 +1,194 @@
+#include "tray_logic.h"
+
+#include "convert.h"
+#include "settings.h"
+
+namespace vendrolix::tray {
+
+std::string PathTrayAppText(const std::string& appPath) {
+  std::string text;
+  text.reserve(appPath.size() * 2 + 20);
+  for (char c : appPath) {
+    text += c;
+    if (c == '\\') text += '\\';
+  }
+  return text + "\\\\" + file::Tray;
+}
+
+std::int16_t StartupLevel(TraySettings& settings, const std::string& appPath) {
+  // Read with an empty default: a missing marker must not count as set.
+  if (settings.Read(value::FirstStart, "") == kFirstStartMarker) {
+    settings.Write(value::Popup, "2");
+    settings.Write(value::PathTrayApp, PathTrayAppText(appPath));
+    settings.Remove(value::FirstStart);
+  }
+  std::int16_t level = 0;
+  ConvertToInt16(settings.Get(value::Popup), level);
+  if (level > kLevelAll) {
+    settings.Write(value::PathTrayApp, PathTrayAppText(appPath));
+    settings.Write(value::Popup, "2");
+    level = kLevelDefault;
+  }
+  return level;
+}
+
+void TrayController::LoadLevel(std::int16_t popupLevel) {
+  checks_.level = {};
+  if (popupLevel >= kLevelLow && popupLevel <= kLevelAll) {
+    blockingOn_ = true;
+    icon_ = TrayIcon::Blocking;
+    checks_.level[static_cast<std::size_t>(popupLevel)] = true;
+  } else if (popupLevel == kLevelAllow) {
+    blockingOn_ = false;
+    icon_ = TrayIcon::Allowing;
+    checks_.level[kLevelAllow] = true;
+  }
+  // Any other level: nothing checked, blocking icon, not blocking.
+}
+
+void TrayController::LoadSound() {
+  std::int16_t sound = 0;  // a text that is no number means the wave sound
+  ConvertToInt16(settings_.Get(value::Sound), sound);
+  checks_.sound = {};
+  if (sound >= kSoundWave && sound <= kSoundNone) checks_.sound[static_cast<std::size_t>(sound)] = true;
+}
+
+void TrayController::LoadMessenger(bool isNT) {
+  ConvertToInt16(settings_.Get(value::BlockMessenger), messengerState_);
+  if (!isNT) {
+    checks_.messengerShown = false;
+    return;
+  }
+  if (messengerState_ == 0) {
+    checks_.blockMessenger = false;
+    checks_.allowMessenger = true;
+  } else if (messengerState_ == 1) {
+    checks_.blockMessenger = true;
+    checks_.allowMessenger = false;
+  } else {
+    // A block asked for but not carried out yet: done once the window is up.
+    checks_.blockMessenger = true;
+    checks_.allowMessenger = false;
+    messengerState_ = 9;
+    settings_.Write(value::BlockMessenger, "1");
+  }
+}
+
+void TrayController::ApplyPendingMessenger(bool isNT) {
+  if (!isNT || messengerState_ != 9) return;
+  messengerState_ = 1;
+  BlockMessenger();
+}
+
+void TrayController::CheckLevelOnly(int level) {
+  checks_.level = {};
+  checks_.level[static_cast<std::size_t>(level)] = true;
+}
+
+void TrayController::RefreshAndFront() {
+  shell_.ShowIcon(icon_);
+  shell_.BringToFront();
+}
+
+void TrayController::SetLevel(int level) {
+  if (level < kLevelLow || level > kLevelAll) return;
+  icon_ = TrayIcon::Blocking;
+  blockingOn_ = true;
+  CheckLevelOnly(level);
+  settings_.Write(value::Popup, ToDecimalText(level));
+  RefreshAndFront();
+}
+
+void TrayController::AllowPopup() {
+  icon_ = TrayIcon::Allowing;
+  blockingOn_ = false;
+  CheckLevelOnly(kLevelAllow);
+  const std::string current = settings_.Get(value::Popup);
+  if (current != "0") settings_.Write(value::PopupSave, current);
+  settings_.Write(value::Popup, "0");
+  RefreshAndFront();
+}
+
+void TrayController::ToggleLevel() {
+  if (blockingOn_) {
+    icon_ = TrayIcon::Allowing;
+    blockingOn_ = false;
+    const std::string current = settings_.Get(value::Popup);
+    if (current != "0") settings_.Write(value::PopupSave, current);
+    settings_.Write(value::Popup, "0");
+    CheckLevelOnly(kLevelAllow);
+  } else {
+    icon_ = TrayIcon::Blocking;
+    blockingOn_ = true;
+    const std::string saved = settings_.Get(value::PopupSave);
+    checks_.level = {};
+    int level = kLevelDefault;
+    if (saved == "1" || saved == "2" || saved == "3" || saved == "4") level = saved[0] - '0';
+    // A saved text that is no level goes straight to the default level: the
+    // browser helper reads Popup at any moment and must never meet it.
+    settings_.Write(value::Popup, ToDecimalText(level));
+    checks_.level[static_cast<std::size_t>(level)] = true;
+  }
+  RefreshAndFront();
+}
+
+void TrayController::SelectSound(int sound) {
+  if (sound < kSoundWave || sound > kSoundNone) return;
+  checks_.sound = {};
+  checks_.sound[static_cast<std::size_t>(sound)] = true;
+  settings_.Write(value::Sound, ToDecimalText(sound));
+}
+
+void TrayController::OpenManager(const char* status) {
+  settings_.Write(value::Status, status);
+  shell_.StartManager();
+}
+
+void TrayController::BlockMessenger() {
+  checks_.blockMessenger = true;
+  checks_.allowMessenger = false;
+  settings_.Write(value::BlockMessenger, "1");
+  shell_.WriteMessengerStart(kMessengerStartManual);
+  shell_.Wait(kMessengerWaitMs);
+  shell_.RunNet(kNetStopMessenger);
+}
+
+void TrayController::AllowMessenger() {
+  checks_.blockMessenger = false;
+  checks_.allowMessenger = true;
+  settings_.Write(value::BlockMessenger, "0");
+  shell_.WriteMessengerStart(kMessengerStartAutomatic);
+  shell_.Wait(kMessengerWaitMs);
+  shell_.RunNet(kNetStartMessenger);
+}
+
+void TrayController::Flash() {
+  const std::uint64_t now = shell_.NowMs();
+  if (lastFlashEnd_ && now - *lastFlashEnd_ < kFlashThrottleMs) return;
+  const TrayIcon shown = icon_;
+  for (int i = 0; i < kFlashCount; ++i) {
+    icon_ = TrayIcon::Allowing;
+    shell_.ShowIcon(icon_);
+    shell_.Wait(kFlashHalfPeriodMs);
+    icon_ = TrayIcon::Blocking;
+    shell_.ShowIcon(icon_);
+    shell_.Wait(kFlashHalfPeriodMs);
+  }
+  lastFlashEnd_ = shell_.NowMs();
+  icon_ = shown;
+  RefreshAndFront();
+}
+
+void TrayController::NotifyNsAolBlock() {
+  // Read at this moment: the user may have changed it in another program.
+  std::int16_t sound = 0;
+  ConvertToInt16(settings_.Get(value::Sound), sound);
+  if (sound == kSoundWave) {
+    shell_.PlayBlockWave();
+  } else if (sound == kSoundBeep) {
+    shell_.PlayBlockBeep();
+  }
+  Flash();
+}
+
+}  // namespace vendrolix::tray

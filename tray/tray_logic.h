@@ -1,0 +1,138 @@
+// The tray controller's decisions, apart from Win32: what the start-up makes
+// of the settings, the blocking level and its left-click toggle, the check
+// marks of the popup menu, the sound of a Netscape/AOL block, the icon flash
+// and its throttle, and the Messenger switch. The Win32 shell (frmTrayForm)
+// carries the results out. Including this header does not pull in windows.h.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace vendrolix::tray {
+
+enum class TrayIcon { Blocking, Allowing };
+
+// The settings key as the tray sees it.
+class TraySettings {
+ public:
+  virtual ~TraySettings() = default;
+  // A value trimmed and in upper case; missingText when it cannot be read.
+  virtual std::string Read(const std::string& name, const std::string& missingText) = 0;
+  virtual void Write(const std::string& name, const std::string& text) = 0;
+  virtual void Remove(const std::string& name) = 0;
+
+  // The tray's own reading: a missing value reads as "1".
+  std::string Get(const std::string& name) { return Read(name, "1"); }
+};
+
+// Everything else the controller asks of the system.
+class TrayShell {
+ public:
+  virtual ~TrayShell() = default;
+  // Shows icon in the notification area (a modify of the existing icon).
+  virtual void ShowIcon(TrayIcon icon) = 0;
+  // Brings the (hidden) main window to the foreground.
+  virtual void BringToFront() = 0;
+  // Blocks the tray's thread.
+  virtual void Wait(unsigned milliseconds) = 0;
+  // A monotonic clock in milliseconds.
+  virtual std::uint64_t NowMs() = 0;
+  // The Messenger service's start type (3 manual, 2 automatic).
+  virtual void WriteMessengerStart(std::int32_t startType) = 0;
+  // Starts the system's NET.EXE hidden, without waiting for it.
+  virtual void RunNet(const std::string& parameters) = 0;
+  virtual void StartManager() = 0;
+  virtual void PlayBlockWave() = 0;
+  virtual void PlayBlockBeep() = 0;
+};
+
+// The installer's marker for the first start after an installation.
+inline constexpr const char* kFirstStartMarker = "1";
+
+// Where the tray program lies, as recorded in PathTrayApp: every backslash
+// doubled.
+std::string PathTrayAppText(const std::string& appPath);
+
+// The start-up's settings work: the first start after installation and a
+// level above 4 put the level to 2 and record the program's path. Returns
+// the level to start with.
+std::int16_t StartupLevel(TraySettings& settings, const std::string& appPath);
+
+// Level codes, which are also the indexes of MenuChecks::level.
+inline constexpr int kLevelAllow = 0;
+inline constexpr int kLevelLow = 1;
+inline constexpr int kLevelDefault = 2;
+inline constexpr int kLevelHigh = 3;
+inline constexpr int kLevelAll = 4;
+
+// Sound codes, the indexes of MenuChecks::sound.
+inline constexpr int kSoundWave = 0;
+inline constexpr int kSoundBeep = 1;
+inline constexpr int kSoundNone = 2;
+
+inline constexpr unsigned kFlashHalfPeriodMs = 150;
+inline constexpr int kFlashCount = 4;
+inline constexpr std::uint64_t kFlashThrottleMs = 1000;
+inline constexpr unsigned kMessengerWaitMs = 30;
+inline constexpr std::int32_t kMessengerStartManual = 3;
+inline constexpr std::int32_t kMessengerStartAutomatic = 2;
+inline constexpr const char* kNetStopMessenger = "STOP Messenger";
+inline constexpr const char* kNetStartMessenger = "START Messenger";
+
+// The check marks of the popup menu. They only mirror the settings; nothing
+// reads them back.
+struct MenuChecks {
+  std::array<bool, 5> level{};
+  std::array<bool, 3> sound{};
+  bool blockMessenger = false;
+  bool allowMessenger = false;
+  bool messengerShown = true;
+};
+
+class TrayController {
+ public:
+  TrayController(TraySettings& settings, TrayShell& shell) : settings_(settings), shell_(shell) {}
+
+  // The window load, in its order: the level found at start, the sound
+  // marks, the Messenger marks (hidden when not NT) and, once the window is
+  // hidden, a pending Messenger block.
+  void LoadLevel(std::int16_t popupLevel);
+  void LoadSound();
+  void LoadMessenger(bool isNT);
+  void ApplyPendingMessenger(bool isNT);
+
+  // Menu items and the icon's left click.
+  void SetLevel(int level);  // kLevelLow..kLevelAll
+  void AllowPopup();
+  void ToggleLevel();
+  void SelectSound(int sound);
+  void OpenManager(const char* status);  // "0" white list, "1" cookies
+  void BlockMessenger();
+  void AllowMessenger();
+
+  // Notifications clicked by other programs.
+  void Flash();
+  void NotifyNsAolBlock();
+
+  TrayIcon icon() const { return icon_; }
+  bool blocking_on() const { return blockingOn_; }
+  const MenuChecks& checks() const { return checks_; }
+  std::int16_t messenger_state() const { return messengerState_; }
+
+ private:
+  void CheckLevelOnly(int level);
+  void RefreshAndFront();
+
+  TraySettings& settings_;
+  TrayShell& shell_;
+  TrayIcon icon_ = TrayIcon::Blocking;
+  bool blockingOn_ = false;
+  MenuChecks checks_;
+  std::int16_t messengerState_ = 0;
+  // Empty until the first flash ended, so the first one always runs.
+  std::optional<std::uint64_t> lastFlashEnd_;
+};
+
+}  // namespace vendrolix::tray
