@@ -272,7 +272,7 @@ class Browser {
   ~Browser() {
     toChild_.reset();  // end of the scenario: the stand-in closes what is open and ends
     if (process_ && WaitForSingleObject(process_.get(), 30000) != WAIT_OBJECT_0) TerminateProcess(process_.get(), 1);
-    fromChild_.reset();
+    // The pipe ends with the process, which lets the reader finish.
     if (reader_.joinable()) reader_.join();
   }
 
@@ -484,6 +484,7 @@ class Session {
       return changes >= 9;
     }, 3000);
     if (recordsSeen || changes > 0) {
+      Note("flash seen in the notification area: " + std::to_string(changes) + " icon changes");
       return changes >= 8 ? "flashes" : "no flash (" + std::to_string(changes) + " icon changes)";
     }
     DWORD longest = 0;
@@ -495,6 +496,7 @@ class Session {
       longest = std::max(longest, GetTickCount() - start);
       Sleep(50);
     }
+    Note("no icon records came; the tray was busy for " + std::to_string(longest) + " ms");
     return longest >= 900 ? "flashes" : "no flash (busy " + std::to_string(longest) + " ms)";
   }
 
