@@ -1,6 +1,6 @@
 ; Vendrolix setup: one installer for both Windows bitnesses.
 ;
-; makensis -DDIST32=<dist/i686> -DDIST64=<dist/x86_64> -DOUTFILE=<exe> VendrolixSetup.nsi
+; makensis -DDIST32=<dist/i686> -DDIST64=<dist/x86_64> -DOUTFILE=<exe> [-DMANAGER_ICON=<ico>] VendrolixSetup.nsi
 ;
 ; The 32-bit programs and components go into one folder under the 32-bit
 ; Program Files; on 64-bit Windows the 64-bit browser helper and cookie
@@ -49,8 +49,10 @@ VIAddVersionKey "FileVersion" "${VERSION}"
 VIAddVersionKey "ProductVersion" "${VERSION}"
 VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
 
-!if /FileExists "${DIST32}\VendrolixPro.ico"
-  !define MUI_ICON "${DIST32}\VendrolixPro.ico"
+; The manager's program icon for the setup program and the uninstaller.
+!ifdef MANAGER_ICON
+  !define MUI_ICON "${MANAGER_ICON}"
+  !define MUI_UNICON "${MANAGER_ICON}"
 !endif
 
 !insertmacro MUI_PAGE_WELCOME

@@ -1,7 +1,8 @@
 // The setup program in the test prefix: a silent install puts every file and
-// registry entry in place in both registry views, a second install keeps the
-// user's switches, and a silent uninstall closes the tray and leaves nothing
-// of ours but the user's own lists.
+// registry entry in place in both registry views, the bench's browser of
+// either bitness loads the installed helper from the listing, a second
+// install keeps the user's switches, and a silent uninstall closes the tray
+// and leaves nothing of ours but the user's own lists.
 #include <windows.h>
 #include <shlobj.h>
 
@@ -20,8 +21,10 @@
 #include "wine_support.h"
 
 namespace {
-std::string g_setup;   // VendrolixSetup.exe (Unix path)
-std::string g_dist32;  // dist/i686 (Unix path)
+std::string g_setup;       // VendrolixSetup.exe (Unix path)
+std::string g_dist32;      // dist/i686 (Unix path)
+std::string g_iexplore32;  // the bench's browser stand-in of each bitness (Unix paths)
+std::string g_iexplore64;
 }
 
 namespace vendrolix {
@@ -362,6 +365,40 @@ TEST_F(InstallerTest, InteractiveUninstallDeletesTheUsersListsWhenToldTo) {
   EnumWindows(&EndUninstaller, 0);
 }
 
+// The browser finds the installed helper through the listing alone: nothing
+// is registered by the test. Each bitness's browser gets its own helper file.
+TEST_F(InstallerTest, InstalledHelperBlocksAPopUpInEitherBitnessOfBrowser) {
+  if (!HelperBuilt()) GTEST_SKIP() << "no browser helper in the build";
+  Install();
+  const struct {
+    const char* name;
+    const std::string& browser;
+    REGSAM view;
+    const char* helperFile;
+  } cases[] = {{"32-bit browser", g_iexplore32, KEY_WOW64_32KEY, "\\Vendrolix\\VendrolixIEDLL.dll"},
+               {"64-bit browser", g_iexplore64, KEY_WOW64_64KEY, "\\Vendrolix\\VendrolixIEDLL64.dll"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_FALSE(c.browser.empty()) << "no browser stand-in given";
+    const auto server = ReadText(HKEY_CLASSES_ROOT, std::string("CLSID\\") + kHelperClsid + "\\InprocServer32",
+                                 nullptr, c.view);
+    ASSERT_TRUE(server.has_value());
+    EXPECT_TRUE(EndsWithNoCase(*server, c.helperFile)) << *server;
+
+    test::ScratchFolder scratch("installed-helper");
+    const std::string scenario = scratch.File("scenario.txt");
+    ASSERT_TRUE(test::WriteFileBytes(
+        scenario, "open W1\nnavigate W1 http://www.popups.example.net/\ntitle W1 Pop-ups\nnewwindow W1\nclose W1\n"));
+    const std::string command = test::Quote(test::WinePath(c.browser)) + " " + test::Quote(scenario);
+    auto run = test::RunProcess(command, std::chrono::seconds(120));
+    if (!run.started) run = test::RunProcess(command, std::chrono::seconds(120));  // a loaded Wine, once
+    ASSERT_TRUE(run.finished && run.exitCode == 0) << run.output;
+    EXPECT_NE(run.output.find("open W1 helpers 1"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("newwindow W1 cancelled"), std::string::npos) << run.output;
+  }
+  Uninstall();
+}
+
 }  // namespace
 }  // namespace vendrolix
 
@@ -370,6 +407,8 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (std::strncmp(argv[i], "--setup=", 8) == 0) g_setup = argv[i] + 8;
     if (std::strncmp(argv[i], "--dist32=", 9) == 0) g_dist32 = argv[i] + 9;
+    if (std::strncmp(argv[i], "--iexplore32=", 13) == 0) g_iexplore32 = argv[i] + 13;
+    if (std::strncmp(argv[i], "--iexplore64=", 13) == 0) g_iexplore64 = argv[i] + 13;
   }
   return RUN_ALL_TESTS();
 }
