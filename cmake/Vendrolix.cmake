@@ -27,7 +27,16 @@ if(VENDROLIX_WINDOWS)
 
   set(VENDROLIX_WINE_DIR "${CMAKE_BINARY_DIR}/wine")
   set(VENDROLIX_WINEBENCH "${CMAKE_SOURCE_DIR}/tests/wine/winebench.sh")
-  set(CMAKE_CROSSCOMPILING_EMULATOR "${VENDROLIX_WINEBENCH};--dir;${VENDROLIX_WINE_DIR};run")
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(VENDROLIX_WINE_BITS 32)
+  else()
+    set(VENDROLIX_WINE_BITS 64)
+  endif()
+  # The bench command of this tree; a test it cannot run here exits with
+  # VENDROLIX_WINE_SKIPPED, reported by CTest as skipped.
+  set(VENDROLIX_WINEBENCH_TREE ${VENDROLIX_WINEBENCH} --dir ${VENDROLIX_WINE_DIR} --bits ${VENDROLIX_WINE_BITS})
+  set(VENDROLIX_WINE_SKIPPED 77)
+  set(CMAKE_CROSSCOMPILING_EMULATOR "${VENDROLIX_WINEBENCH};--dir;${VENDROLIX_WINE_DIR};--bits;${VENDROLIX_WINE_BITS};run")
 endif()
 
 set_property(GLOBAL PROPERTY VENDROLIX_DELIVERABLES "")
@@ -52,6 +61,7 @@ function(vendrolix_add_wine_test name)
   set_tests_properties(${name} PROPERTIES
     FIXTURES_REQUIRED "wine;${ARG_DEPENDS_FIXTURES}"
     RESOURCE_LOCK wineprefix
+    SKIP_RETURN_CODE ${VENDROLIX_WINE_SKIPPED}
     TIMEOUT ${ARG_TIMEOUT}
     LABELS "wine;${VENDROLIX_ARCH};${ARG_LABELS}")
 endfunction()
@@ -63,10 +73,11 @@ function(vendrolix_add_wine_script_test name)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 180)
   endif()
-  add_test(NAME ${name} COMMAND ${VENDROLIX_WINEBENCH} --dir ${VENDROLIX_WINE_DIR} shell ${ARG_COMMAND})
+  add_test(NAME ${name} COMMAND ${VENDROLIX_WINEBENCH_TREE} shell ${ARG_COMMAND})
   set_tests_properties(${name} PROPERTIES
     FIXTURES_REQUIRED wine
     RESOURCE_LOCK wineprefix
+    SKIP_RETURN_CODE ${VENDROLIX_WINE_SKIPPED}
     TIMEOUT ${ARG_TIMEOUT}
     LABELS "wine;${VENDROLIX_ARCH};${ARG_LABELS}")
 endfunction()
@@ -75,9 +86,9 @@ function(vendrolix_finish)
   if(VENDROLIX_WINDOWS)
     # A fresh prefix and display before the first Wine test, and nothing left
     # running after the last one.
-    add_test(NAME wine_setup COMMAND ${VENDROLIX_WINEBENCH} --dir ${VENDROLIX_WINE_DIR} setup)
+    add_test(NAME wine_setup COMMAND ${VENDROLIX_WINEBENCH_TREE} setup)
     set_tests_properties(wine_setup PROPERTIES FIXTURES_SETUP wine TIMEOUT 300 LABELS wine)
-    add_test(NAME wine_teardown COMMAND ${VENDROLIX_WINEBENCH} --dir ${VENDROLIX_WINE_DIR} teardown)
+    add_test(NAME wine_teardown COMMAND ${VENDROLIX_WINEBENCH_TREE} teardown)
     set_tests_properties(wine_teardown PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 60 LABELS wine)
 
     # Every deliverable must run on a bare Windows: system DLLs only.

@@ -159,6 +159,7 @@ class TrayStandIn {
 class InstallerTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    if (!test::CanRun32BitPrograms()) GTEST_SKIP() << "the installer is a 32-bit program";
     ASSERT_FALSE(g_setup.empty());
     test::DeleteKeyTree(HKEY_LOCAL_MACHINE, kSettingsKey);
     folder_ = InstallFolder();

@@ -229,4 +229,9 @@ std::optional<std::string> ReadFileBytes(const std::string& path) {
   return content;
 }
 
+bool CanRun32BitPrograms() {
+  char value[8];
+  return GetEnvironmentVariableA("VENDROLIX_WINE_NO32", value, sizeof value) == 0;
+}
+
 }  // namespace vendrolix::test

@@ -69,6 +69,11 @@ class ScratchFolder {
   std::string path_;
 };
 
+// False when the bench runs on a machine that cannot execute 32-bit programs
+// (the bench then says so in VENDROLIX_WINE_NO32): tests whose work needs a
+// 32-bit program beside them skip.
+bool CanRun32BitPrograms();
+
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
 std::optional<std::string> ReadFileBytes(const std::string& path);
 

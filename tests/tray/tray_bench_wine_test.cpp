@@ -81,6 +81,14 @@ TEST_F(TrayEndToEnd, ABlockedPopupFlashesTheTrayAndTheLastWindowEndsIt) {
     EXPECT_TRUE(result.finished && result.exitCode == 0) << result.output;
     EXPECT_NE(result.output.find("newwindow W1 cancelled"), std::string::npos) << result.output;
   });
+  // A failed assertion below must still wait for the browser, not abandon
+  // a running thread.
+  struct Joiner {
+    std::thread& thread;
+    ~Joiner() {
+      if (thread.joinable()) thread.join();
+    }
+  } joiner{browser};
 
   // The helper started the tray at attach.
   HWND formButton = nullptr;
