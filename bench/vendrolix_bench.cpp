@@ -305,10 +305,12 @@ int main(int argc, char** argv) {
   }
   ok &= Row("IE cookie listing / folder enumeration, 10,000 files",
             ratio("IeCookieListing/10000", "IeCookieFolderEnumeration/10000"), 2.0, "x");
-  ok &= Row("IE cookie listing / folder enumeration, 100,000 files (reported)",
-            ratio("IeCookieListing/100000", "IeCookieFolderEnumeration/100000"), 1e9, "x");
+  std::printf("%-58s %10.2fx %12s\n", "IE cookie listing / folder enumeration, 100,000 files",
+              ratio("IeCookieListing/100000", "IeCookieFolderEnumeration/100000"), "reported");
   ok &= Row("IE cookie listing, 100,000 files / 10,000 files",
             ratio("IeCookieListing/100000", "IeCookieListing/10000"), 12.0, "x");
+  std::printf("%-58s %10.2fx %12s\n", "folder enumeration, 100,000 files / 10,000 files",
+              ratio("IeCookieFolderEnumeration/100000", "IeCookieFolderEnumeration/10000"), "reported");
   std::printf("%-58s %10.1fns\n", "mouse-hook classification, per event", time("MouseHookClassification") * 1e9);
   std::printf("%-58s %10.1fns\n", "grace period computation", time("GracePeriodComputation") * 1e9);
   for (const char* n : {"10", "1000", "32767"}) {
