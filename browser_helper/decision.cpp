@@ -63,9 +63,10 @@ std::int16_t WhiteListLookup(const std::function<bool(std::string&)>& nextLine, 
   if (!nextLine(line)) return 1;
   std::int16_t entries = 0;
   if (!ConvertToInt16(line, entries)) return 1;
+  const NoCaseFinder address(url);
   for (int i = 1; i <= entries; ++i) {
     if (!nextLine(line)) return 1;
-    if (ContainsNoCase(url, line)) return 0;
+    if (address.Contains(line)) return 0;
   }
   return 1;
 }

@@ -71,12 +71,11 @@ bool ModulePath(std::string& path) {
   return true;
 }
 
-bool ModulePathWide(std::wstring& path) {
-  wchar_t buffer[MAX_PATH];
-  const DWORD n = GetModuleFileNameW(ThisModule(), buffer, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return false;
-  path.assign(buffer, n);
-  return true;
+// A plain buffer: std::wstring would link the runtime's whole wide-string
+// instantiation into a DLL that every browser window loads.
+bool ModulePathWide(wchar_t (&path)[MAX_PATH]) {
+  const DWORD n = GetModuleFileNameW(ThisModule(), path, MAX_PATH);
+  return n != 0 && n < MAX_PATH;
 }
 
 constexpr SYSKIND kSysKind = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
@@ -118,7 +117,7 @@ extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() {
 
 extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
   std::string path;
-  std::wstring widePath;
+  wchar_t widePath[MAX_PATH];
   if (!ModulePath(path) || !ModulePathWide(widePath)) return SELFREG_E_CLASS;
   const std::string clsidKey = std::string("CLSID\\") + kClsidText;
   const bool classOk = SetClassesText(clsidKey, nullptr, kProgId) &&
@@ -132,10 +131,10 @@ extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
   if (!classOk) return SELFREG_E_CLASS;
 
   ITypeLib* raw = nullptr;
-  if (FAILED(LoadTypeLibEx(widePath.c_str(), REGKIND_NONE, &raw)) || !raw) return SELFREG_E_TYPELIB;
+  if (FAILED(LoadTypeLibEx(widePath, REGKIND_NONE, &raw)) || !raw) return SELFREG_E_TYPELIB;
   Microsoft::WRL::ComPtr<ITypeLib> library;
   library.Attach(raw);
-  if (FAILED(RegisterTypeLib(library.Get(), &widePath[0], nullptr))) return SELFREG_E_TYPELIB;
+  if (FAILED(RegisterTypeLib(library.Get(), widePath, nullptr))) return SELFREG_E_TYPELIB;
   return S_OK;
 }
 

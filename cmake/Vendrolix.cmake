@@ -95,6 +95,13 @@ function(vendrolix_finish)
     add_test(NAME dist_imports_${VENDROLIX_ARCH}
       COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/check-imports.sh ${VENDROLIX_OBJDUMP} ${VENDROLIX_DIST_DIR})
     set_tests_properties(dist_imports_${VENDROLIX_ARCH} PROPERTIES LABELS dist)
+
+    # The browser helper is loaded into every browser window: 256 KB at most.
+    if(TARGET VendrolixIEDLL)
+      add_test(NAME dist_size_browser_helper_${VENDROLIX_ARCH}
+        COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/check-size.sh $<TARGET_FILE:VendrolixIEDLL> 262144)
+      set_tests_properties(dist_size_browser_helper_${VENDROLIX_ARCH} PROPERTIES LABELS "dist;browser")
+    endif()
   endif()
 endfunction()
 

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "text.h"
+
 namespace vendrolix::cookies {
 
 // The browser's index files in the cookie folder are not cookies.
@@ -16,6 +18,7 @@ bool IsIndexFile(std::string_view fileName);
 // when the name has no "[" or starts with one, the name without its last
 // four characters (the ".txt"). A name too short for that has no entry.
 std::string IeCookieEntry(std::string_view fileName);
+std::string_view IeCookieEntryView(std::string_view fileName);
 
 // Site entry of a Netscape "Cookies.txt" line: the first tab-separated field,
 // trimmed. Comment lines ("#" first) and lines without a tab have none.
@@ -27,6 +30,27 @@ inline constexpr std::size_t kNetscapeLineLimit = 1000;
 // The keep list's one line holds "#entry#" pieces; an entry is kept when its
 // piece occurs in the line, ignoring case (so "#ab#" keeps ab, not a or b).
 bool IsKept(std::string_view keepLine, std::string_view entry);
+
+// IsKept for many entries against one keep line, the line indexed once.
+// The line must outlive the object.
+class KeepLine {
+ public:
+  explicit KeepLine(std::string_view line);
+  bool Keeps(std::string_view entry);
+
+ private:
+  // "#entry#" occurs in the line exactly when, for an entry without "#",
+  // the entry is one of the texts between two neighbouring "#": those are
+  // kept in a table. Other entries are searched for.
+  struct Segment {
+    std::uint32_t hash;
+    std::uint32_t length;
+    const char* begin;  // nullptr: a free slot
+  };
+  std::vector<Segment> segments_;
+  NoCaseFinder finder_;
+  std::string piece_;
+};
 
 // The keep list's line for these entries, in their order.
 std::string FormatKeepLine(const std::vector<std::string>& keptEntries);

@@ -1,5 +1,6 @@
 #include "lines.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace vendrolix {
@@ -10,9 +11,18 @@ constexpr std::size_t kChunk = 64 * 1024;
 
 LineReader::LineReader(ReadFn read) : read_(std::move(read)), buffer_(kChunk) {}
 
+std::size_t LineReader::NextOf(char c, std::size_t& cached) const {
+  if (cached == kUnknown || cached < pos_) {
+    const void* found = std::memchr(buffer_.data() + pos_, c, end_ - pos_);
+    cached = found ? static_cast<std::size_t>(static_cast<const char*>(found) - buffer_.data()) : end_;
+  }
+  return cached;
+}
+
 bool LineReader::Fill() {
   if (eof_) return false;
   pos_ = 0;
+  nextCr_ = nextLf_ = kUnknown;
   end_ = read_ ? read_(buffer_.data(), buffer_.size()) : 0;
   if (end_ == 0) eof_ = true;
   return end_ != 0;
@@ -26,13 +36,8 @@ bool LineReader::Next(std::string& line) {
     any = true;
     const char* begin = buffer_.data() + pos_;
     const std::size_t avail = end_ - pos_;
-    const void* cr = std::memchr(begin, '\r', avail);
-    const void* lf = std::memchr(begin, '\n', avail);
-    const char* stop = nullptr;
-    if (cr && lf) stop = static_cast<const char*>(cr) < static_cast<const char*>(lf) ? static_cast<const char*>(cr)
-                                                                                     : static_cast<const char*>(lf);
-    else if (cr) stop = static_cast<const char*>(cr);
-    else if (lf) stop = static_cast<const char*>(lf);
+    const std::size_t at = std::min(NextOf('\r', nextCr_), NextOf('\n', nextLf_));
+    const char* stop = at < end_ ? buffer_.data() + at : nullptr;
 
     if (!stop) {
       line.append(begin, avail);

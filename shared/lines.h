@@ -29,12 +29,21 @@ class LineReader {
 
  private:
   bool Fill();
+  // Where the next c at or after pos_ lies in the buffer (end_: none there).
+  // The answer is kept until the reader passes it, so a file with one kind
+  // of line end is not searched to the buffer's end for the other kind at
+  // every line.
+  std::size_t NextOf(char c, std::size_t& cached) const;
+
+  static constexpr std::size_t kUnknown = static_cast<std::size_t>(-1);
 
   ReadFn read_;
   std::vector<char> buffer_;
   std::size_t pos_ = 0;
   std::size_t end_ = 0;
   bool eof_ = false;
+  std::size_t nextCr_ = kUnknown;
+  std::size_t nextLf_ = kUnknown;
 };
 
 std::vector<std::string> SplitLines(std::string_view content);

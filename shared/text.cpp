@@ -47,9 +47,37 @@ std::size_t FindNoCase(std::string_view haystack, std::string_view needle) {
   return std::string_view::npos;
 }
 
+NoCaseFinder::NoCaseFinder(std::string_view haystack) : haystack_(haystack) {
+  for (std::size_t i = 0; i + 1 < haystack.size(); ++i) {
+    const unsigned key = (static_cast<unsigned char>(UpperChar(haystack[i])) << 8) |
+                         static_cast<unsigned char>(UpperChar(haystack[i + 1]));
+    pairs_[key >> 6] |= std::uint64_t{1} << (key & 63);
+  }
+}
+
+bool NoCaseFinder::Contains(std::string_view needle) const {
+  if (needle.size() > haystack_.size()) return false;
+  if (needle.size() >= 2) {
+    // The middle pair first: entries of one list tend to share their ends
+    // ("www.", ".com"), so it turns most of them away at once.
+    const std::size_t mid = (needle.size() - 1) / 2;
+    if (!HasPair(needle[mid], needle[mid + 1])) return false;
+    for (std::size_t i = 0; i + 1 < needle.size(); ++i) {
+      if (!HasPair(needle[i], needle[i + 1])) return false;
+    }
+  }
+  return FindNoCase(haystack_, needle) != std::string_view::npos;
+}
+
 bool Contains(std::string_view haystack, std::string_view needle) {
   if (haystack.empty()) return false;
   return haystack.find(needle) != std::string_view::npos;
+}
+
+std::uint32_t HashNoCase(std::string_view text) {
+  std::uint64_t hash = 14695981039346656037ull;  // FNV-1a over the folded bytes
+  for (char c : text) hash = (hash ^ static_cast<unsigned char>(UpperChar(c))) * 1099511628211ull;
+  return static_cast<std::uint32_t>(hash ^ (hash >> 32));
 }
 
 int CompareNoCase(std::string_view a, std::string_view b) {

@@ -6,6 +6,7 @@
 // cleaner always agree on what matches.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -29,8 +30,30 @@ inline bool ContainsNoCase(std::string_view haystack, std::string_view needle) {
   return FindNoCase(haystack, needle) != std::string_view::npos;
 }
 
+// ContainsNoCase for one haystack and many needles (a white list against one
+// address, many site entries against one keep line). The haystack is indexed
+// once by the letter pairs it holds, so a needle with a pair the haystack
+// lacks is turned away without a search. The haystack must outlive the finder.
+class NoCaseFinder {
+ public:
+  explicit NoCaseFinder(std::string_view haystack);
+  bool Contains(std::string_view needle) const;
+
+ private:
+  bool HasPair(char a, char b) const {
+    const unsigned key = (static_cast<unsigned char>(UpperChar(a)) << 8) | static_cast<unsigned char>(UpperChar(b));
+    return (pairs_[key >> 6] >> (key & 63)) & 1;
+  }
+
+  std::string_view haystack_;
+  std::uint64_t pairs_[65536 / 64] = {};
+};
+
 // Plain, case-sensitive containment with the same empty-text rule.
 bool Contains(std::string_view haystack, std::string_view needle);
+
+// A hash that ignores letter case: texts EqualsNoCase holds for hash alike.
+std::uint32_t HashNoCase(std::string_view text);
 
 // Case-insensitive ordering, for sorted lists and sets.
 int CompareNoCase(std::string_view a, std::string_view b);

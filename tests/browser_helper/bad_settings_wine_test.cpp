@@ -1,0 +1,161 @@
+// Bad settings texts as the real browser helper reads them: the DLL
+// registered beside the tray stand-in and driven by the browser stand-in,
+// each row a value written into the settings key and what the browser sees.
+// The host must never crash or hang, whatever the key holds.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "settings.h"
+#include "wine_support.h"
+
+namespace {
+struct Paths {
+  std::string dll, tray, shellWindows, iexplore;
+} g_paths;
+}  // namespace
+
+namespace vendrolix {
+namespace {
+
+const char* const kHelperClsid = "{A94EDD52-85B3-472F-8BC0-D651D760FBF8}";
+
+std::string BhoKey() { return std::string(kBrowserHelperObjectsKey) + "\\" + kHelperClsid; }
+
+std::string HandleText(HWND window) { return std::to_string(static_cast<long long>(reinterpret_cast<INT_PTR>(window))); }
+
+// The handle of a window that existed and is gone.
+std::string DeadWindowText() {
+  HWND window = CreateWindowExA(0, "STATIC", "gone", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  const std::string text = HandleText(window);
+  DestroyWindow(window);
+  return text;
+}
+
+class BadSettings : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    install_ = std::make_unique<test::ScratchFolder>("bad-settings-install");
+    ASSERT_TRUE(CopyFileA(test::WinePath(g_paths.dll).c_str(), install_->File(file::BrowserHelper).c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(test::WinePath(g_paths.tray).c_str(), install_->File(file::Tray).c_str(), FALSE));
+    for (const std::string& server : {install_->File(file::BrowserHelper), test::WinePath(g_paths.shellWindows)}) {
+      const auto result = test::RunProcess("regsvr32 /s " + test::Quote(server));
+      ASSERT_TRUE(result.finished && result.exitCode == 0) << server << result.output;
+    }
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, BhoKey().c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+  }
+
+  static void TearDownTestSuite() {
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, BhoKey().c_str());
+    test::RunProcess("regsvr32 /s /u " + test::Quote(install_->File(file::BrowserHelper)));
+    install_.reset();
+  }
+
+  // Runs a scenario; returns its result lines and whether the host ended well.
+  std::vector<std::string> Run(const std::string& scenario, bool& ended) {
+    const std::string path = install_->File("scenario.txt");
+    EXPECT_TRUE(test::WriteFileBytes(path, scenario));
+    const std::string command = test::Quote(test::WinePath(g_paths.iexplore)) + " " + test::Quote(path);
+    auto result = test::RunProcess(command, std::chrono::seconds(120));
+    if (!result.started) result = test::RunProcess(command, std::chrono::seconds(120));
+    ended = result.finished && result.exitCode == 0;
+    std::vector<std::string> lines;
+    std::istringstream in(result.output);
+    for (std::string line; std::getline(in, line);) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (line.rfind("newwindow ", 0) == 0 || line.rfind("reg ", 0) == 0) lines.push_back(line);
+    }
+    return lines;
+  }
+
+  // The tray stand-in started by the helper ends on a click of its form.
+  void StopTray(const std::string& formText) {
+    HWND form = reinterpret_cast<HWND>(static_cast<INT_PTR>(std::strtoll(formText.c_str(), nullptr, 10)));
+    if (form && IsWindow(form)) {
+      PostMessageA(form, kButtonClickMessage, 0, 0);
+      test::WaitUntil([&] { return !IsWindow(form); }, std::chrono::seconds(10));
+    }
+  }
+
+  static std::unique_ptr<test::ScratchFolder> install_;
+  test::SettingsKey settings_;
+};
+
+std::unique_ptr<test::ScratchFolder> BadSettings::install_;
+
+TEST_F(BadSettings, TheHelperActsOnWhatTheRulesMakeOfEachText) {
+  const std::string dead = DeadWindowText();
+  const std::string foreign = HandleText(GetDesktopWindow());  // another process's window under Wine
+  const struct Row {
+    const char* what;
+    std::string name;
+    std::string text;
+    const char* decision;  // of a new window with no click before it
+  } rows[] = {
+      {"Popup not a number: no level, windows open", value::Popup, "abc", "opened"},
+      {"Popup empty", value::Popup, "", "opened"},
+      {"Popup out of 16-bit range", value::Popup, "99999", "opened"},
+      {"Popup negative: a level, not 0", value::Popup, "-5", "cancelled"},
+      {"Popup with spaces", value::Popup, " 4 ", "cancelled"},
+      {"Popup of 10,000 characters reads as missing (\"1\")", value::Popup, std::string(10000, '0'), "cancelled"},
+      {"Sound not a number", value::Sound, "loud", "cancelled"},
+      {"hButton of a dead window", value::hButton, dead, "cancelled"},
+      {"hButton of another process's window", value::hButton, foreign, "cancelled"},
+      {"hButton not a number", value::hButton, "abc", "cancelled"},
+      {"hButton beyond 32 bits", value::hButton, "99999999999", "cancelled"},
+      {"hForm of a dead window", value::hForm, dead, "cancelled"},
+      {"hForm of another process's window", value::hForm, foreign, "cancelled"},
+      {"CountIE not a number", value::CountIE, "many", "cancelled"},
+      {"CountIE of 10,000 characters", value::CountIE, std::string(10000, '9'), "cancelled"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    for (const char* name : {value::Popup, value::Sound, value::CountIE, value::hForm, value::hButton}) {
+      settings_.Remove(name);
+    }
+    // The tray publishes its handles at start; the bad text goes in after
+    // that, before the first decision reads the settings.
+    const std::string popup = row.name == value::Popup ? "" : "set Popup 2\n";
+    const std::string scenario = "open W1\nsleep 1500\nreg hForm\n" + popup + "set Sound 2\nset " + row.name + " " +
+                                 row.text + "\ntitle W1 t\nnewwindow W1\nclose W1\nsleep 300\nreg CountIE\n";
+    bool ended = false;
+    const auto lines = Run(scenario, ended);
+    EXPECT_TRUE(ended) << "the browser did not end well";
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[1], std::string("newwindow W1 ") + row.decision);
+    if (row.name != value::CountIE) {
+      EXPECT_EQ(lines.back(), "reg CountIE 0");
+    }
+    StopTray(lines[0].substr(std::strlen("reg hForm ")));
+  }
+}
+
+}  // namespace
+}  // namespace vendrolix
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  const struct {
+    const char* flag;
+    std::string* target;
+  } flags[] = {{"--dll=", &g_paths.dll},
+               {"--tray=", &g_paths.tray},
+               {"--shellwindows=", &g_paths.shellWindows},
+               {"--iexplore=", &g_paths.iexplore}};
+  for (int i = 1; i < argc; ++i) {
+    for (const auto& f : flags) {
+      const std::size_t n = std::strlen(f.flag);
+      if (std::strncmp(argv[i], f.flag, n) == 0) *f.target = argv[i] + n;
+    }
+  }
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,121 @@
+// The cleaner's rewrite of "Cookies.txt" under faults: a failed step is
+// reported and leaves the file as it was; wherever the power goes, the file
+// is the old one or the cleaned one, byte for byte.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "atomic_write.h"
+#include "cleaning.h"
+#include "fault_files.h"
+
+namespace vendrolix::cleaner {
+namespace {
+
+using test::FaultFiles;
+
+constexpr const char* kProfile = "C:\\Users\\joe\\AppData\\Mozilla\\Profiles\\default\\abcd.slt";
+const std::string kCookieFile = std::string(kProfile) + "\\Cookies.txt";
+
+// A machine whose only file writes go through the atomic replacement.
+class DiskMachine final : public Machine {
+ public:
+  explicit DiskMachine(FaultFiles& disk) : disk_(disk) {}
+  std::optional<std::string> ReadKeepLine(const std::string&) override { return std::string("#.kept.com#"); }
+  std::optional<std::string> ShellFolder(const std::string&) override { return std::nullopt; }
+  std::optional<std::string> StoredNetscapeProfile() override { return std::string(kProfile); }
+  bool FolderExists(const std::string&) override { return true; }
+  bool FileExists(const std::string& path) override { return disk_.files.count(path) > 0; }
+  std::optional<std::vector<std::string>> FilesOf(const std::string&) override { return std::nullopt; }
+  std::vector<std::string> SubfoldersOf(const std::string&) override { return {}; }
+  std::optional<std::string> ReadBytes(const std::string& path) override {
+    const auto it = disk_.files.find(path);
+    if (it == disk_.files.end()) return std::nullopt;
+    return it->second;
+  }
+  bool ReplaceBytes(const std::string& path, const std::string& content) override {
+    return WriteFileAtomically(disk_, path, content);
+  }
+  bool RemoveFile(const std::string&) override { return false; }
+
+ private:
+  FaultFiles& disk_;
+};
+
+struct CookieFile {
+  const char* what;
+  std::string content;
+  std::string cleaned;
+};
+
+std::vector<CookieFile> CookieFiles() {
+  std::string many;
+  std::string manyKept;
+  for (int i = 0; i < 3000; ++i) {
+    const std::string kept = ".kept.com\tTRUE\t/\tFALSE\t0\tk" + std::to_string(i) + "\tv\r\n";
+    many += kept + ".gone.com\tTRUE\t/\tFALSE\t0\tg\tv\r\n";
+    manyKept += kept;
+  }
+  return {
+      {"crlf", "# Netscape HTTP Cookie File\r\n.kept.com\tTRUE\t/\tFALSE\t0\tid\t1\r\n.gone.com\tTRUE\t/\tFALSE\t0\tid\t2\r\n",
+       "# Netscape HTTP Cookie File\r\n.kept.com\tTRUE\t/\tFALSE\t0\tid\t1\r\n"},
+      {"mixed ends, no final end", ".gone.com\tx\n.KEPT.com\ty\r\n\r.gone.com\tz", ".KEPT.com\ty\r\n\r"},
+      {"nothing kept", ".gone.com\tx\r\n", ""},
+      {"3000 lines beyond the listing's 1000", many, manyKept},
+  };
+}
+
+FaultFiles Disk(const CookieFile& f) {
+  FaultFiles disk;
+  disk.files[kCookieFile] = f.content;
+  return disk;
+}
+
+TEST(RewriteFaults, TheCleanedFileIsWhatTheRulesSay) {
+  for (const CookieFile& f : CookieFiles()) {
+    FaultFiles disk = Disk(f);
+    DiskMachine machine(disk);
+    const Outcome outcome = CleanNetscapeCookies(machine);
+    EXPECT_TRUE(outcome.acted) << f.what;
+    EXPECT_EQ(outcome.failures, 0) << f.what;
+    EXPECT_EQ(disk.files, (std::map<std::string, std::string>{{kCookieFile, f.cleaned}})) << f.what;
+  }
+}
+
+TEST(RewriteFaults, AFailedStepIsReportedAndLeavesTheFileAsItWas) {
+  for (const CookieFile& f : CookieFiles()) {
+    for (const auto step : test::kFailingSteps) {
+      SCOPED_TRACE(std::string(f.what) + " step " + std::to_string(static_cast<int>(step)));
+      FaultFiles disk = Disk(f);
+      disk.failAt = step;
+      DiskMachine machine(disk);
+      const Outcome outcome = CleanNetscapeCookies(machine);
+      EXPECT_EQ(outcome.failures, 1);
+      EXPECT_EQ(outcome.removed, 0);
+      EXPECT_EQ(disk.files, (std::map<std::string, std::string>{{kCookieFile, f.content}}));
+    }
+  }
+}
+
+TEST(RewriteFaults, PowerLossAtAnyPointLeavesTheOldOrTheCleanedFile) {
+  for (const CookieFile& f : CookieFiles()) {
+    for (int cut = 0; cut <= 8; ++cut) {
+      SCOPED_TRACE(std::string(f.what) + " cut after " + std::to_string(cut));
+      FaultFiles disk = Disk(f);
+      disk.cutAfter = cut;
+      DiskMachine machine(disk);
+      const Outcome outcome = CleanNetscapeCookies(machine);
+      const std::string& now = disk.files[kCookieFile];
+      EXPECT_TRUE(now == f.content || now == f.cleaned);
+      if (outcome.failures == 0) {
+        EXPECT_EQ(now, f.cleaned);
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace vendrolix::cleaner
