@@ -120,9 +120,13 @@ make_template() {
   WINEPREFIX="$template" DISPLAY="$(cat "$dir/display")" \
     "$WINE" wineboot --init </dev/null >"$dir/wineboot.log" 2>&1 9>&-
   # Xvfb has no window manager: a managed window waits two seconds for one
-  # at every hide or close, which no real desktop does.
+  # at every hide or close, which no real desktop does. The browser
+  # stand-in's windows are unmanaged, so a closed browser window is gone at
+  # once as it is for the tray watching for it; the other programs keep the
+  # managed windows their tests were written against.
   WINEPREFIX="$template" DISPLAY="$(cat "$dir/display")" \
-    "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >>"$dir/wineboot.log" 2>&1 9>&-
+    "$WINE" reg add 'HKCU\Software\Wine\AppDefaults\iexplore.exe\X11 Driver' /v Managed /d N /f \
+    </dev/null >>"$dir/wineboot.log" 2>&1 9>&-
   WINEPREFIX="$template" wineserver -w >/dev/null 2>&1 9>&- || true
   [ -f "$template/system.reg" ]
 }
