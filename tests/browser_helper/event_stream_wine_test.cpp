@@ -87,7 +87,7 @@ std::vector<Step> Generate(int seed, int steps) {
     } else if (roll < 52) {
       step.commands = {"newwindow " + w};
     } else if (roll < 57) {
-      step.commands = {"ctrl down", "newwindow " + w, "ctrl up"};
+      step.commands = {"ctrl down " + w, "newwindow " + w, "ctrl up " + w};
     } else if (roll < 75) {
       step.commands = {"tap " + w + " " + kParts[pick(6)]};
     } else if (roll < 82) {
@@ -246,6 +246,7 @@ class EventStream : public ::testing::Test {
         } else if (verb == "title") {
           model.Title(c[1]);
         } else if (verb == "ctrl") {
+          if (Without(line).find("unseen") != std::string::npos) problem << where << ": " << line;
           model.ctrl = c[1] == "down";
         } else if (verb == "newwindow") {
           const bool opened = r.size() > 2 && r[2] == "opened";

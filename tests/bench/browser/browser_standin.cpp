@@ -10,7 +10,8 @@
 //   title W TEXT           TitleChange fired
 //   newwindow W            NewWindow2 fired -> "newwindow W opened|cancelled"
 //   close W                OnQuit fired, helpers released, window destroyed
-//   ctrl down|up           the Ctrl key pressed or released (real input)
+//   ctrl down|up [W]       the Ctrl key pressed or released (real input); with
+//                          W, until W's thread sees it
 //   click W PART [BUTTON]  a real click (SendInput) on a part of window W:
 //                          page (plain cursor), link (hand cursor), toolbar,
 //                          address, status, plugin; BUTTON left (default),
@@ -648,8 +649,32 @@ class Scenario {
       return Say("sleep " + rest);
     }
     if (command == "ctrl") {
-      SendCtrl(name == "down");
-      Pump(50);
+      const bool down = name == "down";
+      const auto target = windows_.find(argument);
+      if (target == windows_.end()) {
+        SendCtrl(down);
+        Pump(50);
+        return Say("ctrl " + name);
+      }
+      // "ctrl down|up W": the key state W's thread reads follows its input
+      // only once that thread has taken the key message, and a tray program
+      // starting meanwhile may take the focus: focus W and press again until
+      // W's thread sees the key.
+      BrowserWindow& window = *target->second;
+      bool seen = false;
+      for (int attempt = 0; attempt < 10 && !seen; ++attempt) {
+        window.Run([&] {
+          SetForegroundWindow(window.frame());
+          SetFocus(window.frame());
+        });
+        SendCtrl(down);
+        seen = WaitFor([&] {
+          bool now = false;
+          window.Run([&] { now = (GetKeyState(VK_CONTROL) < 0) == down; });
+          return now;
+        }, 300);
+      }
+      return Say("ctrl " + name + " " + argument + (seen ? "" : " unseen"));
       return Say("ctrl " + name);
     }
     if (command == "set") {
