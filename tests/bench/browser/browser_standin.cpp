@@ -11,7 +11,8 @@
 //   newwindow W            NewWindow2 fired -> "newwindow W opened|cancelled"
 //   close W                OnQuit fired, helpers released, window destroyed
 //   ctrl down|up [W]       the Ctrl key pressed or released (real input); with
-//                          W, until W's thread sees it
+//                          W, until W's thread sees it; "ctrl check W"
+//                          -> "ctrl check W down|up" as W's thread sees it
 //   click W PART [BUTTON]  a real click (SendInput) on a part of window W:
 //                          page (plain cursor), link (hand cursor), toolbar,
 //                          address, status, plugin; BUTTON left (default),
@@ -661,6 +662,11 @@ class Scenario {
       // starting meanwhile may take the focus: focus W and press again until
       // W's thread sees the key.
       BrowserWindow& window = *target->second;
+      if (name == "check") {
+        bool held = false;
+        window.Run([&] { held = GetKeyState(VK_CONTROL) < 0; });
+        return Say("ctrl check " + argument + (held ? " down" : " up"));
+      }
       bool seen = false;
       for (int attempt = 0; attempt < 10 && !seen; ++attempt) {
         window.Run([&] {
