@@ -10,7 +10,9 @@
 //   title W TEXT           TitleChange fired
 //   newwindow W            NewWindow2 fired -> "newwindow W opened|cancelled"
 //   close W                OnQuit fired, helpers released, window destroyed
-//   ctrl down|up           the Ctrl key pressed or released (real input)
+//   ctrl down|up [W]       the Ctrl key pressed or released (real input); with
+//                          W, until W's thread sees it; "ctrl check W"
+//                          -> "ctrl check W down|up" as W's thread sees it
 //   click W PART [BUTTON]  a real click (SendInput) on a part of window W:
 //                          page (plain cursor), link (hand cursor), toolbar,
 //                          address, status, plugin; BUTTON left (default),
@@ -18,7 +20,18 @@
 //   press W PART, release W PART   the left button's halves of a click
 //   dialog W NAME [OWNER]  an HTML dialog NAME owned by OWNER's frame (W's by
 //                          default), then message 0x0491 posted to W's thread
+//   silentdialog W NAME    an HTML dialog NAME owned by W's frame, no message
 //   usermsg W              WM_USER posted to W's thread
+//   tap W PART             a real left click on a part, as click, that waits
+//                          until W's thread has seen the press and the release
+//                          instead of a fixed pause
+//   focus W                W's frame becomes the foreground window
+//   dialogs                -> "dialogs NAME=open|closed ..." for every dialog
+//   comfailures            -> "comfailures N [first failure]": COM calls into
+//                          the helpers that did not return S_OK so far
+//   verbose on|off         when on, each result line ends in " @S-E": local
+//                          milliseconds of the day when the command's effect
+//                          began (for tap: the release) and when it ended
 //   dialogstate NAME       -> "dialog NAME open|closed"
 //   sleep MS               waits
 //   set NAME VALUE         settings value written (unset NAME removes it)
@@ -38,6 +51,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <cstdio>
 #include <functional>
 #include <iostream>
@@ -60,6 +74,7 @@ namespace {
 using Microsoft::WRL::ComPtr;
 
 constexpr UINT kRunOnWindowThread = WM_APP + 1;
+constexpr UINT kFlushQueue = WM_APP + 2;  // lParam: event to set
 
 std::wstring Wide(const std::string& text) {
   if (text.empty()) return std::wstring();
@@ -82,9 +97,58 @@ void Pump(DWORD milliseconds) {
   }
 }
 
+// Milliseconds of the local day, the clock the helper stamps with.
+long DayMs() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  return ((now.wHour * 60L + now.wMinute) * 60L + now.wSecond) * 1000L + now.wMilliseconds;
+}
+
+bool g_verbose = false;
+long g_effectStart = 0;
+
+// Waits for an event while answering this thread's messages.
+bool WaitPumping(HANDLE event, DWORD milliseconds) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    const DWORD passed = GetTickCount() - start;
+    if (passed >= milliseconds) return false;
+    if (MsgWaitForMultipleObjects(1, &event, FALSE, milliseconds - passed, QS_ALLINPUT) == WAIT_OBJECT_0) return true;
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  }
+}
+
+bool WaitFor(const std::function<bool()>& done, DWORD milliseconds) {
+  const DWORD start = GetTickCount();
+  while (!done()) {
+    if (GetTickCount() - start >= milliseconds) return false;
+    Pump(2);
+  }
+  return true;
+}
+
 void Say(const std::string& line) {
-  std::fputs((line + "\n").c_str(), stdout);
+  std::string out = line;
+  if (g_verbose) out += " @" + std::to_string(g_effectStart) + "-" + std::to_string(DayMs());
+  std::fputs((out + "\n").c_str(), stdout);
   std::fflush(stdout);
+}
+
+// COM calls into the helpers that failed; the helper must report success to
+// the browser on every path.
+std::mutex g_failureLock;
+long g_comFailures = 0;
+std::string g_firstFailure;
+
+void CheckHr(HRESULT hr, const std::string& what) {
+  if (hr == S_OK) return;
+  std::lock_guard<std::mutex> lock(g_failureLock);
+  if (g_comFailures++ == 0) {
+    char code[16];
+    std::snprintf(code, sizeof(code), "%08lX", static_cast<unsigned long>(hr));
+    g_firstFailure = what + " returned " + code;
+  }
 }
 
 // The browser object of one window, as its helpers see it.
@@ -180,7 +244,8 @@ class Browser final : public vendrolix::bench::WebBrowserStub,
     std::vector<ComPtr<IDispatch>> targets;
     for (const auto& entry : sinks_) targets.push_back(entry.second);
     for (const auto& target : targets) {
-      target->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+      CheckHr(target->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr),
+              "Invoke " + std::to_string(id));
     }
   }
 
@@ -262,7 +327,7 @@ std::vector<ComPtr<IObjectWithSite>> LoadHelpers(IUnknown* site) {
     if (FAILED(CLSIDFromString(Wide(std::string(name, length)).c_str(), &clsid))) continue;
     ComPtr<IObjectWithSite> helper;
     if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&helper)))) continue;
-    helper->SetSite(site);
+    CheckHr(helper->SetSite(site), "SetSite");
     helpers.push_back(helper);
   }
   return helpers;
@@ -272,6 +337,9 @@ LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
   switch (message) {
     case kRunOnWindowThread:
       (*reinterpret_cast<std::function<void()>*>(lParam))();
+      return 0;
+    case kFlushQueue:
+      SetEvent(reinterpret_cast<HANDLE>(lParam));
       return 0;
     case WM_CLOSE:
       return 0;  // windows close by the scenario only
@@ -351,9 +419,32 @@ void RegisterClasses(HINSTANCE instance) {
   RegisterClassA(&dialog);
 }
 
+class BrowserWindow;
+thread_local BrowserWindow* t_window = nullptr;
+LRESULT CALLBACK CountingMouseHook(int code, WPARAM wParam, LPARAM lParam);
+
 // One browser window and the thread it lives on.
 class BrowserWindow {
  public:
+  // Left-button presses and releases the window's thread has retrieved; the
+  // hook counting them runs after the helpers' hooks, installed later.
+  std::atomic<long> downs{0};
+  std::atomic<long> ups{0};
+  std::atomic<long> moves{0};
+  std::atomic<LONG> moveX{-1}, moveY{-1};
+  std::mutex classLock;
+  std::string upClass;  // class of the window the last release went to
+
+  // Waits until the window's thread has retrieved everything posted to it
+  // before this call.
+  bool Flush() {
+    vendrolix::win32::UniqueKernelHandle done(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (!frame_ || !PostMessageA(frame_, kFlushQueue, 0, reinterpret_cast<LPARAM>(done.get()))) return false;
+    if (WaitPumping(done.get(), 60000)) return true;
+    done.release();  // the thread may still set it
+    return false;
+  }
+
   BrowserWindow(std::string name, int index) : name_(std::move(name)), index_(index) {}
   ~BrowserWindow() = default;
 
@@ -374,7 +465,7 @@ class BrowserWindow {
   void Close() {
     Run([this] {
       browser_->FireOnQuit();
-      for (auto& helper : helpers_) helper->SetSite(nullptr);
+      for (auto& helper : helpers_) CheckHr(helper->SetSite(nullptr), "SetSite(null)");
       helpers_.clear();
       DestroyWindow(frame_);
     });
@@ -403,9 +494,10 @@ class BrowserWindow {
   HWND OpenDialog() {
     HWND dialog = nullptr;
     Run([&] {
+      // Right of every browser window, so that it never takes a click.
       dialog = CreateWindowExA(WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW, "Internet Explorer_TridentDlgFrame", "Dialog",
                                WS_POPUP | WS_BORDER,
-                               300, 300, 200, 120, frame_, nullptr, GetModuleHandleA(nullptr), nullptr);
+                               1000, 300, 200, 120, frame_, nullptr, GetModuleHandleA(nullptr), nullptr);
       if (dialog) ShowWindow(dialog, SW_SHOWNOACTIVATE);
     });
     return dialog;
@@ -446,6 +538,8 @@ class BrowserWindow {
                                        0, 390, 620, 40, frame, nullptr, instance, nullptr);
     ShowWindow(frame, SW_SHOWNOACTIVATE);
 
+    t_window = this;
+    HHOOK counter = SetWindowsHookExA(WH_MOUSE, CountingMouseHook, nullptr, GetCurrentThreadId());
     browser_.Attach(new Browser(frame));
     helpers_ = LoadHelpers(static_cast<IWebBrowser2*>(browser_.Get()));
     helperCount_ = helpers_.size();
@@ -459,6 +553,7 @@ class BrowserWindow {
     }
     helpers_.clear();
     browser_.Reset();
+    if (counter) UnhookWindowsHookEx(counter);
   }
 
   std::string name_;
@@ -471,6 +566,28 @@ class BrowserWindow {
   std::vector<ComPtr<IObjectWithSite>> helpers_;
   std::size_t helperCount_ = 0;
 };
+
+LRESULT CALLBACK CountingMouseHook(int code, WPARAM wParam, LPARAM lParam) {
+  if (code >= 0 && t_window) {
+    const auto* info = reinterpret_cast<const MOUSEHOOKSTRUCT*>(lParam);
+    if (wParam == WM_MOUSEMOVE) {
+      t_window->moveX = info->pt.x;
+      t_window->moveY = info->pt.y;
+      ++t_window->moves;
+    }
+    if (wParam == WM_LBUTTONDOWN) ++t_window->downs;
+    if (wParam == WM_LBUTTONUP) {
+      char name[256] = "";
+      GetClassNameA(info->hwnd, name, sizeof(name));
+      {
+        std::lock_guard<std::mutex> lock(t_window->classLock);
+        t_window->upClass = name;
+      }
+      ++t_window->ups;
+    }
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
 
 void SendCtrl(bool down) {
   INPUT input{};
@@ -512,15 +629,58 @@ class Scenario {
       std::getline(parts >> std::ws, argument);
     }
     if (command.empty() || command[0] == '#') return;
+    g_effectStart = DayMs();
     if (command == "open") return Open(name);
+    if (command == "verbose") {
+      g_verbose = name == "on";
+      return Say("verbose " + name);
+    }
+    if (command == "comfailures") {
+      std::lock_guard<std::mutex> lock(g_failureLock);
+      return Say("comfailures " + std::to_string(g_comFailures) + (g_comFailures ? " " + g_firstFailure : ""));
+    }
+    if (command == "dialogs") {
+      std::string states = "dialogs";
+      for (const auto& dialog : dialogs_) states += " " + dialog.first + (DialogClosed(dialog.second) ? "=closed" : "=open");
+      return Say(states);
+    }
     if (command == "echo") return Say(rest);
     if (command == "sleep") {
       Pump(static_cast<DWORD>(std::strtoul(rest.c_str(), nullptr, 10)));
       return Say("sleep " + rest);
     }
     if (command == "ctrl") {
-      SendCtrl(name == "down");
-      Pump(50);
+      const bool down = name == "down";
+      const auto target = windows_.find(argument);
+      if (target == windows_.end()) {
+        SendCtrl(down);
+        Pump(50);
+        return Say("ctrl " + name);
+      }
+      // "ctrl down|up W": the key state W's thread reads follows its input
+      // only once that thread has taken the key message, and a tray program
+      // starting meanwhile may take the focus: focus W and press again until
+      // W's thread sees the key.
+      BrowserWindow& window = *target->second;
+      if (name == "check") {
+        bool held = false;
+        window.Run([&] { held = GetKeyState(VK_CONTROL) < 0; });
+        return Say("ctrl check " + argument + (held ? " down" : " up"));
+      }
+      bool seen = false;
+      for (int attempt = 0; attempt < 10 && !seen; ++attempt) {
+        window.Run([&] {
+          SetForegroundWindow(window.frame());
+          SetFocus(window.frame());
+        });
+        SendCtrl(down);
+        seen = WaitFor([&] {
+          bool now = false;
+          window.Run([&] { now = (GetKeyState(VK_CONTROL) < 0) == down; });
+          return now;
+        }, 300);
+      }
+      return Say("ctrl " + name + " " + argument + (seen ? "" : " unseen"));
       return Say("ctrl " + name);
     }
     if (command == "set") {
@@ -605,13 +765,62 @@ class Scenario {
       HWND dialog = owner->OpenDialog();
       if (!dialog) return Say("error cannot open dialog: " + line);
       dialogs_[dialogName] = dialog;
+      g_effectStart = DayMs();
       PostMessageA(window.frame(), 0x0491, 0, 0);
-      Pump(kInputSettleMs);
-      return Say("dialog " + name + " " + argument);
+      // The watch runs when W's thread retrieves the message; a close it
+      // posts is handled by the dialog's own thread after that.
+      window.Flush();
+      owner->Flush();
+      if (!g_verbose) Pump(kInputSettleMs);
+      return Say("dialog " + name + " " + argument + (g_verbose ? " hwnd=" + std::to_string(reinterpret_cast<INT_PTR>(dialog)) : ""));
+    }
+    if (command == "silentdialog") {
+      HWND dialog = window.OpenDialog();
+      if (!dialog) return Say("error cannot open dialog: " + line);
+      dialogs_[argument] = dialog;
+      return Say("silentdialog " + name + " " + argument + " hwnd=" + std::to_string(reinterpret_cast<INT_PTR>(dialog)));
+    }
+    if (command == "focus") {
+      window.Run([&] {
+        SetForegroundWindow(window.frame());
+        BringWindowToTop(window.frame());
+      });
+      return Say("focus " + name);
+    }
+    if (command == "tap") {
+      POINT point;
+      if (!window.PointOf(argument, point)) return Say("error no part " + argument + ": " + line);
+      // Above the other browser windows whatever the activation did.
+      window.Run([&] {
+        const UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+        SetWindowPos(window.frame(), HWND_TOPMOST, 0, 0, 0, 0, flags);
+        SetWindowPos(window.frame(), HWND_NOTOPMOST, 0, 0, 0, 0, flags);
+        SetForegroundWindow(window.frame());
+        BringWindowToTop(window.frame());
+      });
+      // The press must not overtake the move to its point.
+      SendMouse(0, &point);
+      WaitFor([&] { return std::abs(window.moveX - point.x) <= 2 && std::abs(window.moveY - point.y) <= 2; }, 1000);
+      const long downs = window.downs;
+      SendMouse(MOUSEEVENTF_LEFTDOWN);
+      bool seen = WaitFor([&] { return window.downs > downs; }, 3000);
+      const long ups = window.ups;
+      g_effectStart = DayMs();
+      SendMouse(MOUSEEVENTF_LEFTUP);
+      seen = WaitFor([&] { return window.ups > ups; }, 3000) && seen;
+      std::string upClass;
+      {
+        std::lock_guard<std::mutex> lock(window.classLock);
+        upClass = window.upClass;
+      }
+      return Say("tap " + name + " " + argument + (seen ? " on " + upClass : " unseen"));
     }
     if (command == "usermsg") {
+      g_effectStart = DayMs();
       PostMessageA(window.frame(), WM_USER, 0, 0);
-      Pump(50);
+      window.Flush();
+      window.Flush();
+      if (!g_verbose) Pump(50);
       return Say("usermsg " + name);
     }
     if (command == "close") {
