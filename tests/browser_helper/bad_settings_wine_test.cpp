@@ -144,18 +144,9 @@ TEST_F(BadSettings, TheHelperActsOnWhatTheRulesMakeOfEachText) {
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
-  const struct {
-    const char* flag;
-    std::string* target;
-  } flags[] = {{"--dll=", &g_paths.dll},
-               {"--tray=", &g_paths.tray},
-               {"--shellwindows=", &g_paths.shellWindows},
-               {"--iexplore=", &g_paths.iexplore}};
-  for (int i = 1; i < argc; ++i) {
-    for (const auto& f : flags) {
-      const std::size_t n = std::strlen(f.flag);
-      if (std::strncmp(argv[i], f.flag, n) == 0) *f.target = argv[i] + n;
-    }
-  }
+  vendrolix::test::ReadTextFlags(argc, argv, {{"--dll=", &g_paths.dll},
+                                              {"--tray=", &g_paths.tray},
+                                              {"--shellwindows=", &g_paths.shellWindows},
+                                              {"--iexplore=", &g_paths.iexplore}});
   return RUN_ALL_TESTS();
 }

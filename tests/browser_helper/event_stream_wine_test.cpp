@@ -374,25 +374,18 @@ TEST_F(EventStream, EveryDecisionFollowsTheRulesAndEverythingEndsCleanly) {
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
-  const struct {
-    const char* flag;
-    std::string* text;
-    int* number;
-  } flags[] = {{"--dll=", &g_options.dll, nullptr},
-               {"--tray=", &g_options.tray, nullptr},
-               {"--shellwindows=", &g_options.shellWindows, nullptr},
-               {"--cleaner=", &g_options.cleaner, nullptr},
-               {"--iexplore=", &g_options.iexplore, nullptr},
-               {"--seeds=", nullptr, &g_options.seeds},
-               {"--steps=", nullptr, &g_options.steps},
-               {"--first-seed=", nullptr, &g_options.firstSeed}};
-  for (int i = 1; i < argc; ++i) {
-    for (const auto& f : flags) {
-      const std::size_t n = std::strlen(f.flag);
-      if (std::strncmp(argv[i], f.flag, n) != 0) continue;
-      if (f.text) *f.text = argv[i] + n;
-      if (f.number) *f.number = std::atoi(argv[i] + n);
-    }
-  }
+  std::string seeds, steps, firstSeed;
+  vendrolix::test::ReadTextFlags(argc, argv,
+                                 {{"--dll=", &g_options.dll},
+                                  {"--tray=", &g_options.tray},
+                                  {"--shellwindows=", &g_options.shellWindows},
+                                  {"--cleaner=", &g_options.cleaner},
+                                  {"--iexplore=", &g_options.iexplore},
+                                  {"--seeds=", &seeds},
+                                  {"--steps=", &steps},
+                                  {"--first-seed=", &firstSeed}});
+  if (!seeds.empty()) g_options.seeds = std::atoi(seeds.c_str());
+  if (!steps.empty()) g_options.steps = std::atoi(steps.c_str());
+  if (!firstSeed.empty()) g_options.firstSeed = std::atoi(firstSeed.c_str());
   return RUN_ALL_TESTS();
 }

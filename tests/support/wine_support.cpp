@@ -1,5 +1,7 @@
 #include "wine_support.h"
 
+#include <string_view>
+
 #include <thread>
 #include <vector>
 
@@ -227,6 +229,16 @@ std::optional<std::string> ReadFileBytes(const std::string& path) {
   std::string content;
   if (!win32::ReadWholeFile(path, content)) return std::nullopt;
   return content;
+}
+
+void ReadTextFlags(int argc, char** argv, std::initializer_list<std::pair<const char*, std::string*>> flags) {
+  for (int i = 1; i < argc; ++i) {
+    for (const auto& [prefix, target] : flags) {
+      const std::string_view argument(argv[i]);
+      const std::string_view name(prefix);
+      if (argument.substr(0, name.size()) == name) *target = std::string(argument.substr(name.size()));
+    }
+  }
 }
 
 bool CanRun32BitPrograms() {

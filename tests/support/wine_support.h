@@ -6,7 +6,9 @@
 
 #include <chrono>
 #include <functional>
+#include <initializer_list>
 #include <optional>
+#include <utility>
 #include <string>
 
 namespace vendrolix::test {
@@ -68,6 +70,10 @@ class ScratchFolder {
  private:
   std::string path_;
 };
+
+// Takes each "--name=value" argument into the string given for its
+// "--name=" prefix; other arguments are left alone.
+void ReadTextFlags(int argc, char** argv, std::initializer_list<std::pair<const char*, std::string*>> flags);
 
 // False when the bench runs on a machine that cannot execute 32-bit programs
 // (the bench then says so in VENDROLIX_WINE_NO32): tests whose work needs a

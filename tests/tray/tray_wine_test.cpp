@@ -498,15 +498,7 @@ TEST_F(TrayWine, NoMessengerOffNT) {
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
-  const struct {
-    const char* flag;
-    std::string* target;
-  } flags[] = {{"--tray=", &g_paths.tray}, {"--manager=", &g_paths.manager}};
-  for (int i = 1; i < argc; ++i) {
-    for (const auto& f : flags) {
-      const std::size_t n = std::strlen(f.flag);
-      if (std::strncmp(argv[i], f.flag, n) == 0) *f.target = argv[i] + n;
-    }
-  }
+  vendrolix::test::ReadTextFlags(argc, argv, {{"--tray=", &g_paths.tray},
+                                              {"--manager=", &g_paths.manager}});
   return RUN_ALL_TESTS();
 }
