@@ -103,9 +103,22 @@ bool AolBrowserPaneOpen(const WindowFinder& windows) {
   return false;
 }
 
+namespace {
+
+bool BlockerRunning(ExitWatchPlatform& platform) {
+  return SettingNumber(platform.ReadSetting(value::NSAOLRun)) == 1 && platform.BlockerWindowExists();
+}
+
+}  // namespace
+
+bool AnyBrowserOpen(ExitWatchPlatform& platform) {
+  if (platform.InternetExplorerWindowExists()) return true;
+  if (!BlockerRunning(platform)) return false;
+  return platform.FindNetscapeWindow() || platform.FindAolBrowserWindow();
+}
+
 bool DecideBrowserExit(ExitWatchPlatform& platform) {
-  const bool blockerRunning =
-      SettingNumber(platform.ReadSetting(value::NSAOLRun)) == 1 && platform.BlockerWindowExists();
+  const bool blockerRunning = BlockerRunning(platform);
   const std::int16_t nsAutoClean = NumberIfInstalled(platform, value::NSExist, value::NSAutoClean);
   if (!blockerRunning) return InternetExplorerOnly(platform, nsAutoClean);
   return AllBrowsers(platform);

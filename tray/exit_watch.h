@@ -80,6 +80,11 @@ class ExitWatchPlatform {
   virtual std::unique_ptr<CookieCleanerSession> CreateCookieCleaner() = 0;
 };
 
+// True while a browser window the exit decision waits for is open: an
+// Internet Explorer frame, or, while the NS/AOL blocker runs, a Netscape or
+// AOL browser window.
+bool AnyBrowserOpen(ExitWatchPlatform& platform);
+
 // The decision on a click of "Form Close": true at the moment the tray must
 // unload (no browser window left), false when a browser window stayed open
 // through every pass. Each browser family's cookies are cleaned at most once.

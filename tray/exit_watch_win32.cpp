@@ -114,6 +114,11 @@ void DetectBrowsers() {
   registry.SetRegStringValue(value::AOLExist, aol ? "1" : "0");
 }
 
+bool BrowserWindowsOpen() {
+  Win32ExitWatch platform;
+  return AnyBrowserOpen(platform);
+}
+
 bool BrowserExitDecision() {
   Win32ExitWatch platform;
   return DecideBrowserExit(platform);

@@ -8,6 +8,9 @@ namespace vendrolix::tray {
 // Records in the settings whether Netscape and AOL are installed.
 void DetectBrowsers();
 
+// True while a browser window that the exit decision waits for is open.
+bool BrowserWindowsOpen();
+
 // Waits for the remaining browser windows, has the closed browsers' cookies
 // cleaned, and returns true at the moment the main window must be unloaded
 // (no browser window left); false when a browser stayed open.

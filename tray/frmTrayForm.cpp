@@ -203,6 +203,11 @@ void FrmTrayForm::Form_Load() {
 
   controller_.ApplyPendingMessenger(module_.IsNT);
   ApplyChecks();
+
+  // The browser window that started this tray may have closed before the
+  // handles above were published, its "Form Close" click lost. Look once;
+  // with no browser left, leave the usual way, as that click would have.
+  if (!BrowserWindowsOpen()) PostMessageA(cmdForm_, kButtonClickMessage, 0, 0);
 }
 
 void FrmTrayForm::Form_Unload() {

@@ -159,7 +159,7 @@ class TrayStandIn {
 class InstallerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!test::CanRun32BitPrograms()) GTEST_SKIP() << "the installer is a 32-bit program";
+    VENDROLIX_SKIP_WITHOUT_32BIT("the installer is a 32-bit program");
     ASSERT_FALSE(g_setup.empty());
     test::DeleteKeyTree(HKEY_LOCAL_MACHINE, kSettingsKey);
     folder_ = InstallFolder();

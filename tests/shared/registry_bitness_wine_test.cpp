@@ -18,7 +18,7 @@ namespace {
 
 TEST(RegistryBitness, ValuesCrossBetweenBitnesses) {
   ASSERT_FALSE(g_peerProbe.empty()) << "--peer-probe=PATH missing";
-  if (!test::CanRun32BitPrograms()) GTEST_SKIP() << "the 32-bit side cannot run on this machine";
+  VENDROLIX_SKIP_WITHOUT_32BIT("the 32-bit side cannot run");
   test::SettingsKey key;
   const CRegistry registry = CRegistry::ForTray();
   registry.SetRegStringValue("Popup", "3");

@@ -41,11 +41,17 @@ struct ProcessResult {
   bool started = false;
   bool finished = false;
   DWORD exitCode = 0;
+  // The program ended but something it started still held its output
+  // childGrace later (finished is then false, and output says so).
+  bool outlived = false;
   std::string output;  // stdout and stderr together
 };
 
-// Runs a command line and waits for it to end, capturing its output.
-ProcessResult RunProcess(const std::string& commandLine, std::chrono::milliseconds timeout = std::chrono::seconds(60));
+// Runs a command line and waits for it to end, capturing its output. Never
+// waits longer than timeout for the program, then childGrace for what it
+// started and left holding its output.
+ProcessResult RunProcess(const std::string& commandLine, std::chrono::milliseconds timeout = std::chrono::seconds(60),
+                         std::chrono::milliseconds childGrace = std::chrono::seconds(15));
 
 // A Unix path of the build tree as the Windows programs see it (Z:\...).
 std::string WinePath(const std::string& unixPath);
@@ -77,8 +83,14 @@ void ReadTextFlags(int argc, char** argv, std::initializer_list<std::pair<const 
 
 // False when the bench runs on a machine that cannot execute 32-bit programs
 // (the bench then says so in VENDROLIX_WINE_NO32): tests whose work needs a
-// 32-bit program beside them skip.
+// 32-bit program beside them skip with kNo32BitSkip. A test program all of
+// whose cases skipped so ends with the bench's skip code, so that CTest and
+// the closing summary count it as skipped, not as passed.
 bool CanRun32BitPrograms();
+inline constexpr const char* kNo32BitSkip = "no 32-bit execution";
+#define VENDROLIX_SKIP_WITHOUT_32BIT(what)                                                   \
+  if (!::vendrolix::test::CanRun32BitPrograms())                                            \
+  GTEST_SKIP() << ::vendrolix::test::kNo32BitSkip << ": " << what
 
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
 std::optional<std::string> ReadFileBytes(const std::string& path);

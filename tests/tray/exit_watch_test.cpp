@@ -170,6 +170,30 @@ TEST(NetscapeWindow, CountsOnlyAParentlessMozillaWindowWithNetscapeInALongEnough
   }
 }
 
+// The tray's one look when it is ready: is any browser left that its
+// "Form Close" click would have come from?
+TEST(AnyBrowserOpen, CountsNetscapeAndAolOnlyWhileTheBlockerRuns) {
+  const struct {
+    const char* name;
+    Desktop desktop;
+    Settings settings;
+    bool open;
+  } cases[] = {
+      {"nothing open", {}, kIeOnly, false},
+      {"an ie frame", {kStays}, kIeOnly, true},
+      {"Netscape with the blocker", {kNever, kStays, kNever, true}, kBlocker, true},
+      {"AOL with the blocker", {kNever, kNever, kStays, true}, kBlocker, true},
+      {"Netscape, NSAOLRun 0", {kNever, kStays, kNever, true}, With(kBlocker, {{"NSAOLRun", "0"}}), false},
+      {"blocker's window only", {kNever, kNever, kNever, true}, kBlocker, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeExitWatch platform(c.desktop, c.settings);
+    EXPECT_EQ(AnyBrowserOpen(platform), c.open);
+    EXPECT_EQ(platform.log(), "");
+  }
+}
+
 // A window tree searched like FindWindowExA: children in creation order,
 // class names compared without regard to case.
 class FakeWindows final : public WindowFinder {

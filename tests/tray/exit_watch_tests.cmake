@@ -12,7 +12,7 @@ else()
   endif()
   vendrolix_add_wine_gtest(tray_exit_watch_wine_test
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/exit_watch_wine_test.cpp
-    LIBS vendrolix_tray_exit_win32 ole32
+    LIBS vendrolix_tray_exit_win32 tray_wine_support ole32
     ARGS ${exit_watch_args})
   add_dependencies(tray_exit_watch_wine_test cleaner_double)
   if(TARGET VendrolixTray)

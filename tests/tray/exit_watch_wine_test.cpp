@@ -16,6 +16,7 @@
 #include "convert.h"
 #include "exit_watch_win32.h"
 #include "settings.h"
+#include "tray_wine_support.h"
 #include "win32/handles.h"
 #include "wine_support.h"
 
@@ -324,53 +325,6 @@ TEST_F(ExitWatchWine, AMissingCleanerSkipsOnlyTheCleaning) {
 }
 
 
-// The real tray program, started by the test and closed at the end if the
-// test left it running.
-class TrayProcess {
- public:
-  explicit TrayProcess(const std::string& program) {
-    std::string commandLine = test::Quote(program);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    if (CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-      process_.reset(info.hProcess);
-      CloseHandle(info.hThread);
-    }
-  }
-  ~TrayProcess() {
-    if (!process_ || Exited(std::chrono::milliseconds(0))) return;
-    const HWND form = FindWindowA(nullptr, kTrayFormCaption);
-    if (form) PostMessageA(form, WM_CLOSE, 0, 0);
-    if (!Exited(std::chrono::seconds(5))) TerminateProcess(process_.get(), 1);
-  }
-  TrayProcess(const TrayProcess&) = delete;
-  TrayProcess& operator=(const TrayProcess&) = delete;
-
-  bool started() const { return static_cast<bool>(process_); }
-  bool Exited(std::chrono::milliseconds within) const {
-    return WaitForSingleObject(process_.get(), static_cast<DWORD>(within.count())) == WAIT_OBJECT_0;
-  }
-
- private:
-  win32::UniqueKernelHandle process_;
-};
-
-// The "Form Close" button the tray has published, once it is a window.
-HWND PublishedFormButton(const test::SettingsKey& settings) {
-  HWND button = nullptr;
-  test::WaitUntil(
-      [&] {
-        std::int32_t handle = 0;
-        const auto text = settings.Get(value::hForm);
-        if (!text || !ConvertToInt32(*text, handle) || handle == 0) return false;
-        button = reinterpret_cast<HWND>(static_cast<std::intptr_t>(handle));
-        return IsWindow(button) != FALSE;
-      },
-      std::chrono::seconds(15));
-  return button;
-}
-
 class TrayExitWine : public ExitWatchWine {
  protected:
   void SetUp() override {
@@ -387,35 +341,42 @@ class TrayExitWine : public ExitWatchWine {
 };
 
 TEST_F(TrayExitWine, TheTrayEndsWhenTheLastIeFrameHasClosed) {
-  TrayProcess tray(test::WinePath(g_tray));
-  ASSERT_TRUE(tray.started());
-  const HWND button = PublishedFormButton(settings_);
-  ASSERT_TRUE(button);
+  test::BrowserWindow ie;
+  test::TrayProcess tray(test::WinePath(g_tray));
+  ASSERT_TRUE(tray.WaitReady());
   EXPECT_EQ(settings_.Get(value::NSExist).value_or(""), "1");
-  {
-    ClosingIeFrame ie(500);
-    ASSERT_TRUE(PostMessageA(button, kButtonClickMessage, 0, 0));
-    EXPECT_TRUE(tray.Exited(std::chrono::seconds(4)));
-  }
+  ASSERT_TRUE(PostMessageA(tray.formButton(), kButtonClickMessage, 0, 0));
+  test::WaitUntil([] { return false; }, std::chrono::milliseconds(500));
+  ie.Close();
+  EXPECT_TRUE(tray.WaitExit(std::chrono::seconds(4)));
   EXPECT_EQ(settings_.Get(value::hForm).value_or(""), "0");
   EXPECT_EQ(CleanerCalls(), kNsCall);
 }
 
 TEST_F(TrayExitWine, TheTrayKeepsRunningWhileAnIeFrameStaysOpen) {
-  TrayProcess tray(test::WinePath(g_tray));
-  ASSERT_TRUE(tray.started());
-  const HWND button = PublishedFormButton(settings_);
-  ASSERT_TRUE(button);
+  test::BrowserWindow ie;
+  test::TrayProcess tray(test::WinePath(g_tray));
+  ASSERT_TRUE(tray.WaitReady());
   const std::string published = settings_.Get(value::hForm).value_or("");
-  StandIn ie("IEFrame", "Stand-in - Microsoft Internet Explorer");
-  ASSERT_TRUE(PostMessageA(button, kButtonClickMessage, 0, 0));
-  EXPECT_FALSE(tray.Exited(std::chrono::seconds(3)));
+  ASSERT_TRUE(PostMessageA(tray.formButton(), kButtonClickMessage, 0, 0));
+  EXPECT_FALSE(tray.WaitExit(std::chrono::seconds(3)));
   EXPECT_EQ(settings_.Get(value::hForm).value_or(""), published);
   EXPECT_EQ(CleanerCalls(), "");
   // A second click after the browser has gone ends it.
-  DestroyWindow(ie.get());
-  ASSERT_TRUE(PostMessageA(button, kButtonClickMessage, 0, 0));
-  EXPECT_TRUE(tray.Exited(std::chrono::seconds(3)));
+  ie.Close();
+  ASSERT_TRUE(PostMessageA(tray.formButton(), kButtonClickMessage, 0, 0));
+  EXPECT_TRUE(tray.WaitExit(std::chrono::seconds(3)));
+  EXPECT_EQ(CleanerCalls(), kNsCall);
+}
+
+// The browser window that started the tray closed before the tray was ready,
+// so its "Form Close" click went nowhere: the tray leaves on its own, the
+// usual way.
+TEST_F(TrayExitWine, ATrayThatFindsNoBrowserWhenReadyEndsTheUsualWay) {
+  test::TrayProcess tray(test::WinePath(g_tray));
+  ASSERT_TRUE(tray.started());
+  EXPECT_TRUE(tray.WaitExit(std::chrono::seconds(20)));
+  EXPECT_EQ(settings_.Get(value::hForm).value_or(""), "0");
   EXPECT_EQ(CleanerCalls(), kNsCall);
 }
 

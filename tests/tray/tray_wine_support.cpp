@@ -143,6 +143,21 @@ TrayProcess::~TrayProcess() {
     WaitForSingleObject(process_, 5000);
   }
   CloseHandle(process_);
+}BrowserWindow::BrowserWindow() {
+  WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = DefWindowProcA;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.lpszClassName = "IEFrame";
+  RegisterClassA(&windowClass);  // fails harmlessly once registered
+  window_ = CreateWindowExA(0, "IEFrame", "Stand-in - Microsoft Internet Explorer", WS_OVERLAPPEDWINDOW, 0, 0, 200,
+                            100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+}
+
+BrowserWindow::~BrowserWindow() { Close(); }
+
+void BrowserWindow::Close() {
+  if (window_ && IsWindow(window_)) DestroyWindow(window_);
+  window_ = nullptr;
 }
 
 bool TrayProcess::WaitReady(std::chrono::milliseconds timeout) {

@@ -58,6 +58,21 @@ class IconObserver {
 // The icon letters of a list of events, "ABAB...".
 std::string IconTrail(const std::vector<IconEvent>& events);
 
+// A hidden "IEFrame" window of this thread, destroyed with the object: the
+// open browser window a tray started by a test needs to find when it is
+// ready, or it ends at once as it would after the last browser window.
+class BrowserWindow {
+ public:
+  BrowserWindow();
+  ~BrowserWindow();
+  BrowserWindow(const BrowserWindow&) = delete;
+  BrowserWindow& operator=(const BrowserWindow&) = delete;
+  void Close();
+
+ private:
+  HWND window_ = nullptr;
+};
+
 // One run of the tray program, started without inherited handles. The
 // destructor closes it if it still runs.
 class TrayProcess {

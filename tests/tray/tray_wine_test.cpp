@@ -89,6 +89,7 @@ class TrayWine : public ::testing::Test {
   static std::unique_ptr<test::ScratchFolder> install_;
   test::SettingsKey settings_;
   test::IconObserver observer_;
+  test::BrowserWindow browser_;
 };
 
 std::unique_ptr<test::ScratchFolder> TrayWine::install_;
@@ -413,6 +414,7 @@ TEST_F(TrayWine, FormCloseClickWithNoBrowserEndsTheTray) {
   settings_.Set(value::AutoClean, "0");
   auto tray = StartTray();
   observer_.Clear();
+  browser_.Close();
   ASSERT_TRUE(PostMessageA(tray->formButton(), kButtonClickMessage, 0, 0));
   ASSERT_TRUE(tray->WaitExit(15s));
   EXPECT_EQ(settings_.Get(value::hForm), "0");
