@@ -138,6 +138,8 @@ void SettingsKey::Remove(const std::string& name) const { DeleteValue(HKEY_LOCAL
 
 ProcessResult RunProcess(const std::string& commandLine, std::chrono::milliseconds timeout,
                          std::chrono::milliseconds childGrace) {
+  timeout = Stretched(timeout);
+  childGrace = Stretched(childGrace);
   ProcessResult result;
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   HANDLE readEnd = nullptr;
@@ -225,7 +227,7 @@ std::string Quote(const std::string& argument) { return "\"" + argument + "\""; 
 
 bool WaitUntil(const std::function<bool()>& predicate, std::chrono::milliseconds timeout,
                std::chrono::milliseconds interval) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  const auto deadline = std::chrono::steady_clock::now() + Stretched(timeout);
   for (;;) {
     if (predicate()) return true;
     if (std::chrono::steady_clock::now() >= deadline) return false;

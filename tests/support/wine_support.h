@@ -11,6 +11,8 @@
 #include <utility>
 #include <string>
 
+#include "time_scale.h"
+
 namespace vendrolix::test {
 
 // Registry access for test set-up and inspection, in the same 32-bit view the
@@ -49,7 +51,7 @@ struct ProcessResult {
 
 // Runs a command line and waits for it to end, capturing its output. Never
 // waits longer than timeout for the program, then childGrace for what it
-// started and left holding its output.
+// started and left holding its output (both Stretched, as are WaitUntil's).
 ProcessResult RunProcess(const std::string& commandLine, std::chrono::milliseconds timeout = std::chrono::seconds(60),
                          std::chrono::milliseconds childGrace = std::chrono::seconds(15));
 

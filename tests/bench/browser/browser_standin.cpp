@@ -65,6 +65,7 @@
 #include <vector>
 
 #include "../common/web_browser_stub.h"
+#include "../../support/time_scale.h"
 #include "settings.h"
 #include "win32/handles.h"
 #include "win32/registry.h"
@@ -440,7 +441,7 @@ class BrowserWindow {
   bool Flush() {
     vendrolix::win32::UniqueKernelHandle done(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     if (!frame_ || !PostMessageA(frame_, kFlushQueue, 0, reinterpret_cast<LPARAM>(done.get()))) return false;
-    if (WaitPumping(done.get(), 60000)) return true;
+    if (WaitPumping(done.get(), vendrolix::test::StretchedMs(60000))) return true;
     done.release();  // the thread may still set it
     return false;
   }
@@ -453,7 +454,7 @@ class BrowserWindow {
     thread_.reset(CreateThread(nullptr, 0, &BrowserWindow::ThreadMain, this, 0, nullptr));
     if (!thread_) return false;
     HANDLE waits[2] = {ready_.get(), thread_.get()};
-    WaitForMultipleObjects(2, waits, FALSE, 60000);
+    WaitForMultipleObjects(2, waits, FALSE, vendrolix::test::StretchedMs(60000));
     return frame_ != nullptr;
   }
 
@@ -469,7 +470,7 @@ class BrowserWindow {
       helpers_.clear();
       DestroyWindow(frame_);
     });
-    WaitForSingleObject(thread_.get(), 60000);
+    WaitForSingleObject(thread_.get(), vendrolix::test::StretchedMs(60000));
     frame_ = nullptr;
   }
 

@@ -272,7 +272,15 @@ class Browser {
   ~Browser() {
     toChild_.reset();  // end of the scenario: the stand-in closes what is open and ends
     if (process_ && WaitForSingleObject(process_.get(), 30000) != WAIT_OBJECT_0) TerminateProcess(process_.get(), 1);
-    // The pipe ends with the process, which lets the reader finish.
+    // The pipe ends with the process unless a program it started (the tray,
+    // under Wine) holds it: the reader is given a bounded time, then told to stop.
+    {
+      std::unique_lock<std::mutex> lock(lock_);
+      if (!arrived_.wait_for(lock, std::chrono::seconds(15), [this] { return ended_; })) {
+        Note("a program the browser started still holds its output; no longer read");
+      }
+    }
+    stop_ = true;
     if (reader_.joinable()) reader_.join();
   }
 
@@ -296,7 +304,19 @@ class Browser {
     std::string pending;
     char buffer[512];
     DWORD got = 0;
-    while (ReadFile(fromChild_.get(), buffer, sizeof(buffer), &got, nullptr) && got > 0) {
+    // Never blocks in ReadFile: the destructor must be able to stop it.
+    for (;;) {
+      DWORD available = 0;
+      if (!PeekNamedPipe(fromChild_.get(), nullptr, 0, nullptr, &available, nullptr)) break;
+      if (available == 0) {
+        if (stop_) break;
+        Sleep(10);
+        continue;
+      }
+      if (!ReadFile(fromChild_.get(), buffer, available < sizeof(buffer) ? available : sizeof(buffer), &got, nullptr) ||
+          got == 0) {
+        break;
+      }
       pending.append(buffer, got);
       for (std::size_t end; (end = pending.find('\n')) != std::string::npos;) {
         std::string line = pending.substr(0, end);
@@ -318,6 +338,7 @@ class Browser {
   std::condition_variable arrived_;
   std::deque<std::string> lines_;
   bool ended_ = false;
+  std::atomic<bool> stop_{false};
 };
 
 // The first visible top-level window of a class, or null.
