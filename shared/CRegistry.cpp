@@ -46,14 +46,8 @@ std::string CRegistry::GetRegPathShellFolder(const std::string& strValueName) co
 }
 
 bool CRegistry::SubKeyExist(HKEY__* hKey, const std::string& strSubKey) const {
-  // The plain open (RegOpenKeyA asks for the maximum allowed access), in the
-  // 32-bit view like every other open of the suite.
-  HKEY opened = nullptr;
-  if (RegOpenKeyExA(hKey, strSubKey.c_str(), 0, MAXIMUM_ALLOWED | KEY_WOW64_32KEY, &opened) != ERROR_SUCCESS) {
-    return false;
-  }
-  win32::UniqueHKey key(opened);
-  return true;
+  // Existence only: the least right an open can ask for.
+  return static_cast<bool>(win32::OpenSuiteKey(hKey, strSubKey.c_str(), KEY_QUERY_VALUE));
 }
 
 }  // namespace vendrolix

@@ -66,10 +66,7 @@ void RegistrySettings::Write(const std::string& name, const std::string& text) {
 }
 
 void RegistrySettings::Remove(const std::string& name) {
-  HKEY opened = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, win32::SettingsAccess(), &opened) != ERROR_SUCCESS) return;
-  win32::UniqueHKey key(opened);
-  RegDeleteValueA(key.get(), name.c_str());
+  win32::DeleteRegValue(HKEY_LOCAL_MACHINE, kSettingsKey, name.c_str());
 }
 
 FrmTrayForm::FrmTrayForm(HINSTANCE instance, ModTray& module)
