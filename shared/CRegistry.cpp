@@ -15,9 +15,13 @@ CRegistry CRegistry::ForTray() { return CRegistry(kTrayReadBuffer, "1"); }
 CRegistry CRegistry::ForManager() { return CRegistry(kManagerReadBuffer, "0"); }
 
 std::string CRegistry::GetRegStringValue(const std::string& strValueName) const {
+  return GetStoredRegStringValue(strValueName).value_or(defaultText_);
+}
+
+std::optional<std::string> CRegistry::GetStoredRegStringValue(const std::string& strValueName) const {
   std::string text;
   if (!win32::ReadRegText(HKEY_LOCAL_MACHINE, kSettingsKey, strValueName.c_str(), readBufferSize_, text)) {
-    return defaultText_;
+    return std::nullopt;
   }
   return ToUpper(Trim(text));
 }
