@@ -1,0 +1,24 @@
+// What the installation grants at run time, as the README lists it, checked
+// the same way after the setup program's silent install and after the
+// installer's grant steps run alone (built as a 64-bit program).
+#pragma once
+
+#include <string>
+
+namespace vendrolix::test {
+
+// The tray's entry in Internet Explorer's elevation policy.
+inline constexpr const char* kElevationPolicyKey =
+    "SOFTWARE\\Microsoft\\Internet Explorer\\Low Rights\\ElevationPolicy\\{CA70E4CD-4C0B-4918-9C21-BA831664B845}";
+
+// The settings key's access list and mandatory label: SYSTEM and
+// Administrators everything; Users read and set values; low integrity may
+// write, not read up.
+inline constexpr const char* kSettingsKeySddl = "D:P(A;;KA;;;SY)(A;;KA;;;BA)(A;;0x2001b;;;BU)S:(ML;;NW;;;LW)";
+
+// Expects the grants in place, the policy entry naming folder in both views.
+void ExpectInstalledGrants(const std::string& folder);
+// Expects no policy entry in either view.
+void ExpectNoElevationPolicy();
+
+}  // namespace vendrolix::test
