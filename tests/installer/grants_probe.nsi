@@ -1,8 +1,8 @@
 ; The installer's grant steps alone, built as a 64-bit program so that they
 ; run where the 32-bit setup program cannot. Silent; exit code 0 when every
 ; step succeeded.
-;   grants_probe.exe /S /D=<folder>          grant and add the policy entry
-;   grants_probe.exe /S /remove /D=<folder>  remove the policy entry
+;   grants_probe.exe /S [/D=<folder>]          grant and add the policy entry
+;   grants_probe.exe /S /remove [/D=<folder>]  remove the policy entry
 ;
 ; makensis -DOUTFILE=<exe> -DGRANTS=<installer/grants.nsh> grants_probe.nsi
 
@@ -11,7 +11,8 @@ Target amd64-unicode
 RequestExecutionLevel admin
 SilentInstall silent
 OutFile "${OUTFILE}"
-InstallDir "$PROGRAMFILES\Vendrolix"
+; Where the 32-bit setup program installs.
+InstallDir "$PROGRAMFILES32\Vendrolix"
 
 !include "LogicLib.nsh"
 !include "x64.nsh"

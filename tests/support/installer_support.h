@@ -11,10 +11,12 @@ namespace vendrolix::test {
 inline constexpr const char* kElevationPolicyKey =
     "SOFTWARE\\Microsoft\\Internet Explorer\\Low Rights\\ElevationPolicy\\{CA70E4CD-4C0B-4918-9C21-BA831664B845}";
 
-// The settings key's access list and mandatory label: SYSTEM and
-// Administrators everything; Users read and set values; low integrity may
-// write, not read up.
-inline constexpr const char* kSettingsKeySddl = "D:P(A;;KA;;;SY)(A;;KA;;;BA)(A;;0x2001b;;;BU)S:(ML;;NW;;;LW)";
+// The settings key's access list (SYSTEM and Administrators everything,
+// Users read and set values, nothing inherited) and its mandatory label
+// (low integrity may write; written as "ML;<mask>;<SID>": no write-up 0x1,
+// the low level's SID).
+inline constexpr const char* kSettingsKeyDacl = "D:P(A;;KA;;;SY)(A;;KA;;;BA)(A;;0x2001b;;;BU)";
+inline constexpr const char* kSettingsKeyLabel = "ML;0x1;S-1-16-4096";
 
 // Expects the grants in place, the policy entry naming folder in both views.
 void ExpectInstalledGrants(const std::string& folder);
