@@ -24,24 +24,6 @@ struct Paths {
 namespace vendrolix {
 namespace {
 
-const char* const kHelperClsid = "{A94EDD52-85B3-472F-8BC0-D651D760FBF8}";
-
-std::string BhoKey() { return std::string(kBrowserHelperObjectsKey) + "\\" + kHelperClsid; }
-
-// The browser reads its helper list in the view of its own bitness, which is
-// this test program's.
-void ListHelper(bool listed) {
-  if (listed) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, BhoKey().c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) ==
-        ERROR_SUCCESS) {
-      RegCloseKey(key);
-    }
-  } else {
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, BhoKey().c_str());
-  }
-}
-
 bool CopyInto(const std::string& source, const std::string& target) {
   return CopyFileA(test::WinePath(source).c_str(), target.c_str(), FALSE) != 0;
 }
@@ -57,11 +39,11 @@ class BrowserBench : public ::testing::Test {
       const auto result = test::RunProcess("regsvr32 /s " + test::Quote(server));
       ASSERT_TRUE(result.finished && result.exitCode == 0) << server << result.output;
     }
-    ListHelper(true);
+    test::ListBrowserHelper(true);
   }
 
   static void TearDownTestSuite() {
-    ListHelper(false);
+    test::ListBrowserHelper(false);
     test::RunProcess("regsvr32 /s /u " + test::Quote(install_->File(file::BrowserHelper)));
     install_.reset();
   }

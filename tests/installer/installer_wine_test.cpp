@@ -32,10 +32,10 @@ namespace vendrolix {
 namespace {
 
 const char* const kCleanerClsid = "CLSID\\{CCD21D21-7305-4FED-8714-0436099AF281}\\InprocServer32";
-const char* const kHelperClsid = "{A94EDD52-85B3-472F-8BC0-D651D760FBF8}";
 const char* const kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vendrolix";
 
 using test::GetDword;
+using test::kHelperClsid;
 using test::GetText;
 using test::KeyExists;
 

@@ -128,6 +128,18 @@ void DeleteValue(HKEY root, const std::string& subKey, const std::string& name) 
   if (key) RegDeleteValueA(key.get(), name.c_str());
 }
 
+bool ListBrowserHelper(bool listed) {
+  const std::string listing = std::string(kBrowserHelperObjectsKey) + "\\" + kHelperClsid;
+  if (!listed) return RegDeleteKeyA(HKEY_LOCAL_MACHINE, listing.c_str()) == ERROR_SUCCESS;
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, listing.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
+      ERROR_SUCCESS) {
+    return false;
+  }
+  RegCloseKey(key);
+  return true;
+}
+
 namespace {
 
 std::optional<std::string> SddlOf(PSECURITY_DESCRIPTOR descriptor, SECURITY_INFORMATION parts) {

@@ -58,6 +58,12 @@ class ReadOnlySettings {
   bool applied_ = false;
 };
 
+// The browser helper's class, and its listing under Internet Explorer's
+// Browser Helper Objects in this test program's registry view: the browser
+// stand-in reads the view of its own bitness, which is the test program's.
+inline constexpr const char* kHelperClsid = "{A94EDD52-85B3-472F-8BC0-D651D760FBF8}";
+bool ListBrowserHelper(bool listed);
+
 // The settings key, emptied for each test that uses it.
 class SettingsKey {
  public:
