@@ -241,9 +241,9 @@ void CVendrolixIEDLL::Quit() {
   state.window.trayFormButton = ReadHandle(value::hForm, state.window.trayFormButton);
   PostButtonClick(state.window.trayFormButton);
 
-  std::int16_t autoClean = 0;
-  ConvertToInt16(ReadRegString(kSettingsKey, value::AutoClean), autoClean);
-  if (autoClean == 1) CleanIECookies();
+  // A switch that is missing or cannot be read cleans nothing: every other
+  // reading defaults to "1", which here would delete the user's cookies.
+  if (CleaningSwitchOn(ReadStoredRegString(kSettingsKey, value::AutoClean))) CleanIECookies();
 }
 
 std::string CVendrolixIEDLL::LocationUrl() {

@@ -79,9 +79,11 @@ void RemoveHooks(ModVendrolixIE& state) {
 HMODULE ThisModule() { return g_module; }
 void SetThisModule(HMODULE module) { g_module = module; }
 
-std::string ReadRegString(const char* key, const char* name) {
+std::string ReadRegString(const char* key, const char* name) { return ReadStoredRegString(key, name).value_or("1"); }
+
+std::optional<std::string> ReadStoredRegString(const char* key, const char* name) {
   std::string text;
-  if (!win32::ReadRegText(HKEY_LOCAL_MACHINE, key, name, kReadBufferSize, text)) return "1";
+  if (!win32::ReadRegText(HKEY_LOCAL_MACHINE, key, name, kReadBufferSize, text)) return std::nullopt;
   return Trim(text);
 }
 

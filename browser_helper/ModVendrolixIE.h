@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "decision.h"
@@ -50,6 +51,8 @@ void SetThisModule(HMODULE module);
 
 // Text of HKLM\key\name: 255-byte buffer, trimmed, case kept; "1" on any failure.
 std::string ReadRegString(const char* key, const char* name);
+// The same read without the default: nullopt on any failure.
+std::optional<std::string> ReadStoredRegString(const char* key, const char* name);
 // Writes a text value under the settings key; dropped when it cannot be opened.
 void WriteRegString(const char* name, const std::string& value);
 

@@ -68,6 +68,11 @@ std::string KeepNetscapeCookies(std::string_view content, std::string_view keepL
   return RewriteNetscapeCookies(content, keepLine).content;
 }
 
+std::optional<std::string> KeepLineOf(const std::optional<std::string>& file) {
+  if (!file || file->empty()) return std::nullopt;
+  return file->substr(0, file->find_first_of("\r\n"));
+}
+
 std::optional<std::string> FindNetscapeProfile(Machine& machine) {
   const auto stored = machine.StoredNetscapeProfile();
   if (stored && cookies::IsProfileFolderName(*stored) &&
@@ -88,7 +93,7 @@ std::optional<std::string> FindNetscapeProfile(Machine& machine) {
 
 Outcome CleanIeCookies(Machine& machine) {
   Outcome outcome;
-  const auto keepLine = machine.ReadKeepLine(file::IeKeepList);
+  const auto keepLine = KeepLineOf(machine.ReadKeepFile(file::IeKeepList));
   if (!keepLine) return outcome;
   const auto folder = machine.ShellFolder("Cookies");
   if (!folder || !machine.FolderExists(*folder)) return outcome;
@@ -107,7 +112,7 @@ Outcome CleanIeCookies(Machine& machine) {
 
 Outcome CleanNetscapeCookies(Machine& machine) {
   Outcome outcome;
-  const auto keepLine = machine.ReadKeepLine(file::NsKeepList);
+  const auto keepLine = KeepLineOf(machine.ReadKeepFile(file::NsKeepList));
   if (!keepLine) return outcome;
   const auto profile = FindNetscapeProfile(machine);
   if (!profile) return outcome;

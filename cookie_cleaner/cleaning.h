@@ -34,9 +34,9 @@ std::string KeepNetscapeCookies(std::string_view content, std::string_view keepL
 class Machine {
  public:
   virtual ~Machine() = default;
-  // First line of a keep list of the installation folder; nullopt when the
-  // file is missing or unreadable.
-  virtual std::optional<std::string> ReadKeepLine(const std::string& fileName) = 0;
+  // A keep list of the installation folder, whole; nullopt when the file is
+  // missing or unreadable.
+  virtual std::optional<std::string> ReadKeepFile(const std::string& fileName) = 0;
   // A folder of the current user's shell folders; nullopt when unknown.
   virtual std::optional<std::string> ShellFolder(const std::string& name) = 0;
   // The stored Netscape profile folder (PathNSCookie); nullopt when unset.
@@ -51,6 +51,12 @@ class Machine {
   virtual bool ReplaceBytes(const std::string& path, const std::string& content) = 0;
   virtual bool RemoveFile(const std::string& path) = 0;
 };
+
+// The line a keep list file spares, or nullopt when there is no list to go
+// by: the file is missing, unreadable or empty. Every save writes at least a
+// line end, so a file of 0 bytes was never saved (a reader made it, or a
+// copy was cut short) and must not read as "keep nothing".
+std::optional<std::string> KeepLineOf(const std::optional<std::string>& file);
 
 // The Netscape profile folder holding "Cookies.txt", found as the cookie
 // manager finds it (stored folder first, then the default profile search),

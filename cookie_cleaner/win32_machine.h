@@ -13,7 +13,7 @@ class Win32Machine final : public Machine {
  public:
   explicit Win32Machine(HMODULE component) : component_(component) {}
 
-  std::optional<std::string> ReadKeepLine(const std::string& fileName) override;
+  std::optional<std::string> ReadKeepFile(const std::string& fileName) override;
   std::optional<std::string> ShellFolder(const std::string& name) override;
   std::optional<std::string> StoredNetscapeProfile() override;
   bool FolderExists(const std::string& path) override;

@@ -10,13 +10,17 @@
 
 Unicode false
 SetCompressor /SOLID lzma
+; Setup and uninstaller ask for elevation (their manifest says
+; requireAdministrator): they write Program Files and HKEY_LOCAL_MACHINE.
 RequestExecutionLevel admin
+ManifestSupportedOS Win7 Win8 Win8.1 Win10
 
 !include "MUI2.nsh"
 !include "LogicLib.nsh"
 !include "x64.nsh"
 !include "FileFunc.nsh"
 !include "WinMessages.nsh"
+!include "WinVer.nsh"
 
 !ifndef DIST32
   !error "DIST32 (the i686 dist folder) must be defined"
@@ -28,11 +32,12 @@ RequestExecutionLevel admin
 !define PRODUCT "Vendrolix"
 !define VERSION "4.0"
 !define PUBLISHER "Tervanic"
-!define SETTINGS_KEY "Software\Tervanic\Vendrolix"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Vendrolix"
 !define BHO_KEY "Software\Microsoft\Windows\CurrentVersion\Explorer\Browser Helper Objects"
 !define HELPER_CLSID "{A94EDD52-85B3-472F-8BC0-D651D760FBF8}"
 !define TRAY_CAPTION "Vendrolix Tray Form"
+
+!include "${__FILEDIR__}/grants.nsh"
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
@@ -127,6 +132,14 @@ VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
 !insertmacro CloseTray ""
 !insertmacro CloseTray "un."
 
+; The programs use Windows 7 calls; on an older Windows they would not start.
+Function .onInit
+  ${IfNot} ${AtLeastWin7}
+    MessageBox MB_OK|MB_ICONSTOP "${PRODUCT} needs Windows 7 or later." /SD IDOK
+    Abort
+  ${EndIf}
+FunctionEnd
+
 Section "Vendrolix" SecMain
   SectionIn RO
   Call CloseTray
@@ -166,6 +179,16 @@ Section "Vendrolix" SecMain
   ${If} ${Errors}
     WriteRegStr HKLM "${SETTINGS_KEY}" "NSAutoClean" "0"
   ${EndIf}
+
+  ; Users may write the values the tray and the browser helper write, and
+  ; nothing else; the installation folder is left as Program Files has it.
+  !insertmacro GrantSettingsKey
+  Pop $0
+  ${If} $0 != "ok"
+    DetailPrint "The access rights of the settings key could not be set ($0)."
+    MessageBox MB_OK|MB_ICONEXCLAMATION "The access rights of the settings could not be set. Users without administrator rights may find their tray settings not kept." /SD IDOK
+  ${EndIf}
+  !insertmacro AddElevationPolicy
 
   !insertmacro Register32 "VendrolixIEDLL.dll" ""
   !insertmacro Register32 "CookieCleaner.dll" ""
@@ -209,6 +232,7 @@ SectionEnd
 
 Section "Uninstall"
   Call un.CloseTray
+  !insertmacro RemoveElevationPolicy
 
   !insertmacro Register32 "VendrolixIEDLL.dll" "/u"
   !insertmacro Register32 "CookieCleaner.dll" "/u"

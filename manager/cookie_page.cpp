@@ -72,30 +72,42 @@ void CookiePage::MarkKeptCookies(const std::vector<std::string>& entries, const 
   host_.FillList(ArrangeCookies(entries, keepLine));
 }
 
-void CookiePage::WriteKeepList(const char* keepFile) {
-  host_.WriteKeepFile(keepFile, cookies::FormatKeepFile(host_.TickedEntries()));
+bool CookiePage::WriteKeepList(const char* keepFile) {
+  return host_.WriteKeepFile(keepFile, cookies::FormatKeepFile(host_.TickedEntries()));
 }
 
-void CookiePage::SaveIECookies() {
+bool CookiePage::SaveIECookies() {
   intIeAutoClean_ = host_.AutoCleanTicked() ? 1 : 0;
   host_.WriteSetting(value::AutoClean, ToDecimalText(intIeAutoClean_));
-  WriteKeepList(file::IeKeepList);
+  return WriteKeepList(file::IeKeepList);
 }
 
-void CookiePage::SaveNSCookies() {
-  if (!blnNsFound_) return;
+bool CookiePage::SaveNSCookies() {
+  if (!blnNsFound_) return true;
   intNsAutoClean_ = host_.AutoCleanTicked() ? 1 : 0;
   host_.WriteSetting(value::NSAutoClean, ToDecimalText(intNsAutoClean_));
-  WriteKeepList(file::NsKeepList);
+  return WriteKeepList(file::NsKeepList);
 }
 
-void CookiePage::ApplyChanges() {
+bool CookiePage::ApplyChanges() {
   host_.WriteSetting(value::OptionCookie, ToDecimalText(intView_));
+  bool saved = true;
   if (intView_ == 1) {
-    SaveIECookies();
+    saved = SaveIECookies();
   } else if (intView_ == 0) {
-    SaveNSCookies();
+    saved = SaveNSCookies();
   }
+  if (!saved) host_.ShowSaveFailed();
+  return saved;
+}
+
+void CookiePage::StayAfterFailedSave(int view) {
+  // Listing the other view would read the old list back over the ticks the
+  // user set; the view is left as it is instead.
+  intView_ = static_cast<std::int16_t>(view);
+  host_.WriteSetting(value::OptionCookie, ToDecimalText(intView_));
+  host_.ShowView(view);
+  host_.ShowSaveFailed();
 }
 
 void CookiePage::OptIECookieClick() {
@@ -103,7 +115,10 @@ void CookiePage::OptIECookieClick() {
   intView_ = 1;
   host_.WriteSetting(value::OptionCookie, "1");
   host_.ShowView(1);
-  SaveNSCookies();
+  if (!SaveNSCookies()) {
+    StayAfterFailedSave(0);
+    return;
+  }
   ShowCookieList();
 }
 
@@ -129,7 +144,10 @@ void CookiePage::OptNSCookieClick() {
   if (refused) {
     // Back to IE/AOL: the view being left is saved first, and the IE/AOL
     // click then lists it again with the ticks just saved.
-    SaveIECookies();
+    if (!SaveIECookies()) {
+      StayAfterFailedSave(1);
+      return;
+    }
     host_.ShowView(1);
     OptIECookieClick();
     return;
@@ -137,7 +155,10 @@ void CookiePage::OptNSCookieClick() {
   intView_ = 0;
   host_.WriteSetting(value::OptionCookie, "0");
   host_.ShowView(0);
-  SaveIECookies();
+  if (!SaveIECookies()) {
+    StayAfterFailedSave(1);
+    return;
+  }
   ShowCookieList();
 }
 

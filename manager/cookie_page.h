@@ -22,10 +22,11 @@ class CookiePageHost {
   virtual CookieFiles& Files() = 0;
   // Entries of the Netscape cookie file (at most its first 1000 lines).
   virtual std::vector<std::string> NetscapeFileEntries(const std::string& cookieFile) = 0;
-  // First line of a keep list of the program folder (a missing list is
-  // created empty), and its replacement.
+  // First line of a keep list of the program folder ("" for a missing
+  // list, which reading leaves missing), and its replacement: false when the
+  // file could not be written.
   virtual std::string ReadKeepLine(const char* fileName) = 0;
-  virtual void WriteKeepFile(const char* fileName, const std::string& content) = 0;
+  virtual bool WriteKeepFile(const char* fileName, const std::string& content) = 0;
 
   // The controls.
   virtual void ShowView(int view) = 0;  // option buttons and label colours
@@ -39,6 +40,8 @@ class CookiePageHost {
   virtual void ShowNoNetscape() = 0;
   virtual std::string AskProfileFolder() = 0;  // "Cancel" or the folder
   virtual void ShowStillNotFound() = 0;
+  // The notice of a keep list that could not be saved.
+  virtual void ShowSaveFailed() = 0;
 };
 
 class CookiePage {
@@ -48,7 +51,9 @@ class CookiePage {
   void Load();           // Form_Load after the window is placed and shaped
   void OptIECookieClick();
   void OptNSCookieClick();
-  void ApplyChanges();   // "Apply"; "Ok" is this, then Exit
+  // "Apply"; "Ok" is this, then Exit, but only when it returned true: a save
+  // that failed was shown, and the page stays with what the user entered.
+  bool ApplyChanges();
 
   std::int16_t view() const { return intView_; }
   bool netscapeFound() const { return blnNsFound_; }
@@ -60,9 +65,14 @@ class CookiePage {
   void ListIECookies();
   void ListNSCookies();
   void MarkKeptCookies(const std::vector<std::string>& entries, const char* keepFile);
-  void SaveIECookies();
-  void SaveNSCookies();
-  void WriteKeepList(const char* keepFile);
+  // False when the keep list could not be written (nothing to save is no
+  // failure).
+  bool SaveIECookies();
+  bool SaveNSCookies();
+  bool WriteKeepList(const char* keepFile);
+  // Back to `view` after the save of the view being left failed: that view
+  // stays on screen, unsaved, and the failure is shown.
+  void StayAfterFailedSave(int view);
   void ReadNumber(const char* name, std::int16_t& target);
 
   CookiePageHost& host_;

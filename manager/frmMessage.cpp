@@ -98,10 +98,12 @@ std::string ShowMessage(SkinnedWindow& caller, const std::string& title, const s
   FrmMessage box;
   box.Load(owner);
   if (box.closed() || !box.hwnd()) return state.strMsgResult;
+  // The page takes no input from the moment the box can be seen, as a
+  // system dialog box disables its owner before it shows.
+  if (owner) EnableWindow(owner, FALSE);
   ShowWindow(box.hwnd(), SW_SHOW);
   UpdateWindow(box.hwnd());
   SetForegroundWindow(box.hwnd());
-  if (owner) EnableWindow(owner, FALSE);
 
   MSG msg;
   while (!box.closed()) {

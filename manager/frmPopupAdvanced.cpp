@@ -97,7 +97,8 @@ void FrmPopupAdvanced::OnButtonClick(int n) {
 std::string FrmPopupAdvanced::FilePath() const { return State().strAppPath + "\\" + file::WhiteList; }
 
 void FrmPopupAdvanced::LoadWebSiteList() {
-  win32::TextFileReader reader(FilePath());
+  // Only a save writes the list: a missing one stays missing until then.
+  win32::TextFileReader reader(FilePath(), win32::TextFileReader::OpenMode::Plain);
   std::vector<std::string> entries = ParseWebSiteList([&reader](std::string& line) { return reader.Next(line); });
   for (const std::string& entry : entries) AddSorted(lstURL_, entry);
 }
@@ -108,7 +109,9 @@ void FrmPopupAdvanced::SaveWebSiteList() {
   for (LRESULT i = 0; i < count && count != LB_ERR; ++i) entries.push_back(ListText(lstURL_, static_cast<int>(i)));
   // Written beside the old file and swapped in, so the browser helper never
   // reads a half-written list.
-  win32::ReplaceFileContent(FilePath(), FormatWebSiteList(entries));
+  if (win32::ReplaceFileContent(FilePath(), FormatWebSiteList(entries))) return;
+  // The list box keeps the change; the next save that succeeds writes it.
+  ShowMessage(*this, kSaveFailedTitle, kSaveFailedText, "Ok");
 }
 
 void FrmPopupAdvanced::AddWebSite() {

@@ -210,9 +210,8 @@ void FrmPopupCookie::Load() {
 
 void FrmPopupCookie::OnButtonClick(int n) {
   switch (n) {
-    case 0:  // ApplyAndExit
-      logic_.ApplyChanges();
-      ExitManager(State(), Pages(), page_);
+    case 0:  // ApplyAndExit; a save that failed keeps the page open
+      if (logic_.ApplyChanges()) ExitManager(State(), Pages(), page_);
       break;
     case 1:
       logic_.ApplyChanges();
@@ -244,16 +243,18 @@ std::vector<std::string> FrmPopupCookie::NetscapeFileEntries(const std::string& 
 }
 
 std::string FrmPopupCookie::ReadKeepLine(const char* fileName) {
+  // Only a save writes a keep list: a file made here by a read would be an
+  // empty list the user never chose.
   std::string line;
-  win32::TextFileReader reader(State().strAppPath + "\\" + fileName);
+  win32::TextFileReader reader(State().strAppPath + "\\" + fileName, win32::TextFileReader::OpenMode::Plain);
   if (!reader.Next(line)) line.clear();
   return line;
 }
 
-void FrmPopupCookie::WriteKeepFile(const char* fileName, const std::string& content) {
+bool FrmPopupCookie::WriteKeepFile(const char* fileName, const std::string& content) {
   // Swapped in whole: a failed write leaves the previous list, never an
   // empty one that would let every cookie be cleaned.
-  win32::ReplaceFileContent(State().strAppPath + "\\" + fileName, content);
+  return win32::ReplaceFileContent(State().strAppPath + "\\" + fileName, content);
 }
 
 void FrmPopupCookie::ShowView(int view) {
@@ -301,5 +302,7 @@ void FrmPopupCookie::ShowNoNetscape() { ShowMessage(*this, kNoNetscapeTitle, kNo
 std::string FrmPopupCookie::AskProfileFolder() { return ShowNSCookiePath(hwnd()); }
 
 void FrmPopupCookie::ShowStillNotFound() { MessageBoxA(hwnd(), kStillNotFoundText, kAppTitle, MB_OK); }
+
+void FrmPopupCookie::ShowSaveFailed() { ShowMessage(*this, kSaveFailedTitle, kSaveFailedText, "Ok"); }
 
 }  // namespace vendrolix::manager

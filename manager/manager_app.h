@@ -51,6 +51,7 @@ class FrmPopupAdvanced final : public PageWindow {
   void OnCreate() override;
   void OnButtonClick(int n) override;
   void LoadWebSiteList();
+  // Shows the notice when the file could not be written.
   void SaveWebSiteList();
   void AddWebSite();
   void RemoveWebSite();
@@ -78,7 +79,7 @@ class FrmPopupCookie final : public PageWindow, private CookiePageHost {
   CookieFiles& Files() override;
   std::vector<std::string> NetscapeFileEntries(const std::string& cookieFile) override;
   std::string ReadKeepLine(const char* fileName) override;
-  void WriteKeepFile(const char* fileName, const std::string& content) override;
+  bool WriteKeepFile(const char* fileName, const std::string& content) override;
   void ShowView(int view) override;
   void ShowAutoClean(const std::string& caption, bool ticked) override;
   void ClearList() override;
@@ -88,6 +89,7 @@ class FrmPopupCookie final : public PageWindow, private CookiePageHost {
   void ShowNoNetscape() override;
   std::string AskProfileFolder() override;
   void ShowStillNotFound() override;
+  void ShowSaveFailed() override;
 
   CookiePage logic_;
   std::unique_ptr<CookieFiles> files_;

@@ -130,6 +130,13 @@ inline constexpr const char* kAddText = "You shoud type a web site address first
 inline constexpr const char* kRemoveTitle = "Remove web site";
 inline constexpr const char* kRemoveText = "You should select one item in the list box first!";
 
+// A save of the white list or of a keep list that failed (the file could
+// not be written). Every save a person waits for reports a failure with
+// this one notice, and the list on screen keeps what the user entered.
+inline constexpr const char* kSaveFailedTitle = "Save failed";
+inline constexpr const char* kSaveFailedText =
+    "The list could not be saved. Your changes stay on screen; please try again.";
+
 // ---- Skinned buttons -------------------------------------------------------
 
 using Rgb = std::uint32_t;  // 0x00RRGGBB

@@ -15,9 +15,13 @@ CRegistry CRegistry::ForTray() { return CRegistry(kTrayReadBuffer, "1"); }
 CRegistry CRegistry::ForManager() { return CRegistry(kManagerReadBuffer, "0"); }
 
 std::string CRegistry::GetRegStringValue(const std::string& strValueName) const {
+  return GetStoredRegStringValue(strValueName).value_or(defaultText_);
+}
+
+std::optional<std::string> CRegistry::GetStoredRegStringValue(const std::string& strValueName) const {
   std::string text;
   if (!win32::ReadRegText(HKEY_LOCAL_MACHINE, kSettingsKey, strValueName.c_str(), readBufferSize_, text)) {
-    return defaultText_;
+    return std::nullopt;
   }
   return ToUpper(Trim(text));
 }
@@ -46,14 +50,8 @@ std::string CRegistry::GetRegPathShellFolder(const std::string& strValueName) co
 }
 
 bool CRegistry::SubKeyExist(HKEY__* hKey, const std::string& strSubKey) const {
-  // The plain open (RegOpenKeyA asks for the maximum allowed access), in the
-  // 32-bit view like every other open of the suite.
-  HKEY opened = nullptr;
-  if (RegOpenKeyExA(hKey, strSubKey.c_str(), 0, MAXIMUM_ALLOWED | KEY_WOW64_32KEY, &opened) != ERROR_SUCCESS) {
-    return false;
-  }
-  win32::UniqueHKey key(opened);
-  return true;
+  // Existence only: the least right an open can ask for.
+  return static_cast<bool>(win32::OpenSuiteKey(hKey, strSubKey.c_str(), KEY_QUERY_VALUE));
 }
 
 }  // namespace vendrolix

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "settings.h"
@@ -29,6 +30,10 @@ class CRegistry {
 
   // A settings value, trimmed and in upper case; the default on any failure.
   std::string GetRegStringValue(const std::string& strValueName) const;
+  // The same read without the default: nullopt when the value is missing,
+  // unreadable or longer than the read buffer, for readers that must not
+  // take the default for a stored value.
+  std::optional<std::string> GetStoredRegStringValue(const std::string& strValueName) const;
   void SetRegStringValue(const std::string& strValueName, const std::string& strValueData) const;
   // As SetRegStringValue under HKEY_LOCAL_MACHINE\strSubKey.
   void SetRegStringValueEx(const std::string& strSubKey, const std::string& strValueName,

@@ -48,6 +48,11 @@ bool ConvertToInt32(std::string_view text, std::int32_t& target) {
   return true;
 }
 
+bool CleaningSwitchOn(const std::optional<std::string>& stored) {
+  std::int16_t value = 0;
+  return stored && ConvertToInt16(*stored, value) && value == 1;
+}
+
 std::string ToDecimalText(long long value) { return std::to_string(value); }
 
 }  // namespace vendrolix

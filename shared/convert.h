@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,12 @@ namespace vendrolix {
 
 bool ConvertToInt16(std::string_view text, std::int16_t& target);
 bool ConvertToInt32(std::string_view text, std::int32_t& target);
+
+// A cleaning switch (AutoClean, NSAutoClean) as stored, nullopt when it is
+// missing or could not be read. Cleaning deletes the user's cookies, so only
+// a switch that was stored and reads 1 counts as on; the readers' default
+// for a missing value must not switch it on.
+bool CleaningSwitchOn(const std::optional<std::string>& stored);
 
 // Decimal text of a number, as written into the settings key.
 std::string ToDecimalText(long long value);

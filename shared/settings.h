@@ -8,10 +8,6 @@ namespace vendrolix {
 // HKEY_LOCAL_MACHINE\<kSettingsKey>. Installation creates it; no program does.
 inline constexpr const char* kSettingsKey = "Software\\Tervanic\\Vendrolix";
 
-// Access mask of every open of a settings-class key: read and write rights
-// together, even for reads (KEY_ALL_ACCESS without the standard rights).
-inline constexpr unsigned long kSettingsAccess = 0x3F;
-
 namespace value {
 inline constexpr const char* Popup = "Popup";                // blocking level "0".."4"
 inline constexpr const char* PopupSave = "PopupSave";        // level to return to from Allow

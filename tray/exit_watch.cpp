@@ -10,10 +10,11 @@ namespace {
 
 bool IsOne(const std::string& text) { return text == "1"; }
 
-// A number setting that only counts when its browser is installed.
-std::int16_t NumberIfInstalled(ExitWatchPlatform& platform, const char* installed, const char* name) {
-  if (!IsOne(platform.ReadSetting(installed))) return 0;
-  return SettingNumber(platform.ReadSetting(name));
+// A cleaning switch, which only counts when its browser is installed. One
+// that is missing or unreadable is off: never delete on doubt.
+bool SwitchIfInstalled(ExitWatchPlatform& platform, const char* installed, const char* name) {
+  if (!IsOne(platform.ReadSetting(installed))) return false;
+  return CleaningSwitchOn(platform.ReadStoredSetting(name));
 }
 
 void CleanNetscape(ExitWatchPlatform& platform, unsigned waitBeforeCall) {
@@ -29,13 +30,13 @@ void CleanAol(ExitWatchPlatform& platform) {
 
 // Internet Explorer only: Netscape is looked at once, after the last
 // IEFrame has gone.
-bool InternetExplorerOnly(ExitWatchPlatform& platform, std::int16_t nsAutoClean) {
+bool InternetExplorerOnly(ExitWatchPlatform& platform, bool nsAutoClean) {
   for (int pass = 0; pass < kExitPasses; ++pass) {
     if (platform.InternetExplorerWindowExists()) {
       platform.Wait(kExitPassWaitMs);
       continue;
     }
-    if (nsAutoClean == 1 && !platform.FindNetscapeWindow()) CleanNetscape(platform, 0);
+    if (nsAutoClean && !platform.FindNetscapeWindow()) CleanNetscape(platform, 0);
     return true;
   }
   return false;
@@ -44,8 +45,8 @@ bool InternetExplorerOnly(ExitWatchPlatform& platform, std::int16_t nsAutoClean)
 // With the NS/AOL blocker: every family must be closed before the tray
 // goes; each one is cleaned in the first pass that finds it closed.
 bool AllBrowsers(ExitWatchPlatform& platform) {
-  const std::int16_t autoClean = NumberIfInstalled(platform, value::AOLExist, value::AutoClean);
-  const std::int16_t nsAutoClean = NumberIfInstalled(platform, value::NSExist, value::NSAutoClean);
+  const bool autoClean = SwitchIfInstalled(platform, value::AOLExist, value::AutoClean);
+  const bool nsAutoClean = SwitchIfInstalled(platform, value::NSExist, value::NSAutoClean);
   bool netscapeDone = false;
   bool aolDone = false;
   for (int pass = 0; pass < kExitPasses; ++pass) {
@@ -54,14 +55,14 @@ bool AllBrowsers(ExitWatchPlatform& platform) {
     const bool NetscapeOpen = platform.FindNetscapeWindow();
     if (NetscapeOpen) nothingOpen = false;
     if (!NetscapeOpen && !netscapeDone) {
-      if (nsAutoClean == 1) CleanNetscape(platform, kNetscapeCleanerWaitMs);
+      if (nsAutoClean) CleanNetscape(platform, kNetscapeCleanerWaitMs);
       netscapeDone = true;
     }
 
     const bool AolOpen = platform.FindAolBrowserWindow();
     if (AolOpen) nothingOpen = false;
     if (!AolOpen && !aolDone) {
-      if (autoClean == 1) CleanAol(platform);
+      if (autoClean) CleanAol(platform);
       aolDone = true;
     }
 
@@ -119,7 +120,7 @@ bool AnyBrowserOpen(ExitWatchPlatform& platform) {
 
 bool DecideBrowserExit(ExitWatchPlatform& platform) {
   const bool blockerRunning = BlockerRunning(platform);
-  const std::int16_t nsAutoClean = NumberIfInstalled(platform, value::NSExist, value::NSAutoClean);
+  const bool nsAutoClean = SwitchIfInstalled(platform, value::NSExist, value::NSAutoClean);
   if (!blockerRunning) return InternetExplorerOnly(platform, nsAutoClean);
   return AllBrowsers(platform);
 }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -69,6 +70,9 @@ class ExitWatchPlatform {
   // A settings value as the tray reads it: trimmed, upper case, "1" when
   // missing.
   virtual std::string ReadSetting(const char* name) = 0;
+  // The same without the default: nullopt when missing, unreadable or too
+  // long. The cleaning switches are read this way.
+  virtual std::optional<std::string> ReadStoredSetting(const char* name) = 0;
   // A top-level window captioned as the NS/AOL blocker's main window.
   virtual bool BlockerWindowExists() = 0;
   virtual bool InternetExplorerWindowExists() = 0;

@@ -88,6 +88,9 @@ class Win32CookieCleaner final : public CookieCleanerSession {
 class Win32ExitWatch final : public ExitWatchPlatform {
  public:
   std::string ReadSetting(const char* name) override { return registry_.GetRegStringValue(name); }
+  std::optional<std::string> ReadStoredSetting(const char* name) override {
+    return registry_.GetStoredRegStringValue(name);
+  }
   bool BlockerWindowExists() override { return BlockerWindowPresent(); }
   bool InternetExplorerWindowExists() override { return FindWindowA(kIeFrameClass, nullptr) != nullptr; }
   bool FindNetscapeWindow() override { return tray::FindNetscapeWindow(); }

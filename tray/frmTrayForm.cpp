@@ -4,7 +4,6 @@
 #include <shellapi.h>
 
 #include <cstring>
-#include <vector>
 
 #include "convert.h"
 #include "exit_watch_win32.h"
@@ -66,10 +65,7 @@ void RegistrySettings::Write(const std::string& name, const std::string& text) {
 }
 
 void RegistrySettings::Remove(const std::string& name) {
-  HKEY opened = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, win32::SettingsAccess(), &opened) != ERROR_SUCCESS) return;
-  win32::UniqueHKey key(opened);
-  RegDeleteValueA(key.get(), name.c_str());
+  win32::DeleteRegValue(HKEY_LOCAL_MACHINE, kSettingsKey, name.c_str());
 }
 
 FrmTrayForm::FrmTrayForm(HINSTANCE instance, ModTray& module)
@@ -119,6 +115,10 @@ bool FrmTrayForm::Load() {
     *b.target = CreateWindowExA(0, "BUTTON", b.caption, WS_CHILD | BS_PUSHBUTTON, 0, 0, 80, 20, hwnd_,
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(b.id)), instance_, nullptr);
     if (!*b.target) continue;
+    // The browser helper runs at low integrity inside a Protected Mode
+    // browser; Windows drops its posted clicks on this higher-integrity
+    // window unless the button lets that one message through.
+    ChangeWindowMessageFilterEx(*b.target, kButtonClickMessage, MSGFLT_ALLOW, nullptr);
     const auto base = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(*b.target, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ButtonProc)));
     if (!g_buttonBase) g_buttonBase = base;
@@ -395,18 +395,19 @@ void FrmTrayForm::RunNet(const std::string& parameters) {
 }
 
 void FrmTrayForm::StartManager() {
+  // The manager asks for elevation, which CreateProcess refuses; the shell
+  // asks the user for consent and starts it. A missing manager or a refused
+  // consent shows nothing.
   const std::string program = module_.AppPath + "\\" + file::Manager;
-  std::string line = "\"" + program + "\"";
-  std::vector<char> commandLine(line.begin(), line.end());
-  commandLine.push_back('\0');
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                     module_.AppPath.empty() ? nullptr : module_.AppPath.c_str(), &startup, &process)) {
-    win32::UniqueKernelHandle thread(process.hThread);
-    win32::UniqueKernelHandle owned(process.hProcess);
-  }
+  SHELLEXECUTEINFOA start{};
+  start.cbSize = sizeof start;
+  start.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+  start.hwnd = hwnd_;
+  start.lpVerb = "open";
+  start.lpFile = program.c_str();
+  start.lpDirectory = module_.AppPath.empty() ? nullptr : module_.AppPath.c_str();
+  start.nShow = SW_SHOWNORMAL;
+  ShellExecuteExA(&start);
 }
 
 void FrmTrayForm::PlayBlockWave() {

@@ -2,25 +2,16 @@
 
 #include <vector>
 
-#include "settings.h"
-#include "win32/handles.h"
-
 namespace vendrolix::win32 {
 
-REGSAM SettingsAccess() { return static_cast<REGSAM>(kSettingsAccess) | KEY_WOW64_32KEY; }
-
-namespace {
-
-UniqueHKey OpenKey(HKEY root, const char* subKey) {
+UniqueHKey OpenSuiteKey(HKEY root, const char* subKey, REGSAM rights) {
   HKEY opened = nullptr;
-  if (RegOpenKeyExA(root, subKey, 0, SettingsAccess(), &opened) != ERROR_SUCCESS) return UniqueHKey();
+  if (RegOpenKeyExA(root, subKey, 0, rights | kSuiteView, &opened) != ERROR_SUCCESS) return UniqueHKey();
   return UniqueHKey(opened);
 }
 
-}  // namespace
-
 bool ReadRegText(HKEY root, const char* subKey, const char* name, std::size_t bufferSize, std::string& text) {
-  UniqueHKey key = OpenKey(root, subKey);
+  UniqueHKey key = OpenSuiteKey(root, subKey, KEY_QUERY_VALUE);
   if (!key) return false;
   if (bufferSize == 0) return false;
   std::vector<char> buffer(bufferSize, ' ');
@@ -38,17 +29,23 @@ bool ReadRegText(HKEY root, const char* subKey, const char* name, std::size_t bu
 }
 
 bool WriteRegText(HKEY root, const char* subKey, const char* name, const std::string& text) {
-  UniqueHKey key = OpenKey(root, subKey);
+  UniqueHKey key = OpenSuiteKey(root, subKey, KEY_SET_VALUE);
   if (!key) return false;
   return RegSetValueExA(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                         static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS;
 }
 
 bool WriteRegDword(HKEY root, const char* subKey, const char* name, DWORD value) {
-  UniqueHKey key = OpenKey(root, subKey);
+  UniqueHKey key = OpenSuiteKey(root, subKey, KEY_SET_VALUE);
   if (!key) return false;
   return RegSetValueExA(key.get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value) ==
          ERROR_SUCCESS;
+}
+
+bool DeleteRegValue(HKEY root, const char* subKey, const char* name) {
+  UniqueHKey key = OpenSuiteKey(root, subKey, KEY_SET_VALUE);
+  if (!key) return false;
+  return RegDeleteValueA(key.get(), name) == ERROR_SUCCESS;
 }
 
 }  // namespace vendrolix::win32

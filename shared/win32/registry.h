@@ -7,21 +7,31 @@
 #include <cstddef>
 #include <string>
 
+#include "win32/handles.h"
+
 namespace vendrolix::win32 {
 
-// The access every open of a suite key asks for. 32-bit and 64-bit processes
-// would otherwise see different HKLM\Software views and never share a
-// setting, so every program of either bitness uses the 32-bit view.
-REGSAM SettingsAccess();
+// 32-bit and 64-bit processes would otherwise see different HKLM\Software
+// views and never share a setting, so every program of either bitness uses
+// the 32-bit view.
+inline constexpr REGSAM kSuiteView = KEY_WOW64_32KEY;
+
+// Opens root\subKey in the suite's view asking for exactly `rights`: a user
+// who may read the settings but not write them must still be able to read
+// them, and a browser at low integrity must be able to write what it may.
+UniqueHKey OpenSuiteKey(HKEY root, const char* subKey, REGSAM rights);
 
 // Reads a value as text into a buffer of bufferSize bytes. Fails when the
-// key or value is missing or the text with its terminator does not fit. The
-// text is the stored bytes up to the first NUL; the type is not checked.
+// key or value is missing or unreadable, or the text with its terminator
+// does not fit. The text is the stored bytes up to the first NUL; the type
+// is not checked.
 bool ReadRegText(HKEY root, const char* subKey, const char* name, std::size_t bufferSize, std::string& text);
 
 // Writes REG_SZ text (with its terminator, as every reader expects).
 bool WriteRegText(HKEY root, const char* subKey, const char* name, const std::string& text);
 
 bool WriteRegDword(HKEY root, const char* subKey, const char* name, DWORD value);
+
+bool DeleteRegValue(HKEY root, const char* subKey, const char* name);
 
 }  // namespace vendrolix::win32

@@ -24,10 +24,6 @@ struct Paths {
 namespace vendrolix {
 namespace {
 
-const char* const kHelperClsid = "{A94EDD52-85B3-472F-8BC0-D651D760FBF8}";
-
-std::string BhoKey() { return std::string(kBrowserHelperObjectsKey) + "\\" + kHelperClsid; }
-
 std::string HandleText(HWND window) { return std::to_string(static_cast<long long>(reinterpret_cast<INT_PTR>(window))); }
 
 // The handle of a window that existed and is gone.
@@ -48,14 +44,11 @@ class BadSettings : public ::testing::Test {
       const auto result = test::RunProcess("regsvr32 /s " + test::Quote(server));
       ASSERT_TRUE(result.finished && result.exitCode == 0) << server << result.output;
     }
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, BhoKey().c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
+    ASSERT_TRUE(test::ListBrowserHelper(true));
   }
 
   static void TearDownTestSuite() {
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, BhoKey().c_str());
+    test::ListBrowserHelper(false);
     test::RunProcess("regsvr32 /s /u " + test::Quote(install_->File(file::BrowserHelper)));
     install_.reset();
   }

@@ -24,24 +24,6 @@ struct Paths {
 namespace vendrolix {
 namespace {
 
-const char* const kHelperClsid = "{A94EDD52-85B3-472F-8BC0-D651D760FBF8}";
-
-std::string BhoKey() { return std::string(kBrowserHelperObjectsKey) + "\\" + kHelperClsid; }
-
-// The browser reads its helper list in the view of its own bitness, which is
-// this test program's.
-void ListHelper(bool listed) {
-  if (listed) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, BhoKey().c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) ==
-        ERROR_SUCCESS) {
-      RegCloseKey(key);
-    }
-  } else {
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, BhoKey().c_str());
-  }
-}
-
 bool CopyInto(const std::string& source, const std::string& target) {
   return CopyFileA(test::WinePath(source).c_str(), target.c_str(), FALSE) != 0;
 }
@@ -57,11 +39,11 @@ class BrowserBench : public ::testing::Test {
       const auto result = test::RunProcess("regsvr32 /s " + test::Quote(server));
       ASSERT_TRUE(result.finished && result.exitCode == 0) << server << result.output;
     }
-    ListHelper(true);
+    test::ListBrowserHelper(true);
   }
 
   static void TearDownTestSuite() {
-    ListHelper(false);
+    test::ListBrowserHelper(false);
     test::RunProcess("regsvr32 /s /u " + test::Quote(install_->File(file::BrowserHelper)));
     install_.reset();
   }
@@ -162,7 +144,7 @@ TEST_F(BrowserBench, CountsWindowsAndTellsTheTrayWhenTheLastCloses) {
   const struct {
     const char* autoClean;  // nullptr: value missing
     bool cleans;
-  } cases[] = {{nullptr, true}, {"1", true}, {"0", false}, {" 1 ", true}, {"yes", false}};
+  } cases[] = {{nullptr, false}, {"1", true}, {"0", false}, {" 1 ", true}, {"yes", false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.autoClean ? c.autoClean : "(missing)");
     SetUp();
@@ -182,6 +164,47 @@ TEST_F(BrowserBench, CountsWindowsAndTellsTheTrayWhenTheLastCloses) {
     EXPECT_EQ(TrayLog(), "start 2\r\nstart 2\r\nclick form\r\nexit\r\n");
     EXPECT_EQ(CleanerLog(), c.cleans ? "CleanIECookies MORVATHELK\r\n" : "");
     EXPECT_EQ(settings_.Get(value::hForm), "0");
+  }
+}
+
+// A user who may read the settings key but not write it: the helper still
+// follows the stored level and cleaning switch (the default "1" for a read
+// that failed would allow a window after a click and clean the cookies), and
+// its count write fails without harm. The tray stand-in publishes its
+// handles before the key is locked, as the tray does when it may.
+TEST_F(BrowserBench, AKeyItMayOnlyReadIsStillFollowed) {
+  const struct {
+    const char* autoClean;
+    const char* cleanerLog;
+  } cases[] = {{"0", ""}, {"1", "CleanIECookies MORVATHELK\r\n"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.autoClean);
+    SetUp();
+    settings_.Set(value::Popup, "4");
+    settings_.Set(value::Sound, "2");
+    settings_.Set(value::CountIE, "5");
+    settings_.Set(value::AutoClean, c.autoClean);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    std::string line = test::Quote(install_->File(file::Tray));
+    ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    ASSERT_TRUE(test::WaitUntil([&] { return settings_.Get(value::hNSAOLButton).has_value(); }, std::chrono::seconds(10)));
+    {
+      test::ReadOnlySettings readOnly;
+      ASSERT_TRUE(readOnly.applied());
+      const auto lines = Run(g_paths.iexplore, "open W1\nsleep 500\ntitle W1 t\nclick W1 page\nnewwindow W1\n"
+                                               "close W1\nreg CountIE\n");
+      EXPECT_EQ(Only(lines, "newwindow"), (Lines{"newwindow W1 cancelled"}));
+      EXPECT_EQ(Only(lines, "reg"), (Lines{"reg CountIE 5"}));
+      ASSERT_TRUE(test::WaitUntil([&] { return Count(TrayLog(), "exit") == 1; }, std::chrono::seconds(10)))
+          << TrayLog();
+      EXPECT_EQ(TrayLog(), "start -1\r\nstart 2\r\nclick block\r\nclick form\r\nexit\r\n");
+      EXPECT_EQ(CleanerLog(), c.cleanerLog);
+    }
+    TearDown();
   }
 }
 

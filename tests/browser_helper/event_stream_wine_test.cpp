@@ -39,7 +39,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-const char* const kHelperClsid = "{A94EDD52-85B3-472F-8BC0-D651D760FBF8}";
 const char* const kWhiteList = "2\r\nexample.com\r\nnews\r\n";
 const char* const kUrls[] = {"http://www.EXAMPLE.com/a", "http://ads.test/pop", "http://NEWS.site/today",
                              "http://shop.test/", "about:blank"};
@@ -49,7 +48,6 @@ const char* const kPartClasses[] = {"Internet Explorer_Server", "Internet Explor
 // Past the longest new-window grace period with three windows (2100 ms).
 constexpr int kPauseMs = 2600;
 
-std::string BhoKey() { return std::string(kBrowserHelperObjectsKey) + "\\" + kHelperClsid; }
 
 // One step of a stream: the commands sent and what to check afterwards.
 struct Step {
@@ -152,15 +150,11 @@ class EventStream : public ::testing::Test {
       const auto result = test::RunProcess("regsvr32 /s " + test::Quote(server));
       ASSERT_TRUE(result.finished && result.exitCode == 0) << server << result.output;
     }
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, BhoKey().c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) ==
-        ERROR_SUCCESS) {
-      RegCloseKey(key);
-    }
+    test::ListBrowserHelper(true);
   }
 
   static void TearDownTestSuite() {
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, BhoKey().c_str());
+    test::ListBrowserHelper(false);
     test::RunProcess("regsvr32 /s /u " + test::Quote(install_->File(file::BrowserHelper)));
     install_.reset();
   }

@@ -26,22 +26,7 @@ struct Paths {
 namespace vendrolix {
 namespace {
 
-const char* const kHelperClsid = "{A94EDD52-85B3-472F-8BC0-D651D760FBF8}";
 constexpr int kRequests = 1000;
-
-std::string BhoKey() { return std::string(kBrowserHelperObjectsKey) + "\\" + kHelperClsid; }
-
-void ListHelper(bool listed) {
-  if (!listed) {
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, BhoKey().c_str());
-    return;
-  }
-  HKEY key = nullptr;
-  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, BhoKey().c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) ==
-      ERROR_SUCCESS) {
-    RegCloseKey(key);
-  }
-}
 
 struct Timed {
   double seconds = 0;
@@ -96,7 +81,7 @@ TEST(NewWindowTiming, WithAndWithoutTheHelper) {
   double mean[2] = {0, 0};  // [0] no helper, [1] helper
   for (const bool helper : {false, true}) {
     SCOPED_TRACE(helper ? "with the helper" : "without a helper");
-    ListHelper(helper);
+    test::ListBrowserHelper(helper);
     // The same scenario without requests: start-up and window costs.
     const Timed base = RunRequests(install, 0);
     StopTray(base.form);
@@ -106,7 +91,7 @@ TEST(NewWindowTiming, WithAndWithoutTheHelper) {
     EXPECT_EQ(helper ? full.cancelled : full.opened, static_cast<std::size_t>(kRequests));
     mean[helper] = (full.seconds - base.seconds) / kRequests;
   }
-  ListHelper(false);
+  test::ListBrowserHelper(false);
   test::RunProcess("regsvr32 /s /u " + test::Quote(install.File(file::BrowserHelper)));
 
   char report[256];

@@ -73,7 +73,7 @@ TEST(NetscapeRewrite, DropsOnlyUnkeptCookieLinesByteForByte) {
 
 class FakeMachine final : public Machine {
  public:
-  std::map<std::string, std::string> keepLines;
+  std::map<std::string, std::string> keepFiles;  // name -> content
   std::map<std::string, std::string> shellFolders;
   std::optional<std::string> storedProfile;
   std::set<std::string> folders;
@@ -85,9 +85,9 @@ class FakeMachine final : public Machine {
   std::vector<std::string> removed;
   std::vector<std::string> replaced;
 
-  std::optional<std::string> ReadKeepLine(const std::string& name) override {
-    auto it = keepLines.find(name);
-    if (it == keepLines.end()) return std::nullopt;
+  std::optional<std::string> ReadKeepFile(const std::string& name) override {
+    auto it = keepFiles.find(name);
+    if (it == keepFiles.end()) return std::nullopt;
     return it->second;
   }
   std::optional<std::string> ShellFolder(const std::string& name) override {
@@ -129,7 +129,7 @@ class FakeMachine final : public Machine {
 
 FakeMachine IeMachine() {
   FakeMachine m;
-  m.keepLines["IECookieURL.dat"] = "#joe@kept#";
+  m.keepFiles["IECookieURL.dat"] = "#joe@kept#\r\n";
   m.shellFolders["Cookies"] = "C:\\COOKIES";
   m.folders.insert("C:\\COOKIES");
   m.files["C:\\COOKIES\\joe@kept[1].txt"] = "k";
@@ -153,13 +153,14 @@ TEST(CleanIe, DeletesNothingWhenTheDecisionCannotBeMade) {
     void (*spoil)(FakeMachine&);
   };
   const Case cases[] = {
-      {"keep list missing", [](FakeMachine& m) { m.keepLines.clear(); }},
+      {"keep list missing", [](FakeMachine& m) { m.keepFiles.clear(); }},
+      {"keep list of 0 bytes, never saved", [](FakeMachine& m) { m.keepFiles["IECookieURL.dat"] = ""; }},
       {"Cookies folder unknown", [](FakeMachine& m) { m.shellFolders.clear(); }},
       {"Cookies folder missing", [](FakeMachine& m) { m.folders.clear(); }},
       {"folder cannot be listed", [](FakeMachine& m) { m.listFails = true; }},
       {"only the other keep list", [](FakeMachine& m) {
-         m.keepLines.clear();
-         m.keepLines["NSCookieURL.dat"] = "";
+         m.keepFiles.clear();
+         m.keepFiles["NSCookieURL.dat"] = "\r\n";
        }},
   };
   for (const auto& c : cases) {
@@ -173,7 +174,7 @@ TEST(CleanIe, DeletesNothingWhenTheDecisionCannotBeMade) {
 
 TEST(CleanIe, GoesOnPastADeletionThatFails) {
   FakeMachine m = IeMachine();
-  m.keepLines["IECookieURL.dat"] = "";
+  m.keepFiles["IECookieURL.dat"] = "\r\n";  // saved with nothing ticked
   m.undeletable.insert("C:\\COOKIES\\joe@gone[1].txt");
   const Outcome outcome = CleanIeCookies(m);
   EXPECT_EQ(outcome.removed, 1);
@@ -185,7 +186,7 @@ const char* const kRoot = "C:\\APPDATA\\Mozilla\\Profiles\\default";
 
 FakeMachine NsMachine() {
   FakeMachine m;
-  m.keepLines["NSCookieURL.dat"] = "#b.com#";
+  m.keepFiles["NSCookieURL.dat"] = "#b.com#\r\n";
   m.shellFolders["AppData"] = "C:\\APPDATA";
   return m;
 }
@@ -242,7 +243,7 @@ TEST(CleanNetscape, LeavesTheFileAloneWhenNothingIsToGo) {
 
 TEST(CleanNetscape, TouchesNothingWithoutKeepListOrCookieFile) {
   FakeMachine noList = NsMachine();
-  noList.keepLines.clear();
+  noList.keepFiles.clear();
   noList.storedProfile = "D:\\P.SLT";
   noList.files["D:\\P.SLT\\Cookies.txt"] = "a.com\t1\r\n";
   EXPECT_FALSE(CleanNetscapeCookies(noList).acted);

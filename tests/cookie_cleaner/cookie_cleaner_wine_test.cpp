@@ -129,16 +129,17 @@ TEST_F(CleanerTest, NothingIsDeletedWithoutTheCodeOrTheKeepList) {
   struct Case {
     const char* what;
     const wchar_t* code;
-    bool keepList;
+    const char* keepList;  // its bytes; nullptr: no file
   };
   const Case cases[] = {
-      {"wrong code", L"morvathelk", true},
-      {"empty code", L"", true},
-      {"no keep list", L"MORVATHELK", false},
+      {"wrong code", L"morvathelk", "\r\n"},
+      {"empty code", L"", "\r\n"},
+      {"no keep list", L"MORVATHELK", nullptr},
+      {"a keep list of 0 bytes was never saved", L"MORVATHELK", ""},
   };
   for (const auto& c : cases) {
     DeleteFileA((install_ + "\\" + file::IeKeepList).c_str());
-    if (c.keepList) KeepList(file::IeKeepList, "\r\n");
+    if (c.keepList) KeepList(file::IeKeepList, c.keepList);
     Call(&ICookieCleaner::CleanIECookies, c.code);
     for (const auto& [name, survives] : kCookieFolder) EXPECT_TRUE(Exists(cookies_ + "\\" + name)) << c.what;
   }

@@ -24,7 +24,7 @@ const std::string kCookieFile = std::string(kProfile) + "\\Cookies.txt";
 class DiskMachine final : public Machine {
  public:
   explicit DiskMachine(FaultFiles& disk) : disk_(disk) {}
-  std::optional<std::string> ReadKeepLine(const std::string&) override { return std::string("#.kept.com#"); }
+  std::optional<std::string> ReadKeepFile(const std::string&) override { return std::string("#.kept.com#\r\n"); }
   std::optional<std::string> ShellFolder(const std::string&) override { return std::nullopt; }
   std::optional<std::string> StoredNetscapeProfile() override { return std::string(kProfile); }
   bool FolderExists(const std::string&) override { return true; }

@@ -17,6 +17,7 @@
 #include "CookieCleaner.h"
 #include "settings.h"
 #include "text.h"
+#include "installer_support.h"
 #include "win32/handles.h"
 #include "wine_support.h"
 
@@ -31,43 +32,12 @@ namespace vendrolix {
 namespace {
 
 const char* const kCleanerClsid = "CLSID\\{CCD21D21-7305-4FED-8714-0436099AF281}\\InprocServer32";
-const char* const kHelperClsid = "{A94EDD52-85B3-472F-8BC0-D651D760FBF8}";
 const char* const kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vendrolix";
 
-std::optional<std::string> ReadText(HKEY root, const std::string& subKey, const char* name, REGSAM view) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(root, subKey.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return std::nullopt;
-  win32::UniqueHKey owner(key);
-  char buffer[1024] = {};
-  DWORD size = sizeof(buffer) - 1;
-  DWORD type = 0;
-  if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) != ERROR_SUCCESS ||
-      type != REG_SZ) {
-    return std::nullopt;
-  }
-  return std::string(buffer);
-}
-
-std::optional<DWORD> ReadDword(HKEY root, const std::string& subKey, const char* name, REGSAM view) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(root, subKey.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return std::nullopt;
-  win32::UniqueHKey owner(key);
-  DWORD value = 0;
-  DWORD size = sizeof(value);
-  DWORD type = 0;
-  if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS ||
-      type != REG_DWORD) {
-    return std::nullopt;
-  }
-  return value;
-}
-
-bool KeyIn(HKEY root, const std::string& subKey, REGSAM view) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(root, subKey.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
-  RegCloseKey(key);
-  return true;
-}
+using test::GetDword;
+using test::kHelperClsid;
+using test::GetText;
+using test::KeyExists;
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -183,9 +153,9 @@ class InstallerTest : public ::testing::Test {
     // The uninstaller runs on from a copy of itself; its last step is the
     // settings key.
     EXPECT_TRUE(test::WaitUntil(
-        [&] { return !Exists(uninstaller) && !KeyIn(HKEY_LOCAL_MACHINE, kSettingsKey, KEY_WOW64_32KEY); },
+        [&] { return !Exists(uninstaller) && !KeyExists(HKEY_LOCAL_MACHINE, kSettingsKey, KEY_WOW64_32KEY); },
         std::chrono::seconds(60)));
-    test::WaitUntil([&] { return !KeyIn(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_WOW64_32KEY); },
+    test::WaitUntil([&] { return !KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_WOW64_32KEY); },
                     std::chrono::seconds(10));
   }
 
@@ -209,13 +179,16 @@ TEST_F(InstallerTest, SilentInstallPutsEverythingInPlaceAndUninstallRemovesIt) {
   }
 
   // The settings key in the suite's view, with cleaning off.
-  EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kSettingsKey, value::FirstStart, KEY_WOW64_32KEY), "1");
-  EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kSettingsKey, value::AutoClean, KEY_WOW64_32KEY), "0");
-  EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kSettingsKey, value::NSAutoClean, KEY_WOW64_32KEY), "0");
+  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::FirstStart, KEY_WOW64_32KEY), "1");
+  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::AutoClean, KEY_WOW64_32KEY), "0");
+  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::NSAutoClean, KEY_WOW64_32KEY), "0");
+  // What users and the browser at low integrity may write, and the tray in
+  // the browser's elevation policy.
+  test::ExpectInstalledGrants(folder_);
 
   // The cleaner registered once per view, each view pointing at its own file.
-  const auto cleaner32 = ReadText(HKEY_CLASSES_ROOT, kCleanerClsid, nullptr, KEY_WOW64_32KEY);
-  const auto cleaner64 = ReadText(HKEY_CLASSES_ROOT, kCleanerClsid, nullptr, KEY_WOW64_64KEY);
+  const auto cleaner32 = GetText(HKEY_CLASSES_ROOT, kCleanerClsid, "", KEY_WOW64_32KEY);
+  const auto cleaner64 = GetText(HKEY_CLASSES_ROOT, kCleanerClsid, "", KEY_WOW64_64KEY);
   ASSERT_TRUE(cleaner32 && cleaner64);
   EXPECT_TRUE(EndsWithNoCase(*cleaner32, "\\Vendrolix\\CookieCleaner.dll")) << *cleaner32;
   EXPECT_TRUE(EndsWithNoCase(*cleaner64, "\\Vendrolix\\CookieCleaner64.dll")) << *cleaner64;
@@ -231,8 +204,8 @@ TEST_F(InstallerTest, SilentInstallPutsEverythingInPlaceAndUninstallRemovesIt) {
 
   const std::string bho = std::string(kBrowserHelperObjectsKey) + "\\" + kHelperClsid;
   if (HelperBuilt()) {
-    EXPECT_TRUE(KeyIn(HKEY_LOCAL_MACHINE, bho, KEY_WOW64_32KEY));
-    EXPECT_TRUE(KeyIn(HKEY_LOCAL_MACHINE, bho, KEY_WOW64_64KEY));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, bho, KEY_WOW64_32KEY));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, bho, KEY_WOW64_64KEY));
   }
 
   // Start menu and the Add/Remove Programs entry.
@@ -241,14 +214,14 @@ TEST_F(InstallerTest, SilentInstallPutsEverythingInPlaceAndUninstallRemovesIt) {
     EXPECT_TRUE(Exists(menu + "\\" + name)) << name;
   }
   EXPECT_EQ(Exists(menu + "\\Vendrolix Pro.lnk"), Exists(folder_ + "\\VendrolixPro.exe"));
-  EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName", KEY_WOW64_32KEY), "Vendrolix");
-  EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayVersion", KEY_WOW64_32KEY), "4.0");
-  EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kUninstallKey, "Publisher", KEY_WOW64_32KEY), "Tervanic");
-  const auto quiet = ReadText(HKEY_LOCAL_MACHINE, kUninstallKey, "QuietUninstallString", KEY_WOW64_32KEY);
+  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName", KEY_WOW64_32KEY), "Vendrolix");
+  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayVersion", KEY_WOW64_32KEY), "4.0");
+  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, kUninstallKey, "Publisher", KEY_WOW64_32KEY), "Tervanic");
+  const auto quiet = GetText(HKEY_LOCAL_MACHINE, kUninstallKey, "QuietUninstallString", KEY_WOW64_32KEY);
   ASSERT_TRUE(quiet.has_value());
   EXPECT_TRUE(ContainsNoCase(*quiet, "\\Vendrolix\\Uninstall.exe\" /S")) << *quiet;
-  EXPECT_TRUE(ReadText(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString", KEY_WOW64_32KEY).has_value());
-  EXPECT_GT(ReadDword(HKEY_LOCAL_MACHINE, kUninstallKey, "EstimatedSize", KEY_WOW64_32KEY).value_or(0), 0u);
+  EXPECT_TRUE(GetText(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString", KEY_WOW64_32KEY).has_value());
+  EXPECT_GT(GetDword(HKEY_LOCAL_MACHINE, kUninstallKey, "EstimatedSize", KEY_WOW64_32KEY).value_or(0), 0u);
 
   // The user's lists, then the uninstall with a tray running.
   for (const char* name : {file::WhiteList, file::IeKeepList, file::NsKeepList}) {
@@ -268,13 +241,14 @@ TEST_F(InstallerTest, SilentInstallPutsEverythingInPlaceAndUninstallRemovesIt) {
     EXPECT_EQ(test::ReadFileBytes(folder_ + "\\" + name), std::string("1\r\nexample\r\n")) << name;
   }
   EXPECT_FALSE(Exists(menu));
-  EXPECT_FALSE(KeyIn(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_WOW64_32KEY));
-  EXPECT_FALSE(KeyIn(HKEY_LOCAL_MACHINE, kSettingsKey, KEY_WOW64_32KEY));
-  EXPECT_FALSE(KeyIn(HKEY_LOCAL_MACHINE, "Software\\Tervanic", KEY_WOW64_32KEY));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_WOW64_32KEY));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kSettingsKey, KEY_WOW64_32KEY));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\Tervanic", KEY_WOW64_32KEY));
   for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
-    EXPECT_FALSE(ReadText(HKEY_CLASSES_ROOT, kCleanerClsid, nullptr, view).has_value());
-    EXPECT_FALSE(KeyIn(HKEY_LOCAL_MACHINE, bho, view));
+    EXPECT_FALSE(GetText(HKEY_CLASSES_ROOT, kCleanerClsid, "", view).has_value());
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, bho, view));
   }
+  test::ExpectNoElevationPolicy();
 }
 
 TEST_F(InstallerTest, InstallingAgainKeepsTheUsersCleaningSwitches) {
@@ -282,9 +256,9 @@ TEST_F(InstallerTest, InstallingAgainKeepsTheUsersCleaningSwitches) {
   test::SetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::AutoClean, "1");
   test::SetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::FirstStart, "0");
   Install();
-  EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kSettingsKey, value::AutoClean, KEY_WOW64_32KEY), "1");
-  EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kSettingsKey, value::NSAutoClean, KEY_WOW64_32KEY), "0");
-  EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kSettingsKey, value::FirstStart, KEY_WOW64_32KEY), "1");
+  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::AutoClean, KEY_WOW64_32KEY), "1");
+  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::NSAutoClean, KEY_WOW64_32KEY), "0");
+  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::FirstStart, KEY_WOW64_32KEY), "1");
   Uninstall();
   EXPECT_FALSE(Exists(folder_ + "\\CookieCleaner.dll"));
 }
@@ -381,8 +355,8 @@ TEST_F(InstallerTest, InstalledHelperBlocksAPopUpInEitherBitnessOfBrowser) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     ASSERT_FALSE(c.browser.empty()) << "no browser stand-in given";
-    const auto server = ReadText(HKEY_CLASSES_ROOT, std::string("CLSID\\") + kHelperClsid + "\\InprocServer32",
-                                 nullptr, c.view);
+    const auto server = GetText(HKEY_CLASSES_ROOT, std::string("CLSID\\") + kHelperClsid + "\\InprocServer32", "",
+                                c.view);
     ASSERT_TRUE(server.has_value());
     EXPECT_TRUE(EndsWithNoCase(*server, c.helperFile)) << *server;
 
@@ -405,11 +379,9 @@ TEST_F(InstallerTest, InstalledHelperBlocksAPopUpInEitherBitnessOfBrowser) {
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
-  for (int i = 1; i < argc; ++i) {
-    if (std::strncmp(argv[i], "--setup=", 8) == 0) g_setup = argv[i] + 8;
-    if (std::strncmp(argv[i], "--dist32=", 9) == 0) g_dist32 = argv[i] + 9;
-    if (std::strncmp(argv[i], "--iexplore32=", 13) == 0) g_iexplore32 = argv[i] + 13;
-    if (std::strncmp(argv[i], "--iexplore64=", 13) == 0) g_iexplore64 = argv[i] + 13;
-  }
+  vendrolix::test::ReadTextFlags(argc, argv, {{"--setup=", &g_setup},
+                                              {"--dist32=", &g_dist32},
+                                              {"--iexplore32=", &g_iexplore32},
+                                              {"--iexplore64=", &g_iexplore64}});
   return RUN_ALL_TESTS();
 }

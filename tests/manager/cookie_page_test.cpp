@@ -43,6 +43,7 @@ class FakeHost : public CookiePageHost {
   int view = -1;
   std::string caption;
   std::string profileAnswer = "Cancel";
+  bool writesFail = false;
   std::vector<std::string> log;
 
   std::string ReadSetting(const char* name) override {
@@ -63,12 +64,15 @@ class FakeHost : public CookiePageHost {
     return netscapeFiles[cookieFile];
   }
   std::string ReadKeepLine(const char* fileName) override {
-    std::string content = keepFiles[fileName];  // a missing list is made empty
-    return content.substr(0, content.find("\r\n"));
+    auto it = keepFiles.find(fileName);  // a missing list stays missing
+    if (it == keepFiles.end()) return "";
+    return it->second.substr(0, it->second.find("\r\n"));
   }
-  void WriteKeepFile(const char* fileName, const std::string& content) override {
+  bool WriteKeepFile(const char* fileName, const std::string& content) override {
+    if (writesFail) return false;
     keepFiles[fileName] = content;
     log.push_back(std::string("write ") + fileName + "=" + content);
+    return true;
   }
   void ShowView(int v) override { view = v; }
   void ShowAutoClean(const std::string& text, bool ticked) override {
@@ -90,6 +94,7 @@ class FakeHost : public CookiePageHost {
     return profileAnswer;
   }
   void ShowStillNotFound() override { log.push_back("still not found"); }
+  void ShowSaveFailed() override { log.push_back("save failed"); }
 
   void Tick(const std::string& entry, bool on) {
     for (ListedCookie& c : list)
@@ -110,6 +115,19 @@ FakeHost IeHost() {
   host.registry["shell:Cookies"] = kCookies;
   host.registry["shell:AppData"] = "C:\\APPDATA";
   host.fs.files[kCookies] = {"me@c[1].txt", "me@a[1].txt", "me@b[1].txt", "index.dat"};
+  return host;
+}
+
+// Netscape installed and its cookie file found by the profile search.
+FakeHost NsHost(const char* optionCookie) {
+  FakeHost host = IeHost();
+  host.registry["NSExist"] = "1";
+  host.registry["OptionCookie"] = optionCookie;
+  host.registry["NSAutoClean"] = "1";
+  host.fs.subfolders[kRoot] = {"abc.slt", "xyz.slt"};
+  host.fs.files[std::string(kRoot) + "\\xyz.slt"] = {"Cookies.txt"};
+  host.netscapeFiles[std::string(kRoot) + "\\xyz.slt\\Cookies.txt"] = {"b.com", ".a.com"};
+  host.keepFiles["NSCookieURL.dat"] = "#b.com#\r\n";
   return host;
 }
 
@@ -170,15 +188,8 @@ TEST(CookiePageTest, AFolderThatStillHoldsNoCookieFileIsStoredAndRefused) {
 }
 
 TEST(CookiePageTest, SwitchingViewsSavesTheViewLeft) {
-  FakeHost host = IeHost();
-  host.registry["NSExist"] = "1";
-  host.registry["OptionCookie"] = "1";
-  host.registry["NSAutoClean"] = "1";
-  host.fs.subfolders[kRoot] = {"abc.slt", "xyz.slt"};
-  host.fs.files[std::string(kRoot) + "\\xyz.slt"] = {"Cookies.txt"};
+  FakeHost host = NsHost("1");
   const std::string cookieFile = std::string(kRoot) + "\\xyz.slt\\Cookies.txt";
-  host.netscapeFiles[cookieFile] = {"b.com", ".a.com"};
-  host.keepFiles["NSCookieURL.dat"] = "#b.com#\r\n";
   CookiePage page(host);
   page.Load();
   EXPECT_EQ(host.log, (Names{"set PathNSCookie=" + std::string(kRoot) + "\\xyz.slt"})) << "found by the search";
@@ -204,6 +215,44 @@ TEST(CookiePageTest, SwitchingViewsSavesTheViewLeft) {
   host.log.clear();
   page.ApplyChanges();
   EXPECT_EQ(host.log, (Names{"set OptionCookie=1", "set AutoClean=0", "write IECookieURL.dat=#me@a#\r\n"}));
+}
+
+// A keep list that cannot be written: the notice shows, and the page keeps
+// the view and the ticks the user set, whatever the save was part of, so
+// that nothing is read back over them.
+TEST(CookiePageTest, AFailedSaveIsShownAndThePageKeepsWhatTheUserEntered) {
+  FakeHost withoutNetscapeFile = IeHost();
+  withoutNetscapeFile.registry["NSExist"] = "1";
+  const struct {
+    const char* name;
+    FakeHost host;
+    const char* tick;
+    void (*act)(CookiePage&);
+    int view;
+  } cases[] = {
+      {"Apply", IeHost(), "me@b", [](CookiePage& page) { EXPECT_FALSE(page.ApplyChanges()); }, 1},
+      {"leaving IE/AOL for Netscape", NsHost("1"), "me@b", [](CookiePage& page) { page.OptNSCookieClick(); }, 1},
+      {"a refused switch to Netscape", withoutNetscapeFile, "me@b",
+       [](CookiePage& page) { page.OptNSCookieClick(); }, 1},
+      {"leaving Netscape for IE/AOL", NsHost("0"), ".a.com", [](CookiePage& page) { page.OptIECookieClick(); }, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeHost host = c.host;
+    CookiePage page(host);
+    page.Load();
+    host.Tick(c.tick, true);
+    const Names shown = host.Shown();
+    host.writesFail = true;
+    host.log.clear();
+    c.act(page);
+    ASSERT_FALSE(host.log.empty());
+    EXPECT_EQ(host.log.back(), "save failed");
+    EXPECT_EQ(host.Shown(), shown);
+    EXPECT_EQ(host.view, c.view);
+    EXPECT_EQ(page.view(), c.view);
+    EXPECT_EQ(host.registry["OptionCookie"], std::to_string(c.view));
+  }
 }
 
 TEST(CookiePageTest, NetscapeViewWithoutACookieFileAppliesOnlyTheView) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "atomic_write.h"
 #include "input_support.h"
 #include "wine_support.h"
 
@@ -197,7 +198,7 @@ TEST_F(ManagerTest, EditsTheWhiteListAndKeepsTheFileInStep) {
   ASSERT_NE(page, nullptr);
   HWND list = GetDlgItem(page, 101);
   ASSERT_NE(list, nullptr);
-  EXPECT_EQ(ReadList(), "");  // a missing list is created empty on load
+  EXPECT_EQ(ReadList(), "<missing>") << "only a save writes the list";
 
   struct Step {
     const char* typed;
@@ -271,6 +272,9 @@ TEST_F(ManagerTest, LoadsTheListsLinesPresent) {
   }
 }
 
+// The notices of the white list page; none of them changes the file. A save
+// that fails (here its temporary file cannot be made) is told, and the list
+// on screen keeps the entry the user added.
 TEST_F(ManagerTest, NoticesShowTheSkinnedBoxAndChangeNothing) {
   ASSERT_TRUE(WriteFileBytes(WebSite(), "1\r\nkeep\r\n"));
   Manager manager;
@@ -283,12 +287,19 @@ TEST_F(ManagerTest, NoticesShowTheSkinnedBoxAndChangeNothing) {
     const char* typed;  // nullptr: press Remove with nothing selected
     const char* title;
     const char* screenshot;
+    bool saveFails;
+    std::vector<std::string> listAfter;
   };
   const Case cases[] = {
-      {"    ", "Add web site", "message_add"},
-      {nullptr, "Remove web site", "message_remove"},
+      {"    ", "Add web site", "message_add", false, {"keep"}},
+      {nullptr, "Remove web site", "message_remove", false, {"keep"}},
+      {"added", "Save failed", "message_save_failed", true, {"added", "keep"}},
   };
+  const std::string blocker = TemporaryPathFor(WebSite());
   for (const Case& c : cases) {
+    if (c.saveFails) {
+      ASSERT_TRUE(CreateDirectoryA(blocker.c_str(), nullptr));
+    }
     if (c.typed) {
       Add(page, c.typed);
     } else {
@@ -324,8 +335,9 @@ TEST_F(ManagerTest, NoticesShowTheSkinnedBoxAndChangeNothing) {
     ClickAt(box, 1560 + 576, 1320 + 216);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 5s)) << c.title;
     EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(page) != FALSE; }, 5s));
-    EXPECT_EQ(ListItems(list), std::vector<std::string>{"keep"});
+    EXPECT_EQ(ListItems(list), c.listAfter);
     EXPECT_EQ(ReadList(), "1\r\nkeep\r\n");
+    if (c.saveFails) RemoveDirectoryA(blocker.c_str());
   }
   EXPECT_EQ(ControlText(GetDlgItem(page, 102)), "") << "the keyword box is emptied after the Add notice";
 }
@@ -350,7 +362,7 @@ TEST_F(ManagerTest, ReleaseOutsideAButtonDoesNothingAndRestoresItsLook) {
   EXPECT_TRUE(WaitUntil([&] { return ScreenPixel(face.x, face.y) == RGB(105, 105, 105); }, 3s)) << "normal look";
   Sleep(300);
   EXPECT_EQ(SendMessageA(GetDlgItem(page, 101), LB_GETCOUNT, 0, 0), 0);
-  EXPECT_EQ(ReadList(), "");
+  EXPECT_EQ(ReadList(), "<missing>") << "nothing was saved";
 }
 
 TEST_F(ManagerTest, StatusPicksTheFirstPage) {
@@ -650,6 +662,23 @@ TEST_F(CookiePageTest, ListsIeCookiesTicksTheKeepListAndApplies) {
   SetFocus(nullptr);
   ClickAt(page, kApplyX, kButtonY);
   EXPECT_TRUE(WaitUntil([&] { return Keep("IECookieURL.dat") == "\r\n"; }, 5s)) << Keep("IECookieURL.dat");
+
+  // Ok with a save that fails: the notice, and the page stays with its tick.
+  const std::string blocker = TemporaryPathFor(folder_->File("IECookieURL.dat"));
+  ASSERT_TRUE(CreateDirectoryA(blocker.c_str(), nullptr));
+  TickBox(page, 2);
+  ClickAt(page, kOkX, kButtonY);
+  HWND box = manager.WaitFor(kMessageClass);
+  ASSERT_NE(box, nullptr);
+  char title[64] = {};
+  GetWindowTextA(box, title, sizeof(title));
+  EXPECT_STREQ(title, "Save failed");
+  ClickAt(box, 1560 + 576, 1320 + 216);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 5s));
+  RemoveDirectoryA(blocker.c_str());
+  EXPECT_TRUE(manager.Running());
+  EXPECT_EQ(SendMessageA(List(page), LB_GETITEMDATA, 2, 0), 1);
+  EXPECT_EQ(Keep("IECookieURL.dat"), "\r\n");
   ClickAt(page, kExitX, kButtonY);
   EXPECT_TRUE(manager.WaitForExit(10s));
 }
@@ -660,7 +689,7 @@ TEST_F(CookiePageTest, UnsavedTicksSurviveATabSwitchAndExitDiscardsThem) {
   Manager manager;
   HWND page = StartOnCookiePage(manager);
   ASSERT_NE(page, nullptr);
-  EXPECT_EQ(Keep("IECookieURL.dat"), "") << "a missing keep list is created empty";
+  EXPECT_EQ(Keep("IECookieURL.dat"), "<missing>") << "only a save writes a keep list";
   // A click on the text selects without ticking; Space ticks the entry.
   POINT text = {120, 8 + 16};
   ClientToScreen(List(page), &text);
@@ -677,7 +706,8 @@ TEST_F(CookiePageTest, UnsavedTicksSurviveATabSwitchAndExitDiscardsThem) {
   EXPECT_EQ(SendMessageA(List(page), LB_GETITEMDATA, 1, 0), 1);
   ClickAt(page, kExitX, kButtonY);
   EXPECT_TRUE(manager.WaitForExit(10s));
-  EXPECT_EQ(Keep("IECookieURL.dat"), "");
+  EXPECT_EQ(Keep("IECookieURL.dat"), "<missing>");
+  EXPECT_EQ(ReadList(), "<missing>") << "the white list page was only read";
   EXPECT_EQ(settings_.Get("AutoClean"), std::nullopt);
 }
 

@@ -74,6 +74,22 @@ TEST_P(RegistryFlavour, WritesReplaceWholeTerminatedTexts) {
   EXPECT_EQ(f.registry.GetRegStringValue("Empty"), "");
 }
 
+// A user who may read the settings but not write them: each read asks only
+// for what it does, so it still reads the stored value, not the default.
+TEST_P(RegistryFlavour, AKeyReadableOnlyIsReadAndWritesFailQuietly) {
+  const Flavour f = GetParam()();
+  SettingsKey key;
+  key.Set("Popup", "4");
+  test::ReadOnlySettings readOnly;
+  ASSERT_TRUE(readOnly.applied());
+  HKEY all = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, 0x3F | KEY_WOW64_32KEY, &all), ERROR_ACCESS_DENIED)
+      << "the key must refuse read and write rights asked together";
+  EXPECT_EQ(f.registry.GetRegStringValue("Popup"), "4") << f.name;
+  f.registry.SetRegStringValue("Popup", "0");
+  EXPECT_EQ(key.Get("Popup"), "4") << f.name;
+}
+
 INSTANTIATE_TEST_SUITE_P(Both, RegistryFlavour, ::testing::Values(&Tray, &Manager),
                          [](const auto& info) { return std::string(info.param().name); });
 

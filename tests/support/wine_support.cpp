@@ -1,5 +1,7 @@
 #include "wine_support.h"
 
+#include <sddl.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -58,7 +60,12 @@ void CreateKey(HKEY root, const std::string& subKey) {
 
 void DeleteKeyTree(HKEY root, const std::string& subKey) { DeleteTree(root, subKey); }
 
-bool KeyExists(HKEY root, const std::string& subKey) { return static_cast<bool>(Open(root, subKey, KEY_READ)); }
+bool KeyExists(HKEY root, const std::string& subKey, REGSAM view) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(root, subKey.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}
 
 void SetText(HKEY root, const std::string& subKey, const std::string& name, const std::string& value) {
   CreateKey(root, subKey);
@@ -84,9 +91,10 @@ void SetDword(HKEY root, const std::string& subKey, const std::string& name, DWO
   if (key) RegSetValueExA(key.get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
 }
 
-std::optional<std::string> GetText(HKEY root, const std::string& subKey, const std::string& name) {
-  win32::UniqueHKey key = Open(root, subKey, KEY_READ);
-  if (!key) return std::nullopt;
+std::optional<std::string> GetText(HKEY root, const std::string& subKey, const std::string& name, REGSAM view) {
+  HKEY opened = nullptr;
+  if (RegOpenKeyExA(root, subKey.c_str(), 0, KEY_READ | view, &opened) != ERROR_SUCCESS) return std::nullopt;
+  win32::UniqueHKey key(opened);
   DWORD type = 0;
   DWORD size = 0;
   if (RegQueryValueExA(key.get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return std::nullopt;
@@ -100,9 +108,10 @@ std::optional<std::string> GetText(HKEY root, const std::string& subKey, const s
   return text;
 }
 
-std::optional<DWORD> GetDword(HKEY root, const std::string& subKey, const std::string& name) {
-  win32::UniqueHKey key = Open(root, subKey, KEY_READ);
-  if (!key) return std::nullopt;
+std::optional<DWORD> GetDword(HKEY root, const std::string& subKey, const std::string& name, REGSAM view) {
+  HKEY opened = nullptr;
+  if (RegOpenKeyExA(root, subKey.c_str(), 0, KEY_READ | view, &opened) != ERROR_SUCCESS) return std::nullopt;
+  win32::UniqueHKey key(opened);
   DWORD type = 0;
   DWORD value = 0;
   DWORD size = sizeof value;
@@ -117,6 +126,83 @@ std::optional<DWORD> GetDword(HKEY root, const std::string& subKey, const std::s
 void DeleteValue(HKEY root, const std::string& subKey, const std::string& name) {
   win32::UniqueHKey key = Open(root, subKey, KEY_ALL_ACCESS);
   if (key) RegDeleteValueA(key.get(), name.c_str());
+}
+
+bool ListBrowserHelper(bool listed) {
+  const std::string listing = std::string(kBrowserHelperObjectsKey) + "\\" + kHelperClsid;
+  if (!listed) return RegDeleteKeyA(HKEY_LOCAL_MACHINE, listing.c_str()) == ERROR_SUCCESS;
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, listing.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
+      ERROR_SUCCESS) {
+    return false;
+  }
+  RegCloseKey(key);
+  return true;
+}
+
+namespace {
+
+std::optional<std::string> SddlOf(PSECURITY_DESCRIPTOR descriptor, SECURITY_INFORMATION parts) {
+  char* text = nullptr;
+  if (!ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1, parts, &text, nullptr)) {
+    return std::nullopt;
+  }
+  std::string sddl(text);
+  LocalFree(text);
+  return sddl;
+}
+
+bool SetSecurity(HKEY root, const std::string& subKey, const std::string& sddl, SECURITY_INFORMATION parts) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr)) {
+    return false;
+  }
+  HKEY opened = nullptr;
+  bool done = false;
+  if (RegOpenKeyExA(root, subKey.c_str(), 0, WRITE_DAC | kView, &opened) == ERROR_SUCCESS) {
+    done = RegSetKeySecurity(opened, parts, descriptor) == ERROR_SUCCESS;
+    RegCloseKey(opened);
+  }
+  LocalFree(descriptor);
+  return done;
+}
+
+}  // namespace
+
+std::optional<std::string> KeySecurity(HKEY root, const std::string& subKey, SECURITY_INFORMATION parts,
+                                       REGSAM view) {
+  HKEY opened = nullptr;
+  if (RegOpenKeyExA(root, subKey.c_str(), 0, READ_CONTROL | view, &opened) != ERROR_SUCCESS) return std::nullopt;
+  win32::UniqueHKey key(opened);
+  DWORD size = 0;
+  RegGetKeySecurity(key.get(), parts, nullptr, &size);
+  if (size == 0) return std::nullopt;
+  std::vector<BYTE> buffer(size);
+  if (RegGetKeySecurity(key.get(), parts, buffer.data(), &size) != ERROR_SUCCESS) return std::nullopt;
+  return SddlOf(buffer.data(), parts);
+}
+
+std::optional<std::string> CanonicalSddl(const std::string& sddl, SECURITY_INFORMATION parts) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr)) {
+    return std::nullopt;
+  }
+  auto text = SddlOf(descriptor, parts);
+  LocalFree(descriptor);
+  return text;
+}
+
+ReadOnlySettings::ReadOnlySettings() {
+  const auto own = KeySecurity(HKEY_LOCAL_MACHINE, kSettingsKey, DACL_SECURITY_INFORMATION);
+  if (!own) return;
+  saved_ = *own;
+  // Protected, so that nothing inherited from the parent grants more.
+  applied_ = SetSecurity(HKEY_LOCAL_MACHINE, kSettingsKey, "D:P(A;;KR;;;WD)", DACL_SECURITY_INFORMATION);
+}
+
+ReadOnlySettings::~ReadOnlySettings() {
+  // The owner may always change the access list, whatever it grants.
+  if (applied_) SetSecurity(HKEY_LOCAL_MACHINE, kSettingsKey, saved_, DACL_SECURITY_INFORMATION);
 }
 
 SettingsKey::SettingsKey(bool present) {

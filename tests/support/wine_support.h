@@ -16,17 +16,55 @@
 namespace vendrolix::test {
 
 // Registry access for test set-up and inspection, in the same 32-bit view the
-// suite uses. Unlike the suite, tests may create and delete keys.
+// suite uses unless another is given. Unlike the suite, tests may create and
+// delete keys.
 void CreateKey(HKEY root, const std::string& subKey);
 void DeleteKeyTree(HKEY root, const std::string& subKey);
-bool KeyExists(HKEY root, const std::string& subKey);
+bool KeyExists(HKEY root, const std::string& subKey, REGSAM view = KEY_WOW64_32KEY);
 void SetText(HKEY root, const std::string& subKey, const std::string& name, const std::string& value);
 // Raw bytes as REG_SZ, for values written without a terminator or oversize.
 void SetRawText(HKEY root, const std::string& subKey, const std::string& name, const std::string& bytes);
 void SetDword(HKEY root, const std::string& subKey, const std::string& name, DWORD value);
-std::optional<std::string> GetText(HKEY root, const std::string& subKey, const std::string& name);
-std::optional<DWORD> GetDword(HKEY root, const std::string& subKey, const std::string& name);
+// "" names the key's default value.
+std::optional<std::string> GetText(HKEY root, const std::string& subKey, const std::string& name,
+                                   REGSAM view = KEY_WOW64_32KEY);
+std::optional<DWORD> GetDword(HKEY root, const std::string& subKey, const std::string& name,
+                              REGSAM view = KEY_WOW64_32KEY);
 void DeleteValue(HKEY root, const std::string& subKey, const std::string& name);
+
+// A key's security as SDDL text, of the parts `parts` names (for example
+// DACL_SECURITY_INFORMATION | LABEL_SECURITY_INFORMATION); nullopt when the
+// key cannot be opened or read.
+std::optional<std::string> KeySecurity(HKEY root, const std::string& subKey, SECURITY_INFORMATION parts,
+                                       REGSAM view = KEY_WOW64_32KEY);
+// The same SDDL text as the system writes it back: two descriptors compare
+// equal as texts only in this form.
+std::optional<std::string> CanonicalSddl(const std::string& sddl, SECURITY_INFORMATION parts);
+
+// While it lives, the settings key grants everyone read access and nothing
+// else: a user without write access to it, as Wine lets a test make one
+// (Wine enforces registry access lists, not integrity levels). The key's own
+// access list comes back when the object goes, before a SettingsKey's
+// destructor needs to delete the key.
+class ReadOnlySettings {
+ public:
+  ReadOnlySettings();
+  ~ReadOnlySettings();
+  ReadOnlySettings(const ReadOnlySettings&) = delete;
+  ReadOnlySettings& operator=(const ReadOnlySettings&) = delete;
+  // False when the access list could not be set: the test has nothing to show.
+  bool applied() const { return applied_; }
+
+ private:
+  std::string saved_;  // the key's own access list, as SDDL
+  bool applied_ = false;
+};
+
+// The browser helper's class, and its listing under Internet Explorer's
+// Browser Helper Objects in this test program's registry view: the browser
+// stand-in reads the view of its own bitness, which is the test program's.
+inline constexpr const char* kHelperClsid = "{A94EDD52-85B3-472F-8BC0-D651D760FBF8}";
+bool ListBrowserHelper(bool listed);
 
 // The settings key, emptied for each test that uses it.
 class SettingsKey {

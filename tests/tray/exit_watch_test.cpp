@@ -31,9 +31,11 @@ class FakeExitWatch final : public ExitWatchPlatform {
  public:
   FakeExitWatch(Desktop desktop, Settings settings) : desktop_(desktop), settings_(std::move(settings)) {}
 
-  std::string ReadSetting(const char* name) override {
+  std::string ReadSetting(const char* name) override { return ReadStoredSetting(name).value_or("1"); }
+  std::optional<std::string> ReadStoredSetting(const char* name) override {
     const auto found = settings_.find(name);
-    return found == settings_.end() ? "1" : ToUpper(Trim(found->second));
+    if (found == settings_.end()) return std::nullopt;
+    return ToUpper(Trim(found->second));
   }
   bool BlockerWindowExists() override { return desktop_.blockerWindow; }
   bool InternetExplorerWindowExists() override { return now_ < desktop_.ieUntil; }
@@ -103,7 +105,7 @@ TEST(BrowserExitDecision, FollowsBothPathsPassByPass) {
       {"NSAutoClean not a number counts as 0", {}, With(kIeOnly, {{"NSAutoClean", "yes"}}), true, 0, ""},
       {"NSAutoClean out of range counts as 0", {}, With(kIeOnly, {{"NSAutoClean", "65537"}}), true, 0, ""},
       {"NSAutoClean 01 is 1", {}, With(kIeOnly, {{"NSAutoClean", "01"}}), true, 0, "new@0 NS@0 del@0"},
-      {"every value missing: blocker window absent, Netscape cleaned", {}, {}, true, 0, "new@0 NS@0 del@0"},
+      {"every value missing: a missing switch cleans nothing", {}, {}, true, 0, ""},
       {"NSAOLRun 1 without the blocker's window", {300, kStays, kStays}, With(kBlocker, {}), true, 400,
        "new@400 NS@400 del@400"},
       {"NSAOLRun 2 with the blocker's window", {0, kStays, kStays, true}, With(kBlocker, {{"NSAOLRun", "2"}}),
@@ -114,8 +116,8 @@ TEST(BrowserExitDecision, FollowsBothPathsPassByPass) {
       // With the NS/AOL blocker.
       {"nothing open: both cleaned in the first pass", {0, kNever, kNever, true}, kBlocker, true, 200,
        "new@0 NS@200 del@200 new@200 IE@200 del@200"},
-      {"missing values read 1", {0, kNever, kNever, true}, {}, true, 200,
-       "new@0 NS@200 del@200 new@200 IE@200 del@200"},
+      {"missing values: the blocker counts, the missing switches clean nothing", {0, kNever, kNever, true}, {},
+       true, 0, ""},
       {"Netscape stays: AOL cleaned in the first pass, tray keeps running", {0, kStays, kNever, true}, kBlocker,
        false, 2200, "new@0 IE@0 del@0"},
       {"AOL stays: Netscape cleaned once", {0, kNever, kStays, true}, kBlocker, false, 2400,

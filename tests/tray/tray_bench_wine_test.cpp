@@ -27,10 +27,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-const char* const kHelperClsid = "{A94EDD52-85B3-472F-8BC0-D651D760FBF8}";
-
-std::string BhoKey() { return std::string(kBrowserHelperObjectsKey) + "\\" + kHelperClsid; }
-
 class TrayEndToEnd : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -42,16 +38,11 @@ class TrayEndToEnd : public ::testing::Test {
       const auto result = test::RunProcess("regsvr32 /s " + test::Quote(server));
       ASSERT_TRUE(result.finished && result.exitCode == 0) << server << result.output;
     }
-    // The browser reads its helper list in the view of its own bitness.
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, BhoKey().c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) ==
-        ERROR_SUCCESS) {
-      RegCloseKey(key);
-    }
+    test::ListBrowserHelper(true);
   }
 
   static void TearDownTestSuite() {
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, BhoKey().c_str());
+    test::ListBrowserHelper(false);
     test::RunProcess("regsvr32 /s /u " + test::Quote(install_->File(file::BrowserHelper)));
     install_.reset();
   }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Vendrolix.h"
+#include "resource.h"
 #include "text.h"
 #include "wine_support.h"
 
@@ -160,24 +161,41 @@ void BrowserWindow::Close() {
   window_ = nullptr;
 }
 
-bool TrayProcess::WaitReady(std::chrono::milliseconds timeout) {
+bool TrayProcess::WaitReady(std::chrono::milliseconds timeout, bool publishes) {
   const char* names[3] = {value::hForm, value::hButton, value::hNSAOLButton};
-  const bool published = WaitUntil(
+  const int ids[3] = {IDC_FORM_CLOSE, IDC_BLOCK, IDC_BLOCK_NSAOL};
+  const bool found = WaitUntil(
       [&] {
-        for (int i = 0; i < 3; ++i) {
-          HWND window = HandleFromText(GetText(HKEY_LOCAL_MACHINE, kSettingsKey, names[i]));
-          DWORD owner = 0;
-          if (!window || !IsWindow(window)) return false;
-          GetWindowThreadProcessId(window, &owner);
-          if (owner != pid_) return false;
-          buttons_[i] = window;
+        if (publishes) {
+          for (int i = 0; i < 3; ++i) {
+            HWND window = HandleFromText(GetText(HKEY_LOCAL_MACHINE, kSettingsKey, names[i]));
+            DWORD owner = 0;
+            if (!window || !IsWindow(window)) return false;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner != pid_) return false;
+            buttons_[i] = window;
+          }
+          form_ = GetParent(buttons_[0]);
+          return true;
         }
-        return true;
+        // A tray that may not write the settings key publishes nothing: its
+        // window is found by its caption and process.
+        for (HWND window = FindWindowExA(nullptr, nullptr, nullptr, kTrayFormCaption); window;
+             window = FindWindowExA(nullptr, window, nullptr, kTrayFormCaption)) {
+          DWORD owner = 0;
+          GetWindowThreadProcessId(window, &owner);
+          if (owner != pid_) continue;
+          form_ = window;
+          for (int i = 0; i < 3; ++i) buttons_[i] = GetDlgItem(form_, ids[i]);
+          return buttons_[0] && buttons_[1] && buttons_[2];
+        }
+        return false;
       },
       timeout);
-  if (!published) return false;
-  form_ = GetParent(buttons_[0]);
-  // Answered only once the load has run to its end.
+  if (!found) return false;
+  // Answered once the load has run to its end; where nothing is published,
+  // a message sent while the load still waits on another thread may be
+  // answered earlier.
   return Send(WM_NULL);
 }
 

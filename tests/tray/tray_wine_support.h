@@ -86,8 +86,9 @@ class TrayProcess {
   DWORD pid() const { return pid_; }
 
   // Waits until the three handles are published and point at windows of
-  // this process, and the window has finished loading.
-  bool WaitReady(std::chrono::milliseconds timeout = std::chrono::seconds(20));
+  // this process, and the window has finished loading. A tray that may not
+  // write the settings key (publishes false) is found by its caption.
+  bool WaitReady(std::chrono::milliseconds timeout = std::chrono::seconds(20), bool publishes = true);
   HWND form() const { return form_; }
   HWND formButton() const { return buttons_[0]; }
   HWND blockButton() const { return buttons_[1]; }

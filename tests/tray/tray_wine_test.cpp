@@ -69,11 +69,11 @@ class TrayWine : public ::testing::Test {
 
   void TearDown() override { test::DeleteKeyTree(HKEY_CURRENT_USER, kAppDefaultsKey); }
 
-  std::unique_ptr<TrayProcess> StartTray() {
+  std::unique_ptr<TrayProcess> StartTray(bool publishes = true) {
     observer_.Clear();
     auto tray = std::make_unique<TrayProcess>(install_->File(file::Tray));
     EXPECT_TRUE(tray->started());
-    EXPECT_TRUE(tray->WaitReady()) << "the tray published no buttons";
+    EXPECT_TRUE(tray->WaitReady(std::chrono::seconds(20), publishes)) << "the tray published no buttons";
     return tray;
   }
 
@@ -102,9 +102,13 @@ TEST_F(TrayWine, PublishesItsHiddenButtonsAndShowsTheIcon) {
   const struct {
     HWND window;
     const char* caption;
-  } buttons[] = {{tray->formButton(), "Form Close"}, {tray->blockButton(), "Block"}, {tray->nsAolButton(), "NSAOL"}};
+    const char* value;
+  } buttons[] = {{tray->formButton(), "Form Close", value::hForm},
+                 {tray->blockButton(), "Block", value::hButton},
+                 {tray->nsAolButton(), "NSAOL", value::hNSAOLButton}};
   for (const auto& b : buttons) {
     SCOPED_TRACE(b.caption);
+    EXPECT_EQ(test::HandleFromText(settings_.Get(b.value)), b.window);
     EXPECT_EQ(ClassOf(b.window), "Button");
     EXPECT_EQ(TextOf(b.window), b.caption);
     EXPECT_EQ(GetParent(b.window), tray->form());
@@ -285,6 +289,31 @@ TEST_F(TrayWine, LevelItemsAndTheLeftClickToggle) {
   EXPECT_EQ(settings_.Get(value::Popup), "0");
   EXPECT_EQ(settings_.Get(value::PopupSave), std::nullopt);
   EXPECT_EQ(test::IconTrail(observer_.Events()), "BA");
+}
+
+// A user who may read the settings key but not write it: the tray reads
+// and shows the stored level (Allow; the default of a failed read would be
+// Low), and commands whose writes fail change nothing and end nothing.
+TEST_F(TrayWine, AKeyItMayOnlyReadShowsTheStoredLevelAndSurvivesItsMenu) {
+  settings_.Set(value::Popup, "0");
+  test::ReadOnlySettings readOnly;
+  ASSERT_TRUE(readOnly.applied());
+  auto tray = StartTray(/*publishes=*/false);
+  ASSERT_TRUE(observer_.WaitForCount(1, 10s));
+  EXPECT_EQ(observer_.Events()[0].icon, 'A');
+  EXPECT_EQ(settings_.Get(value::hForm), std::nullopt) << "nothing could be published";
+  for (UINT command : {static_cast<UINT>(IDM_BLOCK_ALL_POPUP), static_cast<UINT>(IDM_NO_SOUND),
+                       static_cast<UINT>(IDM_WHITE_LIST)}) {
+    ASSERT_TRUE(tray->Send(WM_COMMAND, command, 0)) << command;
+  }
+  ASSERT_TRUE(tray->Send(WM_MOUSEMOVE, 1, WM_LBUTTONUP));
+  EXPECT_TRUE(tray->running());
+  EXPECT_EQ(settings_.Get(value::Popup), "0");
+  EXPECT_EQ(settings_.Get(value::Sound), std::nullopt);
+  EXPECT_EQ(settings_.Get(value::Status), std::nullopt);
+  EXPECT_TRUE(test::WaitUntil([&] { return test::ReadFileBytes(ManagerLog()).has_value(); }, 10s))
+      << "the manager is still started";
+  Close(*tray);
 }
 
 TEST_F(TrayWine, OtherMouseMessagesOnTheIconDoNothing) {

@@ -689,12 +689,7 @@ class Scenario {
       return Say("set " + name + " " + argument);
     }
     if (command == "unset") {
-      HKEY key = nullptr;
-      if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, vendrolix::kSettingsKey, 0, vendrolix::win32::SettingsAccess(), &key) ==
-          ERROR_SUCCESS) {
-        RegDeleteValueA(key, name.c_str());
-        RegCloseKey(key);
-      }
+      vendrolix::win32::DeleteRegValue(HKEY_LOCAL_MACHINE, vendrolix::kSettingsKey, name.c_str());
       return Say("unset " + name);
     }
     if (command == "reg") {
