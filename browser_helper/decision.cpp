@@ -1,7 +1,5 @@
 #include "decision.h"
 
-#include <cmath>
-
 #include "convert.h"
 #include "settings.h"
 #include "text.h"
@@ -10,9 +8,12 @@ namespace vendrolix::helper {
 
 namespace {
 
-// Whole-number division rounded to nearest, halves to even.
+// Whole-number division of a positive value rounded to the nearest whole
+// number, in integers: floating point would follow whatever rounding mode a
+// plug-in in the browser process left behind. The divisions here (by 2 and
+// by 3 of whole hundreds and fifties) never meet an exact half.
 std::int32_t DivideRounded(std::int32_t value, std::int32_t divisor) {
-  return static_cast<std::int32_t>(std::nearbyint(static_cast<double>(value) / divisor));
+  return (2 * value + divisor) / (2 * divisor);
 }
 
 }  // namespace
