@@ -59,6 +59,11 @@ bool PassesHostTest(std::string_view fullName) {
   return !name.empty() && name[0] == 'I';
 }
 
+bool IsTrayProgram(std::string_view imagePath) {
+  const std::size_t slash = imagePath.find_last_of("\\/");
+  return EqualsNoCase(slash == std::string_view::npos ? imagePath : imagePath.substr(slash + 1), file::Tray);
+}
+
 std::int16_t WhiteListLookup(const std::function<bool(std::string&)>& nextLine, std::string_view url) {
   std::string line;
   if (!nextLine(line)) return 1;
