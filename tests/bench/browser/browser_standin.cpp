@@ -26,6 +26,8 @@
 //                          until W's thread has seen the press and the release
 //                          instead of a fixed pause
 //   focus W                W's frame becomes the foreground window
+//   foreground W           -> "foreground W yes|no": W's frame is the
+//                          foreground window
 //   dialogs                -> "dialogs NAME=open|closed ..." for every dialog
 //   comfailures            -> "comfailures N [first failure]": COM calls into
 //                          the helpers that did not return S_OK so far
@@ -448,6 +450,18 @@ void SendMouse(DWORD flags, const POINT* at = nullptr) {
   SendInput(1, &input, sizeof(input));
 }
 
+// A window as a failure message names it: class, caption, process.
+std::string Describe(HWND window) {
+  if (!window) return "no window";
+  char name[128] = "", text[128] = "";
+  GetClassNameA(window, name, sizeof(name));
+  GetWindowTextA(window, text, sizeof(text));
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  return std::string(name) + " \"" + text + "\" of process " + std::to_string(process) +
+         (process == GetCurrentProcessId() ? " (this one)" : "");
+}
+
 // Input reaches the window's thread on its own time; give it a moment.
 constexpr DWORD kInputSettleMs = 250;
 
@@ -495,14 +509,15 @@ class Scenario {
         return Say("ctrl " + name);
       }
       // "ctrl down|up W": the key state W's thread reads follows its input
-      // only once that thread has taken the key message, and a tray program
-      // starting meanwhile may take the focus: focus W and press again until
-      // W's thread sees the key.
+      // only once that thread has taken the key message, and Wine's display
+      // driver sets Ctrl, Alt and Shift back to the display's own keyboard
+      // (where nothing is held) whenever one of its windows is activated:
+      // focus W and press again until W's thread sees the key.
       BrowserWindow& window = *target->second;
       if (name == "check") {
         bool held = false;
         window.Run([&] { held = GetKeyState(VK_CONTROL) < 0; });
-        return Say("ctrl check " + argument + (held ? " down" : " up"));
+        return Say("ctrl check " + argument + (held ? " down" : " up, in front: " + Describe(GetForegroundWindow())));
       }
       bool seen = false;
       for (int attempt = 0; attempt < 10 && !seen; ++attempt) {
@@ -517,8 +532,7 @@ class Scenario {
           return now;
         }, 300);
       }
-      return Say("ctrl " + name + " " + argument + (seen ? "" : " unseen"));
-      return Say("ctrl " + name);
+      return Say("ctrl " + name + " " + argument + (seen ? "" : " unseen, in front: " + Describe(GetForegroundWindow())));
     }
     if (command == "set") {
       vendrolix::win32::WriteRegText(HKEY_LOCAL_MACHINE, vendrolix::kSettingsKey, name.c_str(), argument);
@@ -623,6 +637,9 @@ class Scenario {
         BringWindowToTop(window.frame());
       });
       return Say("focus " + name);
+    }
+    if (command == "foreground") {
+      return Say("foreground " + name + (GetForegroundWindow() == window.frame() ? " yes" : " no"));
     }
     if (command == "tap") {
       POINT point;
