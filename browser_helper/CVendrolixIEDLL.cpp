@@ -66,13 +66,38 @@ class BrowserEnv final : public NewWindowEnv {
   }
   void PlayWave() override { PlayBlockWave(state_.AppPath); }
   void Beep() override { ::Beep(150, 200); }
-  void PostClick(std::int32_t window) override { PostButtonClick(window); }
+  void PostClick(std::int32_t window) override { PostTrayClick(window, kBlockCaption); }
 
  private:
   ModVendrolixIE& state_;
   IWebBrowser2* browser_;
   VARIANT_BOOL* cancel_;
 };
+
+// The open browser windows the shell's window collection lists, by the host
+// test. False when the collection cannot be created or counted: the count is
+// then unknown, which is not the same as none.
+bool CountBrowserWindows(std::int16_t& count) {
+  count = 0;
+  Microsoft::WRL::ComPtr<IShellWindows> windows;
+  if (FAILED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_ALL, IID_PPV_ARGS(&windows))) || !windows) {
+    return false;
+  }
+  long listed = 0;
+  if (FAILED(windows->get_Count(&listed))) return false;
+  for (long i = 0; i < listed; ++i) {
+    VARIANT index;
+    VariantInit(&index);
+    index.vt = VT_I4;
+    index.lVal = i;
+    Microsoft::WRL::ComPtr<IDispatch> item;
+    if (FAILED(windows->Item(index, &item)) || !item) continue;
+    Microsoft::WRL::ComPtr<IWebBrowser2> browser;
+    if (FAILED(item.As(&browser))) continue;
+    if (PassesHostTest(FullNameOf(browser.Get())) && count < INT16_MAX) ++count;
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -131,25 +156,33 @@ HRESULT CVendrolixIEDLL::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARI
 }
 
 HRESULT CVendrolixIEDLL::m_ie_OnQuit() noexcept {
-  Quit();
+  const SelfReference hold(*this);
+  try {
+    Quit();
+  } catch (...) {
+  }
   return S_OK;
 }
 
 HRESULT CVendrolixIEDLL::SetSite(IUnknown* site) noexcept {
-  if (site) {
-    Attach(site);
-  } else {
-    Disconnect();
-    m_ie.Reset();
+  const SelfReference hold(*this);
+  try {
+    if (site) {
+      Attach(site);
+    } else {
+      Disconnect();
+      m_ie.Reset();
+    }
+  } catch (...) {
   }
   return S_OK;
 }
 
 HRESULT CVendrolixIEDLL::GetSite(REFIID riid, void** ppv) noexcept {
-  if (!ppv) return S_OK;
+  if (!ppv) return E_POINTER;
   *ppv = nullptr;
-  if (m_site) m_site->QueryInterface(riid, ppv);
-  return S_OK;
+  if (!m_site) return E_FAIL;
+  return m_site->QueryInterface(riid, ppv);
 }
 
 void CVendrolixIEDLL::Attach(IUnknown* site) {
@@ -159,10 +192,14 @@ void CVendrolixIEDLL::Attach(IUnknown* site) {
   if (SUCCEEDED(site->QueryInterface(IID_PPV_ARGS(&m_ie)))) Connect();
 
   ModVendrolixIE& state = ThreadState();
+  // An earlier attach on this thread left its hooks in place: they go before
+  // new ones come, or they would leak and stamp every click twice.
+  RemoveHooks(state);
   state.FrameWindow = nullptr;
   state.MouseHook = nullptr;
   state.MessageHook = nullptr;
   active_ = false;
+  quit_ = false;
   state.window.active = false;
   if (!m_ie || !PassesHostTest(FullNameOf(m_ie.Get()))) return;
 
@@ -211,35 +248,25 @@ void CVendrolixIEDLL::Disconnect() {
 }
 
 void CVendrolixIEDLL::Quit() {
+  // Once, in an active object. One whose frame window is unknown installed
+  // its hooks and raised the count all the same.
+  if (!active_ || quit_) return;
+  quit_ = true;
   ModVendrolixIE& state = ThreadState();
-  if (!active_ || !state.FrameWindow) return;
   RemoveHooks(state);
 
-  m_countIE = 0;
-  {
-    Microsoft::WRL::ComPtr<IShellWindows> windows;
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_ALL, IID_PPV_ARGS(&windows)))) {
-      long count = 0;
-      if (FAILED(windows->get_Count(&count))) count = 0;
-      for (long i = 0; i < count; ++i) {
-        VARIANT index;
-        VariantInit(&index);
-        index.vt = VT_I4;
-        index.lVal = i;
-        Microsoft::WRL::ComPtr<IDispatch> item;
-        if (FAILED(windows->Item(index, &item)) || !item) continue;
-        Microsoft::WRL::ComPtr<IWebBrowser2> browser;
-        if (FAILED(item.As(&browser))) continue;
-        if (PassesHostTest(FullNameOf(browser.Get())) && m_countIE < INT16_MAX) ++m_countIE;
-      }
-    }
-  }
+  // Without a count, this may not be the last window: the tray is not told
+  // to end and no cookie is cleaned, and the stored count waits for a quit
+  // that can count.
+  std::int16_t open = 0;
+  if (!CountBrowserWindows(open)) return;
+  m_countIE = open;
   --m_countIE;  // the closing window is still listed
   WriteRegString(value::CountIE, ToDecimalText(m_countIE));
   if (m_countIE > 0) return;
 
   state.window.trayFormButton = ReadHandle(value::hForm, state.window.trayFormButton);
-  PostButtonClick(state.window.trayFormButton);
+  PostTrayClick(state.window.trayFormButton, kFormCloseCaption);
 
   // A switch that is missing or cannot be read cleans nothing: every other
   // reading defaults to "1", which here would delete the user's cookies.
@@ -299,21 +326,28 @@ HRESULT CVendrolixIEDLL::EventSink::GetTypeInfoCount(UINT* count) noexcept {
 
 HRESULT CVendrolixIEDLL::EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
                                            UINT*) noexcept {
-  switch (id) {
-    case DISPID_BEFORENAVIGATE2:
-      owner_.OnBeforeNavigate2();
-      break;
-    case DISPID_TITLECHANGE:
-      owner_.OnTitleChange();
-      break;
-    case DISPID_NEWWINDOW2:
-      owner_.OnNewWindow2(params);
-      break;
-    case DISPID_ONQUIT:
-      owner_.Quit();
-      break;
-    default:
-      break;
+  // The browser may detach and release the object while a handler waits in
+  // a call that pumps messages; the object lives until the handler is done.
+  const SelfReference hold(owner_);
+  // A failed handler leaves the request as the browser made it.
+  try {
+    switch (id) {
+      case DISPID_BEFORENAVIGATE2:
+        owner_.OnBeforeNavigate2();
+        break;
+      case DISPID_TITLECHANGE:
+        owner_.OnTitleChange();
+        break;
+      case DISPID_NEWWINDOW2:
+        owner_.OnNewWindow2(params);
+        break;
+      case DISPID_ONQUIT:
+        owner_.Quit();
+        break;
+      default:
+        break;
+    }
+  } catch (...) {
   }
   return S_OK;
 }

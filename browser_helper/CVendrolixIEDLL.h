@@ -60,6 +60,18 @@ class CVendrolixIEDLL final : public _CVendrolixIEDLL, public IObjectWithSite {
     CVendrolixIEDLL& owner_;
   };
 
+  // A counted reference for as long as a call runs in the object.
+  class SelfReference {
+   public:
+    explicit SelfReference(CVendrolixIEDLL& object) : object_(object) { object_.AddRef(); }
+    ~SelfReference() { object_.Release(); }
+    SelfReference(const SelfReference&) = delete;
+    SelfReference& operator=(const SelfReference&) = delete;
+
+   private:
+    CVendrolixIEDLL& object_;
+  };
+
   void Attach(IUnknown* site);
   void Connect();
   void Disconnect();
@@ -77,6 +89,7 @@ class CVendrolixIEDLL final : public _CVendrolixIEDLL, public IObjectWithSite {
   DWORD eventCookie_ = 0;
   // Per-object fields; the rest of the window's state is the thread's.
   bool active_ = false;
+  bool quit_ = false;  // the quit ran since the last attach
   bool m_refreshHandles = false;
   bool m_firstNavigation = false;
   std::int16_t m_countIE = 0;

@@ -5,14 +5,16 @@
 #include <wrl/client.h>
 
 #include <atomic>
-#include <memory>
 #include <new>
+#include <string_view>
 
 #include "CookieCleaner.h"
 #include "hooks.h"
 #include "settings.h"
 #include "text.h"
+#include "win32/bstr.h"
 #include "win32/file_io.h"
+#include "win32/handles.h"
 #include "win32/registry.h"
 
 namespace vendrolix::helper {
@@ -22,6 +24,45 @@ namespace {
 DWORD g_tlsSlot = TLS_OUT_OF_INDEXES;
 HMODULE g_module = nullptr;
 std::atomic<long> g_hooks{0};
+
+// Every thread's state, linked, so that an unload frees the states of
+// threads that still run as well as the unloading thread's own.
+struct OwnedState {
+  ModVendrolixIE state;
+  OwnedState* previous = nullptr;
+  OwnedState* next = nullptr;
+};
+SRWLOCK g_statesLock = SRWLOCK_INIT;
+OwnedState* g_states = nullptr;
+
+// Only when memory ran out: shared, but never a crash. Made with the DLL:
+// a function's static would be made on first use under a lock of the
+// runtime's thread library, which leaves its record of that thread behind
+// when the thread outlives the DLL. (No thread_local either: its destructors
+// would outlive a DLL that COM unloads.)
+ModVendrolixIE g_fallback;
+
+void Link(OwnedState* owned) {
+  AcquireSRWLockExclusive(&g_statesLock);
+  owned->next = g_states;
+  if (g_states) g_states->previous = owned;
+  g_states = owned;
+  ReleaseSRWLockExclusive(&g_statesLock);
+}
+
+void Unlink(OwnedState* owned) {
+  AcquireSRWLockExclusive(&g_statesLock);
+  if (owned->previous) owned->previous->next = owned->next;
+  if (owned->next) owned->next->previous = owned->previous;
+  if (g_states == owned) g_states = owned->next;
+  ReleaseSRWLockExclusive(&g_statesLock);
+}
+
+// A thread's state goes; hooks it still counted went with its thread.
+void Free(OwnedState* owned) {
+  g_hooks -= owned->state.LiveHooks;
+  delete owned;
+}
 
 // The helper's reads and writes use the same buffer size and registry view
 // as the rest of the suite.
@@ -35,31 +76,41 @@ bool InitThreadStates() {
 }
 
 void FreeThreadStates() {
-  ReleaseThreadState();
+  // The DLL is unloaded, which COM does only while no object and no hook is
+  // left: no other thread uses its state any more.
+  AcquireSRWLockExclusive(&g_statesLock);
+  OwnedState* owned = g_states;
+  g_states = nullptr;
+  ReleaseSRWLockExclusive(&g_statesLock);
+  while (owned) {
+    OwnedState* next = owned->next;
+    Free(owned);
+    owned = next;
+  }
   if (g_tlsSlot != TLS_OUT_OF_INDEXES) TlsFree(g_tlsSlot);
   g_tlsSlot = TLS_OUT_OF_INDEXES;
 }
 
 ModVendrolixIE& ThreadState() {
-  // Only when memory ran out: shared, but never a crash. (No thread_local
-  // here: its destructors would outlive a DLL that COM unloads.)
-  static ModVendrolixIE fallback;
-  if (g_tlsSlot == TLS_OUT_OF_INDEXES) return fallback;
-  auto* state = static_cast<ModVendrolixIE*>(TlsGetValue(g_tlsSlot));
-  if (!state) {
-    state = new (std::nothrow) ModVendrolixIE();
-    if (!state) return fallback;
-    TlsSetValue(g_tlsSlot, state);
+  if (g_tlsSlot == TLS_OUT_OF_INDEXES) return g_fallback;
+  auto* owned = static_cast<OwnedState*>(TlsGetValue(g_tlsSlot));
+  if (!owned) {
+    owned = new (std::nothrow) OwnedState();
+    if (!owned) return g_fallback;
+    TlsSetValue(g_tlsSlot, owned);
+    Link(owned);
   }
-  return *state;
+  return owned->state;
 }
 
 void ReleaseThreadState() {
   if (g_tlsSlot == TLS_OUT_OF_INDEXES) return;
-  std::unique_ptr<ModVendrolixIE> state(static_cast<ModVendrolixIE*>(TlsGetValue(g_tlsSlot)));
+  auto* owned = static_cast<OwnedState*>(TlsGetValue(g_tlsSlot));
+  if (!owned) return;
   TlsSetValue(g_tlsSlot, nullptr);
+  Unlink(owned);
   // A thread that ends without its window's quit takes its hooks with it.
-  if (state) g_hooks -= state->LiveHooks;
+  Free(owned);
 }
 
 long InstalledHooks() { return g_hooks; }
@@ -72,8 +123,16 @@ void InstallHooks(ModVendrolixIE& state) {
 }
 
 void RemoveHooks(ModVendrolixIE& state) {
-  if (state.MouseHook && UnhookWindowsHookEx(state.MouseHook)) --state.LiveHooks, --g_hooks;
-  if (state.MessageHook && UnhookWindowsHookEx(state.MessageHook)) --state.LiveHooks, --g_hooks;
+  // A removed hook's handle is forgotten: the system may give it to another
+  // hook, which a later removal must not take away.
+  if (state.MouseHook && UnhookWindowsHookEx(state.MouseHook)) {
+    --state.LiveHooks, --g_hooks;
+    state.MouseHook = nullptr;
+  }
+  if (state.MessageHook && UnhookWindowsHookEx(state.MessageHook)) {
+    --state.LiveHooks, --g_hooks;
+    state.MessageHook = nullptr;
+  }
 }
 
 HMODULE ThisModule() { return g_module; }
@@ -92,9 +151,15 @@ void WriteRegString(const char* name, const std::string& value) {
 }
 
 std::int16_t IsBlockedUrl(const std::string& appPath, const std::string& url) {
-  win32::TextFileReader reader(appPath + "\\" + file::WhiteList);
-  if (!reader.is_open()) return 1;
-  return WhiteListLookup([&reader](std::string& line) { return reader.Next(line); }, url);
+  // A list that cannot be read, whatever the reason, lets nothing through.
+  try {
+    win32::TextFileReader reader(appPath + "\\" + file::WhiteList, win32::TextFileReader::OpenMode::CreateIfMissing,
+                                 kWhiteListLineLimit);
+    if (!reader.is_open()) return 1;
+    return WhiteListLookup([&reader](std::string& line) { return reader.Next(line); }, url);
+  } catch (...) {
+    return 1;
+  }
 }
 
 std::int32_t NowStamp() {
@@ -124,10 +189,15 @@ class MouseHookEnv final : public MouseEnv {
   HWND target_;
 };
 
-// The scan's EnumWindows callback: always goes on enumerating.
+// The scan's EnumWindows callback: goes on enumerating, unless the visit
+// failed, which fails the scan (nothing is judged on half a list).
 BOOL CALLBACK DialogEnumProc(HWND window, LPARAM visit) {
-  (*reinterpret_cast<const std::function<void(std::intptr_t)>*>(visit))(reinterpret_cast<std::intptr_t>(window));
-  return TRUE;
+  try {
+    (*reinterpret_cast<const std::function<void(std::intptr_t)>*>(visit))(reinterpret_cast<std::intptr_t>(window));
+    return TRUE;
+  } catch (...) {
+    return FALSE;
+  }
 }
 
 HWND AsWindow(std::intptr_t handle) { return reinterpret_cast<HWND>(handle); }
@@ -143,7 +213,7 @@ class MessageHookEnv final : public DialogEnv {
   void CancelWindow() override {}
   void PlayWave() override { PlayBlockWave(state_.AppPath); }
   void Beep() override { ::Beep(150, 200); }
-  void PostClick(std::int32_t window) override { PostButtonClick(window); }
+  void PostClick(std::int32_t window) override { PostTrayClick(window, kBlockCaption); }
   std::intptr_t FindDialogFrame() override {
     return reinterpret_cast<std::intptr_t>(FindWindowA(kDialogClass, nullptr));
   }
@@ -162,11 +232,16 @@ class MessageHookEnv final : public DialogEnv {
 
 }  // namespace
 
+// A failure inside a hook costs this message its stamp or its scan; the
+// message itself always goes on.
 LRESULT CALLBACK MouseHookProc(int nCode, WPARAM wParam, LPARAM lParam) {
   ModVendrolixIE& state = ThreadState();
   if (nCode >= 0 && lParam && (wParam == WM_LBUTTONDOWN || wParam == WM_LBUTTONUP)) {
-    MouseHookEnv env(state, reinterpret_cast<const MOUSEHOOKSTRUCT*>(lParam)->hwnd);
-    OnMouseMessage(nCode, static_cast<unsigned>(wParam), state.window.clickStamp, state.ButtonUpStamp, env);
+    try {
+      MouseHookEnv env(state, reinterpret_cast<const MOUSEHOOKSTRUCT*>(lParam)->hwnd);
+      OnMouseMessage(nCode, static_cast<unsigned>(wParam), state.window.clickStamp, state.ButtonUpStamp, env);
+    } catch (...) {
+    }
   }
   return CallNextHookEx(state.MouseHook, nCode, wParam, lParam);
 }
@@ -176,8 +251,11 @@ LRESULT CALLBACK GetMessageHookProc(int nCode, WPARAM wParam, LPARAM lParam) {
   if (nCode >= 0 && lParam) {
     const UINT message = reinterpret_cast<const MSG*>(lParam)->message;
     if (message == kDialogMessage || message == kUserMessage) {
-      MessageHookEnv env(state);
-      OnHookedMessage(nCode, message, state.dialogs, state.window, state.ButtonUpStamp, env);
+      try {
+        MessageHookEnv env(state);
+        OnHookedMessage(nCode, message, state.dialogs, state.window, state.ButtonUpStamp, env);
+      } catch (...) {
+      }
     }
   }
   return CallNextHookEx(state.MessageHook, nCode, wParam, lParam);
@@ -187,11 +265,34 @@ void PlayBlockWave(const std::string& appPath) {
   PlaySoundA((appPath + kBlockSoundSuffix).c_str(), nullptr, SND_ASYNC);
 }
 
-void PostButtonClick(std::int32_t window) {
+bool IsTrayButton(HWND window, const char* caption) {
+  char text[32];
+  const int classLength = GetClassNameA(window, text, sizeof text);
+  if (classLength <= 0 || !EqualsNoCase(std::string_view(text, static_cast<std::size_t>(classLength)), kButtonClass)) {
+    return false;
+  }
+  // Never this process: the tray runs apart, and asking a window of another
+  // thread here for its text could wait on that thread.
+  DWORD processId = 0;
+  if (!GetWindowThreadProcessId(window, &processId) || processId == GetCurrentProcessId()) return false;
+  const int captionLength = GetWindowTextA(window, text, sizeof text);
+  if (captionLength <= 0 || std::string_view(text, static_cast<std::size_t>(captionLength)) != caption) return false;
+  // Limited query rights are all a low-integrity browser has toward the tray.
+  win32::UniqueKernelHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+  if (!process) return false;
+  char path[1024];
+  DWORD size = sizeof path;
+  if (!QueryFullProcessImageNameA(process.get(), 0, path, &size)) return false;
+  return IsTrayProgram(std::string_view(path, size));
+}
+
+void PostTrayClick(std::int32_t window, const char* caption) {
   // Posted to no window, the click would land in the browser thread's own
   // queue; a tray that is not running is told nothing.
   if (window == 0) return;
-  PostMessageA(reinterpret_cast<HWND>(static_cast<std::intptr_t>(window)), kButtonClickMessage, 0, 0);
+  const HWND target = reinterpret_cast<HWND>(static_cast<std::intptr_t>(window));
+  if (!IsTrayButton(target, caption)) return;
+  PostMessageA(target, kButtonClickMessage, 0, 0);
 }
 
 void StartTray(const std::string& appPath) {
@@ -213,7 +314,7 @@ void StartTray(const std::string& appPath) {
 void CleanIECookies() {
   Microsoft::WRL::ComPtr<ICookieCleaner> cleaner;
   if (FAILED(CoCreateInstance(CLSID_CookieCleaner, nullptr, CLSCTX_ALL, IID_PPV_ARGS(&cleaner)))) return;
-  BSTR code = SysAllocString(L"MORVATHELK");
+  BSTR code = win32::AllocBstr(kCleanerAccessCode);
   if (!code) return;
   cleaner->CleanIECookies(&code);
   SysFreeString(code);

@@ -65,9 +65,16 @@ std::int32_t NowStamp();
 LRESULT CALLBACK MouseHookProc(int nCode, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK GetMessageHookProc(int nCode, WPARAM wParam, LPARAM lParam);
 
-// The block reaction's sound and tray click, from the browser thread.
+// The block reaction's sound, from the browser thread.
 void PlayBlockWave(const std::string& appPath);
-void PostButtonClick(std::int32_t window);
+
+// True when window is the running tray program's button of that caption.
+// The handles come from the settings, written by a tray that may have ended
+// since, and Windows reuses handles: another program's window that took one
+// over must never be clicked.
+bool IsTrayButton(HWND window, const char* caption);
+// BM_CLICK to the tray's button of that caption, if window still is it.
+void PostTrayClick(std::int32_t window, const char* caption);
 
 // Starts AppPath\VendrolixTray.exe minimised without waiting for it.
 void StartTray(const std::string& appPath);

@@ -1,7 +1,5 @@
 #include "decision.h"
 
-#include <cmath>
-
 #include "convert.h"
 #include "settings.h"
 #include "text.h"
@@ -10,9 +8,12 @@ namespace vendrolix::helper {
 
 namespace {
 
-// Whole-number division rounded to nearest, halves to even.
+// Whole-number division of a positive value rounded to the nearest whole
+// number, in integers: floating point would follow whatever rounding mode a
+// plug-in in the browser process left behind. The divisions here (by 2 and
+// by 3 of whole hundreds and fifties) never meet an exact half.
 std::int32_t DivideRounded(std::int32_t value, std::int32_t divisor) {
-  return static_cast<std::int32_t>(std::nearbyint(static_cast<double>(value) / divisor));
+  return (2 * value + divisor) / (2 * divisor);
 }
 
 }  // namespace
@@ -56,6 +57,11 @@ bool PassesHostTest(std::string_view fullName) {
   const std::size_t slash = name.rfind('\\');
   if (slash != std::string::npos) name.erase(0, slash + 1);
   return !name.empty() && name[0] == 'I';
+}
+
+bool IsTrayProgram(std::string_view imagePath) {
+  const std::size_t slash = imagePath.find_last_of("\\/");
+  return EqualsNoCase(slash == std::string_view::npos ? imagePath : imagePath.substr(slash + 1), file::Tray);
 }
 
 std::int16_t WhiteListLookup(const std::function<bool(std::string&)>& nextLine, std::string_view url) {

@@ -5,6 +5,7 @@
 // order the decision asks for it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -32,11 +33,19 @@ std::int32_t GracePeriod(std::int16_t countIE, bool dialogPresent, std::int16_t 
 // with "I"), false for the shell and any other host.
 bool PassesHostTest(std::string_view fullName);
 
+// True when a process image path names the tray program (its file name,
+// letter case ignored).
+bool IsTrayProgram(std::string_view imagePath);
+
 // White-list lookup of WebSite.dat: first line the number of entries, then
 // one keyword per line. 0 when url contains an entry (letter case ignored),
 // 1 otherwise, and 1 when the list is short, unreadable or malformed.
 // nextLine yields the file's lines in order and false at the end.
 std::int16_t WhiteListLookup(const std::function<bool(std::string&)>& nextLine, std::string_view url);
+
+// A white-list line longer than this makes the list unreadable: no keyword
+// is that long, and the browser process must never hold a line without end.
+inline constexpr std::size_t kWhiteListLineLimit = 64 * 1024;
 
 // What one browser window's helper remembers between events.
 struct WindowState {

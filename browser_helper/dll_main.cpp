@@ -85,6 +85,14 @@ constexpr SYSKIND kSysKind = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
 
 using namespace vendrolix::helper;
 
+// The statically linked C++ runtime's release of what it keeps for the
+// whole run (its reserve for exceptions thrown when memory runs out). A
+// browser unloads and reloads the DLL as windows close and open: without
+// this, every unload would leave that reserve behind in the browser.
+namespace __gnu_cxx {
+void __freeres() noexcept;
+}  // namespace __gnu_cxx
+
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   switch (reason) {
     case DLL_PROCESS_ATTACH:
@@ -94,9 +102,13 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
       ReleaseThreadState();
       break;
     case DLL_PROCESS_DETACH:
-      // At process exit other threads are gone already; their states go with
-      // the process.
-      if (!reserved) FreeThreadStates();
+      // At process exit everything goes with the process. An unload happens
+      // only once no object or hook is left, so nothing of the DLL runs any
+      // more on any thread.
+      if (!reserved) {
+        FreeThreadStates();
+        __gnu_cxx::__freeres();
+      }
       break;
     default:
       break;
@@ -115,7 +127,9 @@ extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() {
   return (LiveObjects() == 0 && g_locks == 0 && InstalledHooks() == 0) ? S_OK : S_FALSE;
 }
 
-extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
+namespace {
+
+HRESULT RegisterServer() {
   std::string path;
   wchar_t widePath[MAX_PATH];
   if (!ModulePath(path) || !ModulePathWide(widePath)) return SELFREG_E_CLASS;
@@ -138,9 +152,23 @@ extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
   return S_OK;
 }
 
+}  // namespace
+
+extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
+  try {
+    return RegisterServer();
+  } catch (...) {
+    return E_OUTOFMEMORY;
+  }
+}
+
 extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
   UnRegisterTypeLib(LIBID_VendrolixIEDLL, 5, 0, LOCALE_NEUTRAL, kSysKind);
-  RegDeleteTreeA(HKEY_CLASSES_ROOT, (std::string("CLSID\\") + kClsidText).c_str());
+  try {
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, (std::string("CLSID\\") + kClsidText).c_str());
+  } catch (...) {
+    return E_OUTOFMEMORY;
+  }
   RegDeleteTreeA(HKEY_CLASSES_ROOT, kProgId);
   return S_OK;
 }

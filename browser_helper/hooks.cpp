@@ -62,6 +62,9 @@ bool Scan(DialogWatch& watch, DialogEnv& env) {
   watch.previousDialogList = watch.dialogList;
   watch.dialogList.clear();
   watch.newDialog = 0;
+  // Without its frame window this browser window owns no dialog it could
+  // tell apart: an unowned one belongs to some other program.
+  if (watch.frameWindow == 0) return false;
   const bool enumerated = env.EnumTopLevel([&](std::intptr_t window) {
     if (env.OwnerOf(window) != watch.frameWindow) return;
     if (Trim(env.ClassNameOf(window)) != kDialogClass) return;

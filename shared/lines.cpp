@@ -9,7 +9,8 @@ namespace {
 constexpr std::size_t kChunk = 64 * 1024;
 }
 
-LineReader::LineReader(ReadFn read) : read_(std::move(read)), buffer_(kChunk) {}
+LineReader::LineReader(ReadFn read, std::size_t maxLine)
+    : read_(std::move(read)), maxLine_(maxLine), buffer_(kChunk) {}
 
 std::size_t LineReader::NextOf(char c, std::size_t& cached) const {
   if (cached == kUnknown || cached < pos_) {
@@ -30,7 +31,16 @@ bool LineReader::Fill() {
 
 bool LineReader::Next(std::string& line) {
   line.clear();
+  if (failed_) return false;
   bool any = false;
+  // Checked before the bytes are taken, so an endless line never grows
+  // beyond the limit.
+  const auto tooLong = [&](std::size_t more) {
+    if (more <= maxLine_ - line.size()) return false;
+    failed_ = eof_ = true;
+    line.clear();
+    return true;
+  };
   for (;;) {
     if (pos_ == end_ && !Fill()) return any;
     any = true;
@@ -40,10 +50,12 @@ bool LineReader::Next(std::string& line) {
     const char* stop = at < end_ ? buffer_.data() + at : nullptr;
 
     if (!stop) {
+      if (tooLong(avail)) return false;
       line.append(begin, avail);
       pos_ = end_;
       continue;
     }
+    if (tooLong(static_cast<std::size_t>(stop - begin))) return false;
     line.append(begin, static_cast<std::size_t>(stop - begin));
     pos_ += static_cast<std::size_t>(stop - begin) + 1;
     if (*stop == '\r') {

@@ -22,10 +22,16 @@ class LineReader {
   // 0 means the end of the source (or a read failure, which ends it too).
   using ReadFn = std::function<std::size_t(char*, std::size_t)>;
 
-  explicit LineReader(ReadFn read);
+  // No line longer than this is ever held.
+  static constexpr std::size_t kNoLimit = static_cast<std::size_t>(-1);
+
+  // A line longer than maxLine bytes fails the read: Next returns false
+  // from there on, and failed() tells it from the end of the source.
+  explicit LineReader(ReadFn read, std::size_t maxLine = kNoLimit);
 
   // The next line without its line end; false at the end of the source.
   bool Next(std::string& line);
+  bool failed() const { return failed_; }
 
  private:
   bool Fill();
@@ -38,6 +44,8 @@ class LineReader {
   static constexpr std::size_t kUnknown = static_cast<std::size_t>(-1);
 
   ReadFn read_;
+  std::size_t maxLine_;
+  bool failed_ = false;
   std::vector<char> buffer_;
   std::size_t pos_ = 0;
   std::size_t end_ = 0;

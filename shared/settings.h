@@ -60,6 +60,14 @@ inline constexpr const char* kBlockSoundSuffix = "/Block.wav";
 inline constexpr const char* kTrayFormCaption = "Vendrolix Tray Form";
 inline constexpr const char* kNsAolBlockerCaption = "Vendrolix Pro (NS/AOL)";
 
+// The tray's hidden buttons, published in hForm, hButton and hNSAOLButton:
+// system buttons with these captions. A program clicks a published handle
+// only while it still names such a button of the running tray program.
+inline constexpr const char* kButtonClass = "Button";
+inline constexpr const char* kFormCloseCaption = "Form Close";
+inline constexpr const char* kBlockCaption = "Block";
+inline constexpr const char* kNsAolCaption = "NSAOL";
+
 // BM_CLICK, posted across processes to the tray's hidden buttons.
 inline constexpr unsigned int kButtonClickMessage = 0x00F5;
 

@@ -1,7 +1,9 @@
 #include "ModTray.h"
 
+#include "Vendrolix.h"
 #include "exit_watch_win32.h"
 #include "frmTrayForm.h"
+#include "settings.h"
 #include "tray_logic.h"
 #include "win32/file_io.h"
 #include "win32/handles.h"
@@ -29,6 +31,10 @@ bool DetectPlatform() {
   return version.dwPlatformId == VER_PLATFORM_WIN32_NT;
 }
 
+bool MessengerServiceInstalled() {
+  return CRegistry::ForTray().SubKeyExist(HKEY_LOCAL_MACHINE, kMessengerServiceKey);
+}
+
 int TrayMain(HINSTANCE instance) {
   win32::UniqueKernelHandle singleInstance(CreateMutexA(nullptr, FALSE, kSingleInstanceMutex));
   if (!singleInstance || GetLastError() == ERROR_ALREADY_EXISTS) return 0;
@@ -45,6 +51,7 @@ int TrayMain(HINSTANCE instance) {
   }
   DetectBrowsers();
   module.IsNT = DetectPlatform();
+  module.MessengerAvailable = module.IsNT && MessengerServiceInstalled();
 
   FrmTrayForm form(instance, module);
   if (!form.Load()) return 0;
@@ -54,6 +61,7 @@ int TrayMain(HINSTANCE instance) {
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
+  if (!form.unloaded()) form.Unload();
   return 0;
 }
 

@@ -20,12 +20,17 @@ struct ModTray {
   std::string SystemDir;
   std::int16_t PopupLevel = 0;
   bool IsNT = false;
+  // The Messenger items show and act only on NT with the Messenger service
+  // installed; without it they would change marks and values to no effect.
+  bool MessengerAvailable = false;
   // The one record of every Shell_NotifyIconA call; only hIcon changes.
   NOTIFYICONDATAA TrayIconData{};
 };
 
 std::string SystemDirectory();
 bool DetectPlatform();
+// True when the Messenger service is installed (its service key exists).
+bool MessengerServiceInstalled();
 
 int TrayMain(HINSTANCE instance);
 

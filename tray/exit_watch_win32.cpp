@@ -13,6 +13,7 @@
 #include "Vendrolix.h"
 #include "exit_watch.h"
 #include "settings.h"
+#include "win32/bstr.h"
 #include "win32/handles.h"
 
 namespace vendrolix::tray {
@@ -74,7 +75,7 @@ class Win32CookieCleaner final : public CookieCleanerSession {
 
  private:
   void Call(HRESULT (STDMETHODCALLTYPE ICookieCleaner::*method)(BSTR*)) {
-    BSTR code = SysAllocString(L"MORVATHELK");
+    BSTR code = win32::AllocBstr(kCleanerAccessCode);
     if (!code) return;
     (cleaner_.Get()->*method)(&code);
     // The argument is passed by reference: free whatever the cleaner left.

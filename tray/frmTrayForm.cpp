@@ -94,8 +94,8 @@ bool FrmTrayForm::Load() {
   formClass.lpszClassName = kFormClass;
   RegisterClassExA(&formClass);
 
-  // Shown only for the moment of the start-up's foreground switch, and out
-  // of sight even then.
+  // Shown only while it loads, out of sight and never active: the browser
+  // window that started the tray keeps the keyboard.
   loading_ = true;
   hwnd_ = CreateWindowExA(WS_EX_TOOLWINDOW, kFormClass, kTrayFormCaption, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
                           -4000, -4000, 160, 60, nullptr, nullptr, instance_, this);
@@ -108,11 +108,11 @@ bool FrmTrayForm::Load() {
     HWND* target;
     const char* caption;
     int id;
-  } buttons[] = {{&cmdForm_, "Form Close", IDC_FORM_CLOSE},
-                 {&cmdBlock_, "Block", IDC_BLOCK},
-                 {&cmdBlockNSAOL_, "NSAOL", IDC_BLOCK_NSAOL}};
+  } buttons[] = {{&cmdForm_, kFormCloseCaption, IDC_FORM_CLOSE},
+                 {&cmdBlock_, kBlockCaption, IDC_BLOCK},
+                 {&cmdBlockNSAOL_, kNsAolCaption, IDC_BLOCK_NSAOL}};
   for (const auto& b : buttons) {
-    *b.target = CreateWindowExA(0, "BUTTON", b.caption, WS_CHILD | BS_PUSHBUTTON, 0, 0, 80, 20, hwnd_,
+    *b.target = CreateWindowExA(0, kButtonClass, b.caption, WS_CHILD | BS_PUSHBUTTON, 0, 0, 80, 20, hwnd_,
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(b.id)), instance_, nullptr);
     if (!*b.target) continue;
     // The browser helper runs at low integrity inside a Protected Mode
@@ -191,17 +191,16 @@ void FrmTrayForm::Form_Load() {
   data.hIcon = IconHandle(controller_.icon());
   Registry.emplace(CRegistry::ForTray());
   controller_.LoadSound();
-  controller_.LoadMessenger(module_.IsNT);
+  controller_.LoadMessenger(module_.MessengerAvailable);
   ApplyChecks();
 
   AddIcon();
-  SetForegroundWindow(hwnd_);
   Publish(value::hForm, cmdForm_);
   Publish(value::hButton, cmdBlock_);
   Publish(value::hNSAOLButton, cmdBlockNSAOL_);
   ShowWindow(hwnd_, SW_HIDE);
 
-  controller_.ApplyPendingMessenger(module_.IsNT);
+  controller_.ApplyPendingMessenger(module_.MessengerAvailable);
   ApplyChecks();
 
   // The browser window that started this tray may have closed before the
@@ -216,9 +215,12 @@ void FrmTrayForm::Form_Unload() {
   Registry.reset();
   Shell_NotifyIconA(NIM_DELETE, &module_.TrayIconData);
   // Nothing runs after this: the message loop stops, and messages already
-  // queued (a second exit click, a block click) are never handled.
+  // queued (a second exit click, a block click) are never handled. The quit
+  // message wakes a loop that waits while a message sent from outside (the
+  // session's end) unloads the window.
   unloaded_ = true;
   DestroyWindow(hwnd_);
+  PostQuitMessage(0);
 }
 
 void FrmTrayForm::Form_Resize() {
@@ -265,10 +267,10 @@ void FrmTrayForm::MenuCommand(UINT id) {
       controller_.SelectSound(kSoundNone);
       break;
     case IDM_BLOCK_MESSENGER:
-      if (module_.IsNT) controller_.BlockMessenger();
+      if (module_.MessengerAvailable) controller_.BlockMessenger();
       break;
     case IDM_ALLOW_MESSENGER:
-      if (module_.IsNT) controller_.AllowMessenger();
+      if (module_.MessengerAvailable) controller_.AllowMessenger();
       break;
     case IDM_BLOCK_ALL_POPUP:
       controller_.SetLevel(kLevelAll);
@@ -329,6 +331,12 @@ LRESULT FrmTrayForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_CLOSE:
       Form_Unload();
+      return 0;
+    case WM_QUERYENDSESSION:
+      return TRUE;
+    case WM_ENDSESSION:
+      // The session ends and this process with it, without a WM_CLOSE.
+      if (wParam) Form_Unload();
       return 0;
     default:
       break;

@@ -34,6 +34,9 @@ class FrmTrayForm final : public TrayShell {
   bool Load();
   // True once the window is unloaded: the program must end, nothing more runs.
   bool unloaded() const { return unloaded_; }
+  // The unload, for a run that ends some other way (a WM_QUIT from outside):
+  // no way out leaves the icon or a published form handle behind.
+  void Unload() { Form_Unload(); }
 
   // TrayShell
   void ShowIcon(TrayIcon icon) override;

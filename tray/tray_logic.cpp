@@ -176,7 +176,9 @@ void TrayController::Flash() {
   }
   lastFlashEnd_ = shell_.NowMs();
   icon_ = shown;
-  RefreshAndFront();
+  // Only the icon: a block comes from a browser the user works in, and the
+  // hidden window must not take the keyboard from it.
+  shell_.ShowIcon(icon_);
 }
 
 void TrayController::NotifyNsAolBlock() {

@@ -51,14 +51,17 @@ HANDLE OpenForReading(const std::string& path, TextFileReader::OpenMode mode) {
 
 }  // namespace
 
-TextFileReader::TextFileReader(const std::string& path, OpenMode mode)
-    : file_(OpenForReading(path, mode)), reader_([this](char* buffer, std::size_t capacity) -> std::size_t {
-        if (!file_) return 0;
-        DWORD read = 0;
-        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(capacity, 1u << 30));
-        if (!ReadFile(file_.get(), buffer, want, &read, nullptr)) return 0;
-        return read;
-      }) {}
+TextFileReader::TextFileReader(const std::string& path, OpenMode mode, std::size_t maxLine)
+    : file_(OpenForReading(path, mode)),
+      reader_(
+          [this](char* buffer, std::size_t capacity) -> std::size_t {
+            if (!file_) return 0;
+            DWORD read = 0;
+            const DWORD want = static_cast<DWORD>(std::min<std::size_t>(capacity, 1u << 30));
+            if (!ReadFile(file_.get(), buffer, want, &read, nullptr)) return 0;
+            return read;
+          },
+          maxLine) {}
 
 bool ReadWholeFile(const std::string& path, std::string& content) {
   UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,

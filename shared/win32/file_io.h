@@ -35,7 +35,9 @@ class TextFileReader {
  public:
   enum class OpenMode { CreateIfMissing, Plain };
 
-  explicit TextFileReader(const std::string& path, OpenMode mode = OpenMode::CreateIfMissing);
+  // maxLine bounds a line as LineReader does: a longer one fails the read.
+  explicit TextFileReader(const std::string& path, OpenMode mode = OpenMode::CreateIfMissing,
+                          std::size_t maxLine = LineReader::kNoLimit);
   TextFileReader(const TextFileReader&) = delete;
   TextFileReader& operator=(const TextFileReader&) = delete;
 

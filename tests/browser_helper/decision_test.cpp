@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cfenv>
 #include <map>
 #include <sstream>
 #include <vector>
@@ -22,18 +23,24 @@ TEST(GracePeriod, FollowsTheTableForEveryCountLevelAndDialog) {
       {{7, 8}, {1800, 900, 600}, {2700, 1350, 900}},
       {{9, 10, 32767, -1, -32768}, {2000, 1000, 667}, {3000, 1500, 1000}},
   };
-  for (const Row& row : rows) {
-    for (std::int16_t count : row.counts) {
-      for (int level = 1; level <= 3; ++level) {
-        SCOPED_TRACE("count " + std::to_string(count) + " level " + std::to_string(level));
-        EXPECT_EQ(GracePeriod(count, false, static_cast<std::int16_t>(level)), row.plain[level - 1]);
-        EXPECT_EQ(GracePeriod(count, true, static_cast<std::int16_t>(level)), row.dialog[level - 1]);
+  // Whatever rounding mode another plug-in in the browser process has set.
+  for (int mode : {FE_TONEAREST, FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
+    ASSERT_EQ(std::fesetround(mode), 0);
+    for (const Row& row : rows) {
+      for (std::int16_t count : row.counts) {
+        for (int level = 1; level <= 3; ++level) {
+          SCOPED_TRACE("mode " + std::to_string(mode) + " count " + std::to_string(count) + " level " +
+                       std::to_string(level));
+          EXPECT_EQ(GracePeriod(count, false, static_cast<std::int16_t>(level)), row.plain[level - 1]);
+          EXPECT_EQ(GracePeriod(count, true, static_cast<std::int16_t>(level)), row.dialog[level - 1]);
+        }
+        // Any other non-zero level is handled as level 2.
+        EXPECT_EQ(GracePeriod(count, false, 7), row.plain[1]);
+        EXPECT_EQ(GracePeriod(count, true, -5), row.dialog[1]);
       }
-      // Any other non-zero level is handled as level 2.
-      EXPECT_EQ(GracePeriod(count, false, 7), row.plain[1]);
-      EXPECT_EQ(GracePeriod(count, true, -5), row.dialog[1]);
     }
   }
+  std::fesetround(FE_TONEAREST);
 }
 
 TEST(HostTest, TestsTheFirstLetterOfTheLastTwentyCharactersFileName) {

@@ -230,6 +230,14 @@ TEST(DialogWatch, NeverJudgesADialogTwiceAndLeavesOtherWindowsDialogs) {
   OnHookedMessage(0, kDialogMessage, thread.watch, thread.window, thread.buttonUp, desktop);
   EXPECT_EQ(desktop.log, "");
 
+  // A window whose frame is unknown judges nothing, unowned dialogs least.
+  Thread frameless;
+  frameless.watch.frameWindow = 0;
+  desktop.windows = {{400, 0, kDialogClass}};
+  desktop.log.clear();
+  OnHookedMessage(0, kDialogMessage, frameless.watch, frameless.window, frameless.buttonUp, desktop);
+  EXPECT_EQ(desktop.log, "");
+
   // No dialog at all: the list is forgotten.
   desktop.windows.clear();
   OnHookedMessage(0, kDialogMessage, thread.watch, thread.window, thread.buttonUp, desktop);

@@ -93,12 +93,13 @@ TEST(Registration, RegistersClassProgIdAndTypeLibraryAndRemovesThem) {
     SysFreeString(name);
 
     // The object answers the browser's interface; a null site before any
-    // attach is harmless, and the class's own quit method does nothing yet.
+    // attach is harmless, there is no site to give, and the class's own quit
+    // method does nothing yet.
     Microsoft::WRL::ComPtr<IObjectWithSite> object;
     ASSERT_EQ(CoCreateInstance(CLSID_CVendrolixIEDLL, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&object)), S_OK);
     EXPECT_EQ(object->SetSite(nullptr), S_OK);
     Microsoft::WRL::ComPtr<IUnknown> site;
-    EXPECT_EQ(object->GetSite(IID_PPV_ARGS(&site)), S_OK);
+    EXPECT_EQ(object->GetSite(IID_PPV_ARGS(&site)), E_FAIL);
     EXPECT_EQ(site, nullptr);
     Microsoft::WRL::ComPtr<_CVendrolixIEDLL> own;
     ASSERT_EQ(object.As(&own), S_OK);

@@ -27,6 +27,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   while (reader.Next(line)) pieces.push_back(line);
   if (pieces != whole) std::abort();
 
+  // Bounded, the same lines up to the first longer one, which fails the read.
+  const std::size_t limit = data[0] % 13;
+  offset = 0;
+  vendrolix::LineReader bounded(
+      [&](char* buffer, std::size_t capacity) {
+        const std::size_t n = std::min({chunk, capacity, content.size() - offset});
+        std::memcpy(buffer, content.data() + offset, n);
+        offset += n;
+        return n;
+      },
+      limit);
+  std::size_t taken = 0;
+  while (bounded.Next(line)) {
+    if (taken >= whole.size() || line != whole[taken]) std::abort();
+    ++taken;
+  }
+  if (bounded.failed() != (taken < whole.size())) std::abort();
+  if (taken < whole.size() && whole[taken].size() <= limit) std::abort();
+
   // No line holds a line end, and no byte is lost or made up.
   std::size_t bytes = 0;
   for (const auto& l : whole) {

@@ -63,12 +63,37 @@ TEST(LineReader, StopsReadingWhenTheCallerStops) {
   EXPECT_EQ(reads, 1u);
 }
 
-TEST(LineReader, LongLinesArriveWhole) {
+TEST(LineReader, LongLinesArriveWholeUnlessBounded) {
   const std::string big(1 << 20, 'a');
-  const Lines lines = SplitLines(big + "\r\n" + big);
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0], big);
+  const std::string content = "short\r\n" + big + "\r\n" + big + "\r\nlast";
+  const Lines lines = SplitLines(content);
+  ASSERT_EQ(lines.size(), 4u);
   EXPECT_EQ(lines[1], big);
+  EXPECT_EQ(lines[2], big);
+
+  // Bounded, a line one byte too long (with or without its end in the same
+  // chunk) fails the read for good, and the reader stops taking bytes.
+  for (const std::size_t limit : {big.size(), big.size() - 1}) {
+    std::size_t offset = 0;
+    LineReader reader(
+        [&](char* buffer, std::size_t capacity) {
+          const std::size_t n = std::min(capacity, content.size() - offset);
+          std::memcpy(buffer, content.data() + offset, n);
+          offset += n;
+          return n;
+        },
+        limit);
+    Lines got;
+    std::string line;
+    while (reader.Next(line)) got.push_back(line);
+    SCOPED_TRACE(limit);
+    EXPECT_EQ(got, limit == big.size() ? lines : Lines{"short"});
+    EXPECT_EQ(reader.failed(), limit != big.size());
+    EXPECT_FALSE(reader.Next(line));
+    if (reader.failed()) {
+      EXPECT_LT(offset, content.size());
+    }
+  }
 }
 
 TEST(JoinLinesCrLf, EveryLineEndsWithCrLf) {

@@ -1,5 +1,6 @@
 // End to end: the bench browser with the real browser helper and the real
 // tray in one install folder. A blocked pop-up makes the tray flash its icon,
+// the browser window keeps the keyboard through the tray's start and flash,
 // and closing the last browser window ends the tray.
 #include <windows.h>
 #include <shellapi.h>
@@ -65,12 +66,18 @@ TEST_F(TrayEndToEnd, ABlockedPopupFlashesTheTrayAndTheLastWindowEndsIt) {
 
   // The browser runs in the background while the test watches the tray.
   const std::string scenario = install_->File("scenario.txt");
-  ASSERT_TRUE(test::WriteFileBytes(scenario, "open W1\nsleep 2000\nnewwindow W1\nsleep 2500\n"));
+  // The window is in front before the tray it started is up, and stays
+  // there through the tray's start and the flash of a block.
+  ASSERT_TRUE(test::WriteFileBytes(scenario,
+                                   "open W1\nfocus W1\nsleep 2000\nforeground W1\nnewwindow W1\nsleep 2500\n"
+                                   "foreground W1\n"));
   std::thread browser([&] {
     const auto result =
         test::RunProcess(test::Quote(test::WinePath(g_paths.iexplore)) + " " + test::Quote(scenario), 120s);
     EXPECT_TRUE(result.finished && result.exitCode == 0) << result.output;
     EXPECT_NE(result.output.find("newwindow W1 cancelled"), std::string::npos) << result.output;
+    EXPECT_NE(result.output.find("foreground W1 yes"), std::string::npos) << result.output;
+    EXPECT_EQ(result.output.find("foreground W1 no"), std::string::npos) << result.output;
   });
   // A failed assertion below must still wait for the browser, not abandon
   // a running thread.

@@ -26,6 +26,8 @@
 //                          until W's thread has seen the press and the release
 //                          instead of a fixed pause
 //   focus W                W's frame becomes the foreground window
+//   foreground W           -> "foreground W yes|no": W's frame is the
+//                          foreground window
 //   dialogs                -> "dialogs NAME=open|closed ..." for every dialog
 //   comfailures            -> "comfailures N [first failure]": COM calls into
 //                          the helpers that did not return S_OK so far
@@ -64,7 +66,7 @@
 #include <string>
 #include <vector>
 
-#include "../common/web_browser_stub.h"
+#include "../common/bench_browser.h"
 #include "../../support/time_scale.h"
 #include "settings.h"
 #include "win32/handles.h"
@@ -77,13 +79,8 @@ using Microsoft::WRL::ComPtr;
 constexpr UINT kRunOnWindowThread = WM_APP + 1;
 constexpr UINT kFlushQueue = WM_APP + 2;  // lParam: event to set
 
-std::wstring Wide(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring out(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
-  return out;
-}
+using vendrolix::bench::Wide;
+using Browser = vendrolix::bench::BenchBrowser;
 
 // Waits while answering this thread's messages: windows of the browser
 // threads may send to it (activation, input) while the scenario waits.
@@ -152,165 +149,6 @@ void CheckHr(HRESULT hr, const std::string& what) {
   }
 }
 
-// The browser object of one window, as its helpers see it.
-class Browser final : public vendrolix::bench::WebBrowserStub,
-                      public IConnectionPointContainer,
-                      public IConnectionPoint {
- public:
-  explicit Browser(HWND frame) : frame_(frame) {}
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IWebBrowser || riid == IID_IWebBrowserApp ||
-        riid == IID_IWebBrowser2) {
-      *ppv = static_cast<IWebBrowser2*>(this);
-    } else if (riid == IID_IConnectionPointContainer) {
-      *ppv = static_cast<IConnectionPointContainer*>(this);
-    } else {
-      *ppv = nullptr;
-      return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
-
-  // What the helper reads of the browser.
-  HRESULT STDMETHODCALLTYPE get_FullName(BSTR* name) override {
-    if (!name) return E_POINTER;
-    wchar_t path[MAX_PATH];
-    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    *name = SysAllocStringLen(path, n);
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE get_HWND(SHANDLE_PTR* handle) override {
-    if (!handle) return E_POINTER;
-    *handle = reinterpret_cast<SHANDLE_PTR>(frame_);
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE get_LocationURL(BSTR* url) override {
-    if (!url) return E_POINTER;
-    *url = SysAllocString(location_.c_str());
-    return S_OK;
-  }
-
-  // IConnectionPointContainer: DWebBrowserEvents2 only.
-  HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID riid, IConnectionPoint** point) override {
-    if (!point) return E_POINTER;
-    *point = nullptr;
-    if (riid != DIID_DWebBrowserEvents2) return CONNECT_E_NOCONNECTION;
-    *point = static_cast<IConnectionPoint*>(this);
-    AddRef();
-    return S_OK;
-  }
-
-  // IConnectionPoint
-  HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override {
-    if (!iid) return E_POINTER;
-    *iid = DIID_DWebBrowserEvents2;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer** container) override {
-    if (!container) return E_POINTER;
-    *container = static_cast<IConnectionPointContainer*>(this);
-    AddRef();
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE Advise(IUnknown* sink, DWORD* cookie) override {
-    if (!sink || !cookie) return E_POINTER;
-    ComPtr<IDispatch> dispatch;
-    if (FAILED(sink->QueryInterface(IID_PPV_ARGS(&dispatch)))) return CONNECT_E_CANNOTCONNECT;
-    *cookie = ++lastCookie_;
-    sinks_[*cookie] = dispatch;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override {
-    return sinks_.erase(cookie) ? S_OK : CONNECT_E_NOCONNECTION;
-  }
-  HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
-
-  void SetLocation(const std::string& url) { location_ = Wide(url); }
-  std::size_t SinkCount() const { return sinks_.size(); }
-
-  // Arguments in the browser's order; rgvarg holds them last to first.
-  void Fire(DISPID id, std::vector<VARIANT> argsInOrder) {
-    std::vector<VARIANT> reversed(argsInOrder.rbegin(), argsInOrder.rend());
-    DISPPARAMS params{reversed.empty() ? nullptr : reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
-    std::vector<ComPtr<IDispatch>> targets;
-    for (const auto& entry : sinks_) targets.push_back(entry.second);
-    for (const auto& target : targets) {
-      CheckHr(target->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr),
-              "Invoke " + std::to_string(id));
-    }
-  }
-
-  void FireBeforeNavigate2(const std::string& url) {
-    ComPtr<IDispatch> self(static_cast<IWebBrowser2*>(this));
-    VARIANT urlValue, flags, frameName, postData, headers;
-    VariantInit(&urlValue);
-    urlValue.vt = VT_BSTR;
-    urlValue.bstrVal = SysAllocString(Wide(url).c_str());
-    VariantInit(&flags);
-    flags.vt = VT_I4;
-    VariantInit(&frameName);
-    VariantInit(&postData);
-    VariantInit(&headers);
-    VARIANT_BOOL cancel = VARIANT_FALSE;
-    std::vector<VARIANT> args(7);
-    args[0].vt = VT_DISPATCH;
-    args[0].pdispVal = self.Get();
-    args[1].vt = VT_VARIANT | VT_BYREF;
-    args[1].pvarVal = &urlValue;
-    args[2].vt = VT_VARIANT | VT_BYREF;
-    args[2].pvarVal = &flags;
-    args[3].vt = VT_VARIANT | VT_BYREF;
-    args[3].pvarVal = &frameName;
-    args[4].vt = VT_VARIANT | VT_BYREF;
-    args[4].pvarVal = &postData;
-    args[5].vt = VT_VARIANT | VT_BYREF;
-    args[5].pvarVal = &headers;
-    args[6].vt = VT_BOOL | VT_BYREF;
-    args[6].pboolVal = &cancel;
-    Fire(DISPID_BEFORENAVIGATE2, args);
-    VariantClear(&urlValue);
-  }
-
-  void FireTitleChange(const std::string& text) {
-    std::vector<VARIANT> args(1);
-    args[0].vt = VT_BSTR;
-    args[0].bstrVal = SysAllocString(Wide(text).c_str());
-    Fire(DISPID_TITLECHANGE, args);
-    SysFreeString(args[0].bstrVal);
-  }
-
-  bool FireNewWindow2() {
-    IDispatch* newBrowser = nullptr;
-    VARIANT_BOOL cancel = VARIANT_FALSE;
-    std::vector<VARIANT> args(2);
-    args[0].vt = VT_DISPATCH | VT_BYREF;
-    args[0].ppdispVal = &newBrowser;
-    args[1].vt = VT_BOOL | VT_BYREF;
-    args[1].pboolVal = &cancel;
-    Fire(DISPID_NEWWINDOW2, args);
-    if (newBrowser) newBrowser->Release();
-    return cancel != VARIANT_FALSE;
-  }
-
-  void FireOnQuit() { Fire(DISPID_ONQUIT, {}); }
-
- private:
-  std::atomic<ULONG> refs_{1};
-  HWND frame_;
-  std::wstring location_;
-  std::map<DWORD, ComPtr<IDispatch>> sinks_;
-  DWORD lastCookie_ = 0;
-};
 
 // Helpers listed for the browser, in the registry view of this program.
 std::vector<ComPtr<IObjectWithSite>> LoadHelpers(IUnknown* site) {
@@ -542,6 +380,7 @@ class BrowserWindow {
     t_window = this;
     HHOOK counter = SetWindowsHookExA(WH_MOUSE, CountingMouseHook, nullptr, GetCurrentThreadId());
     browser_.Attach(new Browser(frame));
+    browser_->onFailure = CheckHr;
     helpers_ = LoadHelpers(static_cast<IWebBrowser2*>(browser_.Get()));
     helperCount_ = helpers_.size();
     frame_ = frame;
@@ -612,6 +451,18 @@ void SendMouse(DWORD flags, const POINT* at = nullptr) {
   SendInput(1, &input, sizeof(input));
 }
 
+// A window as a failure message names it: class, caption, process.
+std::string Describe(HWND window) {
+  if (!window) return "no window";
+  char name[128] = "", text[128] = "";
+  GetClassNameA(window, name, sizeof(name));
+  GetWindowTextA(window, text, sizeof(text));
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  return std::string(name) + " \"" + text + "\" of process " + std::to_string(process) +
+         (process == GetCurrentProcessId() ? " (this one)" : "");
+}
+
 // Input reaches the window's thread on its own time; give it a moment.
 constexpr DWORD kInputSettleMs = 250;
 
@@ -659,14 +510,15 @@ class Scenario {
         return Say("ctrl " + name);
       }
       // "ctrl down|up W": the key state W's thread reads follows its input
-      // only once that thread has taken the key message, and a tray program
-      // starting meanwhile may take the focus: focus W and press again until
-      // W's thread sees the key.
+      // only once that thread has taken the key message, and Wine's display
+      // driver sets Ctrl, Alt and Shift back to the display's own keyboard
+      // (where nothing is held) whenever one of its windows is activated:
+      // focus W and press again until W's thread sees the key.
       BrowserWindow& window = *target->second;
       if (name == "check") {
         bool held = false;
         window.Run([&] { held = GetKeyState(VK_CONTROL) < 0; });
-        return Say("ctrl check " + argument + (held ? " down" : " up"));
+        return Say("ctrl check " + argument + (held ? " down" : " up, in front: " + Describe(GetForegroundWindow())));
       }
       bool seen = false;
       for (int attempt = 0; attempt < 10 && !seen; ++attempt) {
@@ -681,8 +533,7 @@ class Scenario {
           return now;
         }, 300);
       }
-      return Say("ctrl " + name + " " + argument + (seen ? "" : " unseen"));
-      return Say("ctrl " + name);
+      return Say("ctrl " + name + " " + argument + (seen ? "" : " unseen, in front: " + Describe(GetForegroundWindow())));
     }
     if (command == "set") {
       vendrolix::win32::WriteRegText(HKEY_LOCAL_MACHINE, vendrolix::kSettingsKey, name.c_str(), argument);
@@ -782,6 +633,9 @@ class Scenario {
         BringWindowToTop(window.frame());
       });
       return Say("focus " + name);
+    }
+    if (command == "foreground") {
+      return Say("foreground " + name + (GetForegroundWindow() == window.frame() ? " yes" : " no"));
     }
     if (command == "tap") {
       POINT point;

@@ -19,7 +19,6 @@
 
 namespace {
 
-const char* const kButtonClass = "VendrolixTrayStandInButton";
 // Never outlive a test run by much, whatever happens to the browser.
 constexpr UINT kLifetimeMs = 120000;
 
@@ -36,6 +35,10 @@ void Record(const std::string& line) {
 }
 
 enum ButtonId { kForm = 1, kBlock = 2, kNsAol = 3 };
+
+// The system button's own procedure: the buttons are system buttons, as the
+// tray's are, so that the helper takes them for the tray's.
+WNDPROC g_buttonBase = nullptr;
 
 LRESULT CALLBACK ButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == vendrolix::kButtonClickMessage) {
@@ -55,7 +58,7 @@ LRESULT CALLBACK ButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     }
     return 0;
   }
-  return DefWindowProcA(window, message, wParam, lParam);
+  return CallWindowProcA(g_buttonBase, window, message, wParam, lParam);
 }
 
 void Publish(const char* name, HWND window) {
@@ -82,19 +85,16 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   vendrolix::win32::UniqueKernelHandle once(CreateMutexA(nullptr, FALSE, "VendrolixTrayStandIn"));
   if (!once || GetLastError() == ERROR_ALREADY_EXISTS) return 0;
 
-  WNDCLASSA buttonClass{};
-  buttonClass.lpfnWndProc = ButtonProc;
-  buttonClass.hInstance = instance;
-  buttonClass.lpszClassName = kButtonClass;
-  RegisterClassA(&buttonClass);
-
   HWND form = CreateWindowExA(0, "STATIC", vendrolix::kTrayFormCaption, WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                               instance, nullptr);
   HWND buttons[3] = {};
-  const char* captions[3] = {"Form Close", "Block", "NSAOL"};
+  const char* captions[3] = {vendrolix::kFormCloseCaption, vendrolix::kBlockCaption, vendrolix::kNsAolCaption};
   for (int i = 0; i < 3; ++i) {
-    buttons[i] = CreateWindowExA(0, kButtonClass, captions[i], WS_CHILD, 0, 0, 10, 10, form,
+    buttons[i] = CreateWindowExA(0, vendrolix::kButtonClass, captions[i], WS_CHILD, 0, 0, 10, 10, form,
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(i + 1)), instance, nullptr);
+    const auto base = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(buttons[i], GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ButtonProc)));
+    if (!g_buttonBase) g_buttonBase = base;
   }
   Publish(vendrolix::value::hForm, buttons[0]);
   Publish(vendrolix::value::hButton, buttons[1]);
