@@ -11,6 +11,14 @@ else()
   set(VENDROLIX_ARCH native)
 endif()
 
+# One version and one maker for everything that ships: the version resource
+# of every program and component, the setup program and its uninstaller, and
+# the Windows Installer package all take them from here.
+set(VENDROLIX_VERSION ${PROJECT_VERSION})
+set(VENDROLIX_COMPANY "Tervanic")
+set(VENDROLIX_PRODUCT "Vendrolix")
+set(VENDROLIX_COPYRIGHT "Copyright (C) Tervanic")
+
 set(VENDROLIX_DIST_DIR "${CMAKE_BINARY_DIR}/../dist/${VENDROLIX_ARCH}" CACHE PATH
     "Where the built deliverables are collected under their installed names")
 get_filename_component(VENDROLIX_DIST_DIR "${VENDROLIX_DIST_DIR}" ABSOLUTE)
@@ -24,6 +32,13 @@ target_compile_options(vendrolix_warnings INTERFACE -Wall -Wextra -Wno-unused-pa
 if(VENDROLIX_WINDOWS)
   # ANSI calls throughout: UNICODE is never defined.
   add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601 STRICT)
+
+  # The version resource block (shared/win32/version_info.rch) and the
+  # numbers it reads, for every resource script of the build.
+  set(version_numbers "${PROJECT_VERSION_MAJOR},${PROJECT_VERSION_MINOR},${PROJECT_VERSION_PATCH},0")
+  configure_file(${CMAKE_SOURCE_DIR}/cmake/vendrolix_version.h.in ${CMAKE_BINARY_DIR}/generated/vendrolix_version.h @ONLY)
+  add_compile_options("$<$<COMPILE_LANGUAGE:RC>:-I${CMAKE_BINARY_DIR}/generated>"
+                      "$<$<COMPILE_LANGUAGE:RC>:-I${CMAKE_SOURCE_DIR}/shared/win32>")
 
   set(VENDROLIX_WINE_DIR "${CMAKE_BINARY_DIR}/wine")
   set(VENDROLIX_WINEBENCH "${CMAKE_SOURCE_DIR}/tests/wine/winebench.sh")
@@ -48,6 +63,15 @@ function(vendrolix_deliverable target)
     LIBRARY_OUTPUT_DIRECTORY "${VENDROLIX_DIST_DIR}"
     PREFIX "")
   set_property(GLOBAL APPEND PROPERTY VENDROLIX_DELIVERABLES ${target})
+  # The build does not scan resource scripts for what they include: a new
+  # version must still remake every version resource.
+  get_target_property(sources ${target} SOURCES)
+  foreach(source IN LISTS sources)
+    if(source MATCHES "\\.rc$")
+      set_property(SOURCE ${source} APPEND PROPERTY OBJECT_DEPENDS
+        ${CMAKE_BINARY_DIR}/generated/vendrolix_version.h ${CMAKE_SOURCE_DIR}/shared/win32/version_info.rch)
+    endif()
+  endforeach()
 endfunction()
 
 # A Windows test program run under Wine in this tree's throwaway prefix.
