@@ -18,6 +18,10 @@ set(VENDROLIX_VERSION ${PROJECT_VERSION})
 set(VENDROLIX_COMPANY "Tervanic")
 set(VENDROLIX_PRODUCT "Vendrolix")
 set(VENDROLIX_COPYRIGHT "Copyright (C) Tervanic")
+# How Windows Installer knows every version of the package as one product
+# (upgrades, and the setup program's test for an installed package): it
+# never changes.
+set(VENDROLIX_MSI_UPGRADE_CODE "{5A1E12A7-C2EB-4A30-B0F2-11FFC9AE8C62}")
 
 set(VENDROLIX_DIST_DIR "${CMAKE_BINARY_DIR}/../dist/${VENDROLIX_ARCH}" CACHE PATH
     "Where the built deliverables are collected under their installed names")

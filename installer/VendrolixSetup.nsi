@@ -1,6 +1,9 @@
 ; Vendrolix setup: one installer for both Windows bitnesses.
 ;
-; makensis -DDIST32=<dist/i686> -DDIST64=<dist/x86_64> -DOUTFILE=<exe> [-DMANAGER_ICON=<ico>] VendrolixSetup.nsi
+; makensis -DDIST32=<dist/i686> -DDIST64=<dist/x86_64> -DOUTFILE=<exe> -DVERSION=<x.y.z>
+;          -DCOMPANY=<...> -DCOPYRIGHT=<...> -DMSI_UPGRADE_CODE=<guid> [-DMANAGER_ICON=<ico>]
+;          [-DSIGN=<command>] [-DUNINSTALLER_COPY=<file>] VendrolixSetup.nsi
+; (installer/package.sh gives them from the build)
 ;
 ; The 32-bit programs and components go into one folder under the 32-bit
 ; Program Files; on 64-bit Windows the 64-bit browser helper and cookie
@@ -30,14 +33,16 @@ ManifestSupportedOS Win7 Win8 Win8.1 Win10
 !endif
 
 !define PRODUCT "Vendrolix"
-!define VERSION "4.0"
-!define PUBLISHER "Tervanic"
+!define PUBLISHER "${COMPANY}"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Vendrolix"
 !define BHO_KEY "Software\Microsoft\Windows\CurrentVersion\Explorer\Browser Helper Objects"
 !define HELPER_CLSID "{A94EDD52-85B3-472F-8BC0-D651D760FBF8}"
 !define TRAY_CAPTION "Vendrolix Tray Form"
 
 !include "${__FILEDIR__}/grants.nsh"
+!include "${__FILEDIR__}/settings.nsh"
+!define DESCRIPTION "${PRODUCT} Setup"
+!include "${__FILEDIR__}/buildinfo.nsh"
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
@@ -45,14 +50,6 @@ InstallDir "$PROGRAMFILES\Vendrolix"
 BrandingText "${PRODUCT} ${VERSION}"
 ShowInstDetails show
 ShowUninstDetails show
-
-VIProductVersion "4.0.0.0"
-VIAddVersionKey "ProductName" "${PRODUCT}"
-VIAddVersionKey "CompanyName" "${PUBLISHER}"
-VIAddVersionKey "FileDescription" "${PRODUCT} Setup"
-VIAddVersionKey "FileVersion" "${VERSION}"
-VIAddVersionKey "ProductVersion" "${VERSION}"
-VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
 
 ; The manager's program icon for the setup program and the uninstaller.
 !ifdef MANAGER_ICON
@@ -138,6 +135,19 @@ Function .onInit
     MessageBox MB_OK|MB_ICONSTOP "${PRODUCT} needs Windows 7 or later." /SD IDOK
     Abort
   ${EndIf}
+  ; An installation from the Windows Installer package owns the same folder
+  ; and settings: a second installation beside it would leave two entries
+  ; and two uninstallers fighting over one set of files.
+  !ifdef MSI_UPGRADE_CODE
+    System::Call 'msi::MsiEnumRelatedProductsA(t "${MSI_UPGRADE_CODE}", i 0, i 0, t .r1) i .r0'
+    ; Compared as text: a call that could not be made leaves "error", which
+    ; counts as 0 in a number comparison.
+    ${If} $0 == "0"
+    ${AndIf} $1 != ""
+      MessageBox MB_OK|MB_ICONSTOP "${PRODUCT} is already installed from its Windows Installer package (VendrolixSetup.msi). Remove it in Add/Remove Programs first, or install a newer package over it." /SD IDOK
+      Abort
+    ${EndIf}
+  !endif
 FunctionEnd
 
 Section "Vendrolix" SecMain
@@ -169,16 +179,8 @@ Section "Vendrolix" SecMain
   ; cookie at the first browser exit. Switches a user already set are kept.
   SetRegView 32
   WriteRegStr HKLM "${SETTINGS_KEY}" "FirstStart" "1"
-  ClearErrors
-  ReadRegStr $0 HKLM "${SETTINGS_KEY}" "AutoClean"
-  ${If} ${Errors}
-    WriteRegStr HKLM "${SETTINGS_KEY}" "AutoClean" "0"
-  ${EndIf}
-  ClearErrors
-  ReadRegStr $0 HKLM "${SETTINGS_KEY}" "NSAutoClean"
-  ${If} ${Errors}
-    WriteRegStr HKLM "${SETTINGS_KEY}" "NSAutoClean" "0"
-  ${EndIf}
+  !insertmacro SettingDefault "AutoClean" "0"
+  !insertmacro SettingDefault "NSAutoClean" "0"
 
   ; Users may write the values the tray and the browser helper write, and
   ; nothing else; the installation folder is left as Program Files has it.

@@ -6,6 +6,7 @@ vendrolix_packages=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools libwine-dev
   wine wine64 wine32:i386 xvfb xauth
   nsis fp-utils clang libclang-rt-14-dev libbenchmark-dev
+  wixl wixl-data msitools osslsigncode openssl
 )
 
 vendrolix_setup_machine() {

@@ -1,20 +1,26 @@
-// What each shipped program asks of Windows and what the installation
-// grants: the manifest read back from every .exe's resources, and the
-// installer's grant steps, built alone as a 64-bit program, run in the
-// prefix and read back from the registry.
+// What each shipped file carries and what the installation grants: the
+// manifest read back from every program's resources, the version resource
+// from every program and component (and the package's version), and the
+// settings tool (the installer's grant steps, built as a 64-bit program) run
+// in the prefix and read back from the registry.
 #include <windows.h>
+#include <msi.h>
+#include <msiquery.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <optional>
 #include <string>
 
 #include "installer_support.h"
 #include "settings.h"
+#include "text.h"
 #include "wine_support.h"
 
 namespace {
-std::string g_dist32, g_dist64, g_setup, g_probe;  // Unix paths
+std::string g_dist32, g_dist64, g_setup, g_msi, g_settingsTool, g_uninstaller;  // Unix paths
+std::string g_version;                                                            // x.y.z
 }
 
 namespace vendrolix {
@@ -46,6 +52,8 @@ TEST(Manifests, EveryShippedProgramAsksForItsLevelOnWindows7To11) {
       {g_dist64 + "/VendrolixPro.exe", "requireAdministrator", false},
       // The uninstaller is written by the setup program with the same manifest.
       {g_setup, "requireAdministrator", true},
+      {g_uninstaller, "requireAdministrator", true},
+      {g_settingsTool, "requireAdministrator", false},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.program);
@@ -61,18 +69,109 @@ TEST(Manifests, EveryShippedProgramAsksForItsLevelOnWindows7To11) {
   }
 }
 
-TEST(InstallerGrants, GrantTheSettingsKeyAndThePolicyEntryAndRemoveTheEntry) {
+// One string of a version resource, in its first language.
+std::string VersionString(const std::string& block, const char* name) {
+  struct Translation {
+    WORD language, codePage;
+  }* translations = nullptr;
+  UINT size = 0;
+  if (!VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translations), &size) ||
+      size < sizeof(Translation)) {
+    return "(no translation)";
+  }
+  char path[64];
+  std::snprintf(path, sizeof path, "\\StringFileInfo\\%04x%04x\\%s", translations[0].language,
+                translations[0].codePage, name);
+  char* text = nullptr;
+  if (!VerQueryValueA(block.data(), path, reinterpret_cast<void**>(&text), &size) || !text) return "(none)";
+  return std::string(text);
+}
+
+// Explorer and the browser's add-on manager show who made a file and its
+// version from these; every shipped file has the build's one version.
+TEST(VersionResources, EveryShippedFileNamesItsMakerAndTheBuildsVersion) {
+  unsigned major = 0, minor = 0, patch = 0;
+  ASSERT_EQ(std::sscanf(g_version.c_str(), "%u.%u.%u", &major, &minor, &patch), 3) << g_version;
+  const std::string files[] = {
+      g_dist32 + "/VendrolixTray.exe", g_dist32 + "/VendrolixPro.exe", g_dist32 + "/VendrolixIEDLL.dll",
+      g_dist32 + "/CookieCleaner.dll", g_dist64 + "/VendrolixTray.exe", g_dist64 + "/VendrolixPro.exe",
+      g_dist64 + "/VendrolixIEDLL.dll", g_dist64 + "/CookieCleaner.dll", g_settingsTool, g_setup, g_uninstaller};
+  for (const auto& file : files) {
+    SCOPED_TRACE(file);
+    const std::string path = test::WinePath(file);
+    DWORD handle = 0;
+    const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &handle);
+    ASSERT_GT(size, 0u);
+    std::string block(size, '\0');
+    ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, size, block.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT fixedSize = 0;
+    ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &fixedSize) && fixed);
+    EXPECT_EQ(fixed->dwFileVersionMS, (major << 16) | minor);
+    EXPECT_EQ(fixed->dwFileVersionLS, patch << 16);
+    EXPECT_EQ(fixed->dwProductVersionMS, (major << 16) | minor);
+    EXPECT_EQ(fixed->dwProductVersionLS, patch << 16);
+    EXPECT_EQ(VersionString(block, "CompanyName"), "Tervanic");
+    EXPECT_EQ(VersionString(block, "ProductName"), "Vendrolix");
+    EXPECT_EQ(VersionString(block, "FileVersion"), g_version);
+    EXPECT_EQ(VersionString(block, "ProductVersion"), g_version);
+    EXPECT_TRUE(StartsWithNoCase(VersionString(block, "FileDescription"), "Vendrolix"));
+    EXPECT_TRUE(ContainsNoCase(VersionString(block, "LegalCopyright"), "Tervanic"));
+  }
+
+  // The package says the same in its own terms.
+  MSIHANDLE database = 0;
+  ASSERT_EQ(MsiOpenDatabaseA(test::WinePath(g_msi).c_str(), MSIDBOPEN_READONLY, &database),
+            static_cast<UINT>(ERROR_SUCCESS));
+  for (const auto& [property, expected] : {std::pair<std::string, std::string>{"ProductVersion", g_version},
+                                           {"Manufacturer", "Tervanic"}, {"ProductName", "Vendrolix"}}) {
+    MSIHANDLE view = 0, record = 0;
+    const std::string query = "SELECT `Value` FROM `Property` WHERE `Property`='" + property + "'";
+    ASSERT_EQ(MsiDatabaseOpenViewA(database, query.c_str(), &view), static_cast<UINT>(ERROR_SUCCESS));
+    MsiViewExecute(view, 0);
+    std::string value = "(none)";
+    if (MsiViewFetch(view, &record) == ERROR_SUCCESS) {
+      char text[128] = {};
+      DWORD length = sizeof text;
+      if (MsiRecordGetStringA(record, 1, text, &length) == ERROR_SUCCESS) value = text;
+      MsiCloseHandle(record);
+    }
+    MsiCloseHandle(view);
+    EXPECT_EQ(value, expected) << property;
+  }
+  MsiCloseHandle(database);
+}
+
+// The grant steps of both installers, run by the package's settings tool in
+// a folder of its own: the first values, the access list and label, the
+// policy entry naming that folder, and at removal all of it gone. Without a
+// mode, or with a wrong value, it changes nothing.
+TEST(InstallerGrants, TheSettingsToolGrantsAndRemovesAndOtherwiseChangesNothing) {
   test::SettingsKey settings(/*present=*/false);
   test::ScratchFolder folder("grants");
-  const std::string probe = test::Quote(test::WinePath(g_probe));
-  const auto grant = test::RunProcess(probe + " /S /D=" + folder.path());
+  const std::string tool = test::Quote(test::WinePath(g_settingsTool));
+  for (const char* options : {"", "/install /level=9", "/install /autoclean=yes", "/rejoin /family={x} /product={y}"}) {
+    SCOPED_TRACE(options);
+    const auto run = test::RunProcess(tool + " " + options + " /D=" + folder.path());
+    ASSERT_TRUE(run.finished) << run.output;
+    EXPECT_EQ(run.exitCode, 2u);
+    EXPECT_FALSE(test::KeyExists(HKEY_LOCAL_MACHINE, kSettingsKey));
+    test::ExpectNoElevationPolicy();
+  }
+
+  const auto grant = test::RunProcess(tool + " /install /D=" + folder.path());
   ASSERT_TRUE(grant.finished) << grant.output;
   EXPECT_EQ(grant.exitCode, 0u) << grant.output;
+  EXPECT_EQ(settings.Get(value::FirstStart), "1");
+  EXPECT_EQ(settings.Get(value::AutoClean), "0");
+  EXPECT_EQ(settings.Get(value::NSAutoClean), "0");
   test::ExpectInstalledGrants(folder.path());
 
-  const auto remove = test::RunProcess(probe + " /S /remove /D=" + folder.path());
+  const auto remove = test::RunProcess(tool + " /remove /D=" + folder.path());
   ASSERT_TRUE(remove.finished) << remove.output;
+  EXPECT_EQ(remove.exitCode, 0u) << remove.output;
   test::ExpectNoElevationPolicy();
+  EXPECT_FALSE(test::KeyExists(HKEY_LOCAL_MACHINE, kSettingsKey));
 }
 
 }  // namespace
@@ -83,6 +182,9 @@ int main(int argc, char** argv) {
   vendrolix::test::ReadTextFlags(argc, argv, {{"--dist32=", &g_dist32},
                                               {"--dist64=", &g_dist64},
                                               {"--setup=", &g_setup},
-                                              {"--probe=", &g_probe}});
+                                              {"--msi=", &g_msi},
+                                              {"--settings-tool=", &g_settingsTool},
+                                              {"--uninstaller=", &g_uninstaller},
+                                              {"--version=", &g_version}});
   return RUN_ALL_TESTS();
 }

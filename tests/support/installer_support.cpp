@@ -2,13 +2,17 @@
 
 #include <windows.h>
 #include <sddl.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
+#include <wrl/client.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <vector>
 
+#include "CookieCleaner.h"
 #include "settings.h"
 #include "text.h"
 #include "win32/handles.h"
@@ -54,7 +58,51 @@ std::optional<std::string> LabelOf(HKEY root, const std::string& subKey) {
   return std::nullopt;
 }
 
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::uint32_t Le32(const std::string& bytes, std::size_t at) {
+  std::uint32_t v = 0;
+  for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
+  return v;
+}
+
+// A PCM wave whose chunk sizes agree with the file, short enough to be a
+// notification: what PlaySoundA needs, and what a generator fault would break.
+void ExpectPlayableWave(const std::string& wav) {
+  ASSERT_GE(wav.size(), 44u);
+  EXPECT_EQ(wav.substr(0, 4), "RIFF");
+  EXPECT_EQ(Le32(wav, 4), wav.size() - 8);
+  EXPECT_EQ(wav.substr(8, 8), "WAVEfmt ");
+  EXPECT_EQ(Le32(wav, 16), 16u);
+  EXPECT_EQ(Le32(wav, 20) & 0xFFFF, 1u);  // PCM
+  EXPECT_EQ(wav.substr(36, 4), "data");
+  EXPECT_EQ(Le32(wav, 40), wav.size() - 44);
+  const std::uint32_t bytesPerSecond = Le32(wav, 28);
+  ASSERT_GT(bytesPerSecond, 0u);
+  const double seconds = static_cast<double>(wav.size() - 44) / bytesPerSecond;
+  EXPECT_GT(seconds, 0.05);
+  EXPECT_LT(seconds, 1.0);
+}
+
+// Every installed file: its name, and where the build makes it.
+const struct {
+  const char* name;
+  bool bits64;
+  const char* distName;
+} kSuiteFiles[] = {
+    {"VendrolixTray.exe", false, "VendrolixTray.exe"},     {"VendrolixPro.exe", false, "VendrolixPro.exe"},
+    {"VendrolixIEDLL.dll", false, "VendrolixIEDLL.dll"},   {"CookieCleaner.dll", false, "CookieCleaner.dll"},
+    {"Block.wav", false, "Block.wav"},                     {"VendrolixHelp.chm", false, "VendrolixHelp.chm"},
+    {"VendrolixIEDLL64.dll", true, "VendrolixIEDLL.dll"},  {"CookieCleaner64.dll", true, "CookieCleaner.dll"},
+};
+const char* const kShortcuts[] = {"Vendrolix Pro.lnk", "Vendrolix Help.lnk", "Uninstall Vendrolix.lnk"};
+const REGSAM kViews[] = {KEY_WOW64_32KEY, KEY_WOW64_64KEY};
+
+std::string ServerKey(const char* clsid) { return std::string("CLSID\\") + clsid + "\\InprocServer32"; }
+
 }  // namespace
+
+std::string HelperListingKey() { return std::string(kBrowserHelperObjectsKey) + "\\" + kHelperClsid; }
 
 void ExpectInstalledGrants(const std::string& folder) {
   const auto expected = CanonicalSddl(kSettingsKeyDacl, DACL_SECURITY_INFORMATION);
@@ -74,6 +122,99 @@ void ExpectNoElevationPolicy() {
   for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kElevationPolicyKey, view));
   }
+}
+
+std::string InstallFolder() {
+  char buffer[MAX_PATH] = {};
+  DWORD n = ExpandEnvironmentStringsA("%ProgramFiles(x86)%", buffer, MAX_PATH);
+  std::string folder = (n > 0 && n <= MAX_PATH) ? std::string(buffer) : std::string();
+  if (folder.empty() || folder.find('%') != std::string::npos) {
+    ExpandEnvironmentStringsA("%ProgramFiles%", buffer, MAX_PATH);
+    folder = std::string(buffer);
+  }
+  return folder + "\\Vendrolix";
+}
+
+std::string StartMenuFolder(bool allUsers) {
+  char buffer[MAX_PATH] = {};
+  SHGetFolderPathA(nullptr, allUsers ? CSIDL_COMMON_PROGRAMS : CSIDL_PROGRAMS, nullptr, SHGFP_TYPE_CURRENT, buffer);
+  return std::string(buffer) + "\\Vendrolix";
+}
+
+void ExpectSuiteInstalled(const std::string& folder, const std::string& menu, const std::string& dist32,
+                          const std::string& dist64) {
+  for (const auto& file : kSuiteFiles) {
+    const auto installed = ReadFileBytes(folder + "\\" + file.name);
+    EXPECT_TRUE(installed.has_value()) << file.name;
+    EXPECT_EQ(installed, ReadFileBytes(WinePath((file.bits64 ? dist64 : dist32) + "/" + file.distName))) << file.name;
+  }
+  if (const auto wav = ReadFileBytes(folder + "\\Block.wav")) ExpectPlayableWave(*wav);
+
+  // The settings key in the suite's view, with cleaning off; what users and
+  // the browser at low integrity may write, and the tray in the browser's
+  // elevation policy.
+  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::FirstStart), "1");
+  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::AutoClean), "0");
+  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::NSAutoClean), "0");
+  ExpectInstalledGrants(folder);
+
+  // Each class once per view, each view with the file of its own bitness;
+  // the helper listed where each bitness of browser looks.
+  for (REGSAM view : kViews) {
+    SCOPED_TRACE(view == KEY_WOW64_32KEY ? "32-bit view" : "64-bit view");
+    const std::string suffix = view == KEY_WOW64_64KEY ? "64.dll" : ".dll";
+    const auto helper = GetText(HKEY_CLASSES_ROOT, ServerKey(kHelperClsid), "", view);
+    const auto cleaner = GetText(HKEY_CLASSES_ROOT, ServerKey(kCleanerClsid), "", view);
+    EXPECT_TRUE(helper && EqualsNoCase(*helper, folder + "\\VendrolixIEDLL" + suffix)) << helper.value_or("(none)");
+    EXPECT_TRUE(cleaner && EqualsNoCase(*cleaner, folder + "\\CookieCleaner" + suffix)) << cleaner.value_or("(none)");
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, HelperListingKey(), view));
+  }
+  {
+    // This 64-bit process gets the 64-bit cleaner, which refuses a wrong code.
+    win32::ScopedCoInit com;
+    Microsoft::WRL::ComPtr<ICookieCleaner> cleaner;
+    EXPECT_EQ(CoCreateInstance(CLSID_CookieCleaner, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&cleaner)), S_OK);
+    if (cleaner) {
+      BSTR code = SysAllocString(L"NOT THE CODE");
+      EXPECT_EQ(cleaner->CleanIECookies(&code), E_ACCESSDENIED);
+      SysFreeString(code);
+    }
+  }
+
+  for (const char* name : kShortcuts) EXPECT_TRUE(Exists(menu + "\\" + name)) << menu << "\\" << name;
+}
+
+void ExpectSuiteRemoved(const std::string& folder, const std::string& menu) {
+  for (const auto& file : kSuiteFiles) EXPECT_FALSE(Exists(folder + "\\" + file.name)) << file.name;
+  for (const char* name : {"Uninstall.exe", "VendrolixSettings.exe"}) EXPECT_FALSE(Exists(folder + "\\" + name)) << name;
+  EXPECT_FALSE(Exists(menu)) << menu;
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kSettingsKey));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\Tervanic"));
+  for (REGSAM view : kViews) {
+    SCOPED_TRACE(view == KEY_WOW64_32KEY ? "32-bit view" : "64-bit view");
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ServerKey(kHelperClsid), view));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ServerKey(kCleanerClsid), view));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, HelperListingKey(), view));
+  }
+  ExpectNoElevationPolicy();
+}
+
+void ExpectInstalledHelperBlocksPopUp(const std::string& browser, REGSAM view, const std::string& helperFile) {
+  ASSERT_FALSE(browser.empty()) << "no browser stand-in given";
+  const auto server = GetText(HKEY_CLASSES_ROOT, ServerKey(kHelperClsid), "", view);
+  ASSERT_TRUE(server.has_value());
+  EXPECT_TRUE(EndsWithNoCase(*server, helperFile)) << *server;
+
+  ScratchFolder scratch("installed-helper");
+  const std::string scenario = scratch.File("scenario.txt");
+  ASSERT_TRUE(WriteFileBytes(
+      scenario, "open W1\nnavigate W1 http://www.popups.example.net/\ntitle W1 Pop-ups\nnewwindow W1\nclose W1\n"));
+  const std::string command = Quote(WinePath(browser)) + " " + Quote(scenario);
+  auto run = RunProcess(command, std::chrono::seconds(120));
+  if (!run.started) run = RunProcess(command, std::chrono::seconds(120));  // a loaded Wine, once
+  ASSERT_TRUE(run.finished && run.exitCode == 0) << run.output;
+  EXPECT_NE(run.output.find("open W1 helpers 1"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("newwindow W1 cancelled"), std::string::npos) << run.output;
 }
 
 }  // namespace vendrolix::test

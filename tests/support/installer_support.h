@@ -1,7 +1,9 @@
-// What the installation grants at run time, as the README lists it, checked
-// the same way after the setup program's silent install and after the
-// installer's grant steps run alone (built as a 64-bit program).
+// What an installation leaves, as the README lists it, checked the same way
+// after the setup program, after the Windows Installer package and after the
+// settings tool's grant steps run alone.
 #pragma once
+
+#include <windows.h>
 
 #include <string>
 
@@ -18,9 +20,40 @@ inline constexpr const char* kElevationPolicyKey =
 inline constexpr const char* kSettingsKeyDacl = "D:P(A;;KA;;;SY)(A;;KA;;;BA)(A;;0x2001b;;;BU)";
 inline constexpr const char* kSettingsKeyLabel = "ML;0x1;S-1-16-4096";
 
+// The cookie cleaner's class, and the helper's listing under Browser Helper
+// Objects (kHelperClsid in wine_support.h).
+inline constexpr const char* kCleanerClsid = "{CCD21D21-7305-4FED-8714-0436099AF281}";
+std::string HelperListingKey();
+
 // Expects the grants in place, the policy entry naming folder in both views.
 void ExpectInstalledGrants(const std::string& folder);
 // Expects no policy entry in either view.
 void ExpectNoElevationPolicy();
+
+// Where both installers put the suite: "Vendrolix" in the 32-bit Program
+// Files.
+std::string InstallFolder();
+// The Start menu's "Vendrolix" folder, of all users or of the user running
+// the test.
+std::string StartMenuFolder(bool allUsers = true);
+
+// What either installer leaves: every file of both bitnesses under its
+// installed name, byte for byte the build's (dist32 and dist64 are the dist
+// folders, Unix paths); the settings key with its first values (FirstStart
+// "1", cleaning off) and the grants; each class registered in each view with
+// the file of that view's bitness, and working; the helper listed in both
+// views; the three shortcuts in menu.
+void ExpectSuiteInstalled(const std::string& folder, const std::string& menu, const std::string& dist32,
+                          const std::string& dist64);
+// Nothing of the suite left but what the user made (the caller looks at the
+// lists): no file of ours, shortcut, registration, listing, policy entry or
+// settings key.
+void ExpectSuiteRemoved(const std::string& folder, const std::string& menu);
+
+// The bench's browser of one bitness (Unix path) loads the installed helper
+// through the listing alone, nothing registered by the test, and blocks a
+// pop-up as a page loads; the class's server in view is helperFile
+// ("\Vendrolix\VendrolixIEDLL.dll" or its 64-bit name).
+void ExpectInstalledHelperBlocksPopUp(const std::string& browser, REGSAM view, const std::string& helperFile);
 
 }  // namespace vendrolix::test

@@ -21,21 +21,21 @@ namespace {
 
 constexpr REGSAM kView = KEY_WOW64_32KEY;
 
-win32::UniqueHKey Open(HKEY root, const std::string& subKey, REGSAM access) {
+win32::UniqueHKey Open(HKEY root, const std::string& subKey, REGSAM access, REGSAM view = kView) {
   HKEY key = nullptr;
-  if (RegOpenKeyExA(root, subKey.c_str(), 0, access | kView, &key) != ERROR_SUCCESS) return win32::UniqueHKey();
+  if (RegOpenKeyExA(root, subKey.c_str(), 0, access | view, &key) != ERROR_SUCCESS) return win32::UniqueHKey();
   return win32::UniqueHKey(key);
 }
 
-void DeleteTree(HKEY parent, const std::string& name) {
+void DeleteTree(HKEY parent, const std::string& name, REGSAM view) {
   {
-    win32::UniqueHKey key = Open(parent, name, KEY_ALL_ACCESS);
+    win32::UniqueHKey key = Open(parent, name, KEY_ALL_ACCESS, view);
     if (!key) return;
     for (;;) {
       char child[256];
       DWORD size = sizeof child;
       if (RegEnumKeyExA(key.get(), 0, child, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-      DeleteTree(key.get(), child);
+      DeleteTree(key.get(), child, view);
       // A child that cannot be deleted would loop forever; stop instead.
       char again[256];
       DWORD againSize = sizeof again;
@@ -45,7 +45,7 @@ void DeleteTree(HKEY parent, const std::string& name) {
       }
     }
   }
-  RegDeleteKeyExA(parent, name.c_str(), kView, 0);
+  RegDeleteKeyExA(parent, name.c_str(), view, 0);
 }
 
 }  // namespace
@@ -58,7 +58,7 @@ void CreateKey(HKEY root, const std::string& subKey) {
   }
 }
 
-void DeleteKeyTree(HKEY root, const std::string& subKey) { DeleteTree(root, subKey); }
+void DeleteKeyTree(HKEY root, const std::string& subKey, REGSAM view) { DeleteTree(root, subKey, view); }
 
 bool KeyExists(HKEY root, const std::string& subKey, REGSAM view) {
   HKEY key = nullptr;

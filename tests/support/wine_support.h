@@ -19,7 +19,7 @@ namespace vendrolix::test {
 // suite uses unless another is given. Unlike the suite, tests may create and
 // delete keys.
 void CreateKey(HKEY root, const std::string& subKey);
-void DeleteKeyTree(HKEY root, const std::string& subKey);
+void DeleteKeyTree(HKEY root, const std::string& subKey, REGSAM view = KEY_WOW64_32KEY);
 bool KeyExists(HKEY root, const std::string& subKey, REGSAM view = KEY_WOW64_32KEY);
 void SetText(HKEY root, const std::string& subKey, const std::string& name, const std::string& value);
 // Raw bytes as REG_SZ, for values written without a terminator or oversize.

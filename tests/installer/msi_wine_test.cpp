@@ -1,0 +1,456 @@
+// The Windows Installer package under Wine's own Windows Installer (msiexec):
+// a silent installation leaves what the setup program leaves, its registry
+// rows are what the components' own registration writes, the public
+// properties set the first values and refuse wrong ones, an upgrade keeps
+// what the user made and chose, removal leaves only the user's lists (or not
+// even those when asked), it refuses to join the setup program's
+// installation, and the bench's browser blocks a pop-up with the installed
+// helper.
+#include <windows.h>
+#include <msi.h>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "installer_support.h"
+#include "settings.h"
+#include "text.h"
+#include "win32/handles.h"
+#include "wine_support.h"
+
+namespace {
+std::string g_msi, g_olderMsi;      // the package of this build and one of an older version (Unix paths)
+std::string g_dist32, g_dist64;     // dist/i686 and dist/x86_64 (Unix paths)
+std::string g_iexplore32, g_iexplore64;
+std::string g_version;
+}
+
+namespace vendrolix {
+namespace {
+
+using test::GetText;
+using test::KeyExists;
+
+constexpr UINT kMsiFailed = 1603;  // ERROR_INSTALL_FAILURE: a launch condition refused, or a step failed
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+struct MsiRun {
+  DWORD exitCode = 0;
+  std::string log;
+};
+
+// msiexec with no user interface; the log says why it refused.
+MsiRun Msiexec(const std::string& arguments) {
+  test::ScratchFolder scratch("msiexec");
+  const std::string log = scratch.File("msi.log");
+  const auto run = test::RunProcess("msiexec.exe /qn /l*v " + test::Quote(log) + " " + arguments,
+                                    std::chrono::seconds(180));
+  EXPECT_TRUE(run.finished) << run.output;
+  return MsiRun{run.exitCode, test::ReadFileBytes(log).value_or("")};
+}
+
+// msiexec with its basic user interface, as an administrator sees it: a
+// refusal shows its reason in a message box, read and closed here. (With no
+// user interface at all Wine's Windows Installer logs no reason.)
+struct Refusal {
+  DWORD exitCode = 0;
+  std::string shown;  // the message box's text
+};
+Refusal InstallShowingRefusal(const std::string& package, const std::string& properties) {
+  std::string commandLine = "msiexec.exe /qb /i " + test::Quote(test::WinePath(package)) + " " + properties;
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION started{};
+  Refusal refusal;
+  if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
+    ADD_FAILURE() << "msiexec did not start";
+    return refusal;
+  }
+  win32::UniqueKernelHandle process(started.hProcess);
+  CloseHandle(started.hThread);
+  struct Reader {
+    std::string shown;
+    static BOOL CALLBACK Top(HWND window, LPARAM self) {
+      if (!IsWindowVisible(window)) return TRUE;
+      HWND ok = FindWindowExA(window, nullptr, "Button", "OK");
+      HWND text = FindWindowExA(window, nullptr, "Static", nullptr);
+      for (; text; text = FindWindowExA(window, text, "Static", nullptr)) {
+        char buffer[1024] = {};
+        GetWindowTextA(text, buffer, sizeof buffer);
+        if (ok && buffer[0]) {
+          reinterpret_cast<Reader*>(self)->shown = buffer;
+          PostMessageA(ok, BM_CLICK, 0, 0);
+          return FALSE;
+        }
+      }
+      return TRUE;
+    }
+  } reader;
+  test::WaitUntil(
+      [&] {
+        if (reader.shown.empty()) EnumWindows(&Reader::Top, reinterpret_cast<LPARAM>(&reader));
+        return WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0;
+      },
+      std::chrono::seconds(120), std::chrono::milliseconds(200));
+  if (WaitForSingleObject(process.get(), 0) != WAIT_OBJECT_0) {
+    ADD_FAILURE() << "msiexec did not end; shown: " << reader.shown;
+    TerminateProcess(process.get(), 1);
+  }
+  GetExitCodeProcess(process.get(), &refusal.exitCode);
+  refusal.shown = reader.shown;
+  return refusal;
+}
+
+std::string ProductInfo(const std::string& product, const char* property) {
+  char value[256] = {};
+  DWORD size = sizeof value;
+  if (MsiGetProductInfoA(product.c_str(), property, value, &size) != ERROR_SUCCESS) return "(none)";
+  return value;
+}
+
+// The installed products named Vendrolix. Not by the upgrade code: when
+// Wine's Windows Installer removes the older version of an upgrade it drops
+// the upgrade code's whole registration, the newer version's with it, and a
+// leftover installation would then escape the next case's clean-up.
+std::vector<std::string> InstalledProducts() {
+  std::vector<std::string> products;
+  char product[39] = {};
+  for (DWORD i = 0; MsiEnumProductsA(i, product) == ERROR_SUCCESS; ++i) {
+    if (ProductInfo(product, INSTALLPROPERTY_INSTALLEDPRODUCTNAME) == "Vendrolix") products.emplace_back(product);
+  }
+  return products;
+}
+
+const char* const kLists[] = {file::WhiteList, file::IeKeepList, file::NsKeepList};
+const char* const kListText = "1\r\nexample\r\n";
+
+class MsiTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(g_msi.empty());
+    RemoveInstalled();
+    test::DeleteKeyTree(HKEY_LOCAL_MACHINE, kSettingsKey);
+    folder_ = test::InstallFolder();
+    // Wine's Windows Installer puts the Start menu of a per-machine package
+    // in the installing user's menu; Windows puts it in all users' menu.
+    menu_ = test::StartMenuFolder(true);
+  }
+  void TearDown() override {
+    RemoveInstalled();
+    test::DeleteKeyTree(HKEY_LOCAL_MACHINE, kSettingsKey);
+    for (const char* name : kLists) DeleteFileA((folder_ + "\\" + name).c_str());
+    RemoveDirectoryA(folder_.c_str());
+  }
+  static void RemoveInstalled() {
+    for (const auto& product : InstalledProducts()) Msiexec("/x " + product);
+  }
+
+  MsiRun Install(const std::string& package, const std::string& properties = "") {
+    return Msiexec("/i " + test::Quote(test::WinePath(package)) + (properties.empty() ? "" : " " + properties));
+  }
+  void InstallOk(const std::string& properties = "") {
+    const auto run = Install(g_msi, properties);
+    ASSERT_EQ(run.exitCode, 0u) << run.log.substr(run.log.size() > 4000 ? run.log.size() - 4000 : 0);
+    if (!Exists(menu_)) menu_ = test::StartMenuFolder(false);
+  }
+  void Uninstall(const std::string& properties = "") {
+    const auto products = InstalledProducts();
+    ASSERT_EQ(products.size(), 1u);
+    const auto run = Msiexec("/x " + products[0] + (properties.empty() ? "" : " " + properties));
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_TRUE(InstalledProducts().empty());
+  }
+  void WriteLists() {
+    for (const char* name : kLists) ASSERT_TRUE(test::WriteFileBytes(folder_ + "\\" + name, kListText));
+  }
+  std::optional<std::string> Setting(const char* name) { return GetText(HKEY_LOCAL_MACHINE, kSettingsKey, name); }
+
+  std::string folder_;
+  std::string menu_;
+};
+
+// Cases that need a 32-bit program beside the package's 64-bit installation.
+class MsiNeeds32BitTest : public MsiTest {
+ protected:
+  void SetUp() override {
+    VENDROLIX_SKIP_WITHOUT_32BIT("a 32-bit program");
+    MsiTest::SetUp();
+  }
+};
+
+TEST_F(MsiTest, SilentInstallPutsEverythingInPlaceAndRemovalLeavesTheUsersLists) {
+  InstallOk();
+  test::ExpectSuiteInstalled(folder_, menu_, g_dist32, g_dist64);
+  EXPECT_TRUE(Exists(folder_ + "\\VendrolixSettings.exe"));
+  const auto products = InstalledProducts();
+  ASSERT_EQ(products.size(), 1u);
+  EXPECT_EQ(ProductInfo(products[0], INSTALLPROPERTY_INSTALLEDPRODUCTNAME), "Vendrolix");
+  EXPECT_EQ(ProductInfo(products[0], INSTALLPROPERTY_PUBLISHER), "Tervanic");
+  EXPECT_EQ(ProductInfo(products[0], INSTALLPROPERTY_VERSIONSTRING), g_version);
+
+  WriteLists();
+  Uninstall();
+  test::ExpectSuiteRemoved(folder_, menu_);
+  for (const char* name : kLists) EXPECT_EQ(test::ReadFileBytes(folder_ + "\\" + name), kListText) << name;
+}
+
+// The keys under Software\Classes that the components' registration writes.
+const char* const kRegistrationKeys[] = {
+    "CLSID\\{A94EDD52-85B3-472F-8BC0-D651D760FBF8}", "CLSID\\{CCD21D21-7305-4FED-8714-0436099AF281}",
+    "VendrolixIEDLL.CVendrolixIEDLL",                "Vendrolix.CookieCleaner",
+    "Vendrolix.CookieCleaner.1",                     "TypeLib\\{37D27E0A-E4BA-478F-A4DA-275FFE975E29}",
+    "TypeLib\\{5B0E6C61-2F4D-4C7A-9E3B-7A1D2C9F4E10}", "Interface\\{DB63A522-CC49-4AB0-9D9C-76710760AB94}",
+    "Interface\\{3983CEBE-0204-4B8C-B92C-99763B3909D4}"};
+
+// Every key and value under them, by path and name in upper case (Windows
+// compares both that way), in one view. A folder may or may not end with
+// its backslash.
+std::map<std::string, std::string> Registrations(REGSAM view) {
+  std::map<std::string, std::string> values;
+  struct Walker {
+    REGSAM view;
+    std::map<std::string, std::string>& values;
+    void Walk(const std::string& path) {
+      HKEY opened = nullptr;
+      if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, ("Software\\Classes\\" + path).c_str(), 0, KEY_READ | view, &opened) !=
+          ERROR_SUCCESS) {
+        return;
+      }
+      win32::UniqueHKey key(opened);
+      values[ToUpper(path) + "\\"] = "(key)";
+      for (DWORD i = 0;; ++i) {
+        char name[256];
+        DWORD nameSize = sizeof name;
+        BYTE data[1024];
+        DWORD dataSize = sizeof data;
+        DWORD type = 0;
+        if (RegEnumValueA(key.get(), i, name, &nameSize, nullptr, &type, data, &dataSize) != ERROR_SUCCESS) break;
+        std::string text(reinterpret_cast<const char*>(data), dataSize);
+        while (!text.empty() && text.back() == '\0') text.pop_back();
+        if (!text.empty() && text.back() == '\\') text.pop_back();
+        values[ToUpper(path) + "\\" + ToUpper(std::string(name, nameSize))] = text;
+      }
+      std::vector<std::string> children;
+      for (DWORD i = 0;; ++i) {
+        char name[256];
+        DWORD nameSize = sizeof name;
+        if (RegEnumKeyExA(key.get(), i, name, &nameSize, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        children.emplace_back(name, nameSize);
+      }
+      for (const auto& child : children) Walk(path + "\\" + child);
+    }
+  } walker{view, values};
+  for (const char* root : kRegistrationKeys) walker.Walk(root);
+  return values;
+}
+
+// The package writes registry rows, not self-registration: they must be
+// exactly what the components' own registration (regsvr32 of that bitness)
+// writes in that view, and removal must take every one of them away.
+void ExpectRowsAreTheSelfRegistration(REGSAM view, const std::string& folder, const std::string& menu,
+                                      const std::string& dist, const std::string& regsvr32) {
+  const auto installed = Registrations(view);
+  ASSERT_FALSE(installed.empty());
+  const std::string suffix = view == KEY_WOW64_64KEY ? "64.dll" : ".dll";
+
+  for (const auto& product : InstalledProducts()) Msiexec("/x " + product);
+  for (REGSAM each : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) EXPECT_TRUE(Registrations(each).empty());
+  test::ExpectSuiteRemoved(folder, menu);
+
+  // The same files at the same place, registered by themselves.
+  CreateDirectoryA(folder.c_str(), nullptr);
+  const std::string files[] = {folder + "\\VendrolixIEDLL" + suffix, folder + "\\CookieCleaner" + suffix};
+  const char* const sources[] = {"/VendrolixIEDLL.dll", "/CookieCleaner.dll"};
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_TRUE(CopyFileA(test::WinePath(dist + sources[i]).c_str(), files[i].c_str(), FALSE));
+    const auto run = test::RunProcess(test::Quote(regsvr32) + " /s " + test::Quote(files[i]));
+    EXPECT_TRUE(run.finished && run.exitCode == 0) << files[i] << run.output;
+  }
+  const auto registered = Registrations(view);
+  for (const auto& file : files) {
+    test::RunProcess(test::Quote(regsvr32) + " /s /u " + test::Quote(file));
+    DeleteFileA(file.c_str());
+  }
+  // Wine's type library registration also writes the other view.
+  for (REGSAM each : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
+    for (const char* key : kRegistrationKeys) {
+      test::DeleteKeyTree(HKEY_LOCAL_MACHINE, std::string("Software\\Classes\\") + key, each);
+    }
+  }
+  RemoveDirectoryA(folder.c_str());
+  // A type library's key may be one for both views (it is under Wine): the
+  // other bitness's file there is the other component's.
+  const std::string other = view == KEY_WOW64_64KEY ? "\\0\\WIN32\\" : "\\0\\WIN64\\";
+  auto mine = installed;
+  for (auto entry = mine.begin(); entry != mine.end();) {
+    entry = entry->first.find(other) != std::string::npos ? mine.erase(entry) : std::next(entry);
+  }
+  EXPECT_EQ(mine, registered);
+}
+
+std::string SystemProgram(bool native, const char* name) {
+  char folder[MAX_PATH] = {};
+  if (native) {
+    GetSystemDirectoryA(folder, MAX_PATH);
+  } else {
+    GetSystemWow64DirectoryA(folder, MAX_PATH);
+  }
+  return std::string(folder) + "\\" + name;
+}
+
+TEST_F(MsiTest, RegistryRowsAreWhatThe64BitComponentsRegister) {
+  InstallOk();
+  ExpectRowsAreTheSelfRegistration(KEY_WOW64_64KEY, folder_, menu_, g_dist64, SystemProgram(true, "regsvr32.exe"));
+}
+
+TEST_F(MsiNeeds32BitTest, RegistryRowsAreWhatThe32BitComponentsRegister) {
+  InstallOk();
+  ExpectRowsAreTheSelfRegistration(KEY_WOW64_32KEY, folder_, menu_, g_dist32, SystemProgram(false, "regsvr32.exe"));
+}
+
+// The public properties and what a user already chose: the settings the
+// installation leaves, a wrong value refused with its reason, and removal
+// keeping the user's lists unless told otherwise.
+TEST_F(MsiTest, PublicPropertiesSetTheFirstValuesAndRemovalKeepsOrDeletesTheLists) {
+  using Values = std::map<std::string, std::optional<std::string>>;
+  const struct {
+    const char* name;
+    Values before;            // in the settings key before the installation
+    const char* properties;   // on the installation's command line
+    const char* refusal;      // the log's reason when it must be refused
+    Values after;
+    const char* removal;      // on the removal's command line
+    bool listsKept;
+  } cases[] = {
+      {"level and cleaning given", {}, "BLOCKLEVEL=4 AUTOCLEAN=1", nullptr,
+       {{value::Popup, "4"}, {value::FirstStart, std::nullopt}, {value::AutoClean, "1"}, {value::NSAutoClean, "1"}},
+       "KEEPLISTS=0", false},
+      {"cleaning off given over a user's switch", {{value::AutoClean, "1"}}, "AUTOCLEAN=0", nullptr,
+       {{value::FirstStart, "1"}, {value::AutoClean, "0"}, {value::NSAutoClean, "0"}}, "KEEPLISTS=1", true},
+      {"what a user chose is kept", {{value::AutoClean, "1"}, {value::Popup, "3"}}, "", nullptr,
+       {{value::Popup, "3"}, {value::FirstStart, std::nullopt}, {value::AutoClean, "1"}, {value::NSAutoClean, "0"}},
+       "", true},
+      {"a level out of range", {}, "BLOCKLEVEL=7", "BLOCKLEVEL must be 0", {}, nullptr, false},
+      {"a word for cleaning", {}, "AUTOCLEAN=yes", "AUTOCLEAN must be 1", {}, nullptr, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::DeleteKeyTree(HKEY_LOCAL_MACHINE, kSettingsKey);
+    for (const auto& [name, data] : c.before) test::SetText(HKEY_LOCAL_MACHINE, kSettingsKey, name, *data);
+    if (c.refusal) {
+      const auto refused = InstallShowingRefusal(g_msi, c.properties);
+      EXPECT_EQ(refused.exitCode, kMsiFailed);
+      EXPECT_NE(refused.shown.find(c.refusal), std::string::npos) << refused.shown;
+      EXPECT_TRUE(InstalledProducts().empty());
+      EXPECT_FALSE(Exists(folder_ + "\\VendrolixTray.exe"));
+      EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kSettingsKey));
+      continue;
+    }
+    InstallOk(c.properties);
+    for (const auto& [name, data] : c.after) EXPECT_EQ(Setting(name.c_str()), data) << name;
+    test::ExpectInstalledGrants(folder_);
+    WriteLists();
+    Uninstall(c.removal);
+    test::ExpectSuiteRemoved(folder_, menu_);
+    for (const char* name : kLists) EXPECT_EQ(Exists(folder_ + "\\" + name), c.listsKept) << name;
+    EXPECT_EQ(Exists(folder_), c.listsKept);
+    for (const char* name : kLists) DeleteFileA((folder_ + "\\" + name).c_str());
+  }
+}
+
+// An older version's installation is replaced, not joined: one product, of
+// this version, with the user's lists, level, sound and switches as they
+// were; an older package over this one is refused.
+TEST_F(MsiTest, UpgradeKeepsTheUsersListsAndSwitchesAndAnOlderPackageIsRefused) {
+  ASSERT_FALSE(g_olderMsi.empty());
+  const auto older = Install(g_olderMsi, "BLOCKLEVEL=3");
+  ASSERT_EQ(older.exitCode, 0u);
+  // What the user then did with the tray and the manager.
+  test::SetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::Popup, "4");
+  test::SetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::Sound, "2");
+  test::SetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::AutoClean, "1");
+  WriteLists();
+
+  InstallOk();
+  const auto products = InstalledProducts();
+  ASSERT_EQ(products.size(), 1u);
+  EXPECT_EQ(ProductInfo(products[0], INSTALLPROPERTY_VERSIONSTRING), g_version);
+  EXPECT_EQ(Setting(value::Popup), "4");
+  EXPECT_EQ(Setting(value::Sound), "2");
+  EXPECT_EQ(Setting(value::AutoClean), "1");
+  EXPECT_EQ(Setting(value::NSAutoClean), "0");
+  EXPECT_EQ(Setting(value::FirstStart), std::nullopt);
+  test::ExpectInstalledGrants(folder_);
+  for (const char* name : kLists) EXPECT_EQ(test::ReadFileBytes(folder_ + "\\" + name), kListText) << name;
+  EXPECT_TRUE(Exists(folder_ + "\\VendrolixIEDLL64.dll"));
+
+  const auto downgrade = InstallShowingRefusal(g_olderMsi, "");
+  EXPECT_EQ(downgrade.exitCode, kMsiFailed);
+  EXPECT_NE(downgrade.shown.find("A newer version of Vendrolix is already installed"), std::string::npos)
+      << downgrade.shown;
+  ASSERT_EQ(InstalledProducts(), products);
+  EXPECT_EQ(Setting(value::Popup), "4");
+
+  Uninstall();
+  test::ExpectSuiteRemoved(folder_, menu_);
+}
+
+// What the setup program leaves (its files, settings and Add/Remove Programs
+// entry, written here as it writes them: the setup program is a 32-bit
+// program): the package refuses to install beside it, says why, and touches
+// none of it.
+TEST_F(MsiTest, RefusesToInstallBesideTheSetupProgramsInstallation) {
+  const char* const uninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vendrolix";
+  CreateDirectoryA(folder_.c_str(), nullptr);
+  const std::string tray = folder_ + "\\VendrolixTray.exe";
+  const std::string uninstaller = folder_ + "\\Uninstall.exe";
+  ASSERT_TRUE(CopyFileA(test::WinePath(g_dist32 + "/VendrolixTray.exe").c_str(), tray.c_str(), FALSE));
+  ASSERT_TRUE(test::WriteFileBytes(uninstaller, "MZ"));
+  test::SetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::FirstStart, "1");
+  test::SetText(HKEY_LOCAL_MACHINE, uninstallKey, "DisplayName", "Vendrolix");
+  test::SetText(HKEY_LOCAL_MACHINE, uninstallKey, "UninstallString", "\"" + uninstaller + "\"");
+  test::SetText(HKEY_LOCAL_MACHINE, uninstallKey, "QuietUninstallString", "\"" + uninstaller + "\" /S");
+
+  const auto refused = InstallShowingRefusal(g_msi, "");
+  EXPECT_EQ(refused.exitCode, kMsiFailed);
+  EXPECT_NE(refused.shown.find("already installed by its setup program"), std::string::npos) << refused.shown;
+  EXPECT_TRUE(InstalledProducts().empty());
+  EXPECT_EQ(test::ReadFileBytes(tray), test::ReadFileBytes(test::WinePath(g_dist32 + "/VendrolixTray.exe")));
+  EXPECT_FALSE(Exists(folder_ + "\\VendrolixSettings.exe"));
+  EXPECT_EQ(Setting(value::FirstStart), "1");
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, test::HelperListingKey(), KEY_WOW64_64KEY));
+
+  test::DeleteKeyTree(HKEY_LOCAL_MACHINE, uninstallKey);
+  DeleteFileA(tray.c_str());
+  DeleteFileA(uninstaller.c_str());
+}
+
+TEST_F(MsiTest, InstalledHelperBlocksAPopUpInThe64BitBrowser) {
+  InstallOk();
+  test::ExpectInstalledHelperBlocksPopUp(g_iexplore64, KEY_WOW64_64KEY, "\\Vendrolix\\VendrolixIEDLL64.dll");
+}
+
+TEST_F(MsiNeeds32BitTest, InstalledHelperBlocksAPopUpInThe32BitBrowser) {
+  InstallOk();
+  test::ExpectInstalledHelperBlocksPopUp(g_iexplore32, KEY_WOW64_32KEY, "\\Vendrolix\\VendrolixIEDLL.dll");
+}
+
+}  // namespace
+}  // namespace vendrolix
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  vendrolix::test::ReadTextFlags(argc, argv, {{"--msi=", &g_msi},
+                                              {"--older-msi=", &g_olderMsi},
+                                              {"--dist32=", &g_dist32},
+                                              {"--dist64=", &g_dist64},
+                                              {"--iexplore32=", &g_iexplore32},
+                                              {"--iexplore64=", &g_iexplore64},
+                                              {"--version=", &g_version}});
+  return RUN_ALL_TESTS();
+}
