@@ -94,14 +94,9 @@ int Main() {
   g_state.strAppPath = win32::ModuleFolder(nullptr);
   g_state.intStatus = StatusFromText(CRegistry::ForManager().GetRegStringValue(value::Status));
 
-  int dpiX = 96, dpiY = 96;
-  if (HDC screen = GetDC(nullptr)) {
-    dpiX = GetDeviceCaps(screen, LOGPIXELSX);
-    dpiY = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-  }
-  TwipsPoint start = InitialPagePosition(PixelsToTwips(GetSystemMetrics(SM_CXSCREEN), dpiX),
-                                         PixelsToTwips(GetSystemMetrics(SM_CYSCREEN), dpiY));
+  const Dpi dpi = ScreenDpi();
+  TwipsPoint start = InitialPagePosition(PixelsToTwips(GetSystemMetrics(SM_CXSCREEN), dpi.x),
+                                         PixelsToTwips(GetSystemMetrics(SM_CYSCREEN), dpi.y));
   g_state.lngFormLeft = start.left;
   g_state.lngFormTop = start.top;
   g_state.blnAdvancedLoaded = false;

@@ -14,6 +14,7 @@ class FrmMessage final : public SkinnedWindow {
 
   void Load(HWND owner) {
     ManagerState& state = State();
+    // Before the window exists: its creation lays the labels out by it.
     layout_ = LayoutMessage(state.strMsgText, state.strMsgButtons);
     // The title is also the window text, so the box is found by its title.
     if (!Create(owner, state.strMsgTitle, {state.lngMsgLeft, state.lngMsgTop})) {
@@ -46,7 +47,7 @@ class FrmMessage final : public SkinnedWindow {
     labels_.push_back(title);
     SkinLabel message;  // lblMessage
     message.text = state.strMsgText;
-    message.rect = {300, LayoutMessage(state.strMsgText, state.strMsgButtons).labelTop, 3612, kMessageLabelHeight};
+    message.rect = {300, layout_.labelTop, 3612, kMessageLabelHeight};
     message.format = DT_LEFT | DT_TOP | DT_WORDBREAK;
     message.drags = true;
     labels_.push_back(message);

@@ -1,7 +1,5 @@
 // frmNSCookiePath: asks for the Netscape profile folder when the search
 // finds none. A plain dialog-like window, modal over the cookie page.
-#include <vector>
-
 #include "cookie_logic.h"
 #include "manager_app.h"
 #include "text.h"
@@ -20,13 +18,6 @@ struct PathDialog {
   std::string* result = nullptr;
   win32::UniqueGdiObject<HFONT> font;
 };
-
-std::string WindowText(HWND window) {
-  int length = GetWindowTextLengthA(window);
-  std::vector<char> buffer(static_cast<std::size_t>(length > 0 ? length : 0) + 1, '\0');
-  int got = GetWindowTextA(window, buffer.data(), static_cast<int>(buffer.size()));
-  return std::string(buffer.data(), static_cast<std::size_t>(got > 0 ? got : 0));
-}
 
 void Close(PathDialog& dialog) {
   if (HWND owner = GetWindow(dialog.hwnd, GW_OWNER)) EnableWindow(owner, TRUE);
@@ -98,14 +89,9 @@ std::string ShowNSCookiePath(HWND owner) {
     registered = RegisterClassExA(&wc) != 0;
   }
 
-  int dpiX = 96, dpiY = 96;
-  if (HDC screen = GetDC(nullptr)) {
-    dpiX = GetDeviceCaps(screen, LOGPIXELSX);
-    dpiY = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-  }
-  auto px = [dpiX](long twips) { return TwipsToPixels(twips, dpiX); };
-  auto py = [dpiY](long twips) { return TwipsToPixels(twips, dpiY); };
+  const Dpi dpi = ScreenDpi();
+  auto px = [&dpi](long twips) { return TwipsToPixels(twips, dpi.x); };
+  auto py = [&dpi](long twips) { return TwipsToPixels(twips, dpi.y); };
 
   const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_DLGFRAME;
   const DWORD exStyle = WS_EX_DLGMODALFRAME;
@@ -123,7 +109,7 @@ std::string ShowNSCookiePath(HWND owner) {
   dialog.hwnd = CreateWindowExA(exStyle, kPathDialogClass, "Path of Cookie File", style, left, top, width, height,
                                 owner, nullptr, GetModuleHandleA(nullptr), &dialog);
   if (!dialog.hwnd) return result;
-  dialog.font.reset(CreateFontA(-MulDiv(8, dpiY, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
+  dialog.font.reset(CreateFontA(-MulDiv(8, dpi.y, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
                                 OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS,
                                 "MS Sans Serif"));
   auto add = [&](const char* cls, const char* text, DWORD childStyle, DWORD childEx, long l, long t, long w, long h,

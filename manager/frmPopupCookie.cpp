@@ -18,11 +18,14 @@ constexpr COLORREF kGrey = RGB(0xA0, 0xA0, 0xA0);
 constexpr int kItemHeight = 16;  // pixels; the check box is this wide too
 constexpr int kCheckWidth = 16;
 
-// Indexes into labels_ after the title and tab labels.
-constexpr std::size_t kLabelHeading = 4;
-constexpr std::size_t kLabelIE = 5;
-constexpr std::size_t kLabelNS = 6;
-constexpr std::size_t kLabelAutoClean = 7;
+// The page's own labels, after the title and the tabs.
+enum CookieLabel : std::size_t {
+  kHeadingLabel = kPageLabelCount,
+  kIeLabel,
+  kNsLabel,
+  kAutoCleanLabel,
+  kCookieLabelCount
+};
 
 class Win32CookieFiles final : public CookieFiles {
  public:
@@ -85,47 +88,32 @@ LRESULT CALLBACK CheckListProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
   return CallWindowProcA(original, hwnd, msg, wParam, lParam);
 }
 
-std::string ListText(HWND list, int index) {
-  LRESULT length = SendMessageA(list, LB_GETTEXTLEN, index, 0);
-  if (length == LB_ERR || length < 0) return {};
-  std::vector<char> buffer(static_cast<std::size_t>(length) + 1, '\0');
-  LRESULT got = SendMessageA(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(buffer.data()));
-  if (got == LB_ERR) return {};
-  return std::string(buffer.data(), static_cast<std::size_t>(got));
-}
-
 }  // namespace
 
 FrmPopupCookie::FrmPopupCookie()
     : PageWindow(kDesign, kCookiePage), logic_(*this), files_(std::make_unique<Win32CookieFiles>()) {}
 
-void FrmPopupCookie::OnCreate() {
-  labels_ = PageTitleAndTabs();
-  SkinLabel heading;  // Label1
-  heading.text = "Check the cookies you want to keep.";
-  heading.rect = {480, 840, 2592, 192};
-  labels_.push_back(heading);
-  SkinLabel ie;  // lblIECookie
-  ie.text = "IE/AOL";
-  ie.rect = {3960, 840, 732, 192};
-  labels_.push_back(ie);
-  SkinLabel ns = ie;  // lblNSCookie
-  ns.text = "Netscape";
-  ns.rect = {5160, 840, 732, 192};
-  labels_.push_back(ns);
-  SkinLabel autoClean;  // lblAutoClean
-  autoClean.rect = {720, 2988, 5532, 252};
-  labels_.push_back(autoClean);
-  lines_ = PageFrameLines(kCookiePage);
-
+PageDesign FrmPopupCookie::Design() {
+  PageDesign design;
+  design.labels = PageTitleAndTabs();
+  design.labels.resize(kCookieLabelCount);
+  design.labels[kHeadingLabel].text = "Check the cookies you want to keep.";  // Label1
+  design.labels[kHeadingLabel].rect = {480, 840, 2592, 192};
+  design.labels[kIeLabel].text = "IE/AOL";  // lblIECookie
+  design.labels[kIeLabel].rect = {3960, 840, 732, 192};
+  design.labels[kNsLabel].text = "Netscape";  // lblNSCookie
+  design.labels[kNsLabel].rect = {5160, 840, 732, 192};
+  design.labels[kAutoCleanLabel].rect = {720, 2988, 5532, 252};  // lblAutoClean, captioned per view
   const char* captions[3] = {"Ok", "Apply", "Exit"};
-  for (int n = 0; n < 3; ++n) {
-    SkinButton button;
-    button.caption = captions[n];
-    button.face = {2640 + 1200L * n, 3420, 1092, 432};
-    button.captionRect = {button.face.left + 120, button.face.top + 96, 852, 252};
-    buttons_.push_back(button);
-  }
+  for (int n = 0; n < 3; ++n) design.buttons.push_back(PageButton(captions[n], {2640 + 1200L * n, 3420, 1092, 432}));
+  return design;
+}
+
+void FrmPopupCookie::OnCreate() {
+  PageDesign design = Design();
+  labels_ = std::move(design.labels);
+  buttons_ = std::move(design.buttons);
+  lines_ = PageFrameLines(kCookiePage);
 
   skinBrush_.reset(CreateSolidBrush(kSkinBack));
   optIECookie_ = AddChild("BUTTON", BS_RADIOBUTTON | WS_TABSTOP, 0, {3720, 890, 132, 120}, kIdOptIE);
@@ -260,15 +248,15 @@ bool FrmPopupCookie::WriteKeepFile(const char* fileName, const std::string& cont
 void FrmPopupCookie::ShowView(int view) {
   SendMessageA(optIECookie_, BM_SETCHECK, view == 1 ? BST_CHECKED : BST_UNCHECKED, 0);
   SendMessageA(optNSCookie_, BM_SETCHECK, view == 1 ? BST_UNCHECKED : BST_CHECKED, 0);
-  labels_[kLabelIE].highlight = view == 1;
-  labels_[kLabelIE].colour = kGrey;
-  labels_[kLabelNS].highlight = view != 1;
-  labels_[kLabelNS].colour = kGrey;
+  labels_[kIeLabel].highlight = view == 1;
+  labels_[kIeLabel].colour = kGrey;
+  labels_[kNsLabel].highlight = view != 1;
+  labels_[kNsLabel].colour = kGrey;
   Invalidate();
 }
 
 void FrmPopupCookie::ShowAutoClean(const std::string& caption, bool ticked) {
-  labels_[kLabelAutoClean].text = caption;
+  labels_[kAutoCleanLabel].text = caption;
   SendMessageA(chkAutoClean_, BM_SETCHECK, ticked ? BST_CHECKED : BST_UNCHECKED, 0);
   Invalidate();
 }

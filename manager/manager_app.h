@@ -45,6 +45,7 @@ class PageWindow : public SkinnedWindow {
 class FrmPopupAdvanced final : public PageWindow {
  public:
   FrmPopupAdvanced();
+  static PageDesign Design();
   void Load() override;
 
  private:
@@ -64,6 +65,7 @@ class FrmPopupAdvanced final : public PageWindow {
 class FrmPopupCookie final : public PageWindow, private CookiePageHost {
  public:
   FrmPopupCookie();
+  static PageDesign Design();
   void Load() override;
 
  private:

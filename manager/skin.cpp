@@ -56,33 +56,66 @@ std::vector<SkinLine> PageFrameLines(int activeTab) {
 }
 
 std::vector<SkinLabel> PageTitleAndTabs() {
-  std::vector<SkinLabel> labels;
-  SkinLabel shadow;  // lblTitleBack1, under the title
+  std::vector<SkinLabel> labels(kPageLabelCount);
+  SkinLabel& shadow = labels[kTitleShadowLabel];  // lblTitleBack1, under the title
   shadow.text = "Vendrolix Pro";
   shadow.rect = {264, 132, 2400, 432};
   shadow.font = SkinFont::PageTitle;
   shadow.highlight = false;
   shadow.colour = RGB(96, 96, 96);
   shadow.drags = true;  // it lies under the title
-  labels.push_back(shadow);
-  SkinLabel title;  // lblTitle1
+  SkinLabel& title = labels[kTitleLabel];  // lblTitle1
   title.text = "Vendrolix Pro";
   title.rect = {240, 108, 2400, 432};
   title.font = SkinFont::PageTitle;
   title.drags = true;
-  labels.push_back(title);
-  SkinLabel tab1;
-  tab1.text = "White List";
-  tab1.rect = {2640, 480, 1092, 252};
-  tab1.format = DT_CENTER | DT_TOP | DT_SINGLELINE;
-  tab1.tab = 1;
-  labels.push_back(tab1);
-  SkinLabel tab2 = tab1;
-  tab2.text = "Cookie Manager";
-  tab2.rect = {3720, 480, 1452, 252};
-  tab2.tab = 2;
-  labels.push_back(tab2);
+  SkinLabel& whiteList = labels[kWhiteListTabLabel];  // lblTab(1)
+  whiteList.text = "White List";
+  whiteList.rect = {2640, 480, 1092, 252};
+  whiteList.format = DT_CENTER | DT_TOP | DT_SINGLELINE;
+  whiteList.tab = kWhiteListPage;
+  SkinLabel& cookie = labels[kCookieTabLabel];  // lblTab(2)
+  cookie = whiteList;
+  cookie.text = "Cookie Manager";
+  cookie.rect = {3720, 480, 1452, 252};
+  cookie.tab = kCookiePage;
   return labels;
+}
+
+SkinButton PageButton(const char* caption, TwipsRect face) {
+  SkinButton button;
+  button.caption = caption;
+  button.face = face;
+  button.captionRect = {face.left + 120, face.top + 96, 852, 252};
+  return button;
+}
+
+Dpi ScreenDpi() {
+  Dpi dpi;
+  if (HDC screen = GetDC(nullptr)) {
+    dpi.x = GetDeviceCaps(screen, LOGPIXELSX);
+    dpi.y = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+  }
+  if (dpi.x <= 0) dpi.x = 96;
+  if (dpi.y <= 0) dpi.y = 96;
+  return dpi;
+}
+
+std::string ListText(HWND list, int index) {
+  LRESULT length = SendMessageA(list, LB_GETTEXTLEN, index, 0);
+  if (length == LB_ERR || length < 0) return {};
+  std::vector<char> buffer(static_cast<std::size_t>(length) + 1, '\0');
+  LRESULT got = SendMessageA(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(buffer.data()));
+  if (got == LB_ERR) return {};
+  return std::string(buffer.data(), static_cast<std::size_t>(got));
+}
+
+std::string WindowText(HWND window) {
+  int length = GetWindowTextLengthA(window);
+  std::vector<char> buffer(static_cast<std::size_t>(length > 0 ? length : 0) + 1, '\0');
+  int got = GetWindowTextA(window, buffer.data(), static_cast<int>(buffer.size()));
+  return std::string(buffer.data(), static_cast<std::size_t>(got > 0 ? got : 0));
 }
 
 SkinnedWindow::SkinnedWindow(const SkinDesign& design) : design_(design) {}
@@ -90,14 +123,9 @@ SkinnedWindow::SkinnedWindow(const SkinDesign& design) : design_(design) {}
 SkinnedWindow::~SkinnedWindow() { Destroy(); }
 
 bool SkinnedWindow::Create(HWND owner, const std::string& caption, TwipsPoint where) {
-  HDC screen = GetDC(nullptr);
-  if (screen) {
-    dpiX_ = GetDeviceCaps(screen, LOGPIXELSX);
-    dpiY_ = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-  }
-  if (dpiX_ <= 0) dpiX_ = 96;
-  if (dpiY_ <= 0) dpiY_ = 96;
+  const Dpi dpi = ScreenDpi();
+  dpiX_ = dpi.x;
+  dpiY_ = dpi.y;
   RegisterSkinClass(design_.className, &SkinnedWindow::WindowProc);
   picture_.reset(static_cast<HBITMAP>(
       LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(design_.pictureId), IMAGE_BITMAP, 0, 0, 0)));
@@ -220,7 +248,7 @@ int SkinnedWindow::ButtonAt(int x, int y) const {
 
 int SkinnedWindow::TabAt(int x, int y) const {
   for (const SkinLabel& label : labels_) {
-    if (label.tab == 0 || !label.visible) continue;
+    if (label.tab == 0) continue;
     RECT rc = PxRect(label.rect);
     POINT pt = {x, y};
     if (PtInRect(&rc, pt)) return label.tab;
@@ -232,7 +260,7 @@ bool SkinnedWindow::DragsAt(int x, int y) const {
   // Labels other than the title take the mouse themselves; everywhere else
   // is the background picture, which drags.
   for (const SkinLabel& label : labels_) {
-    if (!label.visible || label.drags) continue;
+    if (label.drags) continue;
     RECT rc = PxRect(label.rect);
     POINT pt = {x, y};
     if (PtInRect(&rc, pt)) return false;
@@ -340,7 +368,6 @@ void SkinnedWindow::Paint(HDC target) {
   SetBkMode(dc, TRANSPARENT);
   COLORREF highlight = GetSysColor(COLOR_HIGHLIGHTTEXT);
   for (const SkinLabel& label : labels_) {
-    if (!label.visible) continue;
     RECT rc = PxRect(label.rect);
     SetTextColor(dc, label.highlight ? highlight : label.colour);
     HGDIOBJ oldFont = SelectObject(dc, Font(label.font));

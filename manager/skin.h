@@ -20,7 +20,6 @@ struct TwipsRect {
   long top = 0;
   long width = 0;
   long height = 0;
-  bool Contains(long x, long y) const { return x >= left && x < left + width && y >= top && y < top + height; }
 };
 
 enum class SkinFont { PageTitle, BoxTitle, Label, PageButton, BoxButton };
@@ -37,7 +36,6 @@ struct SkinLabel {
   UINT format = DT_LEFT | DT_TOP | DT_SINGLELINE;
   bool drags = false;
   int tab = 0;
-  bool visible = true;
 };
 
 struct SkinLine {
@@ -130,10 +128,32 @@ class SkinnedWindow {
   int tabDown_ = 0;
 };
 
+// What a page window is made of besides its controls.
+struct PageDesign {
+  std::vector<SkinLabel> labels;
+  std::vector<SkinButton> buttons;
+};
+
 // Page frame and tab outlines of a page window whose own tab is activeTab.
 std::vector<SkinLine> PageFrameLines(int activeTab);
-// The title, its shadow and the two tab labels of a page window.
+// The labels every page starts with, at these indexes; a page's own labels
+// follow from kPageLabelCount on.
+enum PageLabel : std::size_t { kTitleShadowLabel, kTitleLabel, kWhiteListTabLabel, kCookieTabLabel, kPageLabelCount };
 std::vector<SkinLabel> PageTitleAndTabs();
+// A page's painted button: its caption lies 120 twips right of and 96 below
+// the face's corner.
+SkinButton PageButton(const char* caption, TwipsRect face);
+
+// The screen's logical dots per inch; 96 where it cannot be read.
+struct Dpi {
+  int x = 96;
+  int y = 96;
+};
+Dpi ScreenDpi();
+
+// Texts of the manager's controls, whole whatever their length.
+std::string ListText(HWND list, int index);
+std::string WindowText(HWND window);
 
 inline constexpr COLORREF kSkinBack = RGB(96, 96, 96);
 inline constexpr COLORREF kListBack = RGB(224, 224, 224);
