@@ -38,6 +38,10 @@ class WindowPages final : public PageHost {
   void Load(int page) override {
     if (PageWindow* window = FindPage(page)) window->Load();
   }
+  bool Exists(int page) override {
+    PageWindow* window = FindPage(page);
+    return window && window->hwnd();
+  }
   void Hide(int page) override {
     PageWindow* window = FindPage(page);
     if (window && window->hwnd()) ShowWindow(window->hwnd(), SW_HIDE);
@@ -72,8 +76,8 @@ void PageWindow::OnClose() { ExitManager(State(), Pages(), page_); }
 void PageWindow::OnDestroy() { PostQuitMessage(0); }
 
 bool PageWindow::CreatePage() {
-  TwipsPoint where = PageLoaded(State(), page_);
-  if (!hwnd() && !Create(nullptr, kPageCaption, where)) return false;
+  if (!hwnd() && !Create(nullptr, kPageCaption, {State().lngFormLeft, State().lngFormTop})) return false;
+  PageLoaded(State(), page_);
   SetWindowShape();
   AddSystemMenu();
   for (int n = 0; n < 3; ++n) SetButtonNormal(n);

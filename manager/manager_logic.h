@@ -94,17 +94,21 @@ class PageHost {
   virtual TwipsPoint Position(int page) = 0;
   virtual void Place(int page, TwipsPoint where) = 0;
   virtual void MakeVisible(int page) = 0;
-  // Loads and shows a page; its load handler calls PageLoaded.
+  // Loads and shows a page; its load handler calls PageLoaded once the
+  // page's window exists.
   virtual void Load(int page) = 0;
+  // The page's window exists (it may be hidden).
+  virtual bool Exists(int page) = 0;
   virtual void Hide(int page) = 0;
   virtual void Unload(int page) = 0;
   virtual void EndProgram() = 0;
 };
 
-// First steps of a page's load handler: its position and the flags.
+// A page's load handler once its window exists: the flags, and where the
+// page stands. A page whose window could not be made is not loaded.
 TwipsPoint PageLoaded(ManagerState& state, int page);
 // A tab of page `from` clicked: show page `index` where `from` stands, then
-// hide `from`.
+// hide `from`. Should `index` not come up, `from` stays shown and current.
 void SwitchTab(ManagerState& state, PageHost& host, int from, int index);
 // Exit (or Close) on page `from`: unload the other page if loaded, then this
 // one, then end.
