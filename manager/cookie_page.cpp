@@ -131,12 +131,16 @@ void CookiePage::OptIECookieClick() {
 
 void CookiePage::OptNSCookieClick() {
   if (blnLoading_) return;
+  // The page can be closed while a question or notice is up; a page that is
+  // gone has no ticks to save, and a save then would empty the keep list.
   bool refused = false;
   if (intNsInstalled_ != 1) {
     host_.ShowNoNetscape();
+    if (host_.Closed()) return;
     refused = true;
   } else if (!blnNsFound_) {
     std::string answer = host_.AskProfileFolder();
+    if (host_.Closed()) return;
     if (answer == "Cancel") {
       refused = true;
     } else {
@@ -144,6 +148,7 @@ void CookiePage::OptNSCookieClick() {
       GetNSCookiePath();
       if (!blnNsFound_) {
         host_.ShowStillNotFound();
+        if (host_.Closed()) return;
         refused = true;
       }
     }

@@ -68,6 +68,8 @@ class FrmMessage final : public SkinnedWindow {
 
   // The box has no Close of its own; a close from outside answers nothing.
   void OnClose() override { Finish(); }
+  // Gone with its owner (the page closed under it): the modal show ends.
+  void OnDestroy() override { closed_ = true; }
 
   void Finish() {
     // The owner takes input again before the box goes, so it gets the

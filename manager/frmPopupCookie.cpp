@@ -293,4 +293,6 @@ void FrmPopupCookie::ShowStillNotFound() { MessageBoxA(hwnd(), kStillNotFoundTex
 
 void FrmPopupCookie::ShowSaveFailed() { ShowMessage(*this, kSaveFailedTitle, kSaveFailedText, "Ok"); }
 
+bool FrmPopupCookie::Closed() { return hwnd() == nullptr; }
+
 }  // namespace vendrolix::manager

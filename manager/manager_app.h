@@ -92,6 +92,7 @@ class FrmPopupCookie final : public PageWindow, private CookiePageHost {
   std::string AskProfileFolder() override;
   void ShowStillNotFound() override;
   void ShowSaveFailed() override;
+  bool Closed() override;
 
   CookiePage logic_;
   std::unique_ptr<CookieFiles> files_;
