@@ -100,8 +100,14 @@ void FrmPopupAdvanced::SaveWebSiteList() {
 
 void FrmPopupAdvanced::AddWebSite() {
   std::string text = Trim(WindowText(txtWebSite_));
+  LRESULT count = SendMessageA(lstURL_, LB_GETCOUNT, 0, 0);
   if (text.empty()) {
     ShowMessage(*this, kAddTitle, kAddText, "Ok");
+  } else if (count != LB_ERR && static_cast<std::size_t>(count) >= kWhiteListCapacity) {
+    // Saving one more would lose the whole list. The typed keyword stays.
+    ShowMessage(*this, kAddTitle, kWhiteListFullText, "Ok");
+    SetFocus(txtWebSite_);
+    return;
   } else {
     AddSorted(lstURL_, text);
     SaveWebSiteList();

@@ -21,6 +21,10 @@ namespace vendrolix::manager {
 std::vector<std::string> ParseWebSiteList(const std::function<bool(std::string&)>& nextLine);
 std::vector<std::string> ParseWebSiteList(std::string_view content);
 
+// The count line reads back as a signed 16-bit number: one entry more than
+// this and the whole file would read as an empty list.
+inline constexpr std::size_t kWhiteListCapacity = 32767;
+
 // The file's bytes for entries in list order: the count line, then one line
 // per entry, every line ended by CR LF ("0" CR LF for an empty list).
 std::string FormatWebSiteList(const std::vector<std::string>& entries);
@@ -133,6 +137,8 @@ inline constexpr const char* kAddTitle = "Add web site";
 inline constexpr const char* kAddText = "You shoud type a web site address first.";
 inline constexpr const char* kRemoveTitle = "Remove web site";
 inline constexpr const char* kRemoveText = "You should select one item in the list box first!";
+inline constexpr const char* kWhiteListFullText =
+    "The white list is full. Remove a web site before you add another one.";
 
 // A save of the white list or of a keep list that failed (the file could
 // not be written). Every save a person waits for reports a failure with
