@@ -9,6 +9,8 @@
 #include "resource.h"
 #include "win32/file_io.h"
 
+#include <windowsx.h>  // after windows.h
+
 namespace vendrolix::manager {
 namespace {
 
@@ -61,6 +63,26 @@ void Toggle(HWND list, int index) {
     InvalidateRect(list, &rc, FALSE);
 }
 
+// The entry under a point of the list's client area, or -1 for none. The
+// list's own hit test (LB_ITEMFROMPOINT) answers with 16 bits of index, too
+// few for a cookie folder of 100,000 files; the rectangles of the entries in
+// view have no such limit.
+int EntryAt(HWND list, POINT pt) {
+  RECT client;
+  if (!GetClientRect(list, &client) || !PtInRect(&client, pt)) return -1;
+  LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
+  LRESULT top = SendMessageA(list, LB_GETTOPINDEX, 0, 0);
+  if (count == LB_ERR || top == LB_ERR) return -1;
+  for (LRESULT i = top; i < count; ++i) {
+    RECT item;
+    if (SendMessageA(list, LB_GETITEMRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item)) == LB_ERR ||
+        item.top >= client.bottom)
+      break;
+    if (PtInRect(&item, pt)) return static_cast<int>(i);
+  }
+  return -1;
+}
+
 // Clicks on an entry's box and Space on the entry with the caret tick it.
 LRESULT CALLBACK CheckListProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   auto original = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
@@ -68,9 +90,8 @@ LRESULT CALLBACK CheckListProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK: {
       LRESULT r = CallWindowProcA(original, hwnd, msg, wParam, lParam);
-      int x = static_cast<short>(LOWORD(lParam));
-      LRESULT hit = SendMessageA(hwnd, LB_ITEMFROMPOINT, 0, lParam);
-      if (x < kCheckWidth && HIWORD(hit) == 0) Toggle(hwnd, LOWORD(hit));
+      POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+      if (pt.x < kCheckWidth) Toggle(hwnd, EntryAt(hwnd, pt));
       return r;
     }
     case WM_KEYDOWN:
