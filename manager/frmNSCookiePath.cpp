@@ -2,7 +2,6 @@
 // finds none. A plain dialog-like window, modal over the cookie page.
 #include "cookie_logic.h"
 #include "manager_app.h"
-#include "text.h"
 
 namespace vendrolix::manager {
 namespace {
@@ -25,14 +24,15 @@ void Close(PathDialog& dialog) {
   DestroyWindow(dialog.hwnd);
 }
 
+// Only an accepted folder becomes the answer: a refused text stays in the
+// box, never in the answer a later close would hand back.
 void CmdOkClick(PathDialog& dialog) {
-  std::string typed = WindowText(dialog.text);
-  std::optional<std::string> folder = AcceptedProfileInput(typed);
-  *dialog.result = Trim(typed);
+  std::optional<std::string> folder = AcceptedProfileInput(WindowText(dialog.text));
   if (!folder) {
     MessageBoxA(dialog.hwnd, kPathMustEndText, kAppTitle, MB_OK);
     return;
   }
+  *dialog.result = *folder;
   Close(dialog);
 }
 
@@ -60,8 +60,8 @@ LRESULT CALLBACK PathProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       }
       break;
     case WM_CLOSE:
-      // Closed by its title bar: the answer stays as the caller set it.
-      if (dialog) Close(*dialog);
+      // Closed by its title bar (or Alt+F4): any way out but Ok is Cancel.
+      if (dialog) CmdCancelClick(*dialog);
       return 0;
     case WM_NCDESTROY:
       if (dialog) dialog->closed = true;
