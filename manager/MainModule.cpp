@@ -75,6 +75,17 @@ void PageWindow::OnClose() { ExitManager(State(), Pages(), page_); }
 // the program ends too rather than live on without a visible window.
 void PageWindow::OnDestroy() { PostQuitMessage(0); }
 
+// Both pages' texts: the pages stand in one place in turn, and a tab whose
+// caption changed size from one page to the other would show it.
+std::vector<PaintedText> PageWindow::TextsToFit() const {
+  std::vector<PaintedText> texts;
+  for (const PageDesign& design : {FrmPopupAdvanced::Design(), FrmPopupCookie::Design()}) {
+    std::vector<PaintedText> page = PaintedTexts(design.labels, design.buttons);
+    texts.insert(texts.end(), page.begin(), page.end());
+  }
+  return texts;
+}
+
 bool PageWindow::CreatePage() {
   if (!hwnd() && !Create(nullptr, kPageCaption, {State().lngFormLeft, State().lngFormTop})) return false;
   PageLoaded(State(), page_);

@@ -109,9 +109,9 @@ std::string ShowNSCookiePath(HWND owner) {
   dialog.hwnd = CreateWindowExA(exStyle, kPathDialogClass, "Path of Cookie File", style, left, top, width, height,
                                 owner, nullptr, GetModuleHandleA(nullptr), &dialog);
   if (!dialog.hwnd) return result;
-  dialog.font.reset(CreateFontA(-MulDiv(8, dpi.y, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
-                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS,
-                                "MS Sans Serif"));
+  // The label's four lines must all show in its box.
+  dialog.font = FittingFont({"MS Sans Serif", 8, FW_NORMAL}, dpi.y,
+                            {{kLabelText, px(3732), py(792), true}, {"Cancel", px(972) - 8, py(372), false}});
   auto add = [&](const char* cls, const char* text, DWORD childStyle, DWORD childEx, long l, long t, long w, long h,
                  int id) {
     HWND child = CreateWindowExA(childEx, cls, text, WS_CHILD | WS_VISIBLE | childStyle, px(l), py(t), px(w), py(h),

@@ -1,4 +1,5 @@
 // frmPopupCookie: the cookie manager page, its two views and the keep lists.
+#include <algorithm>
 #include <vector>
 
 #include "Vendrolix.h"
@@ -17,8 +18,10 @@ namespace {
 const SkinDesign kDesign = {kCookieClass, IDB_SKIN_PAGE, {0, 0, 6348, 4020}, 6408, 4092, true};
 
 constexpr COLORREF kGrey = RGB(0xA0, 0xA0, 0xA0);
-constexpr int kItemHeight = 16;  // pixels; the check box is this wide too
-constexpr int kCheckWidth = 16;
+
+// The column of the entries' check boxes: the system's box and a margin of
+// two pixels each side.
+int CheckColumnWidth() { return CheckBoxSide() + 4; }
 
 // The page's own labels, after the title and the tabs.
 enum CookieLabel : std::size_t {
@@ -91,7 +94,7 @@ LRESULT CALLBACK CheckListProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
     case WM_LBUTTONDBLCLK: {
       LRESULT r = CallWindowProcA(original, hwnd, msg, wParam, lParam);
       POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-      if (pt.x < kCheckWidth) Toggle(hwnd, EntryAt(hwnd, pt));
+      if (pt.x < CheckColumnWidth()) Toggle(hwnd, EntryAt(hwnd, pt));
       return r;
     }
     case WM_KEYDOWN:
@@ -118,13 +121,16 @@ PageDesign FrmPopupCookie::Design() {
   PageDesign design;
   design.labels = PageTitleAndTabs();
   design.labels.resize(kCookieLabelCount);
-  design.labels[kHeadingLabel].text = "Check the cookies you want to keep.";  // Label1
-  design.labels[kHeadingLabel].rect = {480, 840, 2592, 192};
+  // Label1. Its box reaches to just before the IE/AOL option: the design's
+  // box is only as wide as the design's font needed.
+  design.labels[kHeadingLabel].text = "Check the cookies you want to keep.";
+  design.labels[kHeadingLabel].rect = {480, 840, 3120, 192};
   design.labels[kIeLabel].text = "IE/AOL";  // lblIECookie
   design.labels[kIeLabel].rect = {3960, 840, 732, 192};
   design.labels[kNsLabel].text = "Netscape";  // lblNSCookie
   design.labels[kNsLabel].rect = {5160, 840, 732, 192};
   design.labels[kAutoCleanLabel].rect = {720, 2988, 5532, 252};  // lblAutoClean, captioned per view
+  design.labels[kAutoCleanLabel].otherTexts = {kIeCaption, kNsCaption};
   const char* captions[3] = {"Ok", "Apply", "Exit"};
   for (int n = 0; n < 3; ++n) design.buttons.push_back(PageButton(captions[n], {2640 + 1200L * n, 3420, 1092, 432}));
   return design;
@@ -137,8 +143,8 @@ void FrmPopupCookie::OnCreate() {
   lines_ = PageFrameLines(kCookiePage);
 
   skinBrush_.reset(CreateSolidBrush(kSkinBack));
-  optIECookie_ = AddChild("BUTTON", BS_RADIOBUTTON | WS_TABSTOP, 0, {3720, 890, 132, 120}, kIdOptIE);
-  optNSCookie_ = AddChild("BUTTON", BS_RADIOBUTTON | WS_TABSTOP, 0, {4920, 890, 132, 120}, kIdOptNS);
+  optIECookie_ = AddCheckBox(BS_RADIOBUTTON | WS_TABSTOP, {3720, 890, 132, 120}, kIdOptIE);
+  optNSCookie_ = AddCheckBox(BS_RADIOBUTTON | WS_TABSTOP, {4920, 890, 132, 120}, kIdOptNS);
   lstCookie_ = AddChild("LISTBOX",
                         WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_OWNERDRAWFIXED |
                             LBS_HASSTRINGS,
@@ -147,7 +153,7 @@ void FrmPopupCookie::OnCreate() {
     LONG_PTR original = SetWindowLongPtrA(lstCookie_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CheckListProc));
     SetWindowLongPtrA(lstCookie_, GWLP_USERDATA, original);
   }
-  chkAutoClean_ = AddChild("BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP, 0, {480, 3000, 132, 132}, kIdChkAutoClean);
+  chkAutoClean_ = AddCheckBox(BS_AUTOCHECKBOX | WS_TABSTOP, {480, 3000, 132, 132}, kIdChkAutoClean);
 }
 
 bool FrmPopupCookie::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) {
@@ -155,7 +161,16 @@ bool FrmPopupCookie::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* 
     case WM_MEASUREITEM: {
       auto* measure = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
       if (measure->CtlID != kIdListCookie) return false;
-      measure->itemHeight = kItemHeight;
+      // Tall enough for the list's text and for the check box, at any DPI.
+      int textHeight = 0;
+      if (HDC dc = GetDC(hwnd())) {
+        HGDIOBJ old = SelectObject(dc, Font(SkinFont::Control));
+        TEXTMETRICA metrics = {};
+        if (GetTextMetricsA(dc, &metrics)) textHeight = metrics.tmHeight;
+        SelectObject(dc, old);
+        ReleaseDC(hwnd(), dc);
+      }
+      measure->itemHeight = static_cast<UINT>(std::max(textHeight + 3, CheckBoxSide() + 3));
       *result = TRUE;
       return true;
     }
@@ -199,12 +214,14 @@ void FrmPopupCookie::DrawItem(const DRAWITEMSTRUCT& item) {
   bool selected = (item.itemState & ODS_SELECTED) != 0;
   win32::UniqueGdiObject<HBRUSH> back(CreateSolidBrush(selected ? GetSysColor(COLOR_HIGHLIGHT) : kListBack));
   FillRect(dc, &rc, back.get());
-  RECT box = {rc.left + 2, rc.top + 2, rc.left + kCheckWidth - 2, rc.bottom - 2};
+  const int side = CheckBoxSide();
+  const int top = (rc.top + rc.bottom - side) / 2;
+  RECT box = {rc.left + 2, top, rc.left + 2 + side, top + side};
   UINT state = DFCS_BUTTONCHECK | DFCS_FLAT;
   if (item.itemData) state |= DFCS_CHECKED;
   DrawFrameControl(dc, &box, DFC_BUTTON, state);
   std::string text = ListText(item.hwndItem, static_cast<int>(item.itemID));
-  RECT textRect = {rc.left + kCheckWidth + 2, rc.top, rc.right, rc.bottom};
+  RECT textRect = {rc.left + CheckColumnWidth() + 2, rc.top, rc.right, rc.bottom};
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, selected ? GetSysColor(COLOR_HIGHLIGHTTEXT) : RGB(0, 0, 0));
   DrawTextA(dc, text.c_str(), -1, &textRect, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);

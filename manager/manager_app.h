@@ -36,6 +36,7 @@ class PageWindow : public SkinnedWindow {
   void OnTabClick(int index) override;
   void OnClose() override;
   void OnDestroy() override;
+  std::vector<PaintedText> TextsToFit() const override;
   // The steps every page's load handler starts with.
   bool CreatePage();
   void ShowPage();

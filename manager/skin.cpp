@@ -2,12 +2,36 @@
 
 #include <windowsx.h>
 
+#include <algorithm>
 #include <set>
 
 namespace vendrolix::manager {
 namespace {
 
 COLORREF ToColorref(Rgb rgb) { return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
+
+// The design's fonts, in the order of SkinFont.
+const FontSpec kFonts[static_cast<int>(SkinFont::Count)] = {
+    {"MS Sans Serif", 12, FW_BOLD},   // PageTitle
+    {"MS Sans Serif", 8, FW_BOLD},    // BoxTitle
+    {"MS Sans Serif", 8, FW_NORMAL},  // Label
+    {"Arial", 9, FW_BOLD},            // PageButton
+    {"MS Sans Serif", 8, FW_BOLD},    // BoxButton
+    {"MS Sans Serif", 8, FW_NORMAL},  // Control
+};
+
+HFONT MakeFont(const FontSpec& spec, int height) {
+  return CreateFontA(-height, 0, 0, 0, spec.weight, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                     CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, spec.face);
+}
+
+bool FitsBox(HDC dc, const BoxedText& text) {
+  if (text.text.empty()) return true;
+  RECT rc = {0, 0, text.width, 0};
+  DrawTextA(dc, text.text.c_str(), -1, &rc,
+            DT_CALCRECT | DT_NOPREFIX | (text.wraps ? DT_WORDBREAK : DT_SINGLELINE));
+  return rc.right <= text.width && (!text.wraps || rc.bottom <= text.height);
+}
 
 // Page frame colours: light top and left edges, dark bottom and right.
 constexpr COLORREF kFrameLight = RGB(176, 176, 176);
@@ -90,6 +114,39 @@ SkinButton PageButton(const char* caption, TwipsRect face) {
   return button;
 }
 
+std::vector<PaintedText> PaintedTexts(const std::vector<SkinLabel>& labels, const std::vector<SkinButton>& buttons) {
+  std::vector<PaintedText> texts;
+  for (const SkinLabel& label : labels) {
+    const bool wraps = (label.format & DT_WORDBREAK) != 0;
+    texts.push_back({label.font, label.text, label.rect, wraps});
+    for (const std::string& other : label.otherTexts) texts.push_back({label.font, other, label.rect, wraps});
+  }
+  for (const SkinButton& button : buttons) texts.push_back({button.font, button.caption, button.captionRect, false});
+  return texts;
+}
+
+win32::UniqueGdiObject<HFONT> FittingFont(const FontSpec& spec, int dpi, const std::vector<BoxedText>& texts) {
+  const int design = MulDiv(spec.points, dpi > 0 ? dpi : 96, 72);
+  // Below two thirds of the design's height a text would be hard to read;
+  // there it may run past its box instead.
+  const int smallest = std::max(1, design * 2 / 3);
+  HDC dc = CreateCompatibleDC(nullptr);
+  win32::UniqueGdiObject<HFONT> font;
+  for (int height = design; height >= smallest; --height) {
+    font.reset(MakeFont(spec, height));
+    if (!dc || !font) break;
+    HGDIOBJ old = SelectObject(dc, font.get());
+    bool fits = true;
+    for (const BoxedText& text : texts) fits = fits && FitsBox(dc, text);
+    SelectObject(dc, old);
+    if (fits) break;
+  }
+  if (dc) DeleteDC(dc);
+  return font;
+}
+
+int CheckBoxSide() { return std::max(GetSystemMetrics(SM_CXMENUCHECK), GetSystemMetrics(SM_CYMENUCHECK)); }
+
 Dpi ScreenDpi() {
   Dpi dpi;
   if (HDC screen = GetDC(nullptr)) {
@@ -130,11 +187,13 @@ bool SkinnedWindow::Create(HWND owner, const std::string& caption, TwipsPoint wh
   picture_.reset(static_cast<HBITMAP>(
       LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(design_.pictureId), IMAGE_BITMAP, 0, 0, 0)));
   backBrush_.reset(CreateSolidBrush(kListBack));
-  CreateFonts();
+  fonts_[static_cast<int>(SkinFont::Control)] = FittingFont(kFonts[static_cast<int>(SkinFont::Control)], dpiY_, {});
   DWORD exStyle = design_.pageWindow ? WS_EX_APPWINDOW : WS_EX_TOOLWINDOW;
   hwnd_ = CreateWindowExA(exStyle, design_.className, caption.c_str(), WS_POPUP | WS_CLIPCHILDREN,
                           PxX(where.left), PxY(where.top), PxX(design_.clientWidth), PxY(design_.clientHeight),
                           owner, nullptr, GetModuleHandleA(nullptr), this);
+  // The painted texts are known once the window has made its parts.
+  if (hwnd_) FitFonts();
   return hwnd_ != nullptr;
 }
 
@@ -142,23 +201,21 @@ void SkinnedWindow::Destroy() {
   if (hwnd_) DestroyWindow(hwnd_);
 }
 
-void SkinnedWindow::CreateFonts() {
-  struct FontChoice {
-    const char* face;
-    int points;
-    int weight;
-  };
-  const FontChoice choices[5] = {{"MS Sans Serif", 12, FW_BOLD},
-                         {"MS Sans Serif", 8, FW_BOLD},
-                         {"MS Sans Serif", 8, FW_NORMAL},
-                         {"Arial", 9, FW_BOLD},
-                         {"MS Sans Serif", 8, FW_BOLD}};
-  for (int i = 0; i < 5; ++i) {
-    fonts_[i].reset(CreateFontA(-MulDiv(choices[i].points, dpiY_, 72), 0, 0, 0, choices[i].weight, FALSE, FALSE, FALSE,
-                                ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                DEFAULT_PITCH | FF_SWISS, choices[i].face));
+void SkinnedWindow::FitFonts() {
+  const std::vector<PaintedText> texts = TextsToFit();
+  for (int f = 0; f < static_cast<int>(SkinFont::Count); ++f) {
+    if (f == static_cast<int>(SkinFont::Control)) continue;
+    std::vector<BoxedText> boxed;
+    for (const PaintedText& text : texts) {
+      if (static_cast<int>(text.font) != f) continue;
+      RECT box = PxRect(text.box);
+      boxed.push_back({text.text, box.right - box.left, box.bottom - box.top, text.wraps});
+    }
+    fonts_[f] = FittingFont(kFonts[f], dpiY_, boxed);
   }
 }
+
+std::vector<PaintedText> SkinnedWindow::TextsToFit() const { return PaintedTexts(labels_, buttons_); }
 
 HFONT SkinnedWindow::Font(SkinFont font) const { return fonts_[static_cast<int>(font)].get(); }
 
@@ -172,8 +229,20 @@ HWND SkinnedWindow::AddChild(const char* className, DWORD style, DWORD exStyle, 
   HWND child = CreateWindowExA(exStyle, className, "", WS_CHILD | WS_VISIBLE | style, rc.left, rc.top,
                                rc.right - rc.left, rc.bottom - rc.top, hwnd_,
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
-  if (child) SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(Font(SkinFont::Label)), FALSE);
+  if (child) SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(Font(SkinFont::Control)), FALSE);
   return child;
+}
+
+HWND SkinnedWindow::AddCheckBox(DWORD style, const TwipsRect& design, int id) {
+  // A pixel to spare around the box: the system's box and its metric may
+  // differ by one.
+  const int side = CheckBoxSide() + 2;
+  const int middle = PxY(design.top + design.height / 2);
+  HWND box = CreateWindowExA(0, "BUTTON", "", WS_CHILD | WS_VISIBLE | style, PxX(design.left), middle - side / 2, side,
+                             side, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr),
+                             nullptr);
+  if (box) SendMessageA(box, WM_SETFONT, reinterpret_cast<WPARAM>(Font(SkinFont::Control)), FALSE);
+  return box;
 }
 
 void SkinnedWindow::Invalidate() const {

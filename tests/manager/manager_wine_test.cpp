@@ -47,15 +47,16 @@ BOOL CALLBACK FindOne(HWND hwnd, LPARAM lParam) {
   return TRUE;
 }
 
-// A page's point given in twips of its design, as a screen pixel (96 dpi).
-POINT At(HWND window, long xTwips, long yTwips) {
+// A window's point given in twips of its design, as a screen pixel at the
+// DPI the window's program runs at.
+POINT At(HWND window, long xTwips, long yTwips, int dpi = 96) {
   RECT rc = {};
   GetWindowRect(window, &rc);
-  return {rc.left + MulDiv(xTwips, 96, 1440), rc.top + MulDiv(yTwips, 96, 1440)};
+  return {rc.left + MulDiv(xTwips, dpi, 1440), rc.top + MulDiv(yTwips, dpi, 1440)};
 }
 
-void ClickAt(HWND window, long xTwips, long yTwips) {
-  POINT p = At(window, xTwips, yTwips);
+void ClickAt(HWND window, long xTwips, long yTwips, int dpi = 96) {
+  POINT p = At(window, xTwips, yTwips, dpi);
   MouseClick(p.x, p.y);
 }
 
@@ -836,6 +837,7 @@ TEST_F(CookiePageTest, PathDialogCancelRefusalAndAcceptance) {
   char caption[64] = {};
   GetWindowTextA(dialog, caption, sizeof(caption));
   EXPECT_STREQ(caption, "Path of Cookie File");
+  Screenshot(dialog, "path_dialog");
   PostMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
   EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, 5s));
   EXPECT_TRUE(WaitUntil([&] { return Keep("IECookieURL.dat") == "\r\n"; }, 5s)) << Keep("IECookieURL.dat");
@@ -961,6 +963,126 @@ TEST_F(CookiePageTest, AClickTicksTheEntryClickedInAListBeyond65535Entries) {
   }
   ClickAt(page, kExitX, kButtonY);
   EXPECT_TRUE(manager.WaitForExit(30s));
+}
+
+// ---- Look at 96 and 120 dpi --------------------------------------------------
+
+// The screen's DPI for the programs started while it lives (a program reads
+// it once, so this test program keeps its 96).
+class ScreenDpi {
+ public:
+  explicit ScreenDpi(int dpi) : saved_(GetDword(HKEY_CURRENT_USER, kDesktop, "LogPixels")) {
+    SetDword(HKEY_CURRENT_USER, kDesktop, "LogPixels", static_cast<DWORD>(dpi));
+  }
+  ~ScreenDpi() {
+    if (saved_) {
+      SetDword(HKEY_CURRENT_USER, kDesktop, "LogPixels", *saved_);
+    } else {
+      DeleteValue(HKEY_CURRENT_USER, kDesktop, "LogPixels");
+    }
+  }
+  ScreenDpi(const ScreenDpi&) = delete;
+  ScreenDpi& operator=(const ScreenDpi&) = delete;
+
+ private:
+  static constexpr const char* kDesktop = "Control Panel\\Desktop";
+  std::optional<DWORD> saved_;
+};
+
+struct TwipsBox {
+  long left, top, width, height;
+};
+
+// Every light pixel of the window (text in the highlight-text colour, button
+// captions) lies in one of the boxes its texts are drawn in; the controls are
+// hidden first, since a text that runs on under a control is cut off there.
+void ExpectTextsInTheirBoxes(HWND window, int dpi, const std::vector<TwipsBox>& boxes) {
+  for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+    ShowWindow(child, SW_HIDE);
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  Sleep(400);
+  RECT rc = {};
+  GetWindowRect(window, &rc);
+  HRGN shape = CreateRectRgn(0, 0, 0, 0);
+  const bool shaped = GetWindowRgn(window, shape) != ERROR;
+  const ScreenCapture capture = CaptureScreen(rc);
+  ASSERT_FALSE(capture.pixels.empty());
+  auto px = [dpi](long twips) { return MulDiv(twips, dpi, 1440); };
+  int light = 0;
+  std::vector<POINT> stray;
+  for (int y = 0; y < capture.height; ++y) {
+    for (int x = 0; x < capture.width; ++x) {
+      if (shaped && !PtInRegion(shape, x, y)) continue;
+      const COLORREF c = capture.At(x, y);
+      if (GetRValue(c) < 235 || GetGValue(c) < 235 || GetBValue(c) < 235) continue;
+      ++light;
+      bool inside = false;
+      for (const TwipsBox& b : boxes) {
+        inside = inside || (x >= px(b.left) - 1 && x <= px(b.left + b.width) && y >= px(b.top) - 1 &&
+                            y <= px(b.top + b.height));
+      }
+      if (!inside) stray.push_back({x, y});
+    }
+  }
+  DeleteObject(shape);
+  EXPECT_GT(light, 0) << "nothing light was captured";
+  EXPECT_TRUE(stray.empty()) << stray.size() << " light pixels outside every text box, the first at "
+                             << (stray.empty() ? 0 : stray[0].x) << "," << (stray.empty() ? 0 : stray[0].y);
+}
+
+// The boxes of the painted texts: title, tabs, labels, button faces.
+const std::vector<TwipsBox> kWhiteListBoxes = {
+    {240, 108, 2400, 432},  {2640, 480, 1092, 252},  {3720, 480, 1452, 252},  {480, 2688, 1452, 192},
+    {1920, 3000, 3852, 192}, {2640, 3420, 1092, 432}, {3840, 3420, 1092, 432}, {5040, 3408, 1092, 456}};
+const std::vector<TwipsBox> kCookieBoxes = {
+    {240, 108, 2400, 432}, {2640, 480, 1092, 252}, {3720, 480, 1452, 252},  {480, 840, 3120, 192},
+    {3960, 840, 732, 192}, {5160, 840, 732, 192},  {720, 2988, 5532, 252},  {2640, 3420, 1092, 432},
+    {3840, 3420, 1092, 432}, {5040, 3420, 1092, 432}};
+const std::vector<TwipsBox> kMessageBoxes = {{420, 120, 2592, 312}, {300, 600, 3612, 840}, {1560, 1320, 1152, 432}};
+
+// Captions fit their boxes in the font the system really gives the manager,
+// and the option and check boxes are whole, at 96 and at 120 dpi.
+TEST_F(CookiePageTest, CaptionsFitAndBoxesAreWholeAt96And120Dpi) {
+  Profile("p.slt", std::string("shown.com\tTRUE\r\n"));
+  Cookie("me@one[1].txt");
+  settings_.Set("NSExist", "1");
+  for (int dpi : {96, 120}) {
+    SCOPED_TRACE(std::to_string(dpi) + " dpi");
+    ScreenDpi screen(dpi);
+    settings_.Set("OptionCookie", "0");  // the Netscape view, with the longer auto-clean caption
+    Manager manager;
+    HWND cookie = StartOnCookiePage(manager);
+    ASSERT_NE(cookie, nullptr);
+    RECT rc = {};
+    GetWindowRect(cookie, &rc);
+    EXPECT_NEAR(rc.right - rc.left, MulDiv(6420, dpi, 1440), 2) << "the manager runs at the DPI set";
+
+    // The box the system's classic controls draw at this DPI.
+    const int side = MulDiv(12, dpi, 96) + 1;
+    for (int id : {202, 203, 204}) {
+      GetWindowRect(GetDlgItem(cookie, id), &rc);
+      EXPECT_GE(rc.right - rc.left, side) << "control " << id;
+      EXPECT_GE(rc.bottom - rc.top, side) << "control " << id;
+    }
+    EXPECT_GE(SendMessageA(List(cookie), LB_GETITEMHEIGHT, 0, 0), side) << "the entries' check boxes";
+    Screenshot(cookie, "cookie_page_" + std::to_string(dpi) + "dpi");
+    ExpectTextsInTheirBoxes(cookie, dpi, kCookieBoxes);
+
+    ClickAt(cookie, kWhiteListTabX, kTabY, dpi);
+    HWND white = manager.WaitFor(kWhiteListClass);
+    ASSERT_NE(white, nullptr);
+    Screenshot(white, "white_list_page_" + std::to_string(dpi) + "dpi");
+    ExpectTextsInTheirBoxes(white, dpi, kWhiteListBoxes);
+
+    ClickAt(white, kRemoveX, kButtonY, dpi);  // nothing selected: the notice
+    HWND box = manager.WaitFor(kMessageClass);
+    ASSERT_NE(box, nullptr);
+    ExpectTextsInTheirBoxes(box, dpi, kMessageBoxes);
+    ClickAt(box, kBoxLeftX, kBoxButtonY, dpi);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 5s));
+    ClickAt(white, kExitX, kButtonY, dpi);
+    EXPECT_TRUE(manager.WaitForExit(10s));
+  }
 }
 
 }  // namespace
