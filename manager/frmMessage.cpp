@@ -119,9 +119,11 @@ std::string ShowMessage(SkinnedWindow& caller, const std::string& title, const s
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
-  if (owner) {
-    EnableWindow(owner, TRUE);
-    SetForegroundWindow(owner);
+  // The page may have been closed meanwhile; then there is nothing to give
+  // the input back to.
+  if (HWND page = caller.hwnd()) {
+    EnableWindow(page, TRUE);
+    SetForegroundWindow(page);
   }
   return state.strMsgResult;
 }

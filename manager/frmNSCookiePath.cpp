@@ -142,7 +142,7 @@ std::string ShowNSCookiePath(HWND owner) {
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
-  if (owner) {
+  if (owner && IsWindow(owner)) {  // the page may have been closed meanwhile
     EnableWindow(owner, TRUE);
     SetForegroundWindow(owner);
   }

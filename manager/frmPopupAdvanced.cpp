@@ -106,12 +106,14 @@ void FrmPopupAdvanced::AddWebSite() {
   } else if (count != LB_ERR && static_cast<std::size_t>(count) >= kWhiteListCapacity) {
     // Saving one more would lose the whole list. The typed keyword stays.
     ShowMessage(*this, kAddTitle, kWhiteListFullText, "Ok");
-    SetFocus(txtWebSite_);
+    if (hwnd()) SetFocus(txtWebSite_);
     return;
   } else {
     AddSorted(lstURL_, text);
     SaveWebSiteList();
   }
+  // A page closed while a notice was up has no controls left to touch.
+  if (!hwnd()) return;
   SetWindowTextA(txtWebSite_, "");
   SetFocus(txtWebSite_);
 }
