@@ -44,8 +44,6 @@ class FakeHost : public CookiePageHost {
   std::string caption;
   std::string profileAnswer = "Cancel";
   bool writesFail = false;
-  std::string closeAt;  // the question or notice during which the page closes
-  bool closed = false;
   std::vector<std::string> log;
 
   std::string ReadSetting(const char* name) override {
@@ -90,19 +88,14 @@ class FakeHost : public CookiePageHost {
     return ticked;
   }
   bool AutoCleanTicked() override { return autoClean; }
-  void ShowNoNetscape() override { Shown("no netscape"); }
+  void ShowNoNetscape() override { log.push_back("no netscape"); }
   std::string AskProfileFolder() override {
-    Shown("ask");
-    return closed ? "Cancel" : profileAnswer;
+    log.push_back("ask");
+    return profileAnswer;
   }
-  void ShowStillNotFound() override { Shown("still not found"); }
-  void ShowSaveFailed() override { Shown("save failed"); }
-  bool Closed() override { return closed; }
-
-  void Shown(const std::string& what) {
-    log.push_back(what);
-    if (what == closeAt) closed = true;
-  }
+  void ShowStillNotFound() override { log.push_back("still not found"); }
+  void ShowSaveFailed() override { log.push_back("save failed"); }
+  bool Closed() override { return false; }
 
   void Tick(const std::string& entry, bool on) {
     for (ListedCookie& c : list)
@@ -260,38 +253,6 @@ TEST(CookiePageTest, AFailedSaveIsShownAndThePageKeepsWhatTheUserEntered) {
     EXPECT_EQ(host.view, c.view);
     EXPECT_EQ(page.view(), c.view);
     EXPECT_EQ(host.registry["OptionCookie"], std::to_string(c.view));
-  }
-}
-
-// The page closed while a question or notice of the Netscape switch is up:
-// its controls are gone, and nothing is saved from them.
-TEST(CookiePageTest, APageClosedDuringAQuestionSavesNothing) {
-  struct Case {
-    const char* closeAt;
-    const char* nsExist;
-    const char* answer;
-    Names log;
-  };
-  const Case cases[] = {
-      {"no netscape", "0", "Cancel", {"no netscape"}},
-      {"ask", "1", "Cancel", {"ask"}},
-      {"still not found", "1", "D:\\empty.slt", {"ask", "set PathNSCookie=D:\\empty.slt", "still not found"}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.closeAt);
-    FakeHost host = IeHost();
-    host.registry["NSExist"] = c.nsExist;
-    host.registry["OptionCookie"] = "1";
-    host.keepFiles["IECookieURL.dat"] = "#me@a#\r\n";
-    host.profileAnswer = c.answer;
-    CookiePage page(host);
-    page.Load();
-    host.Tick("me@b", true);
-    host.log.clear();
-    host.closeAt = c.closeAt;
-    page.OptNSCookieClick();
-    EXPECT_EQ(host.log, c.log);
-    EXPECT_EQ(host.keepFiles["IECookieURL.dat"], "#me@a#\r\n");
   }
 }
 
