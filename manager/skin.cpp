@@ -11,7 +11,7 @@ namespace {
 COLORREF ToColorref(Rgb rgb) { return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
 
 // The design's fonts, in the order of SkinFont.
-const FontSpec kFonts[static_cast<int>(SkinFont::Count)] = {
+const DesignFont kFonts[static_cast<int>(SkinFont::Count)] = {
     {"MS Sans Serif", 12, FW_BOLD},   // PageTitle
     {"MS Sans Serif", 8, FW_BOLD},    // BoxTitle
     {"MS Sans Serif", 8, FW_NORMAL},  // Label
@@ -20,9 +20,9 @@ const FontSpec kFonts[static_cast<int>(SkinFont::Count)] = {
     {"MS Sans Serif", 8, FW_NORMAL},  // Control
 };
 
-HFONT MakeFont(const FontSpec& spec, int height) {
-  return CreateFontA(-height, 0, 0, 0, spec.weight, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
-                     CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, spec.face);
+HFONT MakeFont(const DesignFont& font, int height) {
+  return CreateFontA(-height, 0, 0, 0, font.weight, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                     CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, font.face);
 }
 
 bool FitsBox(HDC dc, const BoxedText& text) {
@@ -125,24 +125,24 @@ std::vector<PaintedText> PaintedTexts(const std::vector<SkinLabel>& labels, cons
   return texts;
 }
 
-win32::UniqueGdiObject<HFONT> FittingFont(const FontSpec& spec, int dpi, const std::vector<BoxedText>& texts) {
-  const int design = MulDiv(spec.points, dpi > 0 ? dpi : 96, 72);
+win32::UniqueGdiObject<HFONT> FittingFont(const DesignFont& font, int dpi, const std::vector<BoxedText>& texts) {
+  const int designHeight = MulDiv(font.points, dpi > 0 ? dpi : 96, 72);
   // Below two thirds of the design's height a text would be hard to read;
   // there it may run past its box instead.
-  const int smallest = std::max(1, design * 2 / 3);
+  const int smallest = std::max(1, designHeight * 2 / 3);
   HDC dc = CreateCompatibleDC(nullptr);
-  win32::UniqueGdiObject<HFONT> font;
-  for (int height = design; height >= smallest; --height) {
-    font.reset(MakeFont(spec, height));
-    if (!dc || !font) break;
-    HGDIOBJ old = SelectObject(dc, font.get());
+  win32::UniqueGdiObject<HFONT> made;
+  for (int height = designHeight; height >= smallest; --height) {
+    made.reset(MakeFont(font, height));
+    if (!dc || !made) break;
+    HGDIOBJ old = SelectObject(dc, made.get());
     bool fits = true;
     for (const BoxedText& text : texts) fits = fits && FitsBox(dc, text);
     SelectObject(dc, old);
     if (fits) break;
   }
   if (dc) DeleteDC(dc);
-  return font;
+  return made;
 }
 
 int CheckBoxSide() { return std::max(GetSystemMetrics(SM_CXMENUCHECK), GetSystemMetrics(SM_CYMENUCHECK)); }

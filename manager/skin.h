@@ -172,7 +172,7 @@ struct Dpi {
 Dpi ScreenDpi();
 
 // A design font.
-struct FontSpec {
+struct DesignFont {
   const char* face;
   int points;
   int weight;
@@ -184,10 +184,10 @@ struct BoxedText {
   int height;
   bool wraps;
 };
-// The font of the spec at the largest height, not above the spec's, at which
+// The design font at the largest height, not above the design's, at which
 // every text fits its box in the face the system actually gives for the
-// spec's (where the design face is missing, a wider one stands in).
-win32::UniqueGdiObject<HFONT> FittingFont(const FontSpec& spec, int dpi, const std::vector<BoxedText>& texts);
+// design's (where the design face is missing, a wider one stands in).
+win32::UniqueGdiObject<HFONT> FittingFont(const DesignFont& font, int dpi, const std::vector<BoxedText>& texts);
 // An option or check box as the system draws it now: its side in pixels.
 int CheckBoxSide();
 
