@@ -74,21 +74,13 @@ std::optional<std::string> KeepLineOf(const std::optional<std::string>& file) {
 }
 
 std::optional<std::string> FindNetscapeProfile(Machine& machine) {
-  const auto stored = machine.StoredNetscapeProfile();
-  if (stored && cookies::IsProfileFolderName(*stored) &&
-      machine.FileExists(*stored + cookies::kNetscapeCookieFile)) {
-    return stored;
-  }
-  const auto appData = machine.ShellFolder("AppData");
-  if (!appData) return std::nullopt;
-  const std::string root = *appData + cookies::kNetscapeProfileRoot;
-  if (!machine.FolderExists(root)) return std::nullopt;
-  for (const auto& name : machine.SubfoldersOf(root)) {
-    if (!cookies::IsProfileFolderName(name)) continue;
-    const std::string candidate = root + "\\" + name;
-    if (machine.FileExists(candidate + cookies::kNetscapeCookieFile)) return candidate;
-  }
-  return std::nullopt;
+  const cookies::ProfileFolders folders{[&](const std::string& path) { return machine.FolderExists(path); },
+                                        [&](const std::string& path) { return machine.FileExists(path); },
+                                        [&](const std::string& folder) { return machine.SubfoldersOf(folder); }};
+  const auto profile = cookies::FindNetscapeProfile(folders, machine.StoredNetscapeProfile().value_or(""),
+                                                    machine.ShellFolder("AppData"));
+  if (!profile) return std::nullopt;
+  return profile->folder;
 }
 
 Outcome CleanIeCookies(Machine& machine) {

@@ -38,6 +38,10 @@ class WindowPages final : public PageHost {
   void Load(int page) override {
     if (PageWindow* window = FindPage(page)) window->Load();
   }
+  bool Exists(int page) override {
+    PageWindow* window = FindPage(page);
+    return window && window->hwnd();
+  }
   void Hide(int page) override {
     PageWindow* window = FindPage(page);
     if (window && window->hwnd()) ShowWindow(window->hwnd(), SW_HIDE);
@@ -71,9 +75,20 @@ void PageWindow::OnClose() { ExitManager(State(), Pages(), page_); }
 // the program ends too rather than live on without a visible window.
 void PageWindow::OnDestroy() { PostQuitMessage(0); }
 
+// Both pages' texts: the pages stand in one place in turn, and a tab whose
+// caption changed size from one page to the other would show it.
+std::vector<PaintedText> PageWindow::TextsToFit() const {
+  std::vector<PaintedText> texts;
+  for (const PageDesign& design : {FrmPopupAdvanced::Design(), FrmPopupCookie::Design()}) {
+    std::vector<PaintedText> page = PaintedTexts(design.labels, design.buttons);
+    texts.insert(texts.end(), page.begin(), page.end());
+  }
+  return texts;
+}
+
 bool PageWindow::CreatePage() {
-  TwipsPoint where = PageLoaded(State(), page_);
-  if (!hwnd() && !Create(nullptr, kPageCaption, where)) return false;
+  if (!hwnd() && !Create(nullptr, kPageCaption, {State().lngFormLeft, State().lngFormTop})) return false;
+  PageLoaded(State(), page_);
   SetWindowShape();
   AddSystemMenu();
   for (int n = 0; n < 3; ++n) SetButtonNormal(n);
@@ -94,14 +109,9 @@ int Main() {
   g_state.strAppPath = win32::ModuleFolder(nullptr);
   g_state.intStatus = StatusFromText(CRegistry::ForManager().GetRegStringValue(value::Status));
 
-  int dpiX = 96, dpiY = 96;
-  if (HDC screen = GetDC(nullptr)) {
-    dpiX = GetDeviceCaps(screen, LOGPIXELSX);
-    dpiY = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-  }
-  TwipsPoint start = InitialPagePosition(PixelsToTwips(GetSystemMetrics(SM_CXSCREEN), dpiX),
-                                         PixelsToTwips(GetSystemMetrics(SM_CYSCREEN), dpiY));
+  const Dpi dpi = ScreenDpi();
+  TwipsPoint start = InitialPagePosition(PixelsToTwips(GetSystemMetrics(SM_CXSCREEN), dpi.x),
+                                         PixelsToTwips(GetSystemMetrics(SM_CYSCREEN), dpi.y));
   g_state.lngFormLeft = start.left;
   g_state.lngFormTop = start.top;
   g_state.blnAdvancedLoaded = false;

@@ -91,31 +91,6 @@ std::vector<std::string> NetscapeEntries(const std::function<bool(std::string&)>
   return FirstOfEach(std::vector<std::string_view>(domains.begin(), domains.end()));
 }
 
-NetscapeProfile FindNetscapeProfile(CookieFiles& files, bool installed, const std::string& storedFolder,
-                                    const std::string& appData) {
-  NetscapeProfile profile;
-  if (!installed) return profile;
-  profile.folder = storedFolder;
-  if (cookies::IsProfileFolderName(storedFolder) && files.FileExists(storedFolder + cookies::kNetscapeCookieFile)) {
-    profile.found = true;
-    return profile;
-  }
-  std::string root = appData + cookies::kNetscapeProfileRoot;
-  profile.folder = root;
-  if (!files.FolderExists(root)) return profile;
-  for (const std::string& name : files.Subfolders(root)) {
-    if (!cookies::IsProfileFolderName(name)) continue;
-    std::string candidate = root + "\\" + name;
-    if (files.FileExists(candidate + cookies::kNetscapeCookieFile)) {
-      profile.folder = candidate;
-      profile.found = true;
-      profile.store = true;
-      return profile;
-    }
-  }
-  return profile;
-}
-
 std::optional<std::string> AcceptedProfileInput(std::string_view typed) {
   std::string folder = Trim(typed);
   if (folder.size() <= 3 || !cookies::IsProfileFolderName(folder)) return std::nullopt;

@@ -1,6 +1,6 @@
 // The cookie page's rules that need no window: site entries of a cookie
-// folder and of Netscape's cookie file, the Netscape profile search, the
-// keep-list order and the path dialog's check. File access goes through
+// folder and of Netscape's cookie file, the keep-list order and the path
+// dialog's check. File access goes through
 // CookieFiles, which the Win32 front end implements and tests fake.
 #pragma once
 
@@ -29,16 +29,6 @@ std::vector<std::string> IeEntries(const std::vector<std::string>& fileNames);
 // Entries of Netscape's cookie file, from at most its first 1000 lines,
 // unique without regard to case.
 std::vector<std::string> NetscapeEntries(const std::function<bool(std::string&)>& nextLine);
-
-struct NetscapeProfile {
-  std::string folder;  // where "Cookies.txt" is, when found
-  bool found = false;
-  bool store = false;  // found by the search: remember it in PathNSCookie
-};
-// The stored folder first, then the ".slt" folders below
-// appData\Mozilla\Profiles\default in their listed order.
-NetscapeProfile FindNetscapeProfile(CookieFiles& files, bool installed, const std::string& storedFolder,
-                                    const std::string& appData);
 
 // The path dialog's check: the typed folder without its outer spaces when
 // it ends with ".slt" and is longer than three characters.

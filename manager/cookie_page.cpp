@@ -1,5 +1,6 @@
 #include "cookie_page.h"
 
+#include "Vendrolix.h"
 #include "convert.h"
 #include "cookies.h"
 #include "settings.h"
@@ -31,10 +32,16 @@ void CookiePage::GetNSCookiePath() {
   }
   std::string stored = host_.ReadSetting(value::PathNSCookie);
   std::string appData = host_.ShellFolder("AppData");
-  NetscapeProfile profile = FindNetscapeProfile(host_.Files(), true, stored, appData);
-  strNsFolder_ = profile.folder;
-  blnNsFound_ = profile.found;
-  if (profile.store) host_.WriteSetting(value::PathNSCookie, profile.folder);
+  CookieFiles& files = host_.Files();
+  const cookies::ProfileFolders folders{[&](const std::string& path) { return files.FolderExists(path); },
+                                        [&](const std::string& path) { return files.FileExists(path); },
+                                        [&](const std::string& folder) { return files.Subfolders(folder); }};
+  // "No" is how a missing shell folder reads, not a folder to search below.
+  const auto profile = cookies::FindNetscapeProfile(
+      folders, stored, appData == kShellFolderMissing ? std::nullopt : std::optional<std::string>(appData));
+  blnNsFound_ = profile.has_value();
+  strNsFolder_ = profile ? profile->folder : std::string();
+  if (profile && profile->searched) host_.WriteSetting(value::PathNSCookie, profile->folder);
 }
 
 void CookiePage::ShowCookieList() {
@@ -124,12 +131,16 @@ void CookiePage::OptIECookieClick() {
 
 void CookiePage::OptNSCookieClick() {
   if (blnLoading_) return;
+  // The page can be closed while a question or notice is up; a page that is
+  // gone has no ticks to save, and a save then would empty the keep list.
   bool refused = false;
   if (intNsInstalled_ != 1) {
     host_.ShowNoNetscape();
+    if (host_.Closed()) return;
     refused = true;
   } else if (!blnNsFound_) {
     std::string answer = host_.AskProfileFolder();
+    if (host_.Closed()) return;
     if (answer == "Cancel") {
       refused = true;
     } else {
@@ -137,6 +148,7 @@ void CookiePage::OptNSCookieClick() {
       GetNSCookiePath();
       if (!blnNsFound_) {
         host_.ShowStillNotFound();
+        if (host_.Closed()) return;
         refused = true;
       }
     }

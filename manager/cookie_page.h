@@ -42,6 +42,9 @@ class CookiePageHost {
   virtual void ShowStillNotFound() = 0;
   // The notice of a keep list that could not be saved.
   virtual void ShowSaveFailed() = 0;
+  // The page's window went away, for instance closed while a question or
+  // notice of it was up.
+  virtual bool Closed() = 0;
 };
 
 class CookiePage {

@@ -14,6 +14,7 @@ class FrmMessage final : public SkinnedWindow {
 
   void Load(HWND owner) {
     ManagerState& state = State();
+    // Before the window exists: its creation lays the labels out by it.
     layout_ = LayoutMessage(state.strMsgText, state.strMsgButtons);
     // The title is also the window text, so the box is found by its title.
     if (!Create(owner, state.strMsgTitle, {state.lngMsgLeft, state.lngMsgTop})) {
@@ -46,7 +47,7 @@ class FrmMessage final : public SkinnedWindow {
     labels_.push_back(title);
     SkinLabel message;  // lblMessage
     message.text = state.strMsgText;
-    message.rect = {300, LayoutMessage(state.strMsgText, state.strMsgButtons).labelTop, 3612, kMessageLabelHeight};
+    message.rect = {300, layout_.labelTop, 3612, kMessageLabelHeight};
     message.format = DT_LEFT | DT_TOP | DT_WORDBREAK;
     message.drags = true;
     labels_.push_back(message);
@@ -67,6 +68,8 @@ class FrmMessage final : public SkinnedWindow {
 
   // The box has no Close of its own; a close from outside answers nothing.
   void OnClose() override { Finish(); }
+  // Gone with its owner (the page closed under it): the modal show ends.
+  void OnDestroy() override { closed_ = true; }
 
   void Finish() {
     // The owner takes input again before the box goes, so it gets the
@@ -116,9 +119,11 @@ std::string ShowMessage(SkinnedWindow& caller, const std::string& title, const s
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
-  if (owner) {
-    EnableWindow(owner, TRUE);
-    SetForegroundWindow(owner);
+  // The page may have been closed meanwhile; then there is nothing to give
+  // the input back to.
+  if (HWND page = caller.hwnd()) {
+    EnableWindow(page, TRUE);
+    SetForegroundWindow(page);
   }
   return state.strMsgResult;
 }

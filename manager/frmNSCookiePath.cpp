@@ -1,10 +1,7 @@
 // frmNSCookiePath: asks for the Netscape profile folder when the search
 // finds none. A plain dialog-like window, modal over the cookie page.
-#include <vector>
-
 #include "cookie_logic.h"
 #include "manager_app.h"
-#include "text.h"
 
 namespace vendrolix::manager {
 namespace {
@@ -21,27 +18,21 @@ struct PathDialog {
   win32::UniqueGdiObject<HFONT> font;
 };
 
-std::string WindowText(HWND window) {
-  int length = GetWindowTextLengthA(window);
-  std::vector<char> buffer(static_cast<std::size_t>(length > 0 ? length : 0) + 1, '\0');
-  int got = GetWindowTextA(window, buffer.data(), static_cast<int>(buffer.size()));
-  return std::string(buffer.data(), static_cast<std::size_t>(got > 0 ? got : 0));
-}
-
 void Close(PathDialog& dialog) {
   if (HWND owner = GetWindow(dialog.hwnd, GW_OWNER)) EnableWindow(owner, TRUE);
   dialog.closed = true;
   DestroyWindow(dialog.hwnd);
 }
 
+// Only an accepted folder becomes the answer: a refused text stays in the
+// box, never in the answer a later close would hand back.
 void CmdOkClick(PathDialog& dialog) {
-  std::string typed = WindowText(dialog.text);
-  std::optional<std::string> folder = AcceptedProfileInput(typed);
-  *dialog.result = Trim(typed);
+  std::optional<std::string> folder = AcceptedProfileInput(WindowText(dialog.text));
   if (!folder) {
     MessageBoxA(dialog.hwnd, kPathMustEndText, kAppTitle, MB_OK);
     return;
   }
+  *dialog.result = *folder;
   Close(dialog);
 }
 
@@ -69,8 +60,8 @@ LRESULT CALLBACK PathProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       }
       break;
     case WM_CLOSE:
-      // Closed by its title bar: the answer stays as the caller set it.
-      if (dialog) Close(*dialog);
+      // Closed by its title bar (or Alt+F4): any way out but Ok is Cancel.
+      if (dialog) CmdCancelClick(*dialog);
       return 0;
     case WM_NCDESTROY:
       if (dialog) dialog->closed = true;
@@ -98,14 +89,9 @@ std::string ShowNSCookiePath(HWND owner) {
     registered = RegisterClassExA(&wc) != 0;
   }
 
-  int dpiX = 96, dpiY = 96;
-  if (HDC screen = GetDC(nullptr)) {
-    dpiX = GetDeviceCaps(screen, LOGPIXELSX);
-    dpiY = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-  }
-  auto px = [dpiX](long twips) { return TwipsToPixels(twips, dpiX); };
-  auto py = [dpiY](long twips) { return TwipsToPixels(twips, dpiY); };
+  const Dpi dpi = ScreenDpi();
+  auto px = [&dpi](long twips) { return TwipsToPixels(twips, dpi.x); };
+  auto py = [&dpi](long twips) { return TwipsToPixels(twips, dpi.y); };
 
   const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_DLGFRAME;
   const DWORD exStyle = WS_EX_DLGMODALFRAME;
@@ -123,9 +109,9 @@ std::string ShowNSCookiePath(HWND owner) {
   dialog.hwnd = CreateWindowExA(exStyle, kPathDialogClass, "Path of Cookie File", style, left, top, width, height,
                                 owner, nullptr, GetModuleHandleA(nullptr), &dialog);
   if (!dialog.hwnd) return result;
-  dialog.font.reset(CreateFontA(-MulDiv(8, dpiY, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
-                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS,
-                                "MS Sans Serif"));
+  // The label's four lines must all show in its box.
+  dialog.font = FittingFont({"MS Sans Serif", 8, FW_NORMAL}, dpi.y,
+                            {{kLabelText, px(3732), py(792), true}, {"Cancel", px(972) - 8, py(372), false}});
   auto add = [&](const char* cls, const char* text, DWORD childStyle, DWORD childEx, long l, long t, long w, long h,
                  int id) {
     HWND child = CreateWindowExA(childEx, cls, text, WS_CHILD | WS_VISIBLE | childStyle, px(l), py(t), px(w), py(h),
@@ -156,7 +142,7 @@ std::string ShowNSCookiePath(HWND owner) {
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
-  if (owner) {
+  if (owner && IsWindow(owner)) {  // the page may have been closed meanwhile
     EnableWindow(owner, TRUE);
     SetForegroundWindow(owner);
   }

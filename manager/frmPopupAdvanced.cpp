@@ -12,14 +12,8 @@ namespace {
 
 const SkinDesign kDesign = {kWhiteListClass, IDB_SKIN_PAGE, {0, 0, 6348, 4020}, 6420, 4092, true};
 
-std::string ListText(HWND list, int index) {
-  LRESULT length = SendMessageA(list, LB_GETTEXTLEN, index, 0);
-  if (length == LB_ERR || length < 0) return {};
-  std::vector<char> buffer(static_cast<std::size_t>(length) + 1, '\0');
-  LRESULT got = SendMessageA(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(buffer.data()));
-  if (got == LB_ERR) return {};
-  return std::string(buffer.data(), static_cast<std::size_t>(got));
-}
+// The page's own labels, after the title and the tabs.
+enum WhiteListLabel : std::size_t { kKeywordLabel = kPageLabelCount, kNoteLabel, kWhiteListLabelCount };
 
 // The list box keeps the case-insensitive order of the suite's text rules
 // rather than the control's locale sort, so WebSite.dat's order is the
@@ -32,38 +26,28 @@ void AddSorted(HWND list, const std::string& text) {
   SendMessageA(list, LB_INSERTSTRING, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(text.c_str()));
 }
 
-std::string WindowText(HWND window) {
-  int length = GetWindowTextLengthA(window);
-  std::vector<char> buffer(static_cast<std::size_t>(length > 0 ? length : 0) + 1, '\0');
-  int got = GetWindowTextA(window, buffer.data(), static_cast<int>(buffer.size()));
-  return std::string(buffer.data(), static_cast<std::size_t>(got > 0 ? got : 0));
-}
-
 }  // namespace
 
 FrmPopupAdvanced::FrmPopupAdvanced() : PageWindow(kDesign, kWhiteListPage) {}
 
-void FrmPopupAdvanced::OnCreate() {
-  labels_ = PageTitleAndTabs();
-  SkinLabel label2;
-  label2.text = "Web Site Keyword:";
-  label2.rect = {480, 2688, 1452, 192};
-  labels_.push_back(label2);
-  SkinLabel label1;
-  label1.text = "Note: White List is not valid for Netscape and AOL.";
-  label1.rect = {1920, 3000, 3852, 192};
-  labels_.push_back(label1);
-  lines_ = PageFrameLines(kWhiteListPage);
+PageDesign FrmPopupAdvanced::Design() {
+  PageDesign design;
+  design.labels = PageTitleAndTabs();
+  design.labels.resize(kWhiteListLabelCount);
+  design.labels[kKeywordLabel].text = "Web Site Keyword:";  // Label2
+  design.labels[kKeywordLabel].rect = {480, 2688, 1452, 192};
+  design.labels[kNoteLabel].text = "Note: White List is not valid for Netscape and AOL.";  // Label1
+  design.labels[kNoteLabel].rect = {1920, 3000, 3852, 192};
+  design.buttons = {PageButton("Add", {2640, 3420, 1092, 432}), PageButton("Remove", {3840, 3420, 1092, 432}),
+                    PageButton("Exit", {5040, 3408, 1092, 456})};
+  return design;
+}
 
-  const char* captions[3] = {"Add", "Remove", "Exit"};
-  const TwipsRect faces[3] = {{2640, 3420, 1092, 432}, {3840, 3420, 1092, 432}, {5040, 3408, 1092, 456}};
-  for (int n = 0; n < 3; ++n) {
-    SkinButton button;
-    button.caption = captions[n];
-    button.face = faces[n];
-    button.captionRect = {faces[n].left + 120, faces[n].top + 96, 852, 252};
-    buttons_.push_back(button);
-  }
+void FrmPopupAdvanced::OnCreate() {
+  PageDesign design = Design();
+  labels_ = std::move(design.labels);
+  buttons_ = std::move(design.buttons);
+  lines_ = PageFrameLines(kWhiteListPage);
 
   lstURL_ = AddChild("LISTBOX", WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, WS_EX_CLIENTEDGE,
                      {480, 900, 5412, 1584}, kIdListUrl);
@@ -116,12 +100,20 @@ void FrmPopupAdvanced::SaveWebSiteList() {
 
 void FrmPopupAdvanced::AddWebSite() {
   std::string text = Trim(WindowText(txtWebSite_));
+  LRESULT count = SendMessageA(lstURL_, LB_GETCOUNT, 0, 0);
   if (text.empty()) {
     ShowMessage(*this, kAddTitle, kAddText, "Ok");
+  } else if (count != LB_ERR && static_cast<std::size_t>(count) >= kWhiteListCapacity) {
+    // Saving one more would lose the whole list. The typed keyword stays.
+    ShowMessage(*this, kAddTitle, kWhiteListFullText, "Ok");
+    if (hwnd()) SetFocus(txtWebSite_);
+    return;
   } else {
     AddSorted(lstURL_, text);
     SaveWebSiteList();
   }
+  // A page closed while a notice was up has no controls left to touch.
+  if (!hwnd()) return;
   SetWindowTextA(txtWebSite_, "");
   SetFocus(txtWebSite_);
 }

@@ -1,4 +1,5 @@
 // frmPopupCookie: the cookie manager page, its two views and the keep lists.
+#include <algorithm>
 #include <vector>
 
 #include "Vendrolix.h"
@@ -9,20 +10,27 @@
 #include "resource.h"
 #include "win32/file_io.h"
 
+#include <windowsx.h>  // after windows.h
+
 namespace vendrolix::manager {
 namespace {
 
 const SkinDesign kDesign = {kCookieClass, IDB_SKIN_PAGE, {0, 0, 6348, 4020}, 6408, 4092, true};
 
 constexpr COLORREF kGrey = RGB(0xA0, 0xA0, 0xA0);
-constexpr int kItemHeight = 16;  // pixels; the check box is this wide too
-constexpr int kCheckWidth = 16;
 
-// Indexes into labels_ after the title and tab labels.
-constexpr std::size_t kLabelHeading = 4;
-constexpr std::size_t kLabelIE = 5;
-constexpr std::size_t kLabelNS = 6;
-constexpr std::size_t kLabelAutoClean = 7;
+// The column of the entries' check boxes: the system's box and a margin of
+// two pixels each side.
+int CheckColumnWidth() { return CheckBoxSide() + 4; }
+
+// The page's own labels, after the title and the tabs.
+enum CookieLabel : std::size_t {
+  kHeadingLabel = kPageLabelCount,
+  kIeLabel,
+  kNsLabel,
+  kAutoCleanLabel,
+  kCookieLabelCount
+};
 
 class Win32CookieFiles final : public CookieFiles {
  public:
@@ -58,6 +66,26 @@ void Toggle(HWND list, int index) {
     InvalidateRect(list, &rc, FALSE);
 }
 
+// The entry under a point of the list's client area, or -1 for none. The
+// list's own hit test (LB_ITEMFROMPOINT) answers with 16 bits of index, too
+// few for a cookie folder of 100,000 files; the rectangles of the entries in
+// view have no such limit.
+int EntryAt(HWND list, POINT pt) {
+  RECT client;
+  if (!GetClientRect(list, &client) || !PtInRect(&client, pt)) return -1;
+  LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
+  LRESULT top = SendMessageA(list, LB_GETTOPINDEX, 0, 0);
+  if (count == LB_ERR || top == LB_ERR) return -1;
+  for (LRESULT i = top; i < count; ++i) {
+    RECT item;
+    if (SendMessageA(list, LB_GETITEMRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item)) == LB_ERR ||
+        item.top >= client.bottom)
+      break;
+    if (PtInRect(&item, pt)) return static_cast<int>(i);
+  }
+  return -1;
+}
+
 // Clicks on an entry's box and Space on the entry with the caret tick it.
 LRESULT CALLBACK CheckListProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   auto original = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
@@ -65,9 +93,8 @@ LRESULT CALLBACK CheckListProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK: {
       LRESULT r = CallWindowProcA(original, hwnd, msg, wParam, lParam);
-      int x = static_cast<short>(LOWORD(lParam));
-      LRESULT hit = SendMessageA(hwnd, LB_ITEMFROMPOINT, 0, lParam);
-      if (x < kCheckWidth && HIWORD(hit) == 0) Toggle(hwnd, LOWORD(hit));
+      POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+      if (pt.x < CheckColumnWidth()) Toggle(hwnd, EntryAt(hwnd, pt));
       return r;
     }
     case WM_KEYDOWN:
@@ -85,51 +112,39 @@ LRESULT CALLBACK CheckListProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
   return CallWindowProcA(original, hwnd, msg, wParam, lParam);
 }
 
-std::string ListText(HWND list, int index) {
-  LRESULT length = SendMessageA(list, LB_GETTEXTLEN, index, 0);
-  if (length == LB_ERR || length < 0) return {};
-  std::vector<char> buffer(static_cast<std::size_t>(length) + 1, '\0');
-  LRESULT got = SendMessageA(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(buffer.data()));
-  if (got == LB_ERR) return {};
-  return std::string(buffer.data(), static_cast<std::size_t>(got));
-}
-
 }  // namespace
 
 FrmPopupCookie::FrmPopupCookie()
     : PageWindow(kDesign, kCookiePage), logic_(*this), files_(std::make_unique<Win32CookieFiles>()) {}
 
+PageDesign FrmPopupCookie::Design() {
+  PageDesign design;
+  design.labels = PageTitleAndTabs();
+  design.labels.resize(kCookieLabelCount);
+  // Label1. Its box reaches to just before the IE/AOL option: the design's
+  // box is only as wide as the design's font needed.
+  design.labels[kHeadingLabel].text = "Check the cookies you want to keep.";
+  design.labels[kHeadingLabel].rect = {480, 840, 3120, 192};
+  design.labels[kIeLabel].text = "IE/AOL";  // lblIECookie
+  design.labels[kIeLabel].rect = {3960, 840, 732, 192};
+  design.labels[kNsLabel].text = "Netscape";  // lblNSCookie
+  design.labels[kNsLabel].rect = {5160, 840, 732, 192};
+  design.labels[kAutoCleanLabel].rect = {720, 2988, 5532, 252};  // lblAutoClean, captioned per view
+  design.labels[kAutoCleanLabel].otherTexts = {kIeCaption, kNsCaption};
+  const char* captions[3] = {"Ok", "Apply", "Exit"};
+  for (int n = 0; n < 3; ++n) design.buttons.push_back(PageButton(captions[n], {2640 + 1200L * n, 3420, 1092, 432}));
+  return design;
+}
+
 void FrmPopupCookie::OnCreate() {
-  labels_ = PageTitleAndTabs();
-  SkinLabel heading;  // Label1
-  heading.text = "Check the cookies you want to keep.";
-  heading.rect = {480, 840, 2592, 192};
-  labels_.push_back(heading);
-  SkinLabel ie;  // lblIECookie
-  ie.text = "IE/AOL";
-  ie.rect = {3960, 840, 732, 192};
-  labels_.push_back(ie);
-  SkinLabel ns = ie;  // lblNSCookie
-  ns.text = "Netscape";
-  ns.rect = {5160, 840, 732, 192};
-  labels_.push_back(ns);
-  SkinLabel autoClean;  // lblAutoClean
-  autoClean.rect = {720, 2988, 5532, 252};
-  labels_.push_back(autoClean);
+  PageDesign design = Design();
+  labels_ = std::move(design.labels);
+  buttons_ = std::move(design.buttons);
   lines_ = PageFrameLines(kCookiePage);
 
-  const char* captions[3] = {"Ok", "Apply", "Exit"};
-  for (int n = 0; n < 3; ++n) {
-    SkinButton button;
-    button.caption = captions[n];
-    button.face = {2640 + 1200L * n, 3420, 1092, 432};
-    button.captionRect = {button.face.left + 120, button.face.top + 96, 852, 252};
-    buttons_.push_back(button);
-  }
-
   skinBrush_.reset(CreateSolidBrush(kSkinBack));
-  optIECookie_ = AddChild("BUTTON", BS_RADIOBUTTON | WS_TABSTOP, 0, {3720, 890, 132, 120}, kIdOptIE);
-  optNSCookie_ = AddChild("BUTTON", BS_RADIOBUTTON | WS_TABSTOP, 0, {4920, 890, 132, 120}, kIdOptNS);
+  optIECookie_ = AddCheckBox(BS_RADIOBUTTON | WS_TABSTOP, {3720, 890, 132, 120}, kIdOptIE);
+  optNSCookie_ = AddCheckBox(BS_RADIOBUTTON | WS_TABSTOP, {4920, 890, 132, 120}, kIdOptNS);
   lstCookie_ = AddChild("LISTBOX",
                         WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_OWNERDRAWFIXED |
                             LBS_HASSTRINGS,
@@ -138,7 +153,7 @@ void FrmPopupCookie::OnCreate() {
     LONG_PTR original = SetWindowLongPtrA(lstCookie_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CheckListProc));
     SetWindowLongPtrA(lstCookie_, GWLP_USERDATA, original);
   }
-  chkAutoClean_ = AddChild("BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP, 0, {480, 3000, 132, 132}, kIdChkAutoClean);
+  chkAutoClean_ = AddCheckBox(BS_AUTOCHECKBOX | WS_TABSTOP, {480, 3000, 132, 132}, kIdChkAutoClean);
 }
 
 bool FrmPopupCookie::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) {
@@ -146,7 +161,16 @@ bool FrmPopupCookie::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* 
     case WM_MEASUREITEM: {
       auto* measure = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
       if (measure->CtlID != kIdListCookie) return false;
-      measure->itemHeight = kItemHeight;
+      // Tall enough for the list's text and for the check box, at any DPI.
+      int textHeight = 0;
+      if (HDC dc = GetDC(hwnd())) {
+        HGDIOBJ old = SelectObject(dc, Font(SkinFont::Control));
+        TEXTMETRICA metrics = {};
+        if (GetTextMetricsA(dc, &metrics)) textHeight = metrics.tmHeight;
+        SelectObject(dc, old);
+        ReleaseDC(hwnd(), dc);
+      }
+      measure->itemHeight = static_cast<UINT>(std::max(textHeight + 3, CheckBoxSide() + 3));
       *result = TRUE;
       return true;
     }
@@ -190,12 +214,14 @@ void FrmPopupCookie::DrawItem(const DRAWITEMSTRUCT& item) {
   bool selected = (item.itemState & ODS_SELECTED) != 0;
   win32::UniqueGdiObject<HBRUSH> back(CreateSolidBrush(selected ? GetSysColor(COLOR_HIGHLIGHT) : kListBack));
   FillRect(dc, &rc, back.get());
-  RECT box = {rc.left + 2, rc.top + 2, rc.left + kCheckWidth - 2, rc.bottom - 2};
+  const int side = CheckBoxSide();
+  const int top = (rc.top + rc.bottom - side) / 2;
+  RECT box = {rc.left + 2, top, rc.left + 2 + side, top + side};
   UINT state = DFCS_BUTTONCHECK | DFCS_FLAT;
   if (item.itemData) state |= DFCS_CHECKED;
   DrawFrameControl(dc, &box, DFC_BUTTON, state);
   std::string text = ListText(item.hwndItem, static_cast<int>(item.itemID));
-  RECT textRect = {rc.left + kCheckWidth + 2, rc.top, rc.right, rc.bottom};
+  RECT textRect = {rc.left + CheckColumnWidth() + 2, rc.top, rc.right, rc.bottom};
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, selected ? GetSysColor(COLOR_HIGHLIGHTTEXT) : RGB(0, 0, 0));
   DrawTextA(dc, text.c_str(), -1, &textRect, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
@@ -260,15 +286,15 @@ bool FrmPopupCookie::WriteKeepFile(const char* fileName, const std::string& cont
 void FrmPopupCookie::ShowView(int view) {
   SendMessageA(optIECookie_, BM_SETCHECK, view == 1 ? BST_CHECKED : BST_UNCHECKED, 0);
   SendMessageA(optNSCookie_, BM_SETCHECK, view == 1 ? BST_UNCHECKED : BST_CHECKED, 0);
-  labels_[kLabelIE].highlight = view == 1;
-  labels_[kLabelIE].colour = kGrey;
-  labels_[kLabelNS].highlight = view != 1;
-  labels_[kLabelNS].colour = kGrey;
+  labels_[kIeLabel].highlight = view == 1;
+  labels_[kIeLabel].colour = kGrey;
+  labels_[kNsLabel].highlight = view != 1;
+  labels_[kNsLabel].colour = kGrey;
   Invalidate();
 }
 
 void FrmPopupCookie::ShowAutoClean(const std::string& caption, bool ticked) {
-  labels_[kLabelAutoClean].text = caption;
+  labels_[kAutoCleanLabel].text = caption;
   SendMessageA(chkAutoClean_, BM_SETCHECK, ticked ? BST_CHECKED : BST_UNCHECKED, 0);
   Invalidate();
 }
@@ -304,5 +330,7 @@ std::string FrmPopupCookie::AskProfileFolder() { return ShowNSCookiePath(hwnd())
 void FrmPopupCookie::ShowStillNotFound() { MessageBoxA(hwnd(), kStillNotFoundText, kAppTitle, MB_OK); }
 
 void FrmPopupCookie::ShowSaveFailed() { ShowMessage(*this, kSaveFailedTitle, kSaveFailedText, "Ok"); }
+
+bool FrmPopupCookie::Closed() { return hwnd() == nullptr; }
 
 }  // namespace vendrolix::manager

@@ -36,6 +36,7 @@ class PageWindow : public SkinnedWindow {
   void OnTabClick(int index) override;
   void OnClose() override;
   void OnDestroy() override;
+  std::vector<PaintedText> TextsToFit() const override;
   // The steps every page's load handler starts with.
   bool CreatePage();
   void ShowPage();
@@ -45,6 +46,7 @@ class PageWindow : public SkinnedWindow {
 class FrmPopupAdvanced final : public PageWindow {
  public:
   FrmPopupAdvanced();
+  static PageDesign Design();
   void Load() override;
 
  private:
@@ -64,6 +66,7 @@ class FrmPopupAdvanced final : public PageWindow {
 class FrmPopupCookie final : public PageWindow, private CookiePageHost {
  public:
   FrmPopupCookie();
+  static PageDesign Design();
   void Load() override;
 
  private:
@@ -90,6 +93,7 @@ class FrmPopupCookie final : public PageWindow, private CookiePageHost {
   std::string AskProfileFolder() override;
   void ShowStillNotFound() override;
   void ShowSaveFailed() override;
+  bool Closed() override;
 
   CookiePage logic_;
   std::unique_ptr<CookieFiles> files_;

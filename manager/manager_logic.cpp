@@ -99,11 +99,17 @@ void SwitchTab(ManagerState& state, PageHost& host, int from, int index) {
   state.lngFormTop = here.top;
   if (state.LoadedFlag(index)) {
     host.Place(index, {state.lngFormLeft, state.lngFormTop});
-    state.intCurrentTab = static_cast<std::int16_t>(index);
     host.MakeVisible(index);
   } else {
     host.Load(index);
   }
+  // Hiding this page with nothing in its place would leave the program
+  // running without a window, turning every later start away.
+  if (!host.Exists(index)) {
+    state.intCurrentTab = static_cast<std::int16_t>(from);
+    return;
+  }
+  state.intCurrentTab = static_cast<std::int16_t>(index);
   host.Hide(from);
 }
 

@@ -21,6 +21,10 @@ namespace vendrolix::manager {
 std::vector<std::string> ParseWebSiteList(const std::function<bool(std::string&)>& nextLine);
 std::vector<std::string> ParseWebSiteList(std::string_view content);
 
+// The count line reads back as a signed 16-bit number: one entry more than
+// this and the whole file would read as an empty list.
+inline constexpr std::size_t kWhiteListCapacity = 32767;
+
 // The file's bytes for entries in list order: the count line, then one line
 // per entry, every line ended by CR LF ("0" CR LF for an empty list).
 std::string FormatWebSiteList(const std::vector<std::string>& entries);
@@ -94,17 +98,21 @@ class PageHost {
   virtual TwipsPoint Position(int page) = 0;
   virtual void Place(int page, TwipsPoint where) = 0;
   virtual void MakeVisible(int page) = 0;
-  // Loads and shows a page; its load handler calls PageLoaded.
+  // Loads and shows a page; its load handler calls PageLoaded once the
+  // page's window exists.
   virtual void Load(int page) = 0;
+  // The page's window exists (it may be hidden).
+  virtual bool Exists(int page) = 0;
   virtual void Hide(int page) = 0;
   virtual void Unload(int page) = 0;
   virtual void EndProgram() = 0;
 };
 
-// First steps of a page's load handler: its position and the flags.
+// A page's load handler once its window exists: the flags, and where the
+// page stands. A page whose window could not be made is not loaded.
 TwipsPoint PageLoaded(ManagerState& state, int page);
 // A tab of page `from` clicked: show page `index` where `from` stands, then
-// hide `from`.
+// hide `from`. Should `index` not come up, `from` stays shown and current.
 void SwitchTab(ManagerState& state, PageHost& host, int from, int index);
 // Exit (or Close) on page `from`: unload the other page if loaded, then this
 // one, then end.
@@ -129,6 +137,8 @@ inline constexpr const char* kAddTitle = "Add web site";
 inline constexpr const char* kAddText = "You shoud type a web site address first.";
 inline constexpr const char* kRemoveTitle = "Remove web site";
 inline constexpr const char* kRemoveText = "You should select one item in the list box first!";
+inline constexpr const char* kWhiteListFullText =
+    "The white list is full. Remove a web site before you add another one.";
 
 // A save of the white list or of a keep list that failed (the file could
 // not be written). Every save a person waits for reports a failure with

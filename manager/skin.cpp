@@ -2,12 +2,36 @@
 
 #include <windowsx.h>
 
+#include <algorithm>
 #include <set>
 
 namespace vendrolix::manager {
 namespace {
 
 COLORREF ToColorref(Rgb rgb) { return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
+
+// The design's fonts, in the order of SkinFont.
+const DesignFont kFonts[static_cast<int>(SkinFont::Count)] = {
+    {"MS Sans Serif", 12, FW_BOLD},   // PageTitle
+    {"MS Sans Serif", 8, FW_BOLD},    // BoxTitle
+    {"MS Sans Serif", 8, FW_NORMAL},  // Label
+    {"Arial", 9, FW_BOLD},            // PageButton
+    {"MS Sans Serif", 8, FW_BOLD},    // BoxButton
+    {"MS Sans Serif", 8, FW_NORMAL},  // Control
+};
+
+HFONT MakeFont(const DesignFont& font, int height) {
+  return CreateFontA(-height, 0, 0, 0, font.weight, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                     CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, font.face);
+}
+
+bool FitsBox(HDC dc, const BoxedText& text) {
+  if (text.text.empty()) return true;
+  RECT rc = {0, 0, text.width, 0};
+  DrawTextA(dc, text.text.c_str(), -1, &rc,
+            DT_CALCRECT | DT_NOPREFIX | (text.wraps ? DT_WORDBREAK : DT_SINGLELINE));
+  return rc.right <= text.width && (!text.wraps || rc.bottom <= text.height);
+}
 
 // Page frame colours: light top and left edges, dark bottom and right.
 constexpr COLORREF kFrameLight = RGB(176, 176, 176);
@@ -56,33 +80,99 @@ std::vector<SkinLine> PageFrameLines(int activeTab) {
 }
 
 std::vector<SkinLabel> PageTitleAndTabs() {
-  std::vector<SkinLabel> labels;
-  SkinLabel shadow;  // lblTitleBack1, under the title
+  std::vector<SkinLabel> labels(kPageLabelCount);
+  SkinLabel& shadow = labels[kTitleShadowLabel];  // lblTitleBack1, under the title
   shadow.text = "Vendrolix Pro";
   shadow.rect = {264, 132, 2400, 432};
   shadow.font = SkinFont::PageTitle;
   shadow.highlight = false;
   shadow.colour = RGB(96, 96, 96);
   shadow.drags = true;  // it lies under the title
-  labels.push_back(shadow);
-  SkinLabel title;  // lblTitle1
+  SkinLabel& title = labels[kTitleLabel];  // lblTitle1
   title.text = "Vendrolix Pro";
   title.rect = {240, 108, 2400, 432};
   title.font = SkinFont::PageTitle;
   title.drags = true;
-  labels.push_back(title);
-  SkinLabel tab1;
-  tab1.text = "White List";
-  tab1.rect = {2640, 480, 1092, 252};
-  tab1.format = DT_CENTER | DT_TOP | DT_SINGLELINE;
-  tab1.tab = 1;
-  labels.push_back(tab1);
-  SkinLabel tab2 = tab1;
-  tab2.text = "Cookie Manager";
-  tab2.rect = {3720, 480, 1452, 252};
-  tab2.tab = 2;
-  labels.push_back(tab2);
+  SkinLabel& whiteList = labels[kWhiteListTabLabel];  // lblTab(1)
+  whiteList.text = "White List";
+  whiteList.rect = {2640, 480, 1092, 252};
+  whiteList.format = DT_CENTER | DT_TOP | DT_SINGLELINE;
+  whiteList.tab = kWhiteListPage;
+  SkinLabel& cookie = labels[kCookieTabLabel];  // lblTab(2)
+  cookie = whiteList;
+  cookie.text = "Cookie Manager";
+  cookie.rect = {3720, 480, 1452, 252};
+  cookie.tab = kCookiePage;
   return labels;
+}
+
+SkinButton PageButton(const char* caption, TwipsRect face) {
+  SkinButton button;
+  button.caption = caption;
+  button.face = face;
+  button.captionRect = {face.left + 120, face.top + 96, 852, 252};
+  return button;
+}
+
+std::vector<PaintedText> PaintedTexts(const std::vector<SkinLabel>& labels, const std::vector<SkinButton>& buttons) {
+  std::vector<PaintedText> texts;
+  for (const SkinLabel& label : labels) {
+    const bool wraps = (label.format & DT_WORDBREAK) != 0;
+    texts.push_back({label.font, label.text, label.rect, wraps});
+    for (const std::string& other : label.otherTexts) texts.push_back({label.font, other, label.rect, wraps});
+  }
+  for (const SkinButton& button : buttons) texts.push_back({button.font, button.caption, button.captionRect, false});
+  return texts;
+}
+
+win32::UniqueGdiObject<HFONT> FittingFont(const DesignFont& font, int dpi, const std::vector<BoxedText>& texts) {
+  const int designHeight = MulDiv(font.points, dpi > 0 ? dpi : 96, 72);
+  // Below two thirds of the design's height a text would be hard to read;
+  // there it may run past its box instead.
+  const int smallest = std::max(1, designHeight * 2 / 3);
+  HDC dc = CreateCompatibleDC(nullptr);
+  win32::UniqueGdiObject<HFONT> made;
+  for (int height = designHeight; height >= smallest; --height) {
+    made.reset(MakeFont(font, height));
+    if (!dc || !made) break;
+    HGDIOBJ old = SelectObject(dc, made.get());
+    bool fits = true;
+    for (const BoxedText& text : texts) fits = fits && FitsBox(dc, text);
+    SelectObject(dc, old);
+    if (fits) break;
+  }
+  if (dc) DeleteDC(dc);
+  return made;
+}
+
+int CheckBoxSide() { return std::max(GetSystemMetrics(SM_CXMENUCHECK), GetSystemMetrics(SM_CYMENUCHECK)); }
+
+Dpi ScreenDpi() {
+  Dpi dpi;
+  if (HDC screen = GetDC(nullptr)) {
+    dpi.x = GetDeviceCaps(screen, LOGPIXELSX);
+    dpi.y = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+  }
+  if (dpi.x <= 0) dpi.x = 96;
+  if (dpi.y <= 0) dpi.y = 96;
+  return dpi;
+}
+
+std::string ListText(HWND list, int index) {
+  LRESULT length = SendMessageA(list, LB_GETTEXTLEN, index, 0);
+  if (length == LB_ERR || length < 0) return {};
+  std::vector<char> buffer(static_cast<std::size_t>(length) + 1, '\0');
+  LRESULT got = SendMessageA(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(buffer.data()));
+  if (got == LB_ERR) return {};
+  return std::string(buffer.data(), static_cast<std::size_t>(got));
+}
+
+std::string WindowText(HWND window) {
+  int length = GetWindowTextLengthA(window);
+  std::vector<char> buffer(static_cast<std::size_t>(length > 0 ? length : 0) + 1, '\0');
+  int got = GetWindowTextA(window, buffer.data(), static_cast<int>(buffer.size()));
+  return std::string(buffer.data(), static_cast<std::size_t>(got > 0 ? got : 0));
 }
 
 SkinnedWindow::SkinnedWindow(const SkinDesign& design) : design_(design) {}
@@ -90,23 +180,20 @@ SkinnedWindow::SkinnedWindow(const SkinDesign& design) : design_(design) {}
 SkinnedWindow::~SkinnedWindow() { Destroy(); }
 
 bool SkinnedWindow::Create(HWND owner, const std::string& caption, TwipsPoint where) {
-  HDC screen = GetDC(nullptr);
-  if (screen) {
-    dpiX_ = GetDeviceCaps(screen, LOGPIXELSX);
-    dpiY_ = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-  }
-  if (dpiX_ <= 0) dpiX_ = 96;
-  if (dpiY_ <= 0) dpiY_ = 96;
+  const Dpi dpi = ScreenDpi();
+  dpiX_ = dpi.x;
+  dpiY_ = dpi.y;
   RegisterSkinClass(design_.className, &SkinnedWindow::WindowProc);
   picture_.reset(static_cast<HBITMAP>(
       LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(design_.pictureId), IMAGE_BITMAP, 0, 0, 0)));
   backBrush_.reset(CreateSolidBrush(kListBack));
-  CreateFonts();
+  fonts_[static_cast<int>(SkinFont::Control)] = FittingFont(kFonts[static_cast<int>(SkinFont::Control)], dpiY_, {});
   DWORD exStyle = design_.pageWindow ? WS_EX_APPWINDOW : WS_EX_TOOLWINDOW;
   hwnd_ = CreateWindowExA(exStyle, design_.className, caption.c_str(), WS_POPUP | WS_CLIPCHILDREN,
                           PxX(where.left), PxY(where.top), PxX(design_.clientWidth), PxY(design_.clientHeight),
                           owner, nullptr, GetModuleHandleA(nullptr), this);
+  // The painted texts are known once the window has made its parts.
+  if (hwnd_) FitFonts();
   return hwnd_ != nullptr;
 }
 
@@ -114,23 +201,21 @@ void SkinnedWindow::Destroy() {
   if (hwnd_) DestroyWindow(hwnd_);
 }
 
-void SkinnedWindow::CreateFonts() {
-  struct FontChoice {
-    const char* face;
-    int points;
-    int weight;
-  };
-  const FontChoice choices[5] = {{"MS Sans Serif", 12, FW_BOLD},
-                         {"MS Sans Serif", 8, FW_BOLD},
-                         {"MS Sans Serif", 8, FW_NORMAL},
-                         {"Arial", 9, FW_BOLD},
-                         {"MS Sans Serif", 8, FW_BOLD}};
-  for (int i = 0; i < 5; ++i) {
-    fonts_[i].reset(CreateFontA(-MulDiv(choices[i].points, dpiY_, 72), 0, 0, 0, choices[i].weight, FALSE, FALSE, FALSE,
-                                ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                DEFAULT_PITCH | FF_SWISS, choices[i].face));
+void SkinnedWindow::FitFonts() {
+  const std::vector<PaintedText> texts = TextsToFit();
+  for (int f = 0; f < static_cast<int>(SkinFont::Count); ++f) {
+    if (f == static_cast<int>(SkinFont::Control)) continue;
+    std::vector<BoxedText> boxed;
+    for (const PaintedText& text : texts) {
+      if (static_cast<int>(text.font) != f) continue;
+      RECT box = PxRect(text.box);
+      boxed.push_back({text.text, box.right - box.left, box.bottom - box.top, text.wraps});
+    }
+    fonts_[f] = FittingFont(kFonts[f], dpiY_, boxed);
   }
 }
+
+std::vector<PaintedText> SkinnedWindow::TextsToFit() const { return PaintedTexts(labels_, buttons_); }
 
 HFONT SkinnedWindow::Font(SkinFont font) const { return fonts_[static_cast<int>(font)].get(); }
 
@@ -144,8 +229,20 @@ HWND SkinnedWindow::AddChild(const char* className, DWORD style, DWORD exStyle, 
   HWND child = CreateWindowExA(exStyle, className, "", WS_CHILD | WS_VISIBLE | style, rc.left, rc.top,
                                rc.right - rc.left, rc.bottom - rc.top, hwnd_,
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
-  if (child) SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(Font(SkinFont::Label)), FALSE);
+  if (child) SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(Font(SkinFont::Control)), FALSE);
   return child;
+}
+
+HWND SkinnedWindow::AddCheckBox(DWORD style, const TwipsRect& design, int id) {
+  // A pixel to spare around the box: the system's box and its metric may
+  // differ by one.
+  const int side = CheckBoxSide() + 2;
+  const int middle = PxY(design.top + design.height / 2);
+  HWND box = CreateWindowExA(0, "BUTTON", "", WS_CHILD | WS_VISIBLE | style, PxX(design.left), middle - side / 2, side,
+                             side, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr),
+                             nullptr);
+  if (box) SendMessageA(box, WM_SETFONT, reinterpret_cast<WPARAM>(Font(SkinFont::Control)), FALSE);
+  return box;
 }
 
 void SkinnedWindow::Invalidate() const {
@@ -220,7 +317,7 @@ int SkinnedWindow::ButtonAt(int x, int y) const {
 
 int SkinnedWindow::TabAt(int x, int y) const {
   for (const SkinLabel& label : labels_) {
-    if (label.tab == 0 || !label.visible) continue;
+    if (label.tab == 0) continue;
     RECT rc = PxRect(label.rect);
     POINT pt = {x, y};
     if (PtInRect(&rc, pt)) return label.tab;
@@ -232,7 +329,7 @@ bool SkinnedWindow::DragsAt(int x, int y) const {
   // Labels other than the title take the mouse themselves; everywhere else
   // is the background picture, which drags.
   for (const SkinLabel& label : labels_) {
-    if (!label.visible || label.drags) continue;
+    if (label.drags) continue;
     RECT rc = PxRect(label.rect);
     POINT pt = {x, y};
     if (PtInRect(&rc, pt)) return false;
@@ -340,7 +437,6 @@ void SkinnedWindow::Paint(HDC target) {
   SetBkMode(dc, TRANSPARENT);
   COLORREF highlight = GetSysColor(COLOR_HIGHLIGHTTEXT);
   for (const SkinLabel& label : labels_) {
-    if (!label.visible) continue;
     RECT rc = PxRect(label.rect);
     SetTextColor(dc, label.highlight ? highlight : label.colour);
     HGDIOBJ oldFont = SelectObject(dc, Font(label.font));

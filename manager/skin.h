@@ -20,10 +20,11 @@ struct TwipsRect {
   long top = 0;
   long width = 0;
   long height = 0;
-  bool Contains(long x, long y) const { return x >= left && x < left + width && y >= top && y < top + height; }
 };
 
-enum class SkinFont { PageTitle, BoxTitle, Label, PageButton, BoxButton };
+// Control: the lists' and text boxes' own font, whose texts scroll; the
+// others are painted into fixed boxes and are fitted to them.
+enum class SkinFont { PageTitle, BoxTitle, Label, PageButton, BoxButton, Control, Count };
 
 // A painted label. highlight: the system's highlight-text colour instead of
 // `colour`. drags: a mouse-down on it moves the window. tab: a tab label
@@ -37,7 +38,8 @@ struct SkinLabel {
   UINT format = DT_LEFT | DT_TOP | DT_SINGLELINE;
   bool drags = false;
   int tab = 0;
-  bool visible = true;
+  // Texts the label shows at other times; its font must fit them too.
+  std::vector<std::string> otherTexts;
 };
 
 struct SkinLine {
@@ -52,6 +54,15 @@ struct SkinButton {
   ButtonLook look = ButtonLook::Normal;
   SkinFont font = SkinFont::PageButton;
 };
+
+// A text painted in a skin font, and the box it must fit.
+struct PaintedText {
+  SkinFont font;
+  std::string text;
+  TwipsRect box;
+  bool wraps;
+};
+std::vector<PaintedText> PaintedTexts(const std::vector<SkinLabel>& labels, const std::vector<SkinButton>& buttons);
 
 struct SkinDesign {
   const char* className;
@@ -104,7 +115,14 @@ class SkinnedWindow {
   std::vector<SkinButton> buttons_;
   HFONT Font(SkinFont font) const;
   HWND AddChild(const char* className, DWORD style, DWORD exStyle, const TwipsRect& rect, int id);
+  // An option or check box without caption, sized by the system's metrics
+  // for the screen's DPI (a design box may be smaller than the box the
+  // system draws): at the design's left edge, centred on its middle.
+  HWND AddCheckBox(DWORD style, const TwipsRect& design, int id);
   void Invalidate() const;
+  // The painted texts the fonts are fitted to: the window's labels and
+  // buttons.
+  virtual std::vector<PaintedText> TextsToFit() const;
 
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -116,7 +134,7 @@ class SkinnedWindow {
   int ButtonAt(int x, int y) const;
   int TabAt(int x, int y) const;
   bool DragsAt(int x, int y) const;
-  void CreateFonts();
+  void FitFonts();
 
   SkinDesign design_;
   HWND hwnd_ = nullptr;
@@ -125,15 +143,57 @@ class SkinnedWindow {
   HRGN hRgn_ = nullptr;  // owned by the window once applied
   win32::UniqueGdiObject<HBITMAP> picture_;
   win32::UniqueGdiObject<HBRUSH> backBrush_;
-  win32::UniqueGdiObject<HFONT> fonts_[5];
+  win32::UniqueGdiObject<HFONT> fonts_[static_cast<int>(SkinFont::Count)];
   ButtonTracker tracker_;
   int tabDown_ = 0;
 };
 
+// What a page window is made of besides its controls.
+struct PageDesign {
+  std::vector<SkinLabel> labels;
+  std::vector<SkinButton> buttons;
+};
+
 // Page frame and tab outlines of a page window whose own tab is activeTab.
 std::vector<SkinLine> PageFrameLines(int activeTab);
-// The title, its shadow and the two tab labels of a page window.
+// The labels every page starts with, at these indexes; a page's own labels
+// follow from kPageLabelCount on.
+enum PageLabel : std::size_t { kTitleShadowLabel, kTitleLabel, kWhiteListTabLabel, kCookieTabLabel, kPageLabelCount };
 std::vector<SkinLabel> PageTitleAndTabs();
+// A page's painted button: its caption lies 120 twips right of and 96 below
+// the face's corner.
+SkinButton PageButton(const char* caption, TwipsRect face);
+
+// The screen's logical dots per inch; 96 where it cannot be read.
+struct Dpi {
+  int x = 96;
+  int y = 96;
+};
+Dpi ScreenDpi();
+
+// A design font.
+struct DesignFont {
+  const char* face;
+  int points;
+  int weight;
+};
+// A text drawn into a box of the given pixel size, on one line or wrapped.
+struct BoxedText {
+  std::string text;
+  int width;
+  int height;
+  bool wraps;
+};
+// The design font at the largest height, not above the design's, at which
+// every text fits its box in the face the system actually gives for the
+// design's (where the design face is missing, a wider one stands in).
+win32::UniqueGdiObject<HFONT> FittingFont(const DesignFont& font, int dpi, const std::vector<BoxedText>& texts);
+// An option or check box as the system draws it now: its side in pixels.
+int CheckBoxSide();
+
+// Texts of the manager's controls, whole whatever their length.
+std::string ListText(HWND list, int index);
+std::string WindowText(HWND window);
 
 inline constexpr COLORREF kSkinBack = RGB(96, 96, 96);
 inline constexpr COLORREF kListBack = RGB(224, 224, 224);

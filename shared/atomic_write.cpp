@@ -12,7 +12,12 @@ bool WriteFileAtomically(FileOps& ops, const std::string& path, const std::strin
   }
   const bool written = ops.Write(content) && ops.Flush();
   ops.Close();
-  if (!written || !ops.Replace(temporary, path)) {
+  bool replaced = written && ops.Replace(temporary, path);
+  for (int attempt = 1; written && !replaced && attempt < kReplaceAttempts; ++attempt) {
+    ops.Pause(kReplacePause);
+    replaced = ops.Replace(temporary, path);
+  }
+  if (!replaced) {
     ops.Remove(temporary);
     return false;
   }

@@ -81,4 +81,20 @@ std::string FormatKeepLine(const std::vector<std::string>& keptEntries) {
 
 bool IsProfileFolderName(std::string_view name) { return EndsWithNoCase(name, ".slt"); }
 
+std::optional<NetscapeProfile> FindNetscapeProfile(const ProfileFolders& files, const std::string& storedFolder,
+                                                   const std::optional<std::string>& appData) {
+  if (IsProfileFolderName(storedFolder) && files.fileExists(storedFolder + kNetscapeCookieFile)) {
+    return NetscapeProfile{storedFolder, false};
+  }
+  if (!appData) return std::nullopt;
+  const std::string root = *appData + kNetscapeProfileRoot;
+  if (!files.folderExists(root)) return std::nullopt;
+  for (const std::string& name : files.subfolders(root)) {
+    if (!IsProfileFolderName(name)) continue;
+    const std::string candidate = root + "\\" + name;
+    if (files.fileExists(candidate + kNetscapeCookieFile)) return NetscapeProfile{candidate, true};
+  }
+  return std::nullopt;
+}
+
 }  // namespace vendrolix::cookies

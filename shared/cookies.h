@@ -2,6 +2,7 @@
 // which site a cookie belongs to, and whether a keep list spares it.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -66,5 +67,26 @@ bool IsProfileFolderName(std::string_view name);
 // Fixed pieces of the Netscape profile search.
 inline constexpr const char* kNetscapeProfileRoot = "\\Mozilla\\Profiles\\default";
 inline constexpr const char* kNetscapeCookieFile = "\\Cookies.txt";
+
+// What the profile search needs of the file system.
+struct ProfileFolders {
+  std::function<bool(const std::string& path)> folderExists;
+  std::function<bool(const std::string& path)> fileExists;
+  // Names of the folder's subfolders in the folder's own order.
+  std::function<std::vector<std::string>(const std::string& folder)> subfolders;
+};
+
+struct NetscapeProfile {
+  std::string folder;     // holds "Cookies.txt"
+  bool searched = false;  // found by the search, not as stored: worth storing
+};
+
+// The Netscape profile folder holding "Cookies.txt": the stored folder when it
+// is a profile folder that holds the file, else the first profile folder below
+// appData's default profile root, in listed order, that holds it. The manager
+// lists from it and the cookie cleaner cleans in it, so both find the same one.
+// nullopt when there is none; a missing appData searches nothing.
+std::optional<NetscapeProfile> FindNetscapeProfile(const ProfileFolders& files, const std::string& storedFolder,
+                                                   const std::optional<std::string>& appData);
 
 }  // namespace vendrolix::cookies

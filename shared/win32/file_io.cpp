@@ -30,6 +30,8 @@ bool Win32FileOps::Replace(const std::string& source, const std::string& target)
 
 void Win32FileOps::Remove(const std::string& path) { DeleteFileA(path.c_str()); }
 
+void Win32FileOps::Pause(int milliseconds) { Sleep(static_cast<DWORD>(milliseconds)); }
+
 bool ReplaceFileContent(const std::string& path, const std::string& content) {
   Win32FileOps ops;
   return WriteFileAtomically(ops, path, content);

@@ -20,6 +20,7 @@ class Win32FileOps final : public FileOps {
   void Close() override;
   bool Replace(const std::string& source, const std::string& target) override;
   void Remove(const std::string& path) override;
+  void Pause(int milliseconds) override;
 
  private:
   UniqueFile file_;

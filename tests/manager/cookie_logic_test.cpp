@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <map>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -14,48 +12,6 @@ namespace vendrolix::manager {
 namespace {
 
 using Names = std::vector<std::string>;
-
-// An in-memory file system: folders with their files and subfolders in the
-// order they were made, as a folder listing returns them.
-class MemoryFiles : public CookieFiles {
- public:
-  void AddFolder(const std::string& path) {
-    if (folders_.count(Key(path))) return;
-    folders_[Key(path)];
-    std::size_t slash = path.rfind('\\');
-    if (slash != std::string::npos) {
-      AddFolder(path.substr(0, slash));
-      folders_[Key(path.substr(0, slash))].subfolders.push_back(path.substr(slash + 1));
-    }
-  }
-  void AddFile(const std::string& path) {
-    std::size_t slash = path.rfind('\\');
-    AddFolder(path.substr(0, slash));
-    folders_[Key(path.substr(0, slash))].files.push_back(path.substr(slash + 1));
-    files_.insert(Key(path));
-  }
-  bool FolderExists(const std::string& path) override { return folders_.count(Key(path)) != 0; }
-  bool FileExists(const std::string& path) override {
-    ++fileChecks;
-    return files_.count(Key(path)) != 0;
-  }
-  Names Files(const std::string& folder) override { return Find(folder).files; }
-  Names Subfolders(const std::string& folder) override { return Find(folder).subfolders; }
-  int fileChecks = 0;
-
- private:
-  struct Folder {
-    Names files;
-    Names subfolders;
-  };
-  static std::string Key(const std::string& path) { return ToUpper(path); }  // Windows paths ignore case
-  Folder Find(const std::string& folder) {
-    auto it = folders_.find(Key(folder));
-    return it == folders_.end() ? Folder{} : it->second;
-  }
-  std::map<std::string, Folder> folders_;
-  std::set<std::string> files_;
-};
 
 TEST(CookieEntriesTest, IeFilesGiveUniqueEntries) {
   struct Case {
@@ -139,42 +95,6 @@ TEST(KeepListTest, KeptEntriesComeFirstAndTicked) {
       EXPECT_EQ(shown[i].kept, c.shown[i].second) << c.line << " #" << i;
     }
   }
-}
-
-TEST(NetscapeProfileTest, StoredFolderFirstThenTheSearch) {
-  const std::string appData = "C:\\USERS\\ME\\APPDATA";
-  const std::string root = appData + "\\Mozilla\\Profiles\\default";
-  MemoryFiles files;
-  files.AddFolder(root + "\\abc.slt");
-  files.AddFolder(root + "\\plain");
-  files.AddFile(root + "\\plain\\Cookies.txt");
-  files.AddFile(root + "\\xyz.slt\\Cookies.txt");
-  files.AddFile(root + "\\later.slt\\Cookies.txt");
-  files.AddFile("D:\\KEPT\\MINE.SLT\\Cookies.txt");
-
-  NetscapeProfile stored = FindNetscapeProfile(files, true, "D:\\KEPT\\MINE.SLT", appData);
-  EXPECT_TRUE(stored.found);
-  EXPECT_FALSE(stored.store) << "a stored folder is not written again";
-  EXPECT_EQ(stored.folder, "D:\\KEPT\\MINE.SLT");
-  EXPECT_EQ(files.fileChecks, 1) << "no search";
-
-  for (const char* storedText : {"0", "D:\\GONE.SLT", "D:\\KEPT"}) {
-    NetscapeProfile searched = FindNetscapeProfile(files, true, storedText, appData);
-    EXPECT_TRUE(searched.found) << storedText;
-    EXPECT_TRUE(searched.store) << storedText;
-    EXPECT_EQ(searched.folder, root + "\\xyz.slt") << storedText;
-  }
-
-  MemoryFiles none;
-  none.AddFile(root + "\\plain\\Cookies.txt");
-  NetscapeProfile missing = FindNetscapeProfile(none, true, "0", appData);
-  EXPECT_FALSE(missing.found);
-  EXPECT_FALSE(missing.store);
-  EXPECT_FALSE(FindNetscapeProfile(none, true, "0", "No").found);
-
-  NetscapeProfile notInstalled = FindNetscapeProfile(files, false, "D:\\KEPT\\MINE.SLT", appData);
-  EXPECT_FALSE(notInstalled.found);
-  EXPECT_FALSE(notInstalled.store);
 }
 
 TEST(NetscapeProfileTest, PathDialogAcceptsFoldersEndingInSlt) {

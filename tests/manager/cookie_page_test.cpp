@@ -95,6 +95,7 @@ class FakeHost : public CookiePageHost {
   }
   void ShowStillNotFound() override { log.push_back("still not found"); }
   void ShowSaveFailed() override { log.push_back("save failed"); }
+  bool Closed() override { return false; }
 
   void Tick(const std::string& entry, bool on) {
     for (ListedCookie& c : list)

@@ -75,6 +75,35 @@ TEST(ListReplacementFaults, AFailedStepLeavesTheOldFileAndNoTemporaryFile) {
   }
 }
 
+// A reader that holds the file (the browser helper reads the white list at
+// every new-window request) refuses the replacement until it lets go: the
+// replacement is tried again for about half a second before the save fails.
+TEST(ListReplacementFaults, AReplacementRefusedForAWhileIsTriedAgain) {
+  struct Case {
+    int failures;  // -1: refused for good
+    bool replaced;
+  };
+  const Case cases[] = {{1, true}, {kReplaceAttempts - 1, true}, {kReplaceAttempts, false}, {-1, false}};
+  for (const ListFile& f : Files()) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(f.name) + " refused " + std::to_string(c.failures) + " times");
+      FaultFiles disk = Disk(f);
+      disk.failAt = FaultFiles::Step::Replace;
+      disk.failures = c.failures;
+      EXPECT_EQ(WriteFileAtomically(disk, PathOf(f), f.replacement), c.replaced);
+      if (c.replaced) {
+        EXPECT_EQ(disk.files[PathOf(f)], f.replacement);
+        EXPECT_EQ(disk.files.size(), 1u);
+      } else {
+        ExpectOld(disk, f);
+        EXPECT_EQ(disk.files.size(), f.old ? 1u : 0u) << "a temporary file was left behind";
+      }
+      EXPECT_GT(disk.paused, 0);
+      EXPECT_LE(disk.paused, 600) << "a person waits on the save";
+    }
+  }
+}
+
 TEST(ListReplacementFaults, PowerLossAtAnyPointLeavesTheOldOrTheNewFile) {
   for (const ListFile& f : Files()) {
     FaultFiles whole = Disk(f);

@@ -100,14 +100,22 @@ class FakePages : public PageHost {
   }
   void MakeVisible(int page) override { log.push_back("show " + std::to_string(page)); }
   void Load(int page) override {
-    where[page] = PageLoaded(state_, page);
     log.push_back("load " + std::to_string(page));
+    if (page == failing) return;  // its window could not be made
+    where[page] = PageLoaded(state_, page);
+    exists[page] = true;
   }
+  bool Exists(int page) override { return exists[page]; }
   void Hide(int page) override { log.push_back("hide " + std::to_string(page)); }
-  void Unload(int page) override { log.push_back("unload " + std::to_string(page)); }
+  void Unload(int page) override {
+    exists[page] = false;
+    log.push_back("unload " + std::to_string(page));
+  }
   void EndProgram() override { log.push_back("end"); }
 
   TwipsPoint where[3];
+  bool exists[3] = {};
+  int failing = 0;
   std::vector<std::string> log;
 
  private:
@@ -139,6 +147,31 @@ TEST(NavigationTest, SwitchesInPlaceShowingTheTargetFirst) {
   EXPECT_EQ(pages.log, (std::vector<std::string>{"place 2", "show 2", "hide 1"}));
   EXPECT_EQ(pages.where[kCookiePage].left, 50);
   EXPECT_EQ(pages.where[kCookiePage].top, 60);
+  EXPECT_EQ(state.intCurrentTab, kCookiePage);
+}
+
+// The page shown is hidden only once the other stands in its place: a page
+// that cannot come up must not leave the program without a window.
+TEST(NavigationTest, APageThatDoesNotComeUpLeavesTheCurrentOneShown) {
+  ManagerState state;
+  FakePages pages(state);
+  pages.Load(kWhiteListPage);
+  pages.failing = kCookiePage;
+  pages.log.clear();
+  SwitchTab(state, pages, kWhiteListPage, kCookiePage);
+  EXPECT_EQ(pages.log, (std::vector<std::string>{"load 2"}));
+  EXPECT_EQ(state.intCurrentTab, kWhiteListPage);
+  EXPECT_FALSE(state.blnCookieLoaded) << "the loaded flag follows the window, not the attempt";
+
+  pages.failing = 0;  // the next click tries again
+  SwitchTab(state, pages, kWhiteListPage, kCookiePage);
+  EXPECT_EQ(pages.log, (std::vector<std::string>{"load 2", "load 2", "hide 1"}));
+  EXPECT_EQ(state.intCurrentTab, kCookiePage);
+
+  pages.exists[kWhiteListPage] = false;  // loaded once, its window gone since
+  pages.log.clear();
+  SwitchTab(state, pages, kCookiePage, kWhiteListPage);
+  EXPECT_EQ(pages.log, (std::vector<std::string>{"place 1", "show 1"}));
   EXPECT_EQ(state.intCurrentTab, kCookiePage);
 }
 

@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cstdio>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,7 @@ namespace {
 
 std::string g_manager;    // the built program (Unix path)
 std::string g_artifacts;  // screenshots go here (Unix path)
+std::string g_manyCookies;  // a cookie folder of 70,001 files (Unix path)
 
 constexpr const char* kWhiteListClass = "VendrolixProWhiteList";
 constexpr const char* kCookieClass = "VendrolixProCookie";
@@ -44,15 +47,16 @@ BOOL CALLBACK FindOne(HWND hwnd, LPARAM lParam) {
   return TRUE;
 }
 
-// A page's point given in twips of its design, as a screen pixel (96 dpi).
-POINT At(HWND window, long xTwips, long yTwips) {
+// A window's point given in twips of its design, as a screen pixel at the
+// DPI the window's program runs at.
+POINT At(HWND window, long xTwips, long yTwips, int dpi = 96) {
   RECT rc = {};
   GetWindowRect(window, &rc);
-  return {rc.left + MulDiv(xTwips, 96, 1440), rc.top + MulDiv(yTwips, 96, 1440)};
+  return {rc.left + MulDiv(xTwips, dpi, 1440), rc.top + MulDiv(yTwips, dpi, 1440)};
 }
 
-void ClickAt(HWND window, long xTwips, long yTwips) {
-  POINT p = At(window, xTwips, yTwips);
+void ClickAt(HWND window, long xTwips, long yTwips, int dpi = 96) {
+  POINT p = At(window, xTwips, yTwips, dpi);
   MouseClick(p.x, p.y);
 }
 
@@ -60,6 +64,8 @@ void ClickAt(HWND window, long xTwips, long yTwips) {
 constexpr long kButtonY = 3636;
 constexpr long kAddX = 3186, kRemoveX = 4386, kExitX = 5586;
 constexpr long kTabY = 606, kWhiteListTabX = 3186, kCookieTabX = 4446;
+// The message box's left (Ok) and right button centres.
+constexpr long kBoxButtonY = 1320 + 216, kBoxLeftX = 1560 + 576, kBoxRightX = 2760 + 576;
 
 class Manager {
  public:
@@ -156,6 +162,19 @@ void Screenshot(HWND window, const std::string& name) {
   InflateRect(&rc, 8, 8);
   CreateDirectoryA(WinePath(g_artifacts).c_str(), nullptr);
   SaveScreenshot(WinePath(g_artifacts) + "\\" + name + ".bmp", &rc);
+}
+
+// The skinned notice the manager shows now: its title checked, answered
+// with its Ok button, gone afterwards.
+void AnswerNotice(const Manager& manager, const char* title, const char* screenshot = nullptr) {
+  HWND box = manager.WaitFor(kMessageClass);
+  ASSERT_NE(box, nullptr) << title;
+  char text[64] = {};
+  GetWindowTextA(box, text, sizeof(text));
+  EXPECT_STREQ(text, title);
+  if (screenshot) Screenshot(box, screenshot);
+  ClickAt(box, kBoxLeftX, kBoxButtonY);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 5s)) << title;
 }
 
 class ManagerTest : public ::testing::Test {
@@ -328,11 +347,11 @@ TEST_F(ManagerTest, NoticesShowTheSkinnedBoxAndChangeNothing) {
     EXPECT_NEAR(boxRect.top - pageRect.top, (pageRect.bottom - pageRect.top) / 5.0, 1.5);
 
     // Only the left button is there: a press on the right one does nothing.
-    ClickAt(box, 2760 + 576, 1320 + 216);
+    ClickAt(box, kBoxRightX, kBoxButtonY);
     Sleep(300);
     EXPECT_TRUE(IsWindow(box));
     Screenshot(box, c.screenshot);
-    ClickAt(box, 1560 + 576, 1320 + 216);
+    ClickAt(box, kBoxLeftX, kBoxButtonY);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 5s)) << c.title;
     EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(page) != FALSE; }, 5s));
     EXPECT_EQ(ListItems(list), c.listAfter);
@@ -340,6 +359,38 @@ TEST_F(ManagerTest, NoticesShowTheSkinnedBoxAndChangeNothing) {
     if (c.saveFails) RemoveDirectoryA(blocker.c_str());
   }
   EXPECT_EQ(ControlText(GetDlgItem(page, 102)), "") << "the keyword box is emptied after the Add notice";
+}
+
+// A list at its capacity refuses the next Add with the skinned box and writes
+// nothing; with one entry removed, one more fits again.
+TEST_F(ManagerTest, AFullWhiteListRefusesTheNextAdd) {
+  std::string full = "32767\r\n";
+  for (int i = 0; i < 32767; ++i) {
+    char entry[32];
+    std::snprintf(entry, sizeof(entry), "site%05d.example\r\n", i);
+    full += entry;
+  }
+  ASSERT_TRUE(WriteFileBytes(WebSite(), full));
+  Manager manager;
+  ASSERT_TRUE(manager.Start(Exe()));
+  HWND page = manager.WaitFor(kWhiteListClass);
+  ASSERT_NE(page, nullptr);
+  HWND list = GetDlgItem(page, 101);
+  ASSERT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), 32767);
+
+  Add(page, "one.more");
+  AnswerNotice(manager, "Add web site", "message_white_list_full");
+  EXPECT_EQ(ReadList(), full) << "nothing is written";
+  EXPECT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), 32767);
+  EXPECT_EQ(ControlText(GetDlgItem(page, 102)), "one.more") << "the typed keyword stays";
+
+  SendMessageA(list, LB_SETCURSEL, 0, 0);
+  ClickAt(page, kRemoveX, kButtonY);
+  EXPECT_TRUE(WaitUntil([&] { return ReadList().rfind("32766\r\nsite00001.example\r\n", 0) == 0; }, 10s));
+  ClickAt(page, kAddX, kButtonY);
+  EXPECT_TRUE(WaitUntil([&] { return ReadList().rfind("32767\r\none.more\r\nsite00001.example\r\n", 0) == 0; }, 10s));
+  ClickAt(page, kExitX, kButtonY);
+  EXPECT_TRUE(manager.WaitForExit(10s));
 }
 
 TEST_F(ManagerTest, ReleaseOutsideAButtonDoesNothingAndRestoresItsLook) {
@@ -606,11 +657,18 @@ class CookiePageTest : public ManagerTest {
     for (int i = 0; i < count; ++i) shown.push_back({ListItem(list, i), SendMessageA(list, LB_GETITEMDATA, i, 0) == 1});
     return shown;
   }
+  // A screen point x pixels into entry i of the list, which must be in view.
+  static POINT EntryPoint(HWND page, int i, int x) {
+    RECT item = {};
+    EXPECT_NE(SendMessageA(List(page), LB_GETITEMRECT, i, reinterpret_cast<LPARAM>(&item)), LB_ERR);
+    POINT p = {item.left + x, (item.top + item.bottom) / 2};
+    ClientToScreen(List(page), &p);
+    return p;
+  }
   // A real click on the check box of entry i; waits until the tick changed.
   static void TickBox(HWND page, int i) {
     LRESULT before = SendMessageA(List(page), LB_GETITEMDATA, i, 0);
-    POINT p = {8, 8 + 16 * i};
-    ClientToScreen(List(page), &p);
+    POINT p = EntryPoint(page, i, 6);
     MouseClick(p.x, p.y);
     EXPECT_TRUE(WaitUntil([&] { return SendMessageA(List(page), LB_GETITEMDATA, i, 0) != before; }, 3s))
         << "entry " << i << " not toggled";
@@ -668,13 +726,7 @@ TEST_F(CookiePageTest, ListsIeCookiesTicksTheKeepListAndApplies) {
   ASSERT_TRUE(CreateDirectoryA(blocker.c_str(), nullptr));
   TickBox(page, 2);
   ClickAt(page, kOkX, kButtonY);
-  HWND box = manager.WaitFor(kMessageClass);
-  ASSERT_NE(box, nullptr);
-  char title[64] = {};
-  GetWindowTextA(box, title, sizeof(title));
-  EXPECT_STREQ(title, "Save failed");
-  ClickAt(box, 1560 + 576, 1320 + 216);
-  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 5s));
+  AnswerNotice(manager, "Save failed");
   RemoveDirectoryA(blocker.c_str());
   EXPECT_TRUE(manager.Running());
   EXPECT_EQ(SendMessageA(List(page), LB_GETITEMDATA, 2, 0), 1);
@@ -691,8 +743,7 @@ TEST_F(CookiePageTest, UnsavedTicksSurviveATabSwitchAndExitDiscardsThem) {
   ASSERT_NE(page, nullptr);
   EXPECT_EQ(Keep("IECookieURL.dat"), "<missing>") << "only a save writes a keep list";
   // A click on the text selects without ticking; Space ticks the entry.
-  POINT text = {120, 8 + 16};
-  ClientToScreen(List(page), &text);
+  POINT text = EntryPoint(page, 1, 120);
   MouseClick(text.x, text.y);
   EXPECT_TRUE(WaitUntil([&] { return SendMessageA(List(page), LB_GETCURSEL, 0, 0) == 1; }, 3s));
   EXPECT_EQ(SendMessageA(List(page), LB_GETITEMDATA, 1, 0), 0);
@@ -721,13 +772,7 @@ TEST_F(CookiePageTest, NetscapeWithoutNetscapeShowsTheBoxAndSavesTheIeView) {
   EXPECT_TRUE(Checked(page, 202)) << "IE/AOL view forced without Netscape";
   TickBox(page, 0);
   ClickAt(page, kOptNsX, kOptNsY);
-  HWND box = manager.WaitFor(kMessageClass);
-  ASSERT_NE(box, nullptr);
-  char title[64] = {};
-  GetWindowTextA(box, title, sizeof(title));
-  EXPECT_STREQ(title, "No Netscape");
-  ClickAt(box, 1560 + 576, 1320 + 216);
-  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 5s));
+  AnswerNotice(manager, "No Netscape");
   EXPECT_TRUE(WaitUntil([&] { return Keep("IECookieURL.dat") == "#me@one#\r\n"; }, 5s)) << Keep("IECookieURL.dat");
   EXPECT_EQ(settings_.Get("AutoClean"), "0");
   EXPECT_EQ(settings_.Get("OptionCookie"), "1");
@@ -792,6 +837,7 @@ TEST_F(CookiePageTest, PathDialogCancelRefusalAndAcceptance) {
   char caption[64] = {};
   GetWindowTextA(dialog, caption, sizeof(caption));
   EXPECT_STREQ(caption, "Path of Cookie File");
+  Screenshot(dialog, "path_dialog");
   PostMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
   EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, 5s));
   EXPECT_TRUE(WaitUntil([&] { return Keep("IECookieURL.dat") == "\r\n"; }, 5s)) << Keep("IECookieURL.dat");
@@ -815,6 +861,17 @@ TEST_F(CookiePageTest, PathDialogCancelRefusalAndAcceptance) {
   EXPECT_TRUE(WaitUntil([&] { return !IsWindow(refusal); }, 5s));
   EXPECT_TRUE(IsWindow(dialog));
 
+  // Closed by its title bar with the refused text still in it: that is
+  // Cancel, and the text is not stored.
+  PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, 5s));
+  EXPECT_TRUE(WaitUntil([&] { return Checked(page, 202); }, 5s));
+  EXPECT_EQ(settings_.Get("PathNSCookie"), std::nullopt);
+  EXPECT_EQ(settings_.Get("OptionCookie"), "1");
+  ClickAt(page, kOptNsX, kOptNsY);
+  dialog = manager.WaitFor("VendrolixProCookiePath");
+  ASSERT_NE(dialog, nullptr);
+
   // A folder ending in .SLT, with spaces around it, is taken trimmed.
   std::string typed = "  " + profile.substr(0, profile.size() - 4) + ".SLT  ";
   SendMessageA(GetDlgItem(dialog, 301), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed.c_str()));
@@ -828,14 +885,214 @@ TEST_F(CookiePageTest, PathDialogCancelRefusalAndAcceptance) {
   EXPECT_TRUE(manager.WaitForExit(10s));
 }
 
+// The page closed (as ending the task closes it) while a question or notice
+// of the switch to Netscape is up: the program ends and saves nothing, though the user had
+// changed a tick.
+TEST_F(CookiePageTest, ACloseDuringAQuestionSavesNothing) {
+  struct Case {
+    const char* what;
+    const char* nsExist;
+    const char* typed;  // typed into the path dialog and confirmed; nullptr: left open
+    const char* modalClass;
+  };
+  const Case cases[] = {
+      {"the Netscape path dialog", "1", nullptr, "VendrolixProCookiePath"},
+      {"the No Netscape notice", "0", nullptr, kMessageClass},
+      {"the still-not-found message", "1", "C:\\nothing\\here.slt", "#32770"},
+  };
+  Cookie("me@one[1].txt");
+  Cookie("me@two[1].txt");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(WriteFileBytes(folder_->File("IECookieURL.dat"), "#me@one#\r\n"));
+    settings_.Set("AutoClean", "1");
+    settings_.Set("OptionCookie", "1");
+    settings_.Set("NSExist", c.nsExist);
+    Manager manager;
+    HWND page = StartOnCookiePage(manager);
+    ASSERT_NE(page, nullptr);
+    TickBox(page, 1);
+    ClickAt(page, kOptNsX, kOptNsY);
+    if (c.typed) {
+      HWND dialog = manager.WaitFor("VendrolixProCookiePath");
+      ASSERT_NE(dialog, nullptr);
+      SendMessageA(GetDlgItem(dialog, 301), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(c.typed));
+      PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    }
+    ASSERT_NE(manager.WaitFor(c.modalClass), nullptr);
+    // As ending the task closes it: the page is disabled under its question,
+    // so the system menu's Close would not reach it.
+    PostMessageA(page, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(manager.WaitForExit(10s));
+    EXPECT_EQ(Keep("IECookieURL.dat"), "#me@one#\r\n");
+    EXPECT_EQ(settings_.Get("AutoClean"), "1");
+    EXPECT_EQ(settings_.Get("OptionCookie"), "1");
+    settings_.Remove("PathNSCookie");
+  }
+}
+
+// A click on an entry's box ticks that entry in a list of more than 65,535
+// entries too, not the one whose number has the same low 16 bits.
+TEST_F(CookiePageTest, AClickTicksTheEntryClickedInAListBeyond65535Entries) {
+  ASSERT_FALSE(g_manyCookies.empty()) << "--many-cookies=PATH missing";
+  constexpr int kEntries = 70001;  // me@site000000[1].txt to me@site070000[1].txt
+  SetText(HKEY_CURRENT_USER, kShellFolders, "Cookies", WinePath(g_manyCookies));
+  Manager manager;
+  HWND page = StartOnCookiePage(manager);
+  ASSERT_NE(page, nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return SendMessageA(List(page), LB_GETCOUNT, 0, 0) == kEntries; }, 120s));
+  std::set<int> ticked;
+  for (int entry : {0, 65535, 65536, 70000}) {
+    // Into view: at the top, or as high as the end of the list lets it go.
+    SendMessageA(List(page), LB_SETTOPINDEX, entry, 0);
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+          RECT client = {}, item = {};
+          GetClientRect(List(page), &client);
+          SendMessageA(List(page), LB_GETITEMRECT, entry, reinterpret_cast<LPARAM>(&item));
+          return SendMessageA(List(page), LB_GETTOPINDEX, 0, 0) <= entry && item.bottom <= client.bottom;
+        },
+        3s))
+        << entry;
+    TickBox(page, entry);
+    ticked.insert(entry);
+    const int alias = entry & 0xFFFF;
+    EXPECT_EQ(SendMessageA(List(page), LB_GETITEMDATA, entry, 0), 1) << entry;
+    EXPECT_EQ(SendMessageA(List(page), LB_GETITEMDATA, alias, 0), ticked.count(alias) ? 1 : 0)
+        << "entry " << alias << " after a click on " << entry;
+  }
+  ClickAt(page, kExitX, kButtonY);
+  EXPECT_TRUE(manager.WaitForExit(30s));
+}
+
+// ---- Look at 96 and 120 dpi --------------------------------------------------
+
+// The screen's DPI for the programs started while it lives (a program reads
+// it once, so this test program keeps its 96).
+class ScreenDpi {
+ public:
+  explicit ScreenDpi(int dpi) : saved_(GetDword(HKEY_CURRENT_USER, kDesktop, "LogPixels")) {
+    SetDword(HKEY_CURRENT_USER, kDesktop, "LogPixels", static_cast<DWORD>(dpi));
+  }
+  ~ScreenDpi() {
+    if (saved_) {
+      SetDword(HKEY_CURRENT_USER, kDesktop, "LogPixels", *saved_);
+    } else {
+      DeleteValue(HKEY_CURRENT_USER, kDesktop, "LogPixels");
+    }
+  }
+  ScreenDpi(const ScreenDpi&) = delete;
+  ScreenDpi& operator=(const ScreenDpi&) = delete;
+
+ private:
+  static constexpr const char* kDesktop = "Control Panel\\Desktop";
+  std::optional<DWORD> saved_;
+};
+
+struct TwipsBox {
+  long left, top, width, height;
+};
+
+// Every light pixel of the window (text in the highlight-text colour, button
+// captions) lies in one of the boxes its texts are drawn in; the controls are
+// hidden first, since a text that runs on under a control is cut off there.
+void ExpectTextsInTheirBoxes(HWND window, int dpi, const std::vector<TwipsBox>& boxes) {
+  for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+    ShowWindow(child, SW_HIDE);
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  Sleep(400);
+  RECT rc = {};
+  GetWindowRect(window, &rc);
+  HRGN shape = CreateRectRgn(0, 0, 0, 0);
+  const bool shaped = GetWindowRgn(window, shape) != ERROR;
+  const ScreenCapture capture = CaptureScreen(rc);
+  ASSERT_FALSE(capture.pixels.empty());
+  auto px = [dpi](long twips) { return MulDiv(twips, dpi, 1440); };
+  int light = 0;
+  std::vector<POINT> stray;
+  for (int y = 0; y < capture.height; ++y) {
+    for (int x = 0; x < capture.width; ++x) {
+      if (shaped && !PtInRegion(shape, x, y)) continue;
+      const COLORREF c = capture.At(x, y);
+      if (GetRValue(c) < 235 || GetGValue(c) < 235 || GetBValue(c) < 235) continue;
+      ++light;
+      bool inside = false;
+      for (const TwipsBox& b : boxes) {
+        inside = inside || (x >= px(b.left) - 1 && x <= px(b.left + b.width) && y >= px(b.top) - 1 &&
+                            y <= px(b.top + b.height));
+      }
+      if (!inside) stray.push_back({x, y});
+    }
+  }
+  DeleteObject(shape);
+  EXPECT_GT(light, 0) << "nothing light was captured";
+  EXPECT_TRUE(stray.empty()) << stray.size() << " light pixels outside every text box, the first at "
+                             << (stray.empty() ? 0 : stray[0].x) << "," << (stray.empty() ? 0 : stray[0].y);
+}
+
+// The boxes of the painted texts: title, tabs, labels, button faces.
+const std::vector<TwipsBox> kWhiteListBoxes = {
+    {240, 108, 2400, 432},  {2640, 480, 1092, 252},  {3720, 480, 1452, 252},  {480, 2688, 1452, 192},
+    {1920, 3000, 3852, 192}, {2640, 3420, 1092, 432}, {3840, 3420, 1092, 432}, {5040, 3408, 1092, 456}};
+const std::vector<TwipsBox> kCookieBoxes = {
+    {240, 108, 2400, 432}, {2640, 480, 1092, 252}, {3720, 480, 1452, 252},  {480, 840, 3120, 192},
+    {3960, 840, 732, 192}, {5160, 840, 732, 192},  {720, 2988, 5532, 252},  {2640, 3420, 1092, 432},
+    {3840, 3420, 1092, 432}, {5040, 3420, 1092, 432}};
+const std::vector<TwipsBox> kMessageBoxes = {{420, 120, 2592, 312}, {300, 600, 3612, 840}, {1560, 1320, 1152, 432}};
+
+// Captions fit their boxes in the font the system really gives the manager,
+// and the option and check boxes are whole, at 96 and at 120 dpi.
+TEST_F(CookiePageTest, CaptionsFitAndBoxesAreWholeAt96And120Dpi) {
+  Profile("p.slt", std::string("shown.com\tTRUE\r\n"));
+  Cookie("me@one[1].txt");
+  settings_.Set("NSExist", "1");
+  for (int dpi : {96, 120}) {
+    SCOPED_TRACE(std::to_string(dpi) + " dpi");
+    ScreenDpi screen(dpi);
+    settings_.Set("OptionCookie", "0");  // the Netscape view, with the longer auto-clean caption
+    Manager manager;
+    HWND cookie = StartOnCookiePage(manager);
+    ASSERT_NE(cookie, nullptr);
+    RECT rc = {};
+    GetWindowRect(cookie, &rc);
+    EXPECT_NEAR(rc.right - rc.left, MulDiv(6420, dpi, 1440), 2) << "the manager runs at the DPI set";
+
+    // The box the system's classic controls draw at this DPI.
+    const int side = MulDiv(12, dpi, 96) + 1;
+    for (int id : {202, 203, 204}) {
+      GetWindowRect(GetDlgItem(cookie, id), &rc);
+      EXPECT_GE(rc.right - rc.left, side) << "control " << id;
+      EXPECT_GE(rc.bottom - rc.top, side) << "control " << id;
+    }
+    EXPECT_GE(SendMessageA(List(cookie), LB_GETITEMHEIGHT, 0, 0), side) << "the entries' check boxes";
+    Screenshot(cookie, "cookie_page_" + std::to_string(dpi) + "dpi");
+    ExpectTextsInTheirBoxes(cookie, dpi, kCookieBoxes);
+
+    ClickAt(cookie, kWhiteListTabX, kTabY, dpi);
+    HWND white = manager.WaitFor(kWhiteListClass);
+    ASSERT_NE(white, nullptr);
+    Screenshot(white, "white_list_page_" + std::to_string(dpi) + "dpi");
+    ExpectTextsInTheirBoxes(white, dpi, kWhiteListBoxes);
+
+    ClickAt(white, kRemoveX, kButtonY, dpi);  // nothing selected: the notice
+    HWND box = manager.WaitFor(kMessageClass);
+    ASSERT_NE(box, nullptr);
+    ExpectTextsInTheirBoxes(box, dpi, kMessageBoxes);
+    ClickAt(box, kBoxLeftX, kBoxButtonY, dpi);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 5s));
+    ClickAt(white, kExitX, kButtonY, dpi);
+    EXPECT_TRUE(manager.WaitForExit(10s));
+  }
+}
+
 }  // namespace
 }  // namespace vendrolix::test
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
-  for (int i = 1; i < argc; ++i) {
-    if (std::strncmp(argv[i], "--manager=", 10) == 0) vendrolix::test::g_manager = argv[i] + 10;
-    if (std::strncmp(argv[i], "--artifacts=", 12) == 0) vendrolix::test::g_artifacts = argv[i] + 12;
-  }
+  vendrolix::test::ReadTextFlags(argc, argv,
+                                 {{"--manager=", &vendrolix::test::g_manager},
+                                  {"--artifacts=", &vendrolix::test::g_artifacts},
+                                  {"--many-cookies=", &vendrolix::test::g_manyCookies}});
   return RUN_ALL_TESTS();
 }

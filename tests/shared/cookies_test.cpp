@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <set>
+
 namespace vendrolix::cookies {
 namespace {
 
@@ -74,6 +77,53 @@ TEST(Cookies, ProfileFolders) {
   EXPECT_TRUE(IsProfileFolderName(".slt"));
   EXPECT_FALSE(IsProfileFolderName("slt"));
   EXPECT_FALSE(IsProfileFolderName("abc.slt\\"));
+}
+
+// The profile search over an in-memory disk: subfolders in the order listed,
+// files by their whole path.
+TEST(Cookies, NetscapeProfileStoredFirstThenTheSearch) {
+  const std::string root = "C:\\APPDATA\\Mozilla\\Profiles\\default";
+  std::map<std::string, std::vector<std::string>> folders = {{root, {"abc.slt", "plain", "xyz.slt", "later.slt"}}};
+  const std::set<std::string> files = {root + "\\plain\\Cookies.txt", root + "\\xyz.slt\\Cookies.txt",
+                                       root + "\\later.slt\\Cookies.txt", "D:\\KEPT\\MINE.SLT\\Cookies.txt",
+                                       "D:\\KEPT\\Cookies.txt"};
+  int listings = 0;
+  const ProfileFolders disk{[&](const std::string& path) { return folders.count(path) != 0; },
+                            [&](const std::string& path) { return files.count(path) != 0; },
+                            [&](const std::string& folder) {
+                              ++listings;
+                              return folders[folder];
+                            }};
+  struct Case {
+    const char* stored;
+    std::optional<std::string> appData;
+    std::optional<std::string> found;
+    bool searched;
+  };
+  const Case cases[] = {
+      {"D:\\KEPT\\MINE.SLT", std::string("C:\\APPDATA"), std::string("D:\\KEPT\\MINE.SLT"), false},
+      {"D:\\GONE.SLT", std::string("C:\\APPDATA"), root + "\\xyz.slt", true},
+      {"0", std::string("C:\\APPDATA"), root + "\\xyz.slt", true},
+      {"D:\\KEPT", std::string("C:\\APPDATA"), root + "\\xyz.slt", true},  // holds the file, not a profile
+      {"", std::string("C:\\APPDATA"), root + "\\xyz.slt", true},
+      {"0", std::nullopt, std::nullopt, false},
+      {"0", std::string("C:\\ELSEWHERE"), std::nullopt, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.stored) + " / " + c.appData.value_or("(no AppData)"));
+    listings = 0;
+    const auto profile = FindNetscapeProfile(disk, c.stored, c.appData);
+    ASSERT_EQ(profile.has_value(), c.found.has_value());
+    if (profile) {
+      EXPECT_EQ(profile->folder, *c.found);
+      EXPECT_EQ(profile->searched, c.searched);
+    }
+    if (c.found && !c.searched) {
+      EXPECT_EQ(listings, 0) << "a stored profile that holds the file is used without searching";
+    }
+  }
+  folders[root] = {"abc.slt", "plain"};
+  EXPECT_FALSE(FindNetscapeProfile(disk, "0", std::string("C:\\APPDATA")).has_value());
 }
 
 }  // namespace

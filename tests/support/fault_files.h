@@ -17,18 +17,23 @@ class FaultFiles final : public FileOps {
 
   std::map<std::string, std::string> files;
   Step failAt = Step::None;
+  // How many times the failing step fails before it goes through (-1: it
+  // always fails), as when a reader lets go of the file a little later.
+  int failures = -1;
   // Operations allowed before the power goes (-1: it never goes).
   int cutAfter = -1;
+  // Milliseconds the writer waited between attempts.
+  int paused = 0;
 
   bool Create(const std::string& path) override {
-    if (!Alive() || failAt == Step::Create) return false;
+    if (!Alive() || Fails(Step::Create)) return false;
     open_ = path;
     files[path].clear();
     return true;
   }
   bool Write(const std::string& bytes) override {
     if (!Alive()) return false;
-    if (failAt == Step::Write) {
+    if (Fails(Step::Write)) {
       files[open_] += bytes.substr(0, bytes.size() / 2);  // the disk filled half way
       return false;
     }
@@ -39,12 +44,12 @@ class FaultFiles final : public FileOps {
     files[open_] += bytes.substr(half);
     return true;
   }
-  bool Flush() override { return Alive() && failAt != Step::Flush; }
+  bool Flush() override { return Alive() && !Fails(Step::Flush); }
   void Close() override {
     if (Alive()) open_.clear();
   }
   bool Replace(const std::string& source, const std::string& target) override {
-    if (!Alive() || failAt == Step::Replace) return false;
+    if (!Alive() || Fails(Step::Replace)) return false;
     files[target] = files[source];
     files.erase(source);
     return true;
@@ -52,10 +57,16 @@ class FaultFiles final : public FileOps {
   void Remove(const std::string& path) override {
     if (Alive()) files.erase(path);
   }
+  void Pause(int milliseconds) override { paused += milliseconds; }
 
   int operations() const { return operations_; }
 
  private:
+  bool Fails(Step step) {
+    if (failAt != step || failures == 0) return false;
+    if (failures > 0) --failures;
+    return true;
+  }
   bool Alive() {
     if (cutAfter >= 0 && operations_ >= cutAfter) return false;
     ++operations_;

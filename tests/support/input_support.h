@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace vendrolix::test {
 
@@ -19,6 +20,15 @@ void KeyPress(WORD virtualKey);
 
 // The screen's colour at x, y.
 COLORREF ScreenPixel(int x, int y);
+
+// The colours of a screen rectangle at one moment.
+struct ScreenCapture {
+  int width = 0;
+  int height = 0;
+  std::vector<COLORREF> pixels;  // row by row from the top-left corner
+  COLORREF At(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
+};
+ScreenCapture CaptureScreen(const RECT& area);
 
 // A 24-bit BMP of a screen rectangle (the whole screen when rect is null).
 bool SaveScreenshot(const std::string& path, const RECT* rect = nullptr);

@@ -3,7 +3,8 @@
 // through the Browser Helper Objects listing), real clicks and keys, the
 // installed tray and manager. Prints one line per event,
 //   row<TAB>event<TAB>expected<TAB>actual
-// and saves PNG captures of the manager's pages and the tray menu.
+// and saves PNG captures of the manager's pages, its message box and the
+// tray menu.
 //
 //   session.exe --browser=<iexplore.exe> --install=<folder> --shots=<folder>
 //
@@ -40,6 +41,7 @@ using vendrolix::win32::UniqueKernelHandle;
 
 constexpr const char* kWhiteListClass = "VendrolixProWhiteList";
 constexpr const char* kCookieClass = "VendrolixProCookie";
+constexpr const char* kMessageClass = "VendrolixProMessage";
 constexpr const char* kNotifyAreaClass = "Shell_TrayWnd";
 constexpr const char* kWhiteListed = "trusted-example.org";
 
@@ -105,6 +107,23 @@ void SendMouseTo(int x, int y) {
   input.mi.dy = static_cast<LONG>((y * 65535LL) / (height > 1 ? height - 1 : 1));
   input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
   SendInput(1, &input, sizeof(input));
+}
+
+// A left click at a point of a window given in twips of its design.
+void ClickOn(HWND window, long xTwips, long yTwips) {
+  RECT rect;
+  GetWindowRect(window, &rect);
+  HDC screen = GetDC(nullptr);
+  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
+  if (screen) ReleaseDC(nullptr, screen);
+  SendMouseTo(rect.left + MulDiv(xTwips, dpi, 1440), rect.top + MulDiv(yTwips, dpi, 1440));
+  for (DWORD flags : {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    SendInput(1, &input, sizeof(input));
+    Sleep(60);
+  }
 }
 
 void PressKey(WORD key) {
@@ -355,7 +374,7 @@ class Session {
 
   int Play() {
     PrepareUserFiles();
-    ManagerPage("0", kWhiteListClass, "manager white list page", "manager-white-list.png");
+    ManagerPage("0", kWhiteListClass, "manager white list page", "manager-white-list.png", "manager-message-box.png");
     ManagerPage("1", kCookieClass, "manager cookie manager page", "manager-cookie-manager.png");
 
     NotifyAreaWatch notifyArea;
@@ -460,8 +479,11 @@ class Session {
     }
   }
 
-  // Starts the installed manager on the page Status names and captures it.
-  void ManagerPage(const char* status, const char* pageClass, const std::string& event, const std::string& shot) {
+  // Starts the installed manager on the page Status names and captures it,
+  // and, given noticeShot, the page with the notice of an Add without a
+  // keyword over it.
+  void ManagerPage(const char* status, const char* pageClass, const std::string& event, const std::string& shot,
+                   const char* noticeShot = nullptr) {
     vendrolix::win32::WriteRegText(HKEY_LOCAL_MACHINE, vendrolix::kSettingsKey, vendrolix::value::Status, status);
     const std::string program = o_.install + "\\" + vendrolix::file::Manager;
     STARTUPINFOA startup{};
@@ -478,16 +500,36 @@ class Session {
     HWND page = nullptr;
     const bool shown = WaitFor([&] { return (page = Visible(pageClass)) != nullptr; }, 20000);
     std::string actual = shown ? "shown" : "not shown";
+    std::string notice = "page not shown";
     if (shown) {
       SetForegroundWindow(page);
       WaitFor([] { return false; }, 1200);  // let it paint
       RECT rect;
       GetWindowRect(page, &rect);
       if (!Capture(rect, o_.shots + "\\" + shot)) actual = "shown, capture failed";
+      if (noticeShot) notice = Notice(page, noticeShot);
       PostMessageA(page, WM_CLOSE, 0, 0);
     }
     if (WaitForSingleObject(manager.get(), 5000) != WAIT_OBJECT_0) TerminateProcess(manager.get(), 0);
     Row(event, "shown", actual);
+    if (noticeShot) Row("manager message box: Add without a keyword", "shown", notice);
+  }
+
+  // The manager's own message box: Add pressed with the keyword box empty.
+  std::string Notice(HWND page, const std::string& shot) {
+    ClickOn(page, 2640 + 546, 3420 + 216);  // the Add button
+    HWND box = nullptr;
+    const bool shown = WaitFor([&] { return (box = Visible(kMessageClass)) != nullptr; }, 10000);
+    std::string actual = shown ? "shown" : "not shown";
+    if (shown) {
+      WaitFor([] { return false; }, 800);  // let it paint
+      RECT rect;
+      GetWindowRect(page, &rect);  // the box stands over the page
+      if (!Capture(rect, o_.shots + "\\" + shot)) actual = "shown, capture failed";
+      ClickOn(box, 1560 + 576, 1320 + 216);  // its Ok button
+      if (!WaitFor([&] { return !IsWindow(box); }, 5000)) actual += ", stays open";
+    }
+    return actual;
   }
 
   // A flash is eight icon changes within about 1.2 s of the block. Should the
