@@ -33,13 +33,11 @@ std::string g_iexplore64;
 namespace vendrolix {
 namespace {
 
-const char* const kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vendrolix";
 
 using test::GetDword;
 using test::GetText;
+using test::Exists;
 using test::KeyExists;
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // A window with the tray's caption on its own thread, standing in for the
 // tray program: it records the WM_CLOSE the uninstaller sends.
@@ -112,7 +110,7 @@ class InstallerTest : public ::testing::Test {
     EXPECT_TRUE(test::WaitUntil(
         [&] { return !Exists(uninstaller) && !KeyExists(HKEY_LOCAL_MACHINE, kSettingsKey, KEY_WOW64_32KEY); },
         std::chrono::seconds(60)));
-    test::WaitUntil([&] { return !KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_WOW64_32KEY); },
+    test::WaitUntil([&] { return !KeyExists(HKEY_LOCAL_MACHINE, test::kSetupUninstallKey, KEY_WOW64_32KEY); },
                     std::chrono::seconds(10));
   }
 
@@ -126,14 +124,14 @@ TEST_F(InstallerTest, SilentInstallPutsEverythingInPlaceAndUninstallRemovesIt) {
   EXPECT_TRUE(Exists(folder_ + "\\Uninstall.exe"));
 
   // The Add/Remove Programs entry.
-  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName", KEY_WOW64_32KEY), "Vendrolix");
-  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayVersion", KEY_WOW64_32KEY), g_version);
-  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, kUninstallKey, "Publisher", KEY_WOW64_32KEY), "Tervanic");
-  const auto quiet = GetText(HKEY_LOCAL_MACHINE, kUninstallKey, "QuietUninstallString", KEY_WOW64_32KEY);
+  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, test::kSetupUninstallKey, "DisplayName", KEY_WOW64_32KEY), "Vendrolix");
+  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, test::kSetupUninstallKey, "DisplayVersion", KEY_WOW64_32KEY), g_version);
+  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, test::kSetupUninstallKey, "Publisher", KEY_WOW64_32KEY), "Tervanic");
+  const auto quiet = GetText(HKEY_LOCAL_MACHINE, test::kSetupUninstallKey, "QuietUninstallString", KEY_WOW64_32KEY);
   ASSERT_TRUE(quiet.has_value());
   EXPECT_TRUE(ContainsNoCase(*quiet, "\\Vendrolix\\Uninstall.exe\" /S")) << *quiet;
-  EXPECT_TRUE(GetText(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString", KEY_WOW64_32KEY).has_value());
-  EXPECT_GT(GetDword(HKEY_LOCAL_MACHINE, kUninstallKey, "EstimatedSize", KEY_WOW64_32KEY).value_or(0), 0u);
+  EXPECT_TRUE(GetText(HKEY_LOCAL_MACHINE, test::kSetupUninstallKey, "UninstallString", KEY_WOW64_32KEY).has_value());
+  EXPECT_GT(GetDword(HKEY_LOCAL_MACHINE, test::kSetupUninstallKey, "EstimatedSize", KEY_WOW64_32KEY).value_or(0), 0u);
 
   // The user's lists, then the uninstall with a tray running.
   for (const char* name : {file::WhiteList, file::IeKeepList, file::NsKeepList}) {
@@ -149,7 +147,7 @@ TEST_F(InstallerTest, SilentInstallPutsEverythingInPlaceAndUninstallRemovesIt) {
   for (const char* name : {file::WhiteList, file::IeKeepList, file::NsKeepList}) {
     EXPECT_EQ(test::ReadFileBytes(folder_ + "\\" + name), std::string("1\r\nexample\r\n")) << name;
   }
-  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_WOW64_32KEY));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, test::kSetupUninstallKey, KEY_WOW64_32KEY));
 }
 
 TEST_F(InstallerTest, InstallingAgainKeepsTheUsersCleaningSwitches) {
@@ -269,7 +267,7 @@ TEST_F(InstallerTest, RefusesToInstallBesideThePackagesInstallation) {
   ASSERT_TRUE(run.finished) << run.output;
   EXPECT_NE(run.exitCode, 0u);
   EXPECT_FALSE(Exists(folder_ + "\\Uninstall.exe"));
-  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_WOW64_32KEY));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, test::kSetupUninstallKey, KEY_WOW64_32KEY));
   EXPECT_EQ(test::ReadFileBytes(folder_ + "\\VendrolixTray.exe"), tray);
 
   char product[39] = {};

@@ -33,11 +33,10 @@ namespace vendrolix {
 namespace {
 
 using test::GetText;
+using test::Exists;
 using test::KeyExists;
 
 constexpr UINT kMsiFailed = 1603;  // ERROR_INSTALL_FAILURE: a launch condition refused, or a step failed
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 struct MsiRun {
   DWORD exitCode = 0;
@@ -405,16 +404,15 @@ TEST_F(MsiTest, UpgradeKeepsTheUsersListsAndSwitchesAndAnOlderPackageIsRefused) 
 // program): the package refuses to install beside it, says why, and touches
 // none of it.
 TEST_F(MsiTest, RefusesToInstallBesideTheSetupProgramsInstallation) {
-  const char* const uninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vendrolix";
   CreateDirectoryA(folder_.c_str(), nullptr);
   const std::string tray = folder_ + "\\VendrolixTray.exe";
   const std::string uninstaller = folder_ + "\\Uninstall.exe";
   ASSERT_TRUE(CopyFileA(test::WinePath(g_dist32 + "/VendrolixTray.exe").c_str(), tray.c_str(), FALSE));
   ASSERT_TRUE(test::WriteFileBytes(uninstaller, "MZ"));
   test::SetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::FirstStart, "1");
-  test::SetText(HKEY_LOCAL_MACHINE, uninstallKey, "DisplayName", "Vendrolix");
-  test::SetText(HKEY_LOCAL_MACHINE, uninstallKey, "UninstallString", "\"" + uninstaller + "\"");
-  test::SetText(HKEY_LOCAL_MACHINE, uninstallKey, "QuietUninstallString", "\"" + uninstaller + "\" /S");
+  test::SetText(HKEY_LOCAL_MACHINE, test::kSetupUninstallKey, "DisplayName", "Vendrolix");
+  test::SetText(HKEY_LOCAL_MACHINE, test::kSetupUninstallKey, "UninstallString", "\"" + uninstaller + "\"");
+  test::SetText(HKEY_LOCAL_MACHINE, test::kSetupUninstallKey, "QuietUninstallString", "\"" + uninstaller + "\" /S");
 
   const auto refused = InstallShowingRefusal(g_msi, "");
   EXPECT_EQ(refused.exitCode, kMsiFailed);
@@ -425,7 +423,7 @@ TEST_F(MsiTest, RefusesToInstallBesideTheSetupProgramsInstallation) {
   EXPECT_EQ(Setting(value::FirstStart), "1");
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, test::HelperListingKey(), KEY_WOW64_64KEY));
 
-  test::DeleteKeyTree(HKEY_LOCAL_MACHINE, uninstallKey);
+  test::DeleteKeyTree(HKEY_LOCAL_MACHINE, test::kSetupUninstallKey);
   DeleteFileA(tray.c_str());
   DeleteFileA(uninstaller.c_str());
 }

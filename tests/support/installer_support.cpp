@@ -58,8 +58,6 @@ std::optional<std::string> LabelOf(HKEY root, const std::string& subKey) {
   return std::nullopt;
 }
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 std::uint32_t Le32(const std::string& bytes, std::size_t at) {
   std::uint32_t v = 0;
   for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
@@ -101,6 +99,8 @@ const REGSAM kViews[] = {KEY_WOW64_32KEY, KEY_WOW64_64KEY};
 std::string ServerKey(const char* clsid) { return std::string("CLSID\\") + clsid + "\\InprocServer32"; }
 
 }  // namespace
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::string HelperListingKey() { return std::string(kBrowserHelperObjectsKey) + "\\" + kHelperClsid; }
 

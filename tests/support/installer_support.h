@@ -24,6 +24,11 @@ inline constexpr const char* kSettingsKeyLabel = "ML;0x1;S-1-16-4096";
 // Objects (kHelperClsid in wine_support.h).
 inline constexpr const char* kCleanerClsid = "{CCD21D21-7305-4FED-8714-0436099AF281}";
 std::string HelperListingKey();
+// The setup program's Add/Remove Programs entry (32-bit view).
+inline constexpr const char* kSetupUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vendrolix";
+
+// Whether a file or folder is there.
+bool Exists(const std::string& path);
 
 // Expects the grants in place, the policy entry naming folder in both views.
 void ExpectInstalledGrants(const std::string& folder);
