@@ -115,7 +115,9 @@ place SettingsRemove before RemoveFiles
 # Installer does not tell the older one's removal that it is part of an
 # upgrade, but then its settings tool sees this version installed and keeps
 # the user's settings. The components keep their identities across versions,
-# so the older removal takes away nothing this one still uses.
+# so the older removal takes away nothing this one still uses. Wine's
+# removal also drops the family's whole entry, this version's with it; the
+# settings tool files this version there again right after.
 place RemoveExistingProducts after InstallFinalize
 place SettingsRejoin after RemoveExistingProducts
 for check in "InstallInitialize SettingsRemove RemoveFiles" "WriteRegistryValues SettingsInstall InstallFinalize" \
