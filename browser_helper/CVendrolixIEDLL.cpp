@@ -49,7 +49,7 @@ class BrowserEnv final : public NewWindowEnv {
  public:
   BrowserEnv(ModVendrolixIE& state, IWebBrowser2* browser, VARIANT_BOOL* cancel)
       : state_(state), browser_(browser), cancel_(cancel) {}
-  std::string ReadSetting(const char* name) override { return ReadRegString(kSettingsKey, name); }
+  std::string ReadSetting(const char* name) override { return settings_.Read(name); }
   std::string LocationUrl() override {
     if (!browser_) return state_.window.currentUrl;
     BSTR url = nullptr;
@@ -66,10 +66,11 @@ class BrowserEnv final : public NewWindowEnv {
   }
   void PlayWave() override { PlayBlockWave(state_.AppPath); }
   void Beep() override { ::Beep(150, 200); }
-  void PostClick(std::int32_t window) override { PostTrayClick(window, kBlockCaption); }
+  void PostClick(std::int32_t window) override { PostTrayClick(window, kBlockCaption, &state_.blockButton); }
 
  private:
   ModVendrolixIE& state_;
+  SettingsReader settings_;
   IWebBrowser2* browser_;
   VARIANT_BOOL* cancel_;
 };

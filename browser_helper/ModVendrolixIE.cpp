@@ -146,6 +146,16 @@ std::optional<std::string> ReadStoredRegString(const char* key, const char* name
   return Trim(text);
 }
 
+std::string SettingsReader::Read(const char* name) {
+  if (!opened_) {
+    key_ = win32::OpenSuiteKey(HKEY_LOCAL_MACHINE, kSettingsKey, KEY_QUERY_VALUE);
+    opened_ = true;
+  }
+  std::string text;
+  if (!win32::ReadRegText(key_.get(), name, kReadBufferSize, text)) return "1";
+  return Trim(text);
+}
+
 void WriteRegString(const char* name, const std::string& value) {
   win32::WriteRegText(HKEY_LOCAL_MACHINE, kSettingsKey, name, value);
 }
@@ -204,8 +214,8 @@ HWND AsWindow(std::intptr_t handle) { return reinterpret_cast<HWND>(handle); }
 
 class MessageHookEnv final : public DialogEnv {
  public:
-  explicit MessageHookEnv(const ModVendrolixIE& state) : state_(state) {}
-  std::string ReadSetting(const char* name) override { return ReadRegString(kSettingsKey, name); }
+  explicit MessageHookEnv(ModVendrolixIE& state) : state_(state) {}
+  std::string ReadSetting(const char* name) override { return settings_.Read(name); }
   std::string LocationUrl() override { return state_.window.currentUrl; }
   std::int16_t IsBlockedUrl(const std::string& url) override { return helper::IsBlockedUrl(state_.AppPath, url); }
   bool CtrlDown() override { return GetKeyState(VK_CONTROL) < 0; }
@@ -213,7 +223,7 @@ class MessageHookEnv final : public DialogEnv {
   void CancelWindow() override {}
   void PlayWave() override { PlayBlockWave(state_.AppPath); }
   void Beep() override { ::Beep(150, 200); }
-  void PostClick(std::int32_t window) override { PostTrayClick(window, kBlockCaption); }
+  void PostClick(std::int32_t window) override { PostTrayClick(window, kBlockCaption, &state_.blockButton); }
   std::intptr_t FindDialogFrame() override {
     return reinterpret_cast<std::intptr_t>(FindWindowA(kDialogClass, nullptr));
   }
@@ -227,7 +237,8 @@ class MessageHookEnv final : public DialogEnv {
   void CloseDialog(std::intptr_t window) override { PostMessageA(AsWindow(window), WM_CLOSE, 0, 0); }
 
  private:
-  const ModVendrolixIE& state_;
+  ModVendrolixIE& state_;
+  SettingsReader settings_;
 };
 
 }  // namespace
@@ -286,12 +297,19 @@ bool IsTrayButton(HWND window, const char* caption) {
   return IsTrayProgram(std::string_view(path, size));
 }
 
-void PostTrayClick(std::int32_t window, const char* caption) {
+void PostTrayClick(std::int32_t window, const char* caption, CheckedTrayButton* checked) {
   // Posted to no window, the click would land in the browser thread's own
   // queue; a tray that is not running is told nothing.
   if (window == 0) return;
   const HWND target = reinterpret_cast<HWND>(static_cast<std::intptr_t>(window));
-  if (!IsTrayButton(target, caption)) return;
+  DWORD processId = 0;
+  const bool known = checked && checked->window == target && GetWindowThreadProcessId(target, &processId) &&
+                     processId == checked->processId;
+  if (!known) {
+    if (checked) *checked = CheckedTrayButton{};
+    if (!IsTrayButton(target, caption)) return;
+    if (checked && GetWindowThreadProcessId(target, &processId)) *checked = CheckedTrayButton{target, processId};
+  }
   PostMessageA(target, kButtonClickMessage, 0, 0);
 }
 

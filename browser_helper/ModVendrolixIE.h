@@ -11,8 +11,15 @@
 
 #include "decision.h"
 #include "hooks.h"
+#include "win32/handles.h"
 
 namespace vendrolix::helper {
+
+// A window found to be the tray's button, and the process that owned it then.
+struct CheckedTrayButton {
+  HWND window = nullptr;
+  DWORD processId = 0;
+};
 
 struct ModVendrolixIE {
   std::string AppPath;
@@ -31,6 +38,8 @@ struct ModVendrolixIE {
   // Stamps, tray handles, the current address and DialogFrame, shared with
   // the portable decision.
   WindowState window;
+  // The block button the last block reaction clicked.
+  CheckedTrayButton blockButton;
 };
 
 // This thread's state, created on first use; freed when the thread ends.
@@ -53,6 +62,18 @@ void SetThisModule(HMODULE module);
 std::string ReadRegString(const char* key, const char* name);
 // The same read without the default: nullopt on any failure.
 std::optional<std::string> ReadStoredRegString(const char* key, const char* name);
+// ReadRegString for the values one event reads, the settings key opened at
+// the first of them and kept open until the event is handled: each value is
+// still read afresh when it is asked for, and under Wine every open costs
+// several round trips to the server while the browser waits.
+class SettingsReader {
+ public:
+  std::string Read(const char* name);
+
+ private:
+  bool opened_ = false;
+  win32::UniqueHKey key_;
+};
 // Writes a text value under the settings key; dropped when it cannot be opened.
 void WriteRegString(const char* name, const std::string& value);
 
@@ -74,7 +95,10 @@ void PlayBlockWave(const std::string& appPath);
 // over must never be clicked.
 bool IsTrayButton(HWND window, const char* caption);
 // BM_CLICK to the tray's button of that caption, if window still is it.
-void PostTrayClick(std::int32_t window, const char* caption);
+// With checked, a window found to be the button before is taken as it while
+// the same process owns it (a handle cannot pass to another window of that
+// process's lifetime); any other is checked in full and remembered there.
+void PostTrayClick(std::int32_t window, const char* caption, CheckedTrayButton* checked = nullptr);
 
 // Starts AppPath\VendrolixTray.exe minimised without waiting for it.
 void StartTray(const std::string& appPath);

@@ -1,4 +1,5 @@
 // frmPopupAdvanced: the white list page and WebSite.dat.
+#include <algorithm>
 #include <vector>
 
 #include "Vendrolix.h"
@@ -84,7 +85,11 @@ void FrmPopupAdvanced::LoadWebSiteList() {
   // Only a save writes the list: a missing one stays missing until then.
   win32::TextFileReader reader(FilePath(), win32::TextFileReader::OpenMode::Plain);
   std::vector<std::string> entries = ParseWebSiteList([&reader](std::string& line) { return reader.Next(line); });
-  for (const std::string& entry : entries) AddSorted(lstURL_, entry);
+  // In the order AddSorted would give them one by one (equal texts in file
+  // order), filled at once: 32,767 inserts, each a search of the control,
+  // took seconds.
+  std::stable_sort(entries.begin(), entries.end(), LessNoCase());
+  FillListBox(lstURL_, entries);
 }
 
 void FrmPopupAdvanced::SaveWebSiteList() {

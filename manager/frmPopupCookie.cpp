@@ -302,13 +302,13 @@ void FrmPopupCookie::ShowAutoClean(const std::string& caption, bool ticked) {
 void FrmPopupCookie::ClearList() { SendMessageA(lstCookie_, LB_RESETCONTENT, 0, 0); }
 
 void FrmPopupCookie::FillList(const std::vector<ListedCookie>& cookies) {
-  SendMessageA(lstCookie_, WM_SETREDRAW, FALSE, 0);
+  std::size_t bytes = 0;
+  for (const ListedCookie& cookie : cookies) bytes += cookie.entry.size() + 1;
+  const ListBoxFill fill(lstCookie_, cookies.size(), bytes);
   for (const ListedCookie& cookie : cookies) {
     LRESULT at = SendMessageA(lstCookie_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(cookie.entry.c_str()));
     if (at >= 0) SendMessageA(lstCookie_, LB_SETITEMDATA, static_cast<WPARAM>(at), cookie.kept ? 1 : 0);
   }
-  SendMessageA(lstCookie_, WM_SETREDRAW, TRUE, 0);
-  InvalidateRect(lstCookie_, nullptr, TRUE);
 }
 
 std::vector<std::string> FrmPopupCookie::TickedEntries() {

@@ -168,6 +168,23 @@ std::string ListText(HWND list, int index) {
   return std::string(buffer.data(), static_cast<std::size_t>(got));
 }
 
+ListBoxFill::ListBoxFill(HWND list, std::size_t items, std::size_t textBytes) : list_(list) {
+  SendMessageA(list_, WM_SETREDRAW, FALSE, 0);
+  SendMessageA(list_, LB_INITSTORAGE, items, textBytes);
+}
+
+ListBoxFill::~ListBoxFill() {
+  SendMessageA(list_, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(list_, nullptr, TRUE);
+}
+
+void FillListBox(HWND list, const std::vector<std::string>& texts) {
+  std::size_t bytes = 0;
+  for (const std::string& text : texts) bytes += text.size() + 1;
+  const ListBoxFill fill(list, texts.size(), bytes);
+  for (const std::string& text : texts) SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
 std::string WindowText(HWND window) {
   int length = GetWindowTextLengthA(window);
   std::vector<char> buffer(static_cast<std::size_t>(length > 0 ? length : 0) + 1, '\0');

@@ -193,6 +193,23 @@ int CheckBoxSide();
 
 // Texts of the manager's controls, whole whatever their length.
 std::string ListText(HWND list, int index);
+
+// While it lives, a list box is being filled with many entries: storage for
+// them reserved at once and no drawing until the last is in, when the list
+// is drawn once. Without it 100,000 entries grow the control's storage and
+// redraw its scroll bar 100,000 times.
+class ListBoxFill {
+ public:
+  ListBoxFill(HWND list, std::size_t items, std::size_t textBytes);
+  ~ListBoxFill();
+  ListBoxFill(const ListBoxFill&) = delete;
+  ListBoxFill& operator=(const ListBoxFill&) = delete;
+
+ private:
+  HWND list_;
+};
+// The texts appended to the list in their order.
+void FillListBox(HWND list, const std::vector<std::string>& texts);
 std::string WindowText(HWND window);
 
 inline constexpr COLORREF kSkinBack = RGB(96, 96, 96);

@@ -32,27 +32,6 @@ inline constexpr std::size_t kNetscapeLineLimit = 1000;
 // piece occurs in the line, ignoring case (so "#ab#" keeps ab, not a or b).
 bool IsKept(std::string_view keepLine, std::string_view entry);
 
-// IsKept for many entries against one keep line, the line indexed once.
-// The line must outlive the object.
-class KeepLine {
- public:
-  explicit KeepLine(std::string_view line);
-  bool Keeps(std::string_view entry);
-
- private:
-  // "#entry#" occurs in the line exactly when, for an entry without "#",
-  // the entry is one of the texts between two neighbouring "#": those are
-  // kept in a table. Other entries are searched for.
-  struct Segment {
-    std::uint32_t hash;
-    std::uint32_t length;
-    const char* begin;  // nullptr: a free slot
-  };
-  std::vector<Segment> segments_;
-  NoCaseFinder finder_;
-  std::string piece_;
-};
-
 // The keep list's line for these entries, in their order.
 std::string FormatKeepLine(const std::vector<std::string>& keptEntries);
 

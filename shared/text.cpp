@@ -34,17 +34,10 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 
 std::size_t FindNoCase(std::string_view haystack, std::string_view needle) {
   if (haystack.empty()) return std::string_view::npos;
-  if (needle.empty()) return 0;
-  if (needle.size() > haystack.size()) return std::string_view::npos;
-  const char first = UpperChar(needle[0]);
-  const std::size_t last = haystack.size() - needle.size();
-  for (std::size_t i = 0; i <= last; ++i) {
-    if (UpperChar(haystack[i]) != first) continue;
-    std::size_t k = 1;
-    while (k < needle.size() && UpperChar(haystack[i + k]) == UpperChar(needle[k])) ++k;
-    if (k == needle.size()) return i;
-  }
-  return std::string_view::npos;
+  const auto found = std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end(),
+                                 [](char a, char b) { return UpperChar(a) == UpperChar(b); });
+  return found == haystack.end() && !needle.empty() ? std::string_view::npos
+                                                    : static_cast<std::size_t>(found - haystack.begin());
 }
 
 NoCaseFinder::NoCaseFinder(std::string_view haystack) : haystack_(haystack) {
@@ -72,12 +65,6 @@ bool NoCaseFinder::Contains(std::string_view needle) const {
 bool Contains(std::string_view haystack, std::string_view needle) {
   if (haystack.empty()) return false;
   return haystack.find(needle) != std::string_view::npos;
-}
-
-std::uint32_t HashNoCase(std::string_view text) {
-  std::uint64_t hash = 14695981039346656037ull;  // FNV-1a over the folded bytes
-  for (char c : text) hash = (hash ^ static_cast<unsigned char>(UpperChar(c))) * 1099511628211ull;
-  return static_cast<std::uint32_t>(hash ^ (hash >> 32));
 }
 
 int CompareNoCase(std::string_view a, std::string_view b) {

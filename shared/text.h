@@ -52,9 +52,6 @@ class NoCaseFinder {
 // Plain, case-sensitive containment with the same empty-text rule.
 bool Contains(std::string_view haystack, std::string_view needle);
 
-// A hash that ignores letter case: texts EqualsNoCase holds for hash alike.
-std::uint32_t HashNoCase(std::string_view text);
-
 // Case-insensitive ordering, for sorted lists and sets.
 int CompareNoCase(std::string_view a, std::string_view b);
 

@@ -12,12 +12,15 @@ UniqueHKey OpenSuiteKey(HKEY root, const char* subKey, REGSAM rights) {
 
 bool ReadRegText(HKEY root, const char* subKey, const char* name, std::size_t bufferSize, std::string& text) {
   UniqueHKey key = OpenSuiteKey(root, subKey, KEY_QUERY_VALUE);
-  if (!key) return false;
-  if (bufferSize == 0) return false;
+  return key && ReadRegText(key.get(), name, bufferSize, text);
+}
+
+bool ReadRegText(HKEY key, const char* name, std::size_t bufferSize, std::string& text) {
+  if (!key || bufferSize == 0) return false;
   std::vector<char> buffer(bufferSize, ' ');
   DWORD length = static_cast<DWORD>(bufferSize);
   DWORD type = 0;
-  if (RegQueryValueExA(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &length) !=
+  if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &length) !=
       ERROR_SUCCESS) {
     return false;
   }

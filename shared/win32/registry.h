@@ -26,6 +26,8 @@ UniqueHKey OpenSuiteKey(HKEY root, const char* subKey, REGSAM rights);
 // does not fit. The text is the stored bytes up to the first NUL; the type
 // is not checked.
 bool ReadRegText(HKEY root, const char* subKey, const char* name, std::size_t bufferSize, std::string& text);
+// The same read from a key already open.
+bool ReadRegText(HKEY key, const char* name, std::size_t bufferSize, std::string& text);
 
 // Writes REG_SZ text (with its terminator, as every reader expects).
 bool WriteRegText(HKEY root, const char* subKey, const char* name, const std::string& text);

@@ -84,6 +84,7 @@ TEST(KeepListTest, KeptEntriesComeFirstAndTicked) {
       {{"site"}, "#SITE#", {{"site", true}}},
       {{"a", "b", "ab"}, "#ab#", {{"ab", true}, {"a", false}, {"b", false}}},
       {{"xab", "ab"}, "#xab#", {{"xab", true}, {"ab", false}}},
+      {{"c", "b", "a#b"}, "#a#b#", {{"a#b", true}, {"b", true}, {"c", false}}},  // "#" inside an entry
       {{"b", "a"}, "", {{"a", false}, {"b", false}}},
       {{"zeta", "Alpha", "beta"}, "#zeta#", {{"zeta", true}, {"Alpha", false}, {"beta", false}}},
   };

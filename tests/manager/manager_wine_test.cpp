@@ -272,7 +272,8 @@ TEST_F(ManagerTest, LoadsTheListsLinesPresent) {
   };
   const Case cases[] = {
       {"2\r\nalpha\r\nbeta\r\n", {"alpha", "beta"}},
-      {"5\r\nzeta\r\nAlpha\r\n", {"Alpha", "zeta"}},  // count larger than the lines present
+      // A count larger than the lines present; case variants keep the file's order.
+      {"5\r\nBeta\r\nzeta\r\nAlpha\r\nbeta\r\n", {"Alpha", "Beta", "beta", "zeta"}},
       {"0\r\n", {}},
       {"", {}},
       {"x\r\nalpha\r\n", {}},

@@ -34,6 +34,14 @@
 //   verbose on|off         when on, each result line ends in " @S-E": local
 //                          milliseconds of the day when the command's effect
 //                          began (for tap: the release) and when it ended
+//   timing on|off          when on, the lines of open, newwindow and reads end
+//                          in " us=T": microseconds the effect took (open: the
+//                          window's thread, frame and helpers up; newwindow:
+//                          the event on W's thread)
+//   reads W FILE NAME...   on W's thread, the reads a new-window decision
+//                          needs, bare: each settings value NAME opened, read
+//                          and closed, then FILE read whole
+//                          -> "reads W N bytes"
 //   dialogstate NAME       -> "dialog NAME open|closed"
 //   sleep MS               waits
 //   set NAME VALUE         settings value written (unset NAME removes it)
@@ -104,6 +112,52 @@ long DayMs() {
 
 bool g_verbose = false;
 long g_effectStart = 0;
+
+// Microseconds from the performance counter, for the timing mode.
+bool g_timing = false;
+double Microseconds() {
+  static const double perSecond = [] {
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(frequency.QuadPart);
+  }();
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return static_cast<double>(now.QuadPart) * 1e6 / perSecond;
+}
+
+std::string Took(double microseconds) {
+  if (!g_timing) return std::string();
+  char text[32];
+  std::snprintf(text, sizeof text, " us=%.1f", microseconds);
+  return text;
+}
+
+// One pass of what every decision must read, without any of the helper's
+// own work: the named settings values, each with its own open and close of
+// the key, and the white list read whole. Bytes read, or -1.
+long long BareReads(const std::string& file, const std::vector<std::string>& names) {
+  for (const std::string& name : names) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, vendrolix::kSettingsKey, 0, KEY_QUERY_VALUE | vendrolix::win32::kSuiteView,
+                      &opened) != ERROR_SUCCESS) {
+      return -1;
+    }
+    const vendrolix::win32::UniqueHKey key(opened);
+    BYTE value[255];
+    DWORD size = sizeof value;
+    if (RegQueryValueExA(key.get(), name.c_str(), nullptr, nullptr, value, &size) != ERROR_SUCCESS) return -1;
+  }
+  const vendrolix::win32::UniqueFile handle(CreateFileA(file.c_str(), GENERIC_READ,
+                                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!handle) return -1;
+  static char buffer[64 * 1024];
+  long long total = 0;
+  DWORD got = 0;
+  while (ReadFile(handle.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) total += got;
+  return total;
+}
 
 // Waits for an event while answering this thread's messages.
 bool WaitPumping(HANDLE event, DWORD milliseconds) {
@@ -487,6 +541,10 @@ class Scenario {
       g_verbose = name == "on";
       return Say("verbose " + name);
     }
+    if (command == "timing") {
+      g_timing = name == "on";
+      return Say("timing " + name);
+    }
     if (command == "comfailures") {
       std::lock_guard<std::mutex> lock(g_failureLock);
       return Say("comfailures " + std::to_string(g_comFailures) + (g_comFailures ? " " + g_firstFailure : ""));
@@ -577,8 +635,30 @@ class Scenario {
     }
     if (command == "newwindow") {
       bool cancelled = false;
-      window.Run([&] { cancelled = window.browser()->FireNewWindow2(); });
-      return Say("newwindow " + name + (cancelled ? " cancelled" : " opened"));
+      double took = 0;
+      window.Run([&] {
+        const double start = Microseconds();
+        cancelled = window.browser()->FireNewWindow2();
+        took = Microseconds() - start;
+      });
+      return Say("newwindow " + name + (cancelled ? " cancelled" : " opened") + Took(took));
+    }
+    if (command == "reads") {
+      // On W's thread, as the helper's reads are: the floor of its request.
+      std::istringstream values(argument);
+      std::string file;
+      values >> file;
+      std::vector<std::string> names;
+      for (std::string value; values >> value;) names.push_back(value);
+      long long bytes = -1;
+      double took = 0;
+      window.Run([&] {
+        const double start = Microseconds();
+        bytes = BareReads(file, names);
+        took = Microseconds() - start;
+      });
+      if (bytes < 0) return Say("error cannot read: " + line);
+      return Say("reads " + name + " " + std::to_string(bytes) + " bytes" + Took(took));
     }
     if (command == "click" || command == "press" || command == "release") {
       std::string part, button = "left";
@@ -690,11 +770,13 @@ class Scenario {
   void Open(const std::string& name) {
     if (name.empty() || windows_.count(name)) return Say("error cannot open " + name);
     auto window = std::make_unique<BrowserWindow>(name, opened_++);
+    const double start = Microseconds();
     if (!window->Open()) return Say("error cannot open " + name);
+    const double took = Microseconds() - start;
     const std::size_t helpers = window->helperCount();
     windows_[name] = std::move(window);
     order_.push_back(name);
-    Say("open " + name + " helpers " + std::to_string(helpers));
+    Say("open " + name + " helpers " + std::to_string(helpers) + Took(took));
   }
 
   std::map<std::string, std::unique_ptr<BrowserWindow>> windows_;

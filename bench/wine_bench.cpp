@@ -1,0 +1,645 @@
+// What the user meets, timed under Wine, each figure beside a floor taken in
+// the same run, with the ratios the suite promises:
+//   - a new-window request through the real helper in the bench browser,
+//     allowed (after a click) and blocked, against the same request without
+//     the helper plus the reads every decision must make, done bare in the
+//     same process (settings values and one read of the white list);
+//   - a browser window's attach with the tray already running, against a
+//     window without the helper;
+//   - the manager from process start to its cookie page shown and filled
+//     (1,000, 10,000 and 100,000 cookie files) and to its white-list page
+//     (32,767 entries), against a bare program that fills a list box of the
+//     same size;
+//   - the tray from process start to its icon shown and its handles
+//     published, against a bare program that does just that.
+// Every figure is the least of several repetitions: the machines that run
+// this are shared, and nothing makes code faster than it is.
+//
+//   wine_bench --dll= --tray= --manager= --shellwindows= --iexplore= --floor=
+//              --data=DIR --out=FILE [--smoke]
+// Paths are Unix paths. DIR holds the cookie folders wine-cookies-N (made by
+// scripts/bench); FILE receives the figures as JSON. --smoke runs each
+// figure a few times at the smallest size and enforces no target: it shows
+// that the bench still measures what it names.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <optional>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "cookies.h"
+#include "settings.h"
+#include "text.h"
+#include "tray_wine_support.h"
+#include "win32/handles.h"
+#include "wine_support.h"
+
+namespace vendrolix::bench {
+namespace {
+
+using namespace std::chrono_literals;
+
+struct Options {
+  std::string dll, tray, manager, shellWindows, iexplore, floor, data, out;
+  bool smoke = false;
+} g_options;
+
+double Microseconds() {
+  static const double perSecond = [] {
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(frequency.QuadPart);
+  }();
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return static_cast<double>(now.QuadPart) * 1e6 / perSecond;
+}
+
+// The least and the median of the repetitions of one figure; a repetition
+// that did not see what it waited for (0) counts as missed, not as a time.
+struct Samples {
+  std::vector<double> values;
+  int missed = 0;
+  void Add(double value) {
+    if (value > 0) {
+      values.push_back(value);
+    } else {
+      ++missed;
+    }
+  }
+  // Most of the repetitions saw it: one start lost on a busy machine says
+  // nothing about the program, most of them lost does.
+  bool Seen() const { return values.size() > static_cast<std::size_t>(missed); }
+  double Least() const { return values.empty() ? 0 : *std::min_element(values.begin(), values.end()); }
+  double Median() const {
+    if (values.empty()) return 0;
+    std::vector<double> sorted = values;
+    std::sort(sorted.begin(), sorted.end());
+    return sorted[sorted.size() / 2];
+  }
+};
+
+bool g_failed = false;
+
+void Fail(const std::string& what) {
+  std::printf("FAILED: %s\n", what.c_str());
+  std::fflush(stdout);
+  g_failed = true;
+}
+
+// ---- The bench browser, driven one command at a time ----------------------
+
+class BrowserProcess {
+ public:
+  explicit BrowserProcess(const std::string& exe) {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE childIn = nullptr, childOut = nullptr, ourIn = nullptr, ourOut = nullptr;
+    if (!CreatePipe(&childIn, &ourOut, &inherit, 0) || !CreatePipe(&ourIn, &childOut, &inherit, 0)) return;
+    SetHandleInformation(ourOut, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(ourIn, HANDLE_FLAG_INHERIT, 0);
+    toChild_.reset(ourOut);
+    fromChild_.reset(ourIn);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = childIn;
+    startup.hStdOutput = childOut;
+    startup.hStdError = childOut;
+    std::string line = test::Quote(exe);
+    PROCESS_INFORMATION info{};
+    if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info)) {
+      process_.reset(info.hProcess);
+      CloseHandle(info.hThread);
+    }
+    CloseHandle(childIn);
+    CloseHandle(childOut);
+  }
+
+  ~BrowserProcess() {
+    toChild_.reset();  // the end of its script: it closes its windows and ends
+    if (process_ && WaitForSingleObject(process_.get(), test::StretchedMs(60000)) != WAIT_OBJECT_0) {
+      TerminateProcess(process_.get(), 1);
+    }
+  }
+
+  // The command's result line, or "" when none came within a minute.
+  std::string Do(const std::string& command) {
+    const std::string line = command + "\n";
+    DWORD written = 0;
+    if (!process_ || !WriteFile(toChild_.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr)) {
+      return std::string();
+    }
+    const DWORD deadline = GetTickCount() + test::StretchedMs(60000);
+    for (;;) {
+      const std::size_t end = pending_.find('\n');
+      if (end != std::string::npos) {
+        std::string result = pending_.substr(0, end);
+        pending_.erase(0, end + 1);
+        if (!result.empty() && result.back() == '\r') result.pop_back();
+        return result;
+      }
+      DWORD available = 0;
+      if (!PeekNamedPipe(fromChild_.get(), nullptr, 0, nullptr, &available, nullptr)) return std::string();
+      if (available > 0) {
+        char buffer[4096];
+        DWORD read = 0;
+        if (!ReadFile(fromChild_.get(), buffer, std::min<DWORD>(available, sizeof buffer), &read, nullptr)) {
+          return std::string();
+        }
+        pending_.append(buffer, read);
+        continue;
+      }
+      if (GetTickCount() > deadline || WaitForSingleObject(process_.get(), 1) == WAIT_OBJECT_0) return std::string();
+    }
+  }
+
+ private:
+  win32::UniqueKernelHandle process_;
+  win32::UniqueKernelHandle toChild_;
+  win32::UniqueKernelHandle fromChild_;
+  std::string pending_;
+};
+
+// The " us=T" a timed result line ends with; nullopt when it is missing.
+std::optional<double> TookUs(const std::string& line) {
+  const std::size_t at = line.rfind(" us=");
+  if (at == std::string::npos) return std::nullopt;
+  return std::strtod(line.c_str() + at + 4, nullptr);
+}
+
+bool Starts(const std::string& line, const std::string& prefix) { return line.compare(0, prefix.size(), prefix) == 0; }
+
+// ---- Requests and attach ------------------------------------------------------
+
+struct BrowserFigures {
+  Samples allowed, blocked, allowedFloor, blockedFloor, attach;
+};
+
+// The running tray, from its published handle: waits until it has ended
+// (the last browser window told it to), closing it after a bound.
+void WaitForTrayToEnd() {
+  HWND button = test::HandleFromText(test::GetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::hForm));
+  if (!button || !IsWindow(button)) return;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(button, &pid);
+  win32::UniqueKernelHandle process(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid));
+  if (!process) return;
+  if (WaitForSingleObject(process.get(), test::StretchedMs(15000)) == WAIT_OBJECT_0) return;
+  PostMessageA(GetParent(button), WM_CLOSE, 0, 0);
+  if (WaitForSingleObject(process.get(), test::StretchedMs(10000)) != WAIT_OBJECT_0) TerminateProcess(process.get(), 1);
+}
+
+BrowserFigures MeasureBrowser(bool helper, const std::string& whiteList, int repetitions) {
+  BrowserFigures figures;
+  const char* who = helper ? "with the helper" : "without a helper";
+  test::ListBrowserHelper(helper);
+  BrowserProcess browser(test::WinePath(g_options.iexplore));
+  const auto expect = [&](const std::string& command, const std::string& start) {
+    const std::string result = browser.Do(command);
+    if (!Starts(result, start)) Fail(std::string(who) + ": \"" + command + "\" answered \"" + result + "\"");
+    return result;
+  };
+  expect("timing on", "timing on");
+  expect("open W0", helper ? "open W0 helpers 1" : "open W0 helpers 0");
+  if (helper) {
+    // The tray the attach started is up once its form button answers.
+    const bool up = test::WaitUntil(
+        [] {
+          HWND button = test::HandleFromText(test::GetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::hForm));
+          return button && IsWindow(button);
+        },
+        20s);
+    if (!up) Fail("the tray did not start");
+  }
+  expect("navigate W0 http://www.shop.example.net/catalog/item.asp?id=4711", "navigate W0");
+  expect("title W0 Catalog", "title W0");
+  // The first requests pay for what a process does once; the least of
+  // many is the request itself. Each figure is taken after a pause in which
+  // what the one before set off (the tray's flash, a click's input) has
+  // settled, so that none is taken in a busier moment than the others.
+  const auto settled = [](const std::function<void()>& take) {
+    Sleep(30);
+    take();
+  };
+  for (int i = 0; i < 2 * repetitions; ++i) {
+    settled([&] {
+      const std::string result = expect("newwindow W0", helper ? "newwindow W0 cancelled" : "newwindow W0 opened");
+      if (auto took = TookUs(result)) figures.blocked.Add(*took);
+    });
+    settled([&] {
+      if (auto took = TookUs(expect("reads W0 " + whiteList + " Sound Popup", "reads W0 "))) {
+        figures.blockedFloor.Add(*took);
+      }
+    });
+    settled([&] {
+      if (auto took = TookUs(expect("reads W0 " + whiteList + " Sound Popup CountIE", "reads W0 "))) {
+        figures.allowedFloor.Add(*took);
+      }
+    });
+  }
+  // A click on a link, then the window it opens: the usual wanted window.
+  for (int i = 0; i < repetitions; ++i) {
+    settled([&] { expect("tap W0 link", "tap W0 link on"); });
+    // Well within the grace period of a click.
+    Sleep(50);
+    const std::string result = browser.Do("newwindow W0");
+    if (Starts(result, "newwindow W0 opened")) {
+      if (auto took = TookUs(result)) figures.allowed.Add(*took);
+    } else if (!Starts(result, "newwindow W0 cancelled")) {
+      Fail(std::string(who) + ": newwindow after a click answered \"" + result + "\"");
+    }
+  }
+  // Under a heavy load a click can come too late for its grace period; a
+  // few such requests are blocked, not many.
+  if (figures.allowed.values.size() * 2 < static_cast<std::size_t>(repetitions)) {
+    Fail(std::string(who) + ": too few windows opened after a click");
+  }
+  // A second window opened and closed while the first one stays.
+  for (int i = 0; i < repetitions; ++i) {
+    const std::string result = expect("open W1", helper ? "open W1 helpers 1" : "open W1 helpers 0");
+    if (auto took = TookUs(result)) figures.attach.Add(*took);
+    expect("close W1", "close W1");
+    // The tray start each attach makes ends at once, but a process start
+    // under Wine takes the processor for a while.
+    if (helper) Sleep(500);
+  }
+  expect("close W0", "close W0");
+  if (helper) WaitForTrayToEnd();
+  return figures;
+}
+
+// ---- Programs from start to their window shown ----------------------------
+
+// A top-level window of that class and process.
+HWND FindWindowOf(const char* className, DWORD pid) {
+  for (HWND window = FindWindowExA(nullptr, nullptr, className, nullptr); window;
+       window = FindWindowExA(nullptr, window, className, nullptr)) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == pid) return window;
+  }
+  return nullptr;
+}
+
+struct Started {
+  win32::UniqueKernelHandle process;
+  DWORD pid = 0;
+};
+
+Started Start(const std::string& commandLine) {
+  Started started;
+  std::string line = commandLine;
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+    started.process.reset(info.hProcess);
+    started.pid = info.dwProcessId;
+    CloseHandle(info.hThread);
+  }
+  return started;
+}
+
+void End(Started& started, HWND window) {
+  if (!started.process) return;
+  if (window) PostMessageA(window, WM_CLOSE, 0, 0);
+  if (WaitForSingleObject(started.process.get(), test::StretchedMs(20000)) != WAIT_OBJECT_0) {
+    TerminateProcess(started.process.get(), 1);
+    WaitForSingleObject(started.process.get(), 5000);
+  }
+}
+
+// Microseconds from the program's start to a visible window of that class
+// whose list (control listId) holds `items` entries and which has painted
+// itself; 0 when that did not happen.
+double TimeToFilledList(const std::string& commandLine, const char* className, int listId, long items) {
+  const double start = Microseconds();
+  Started program = Start(commandLine);
+  if (!program.process) return 0;
+  HWND window = nullptr;
+  double shown = 0;
+  const DWORD deadline = GetTickCount() + test::StretchedMs(300000);
+  while (GetTickCount() < deadline && WaitForSingleObject(program.process.get(), 0) == WAIT_TIMEOUT) {
+    if (!window) window = FindWindowOf(className, program.pid);
+    HWND list = window ? GetDlgItem(window, listId) : nullptr;
+    DWORD_PTR count = 0;
+    if (list && IsWindowVisible(window) &&
+        SendMessageTimeoutA(list, LB_GETCOUNT, 0, 0, SMTO_NORMAL, 60000, &count) &&
+        static_cast<long>(count) == items && !GetUpdateRect(window, nullptr, FALSE) &&
+        !GetUpdateRect(list, nullptr, FALSE)) {
+      shown = Microseconds() - start;
+      break;
+    }
+    Sleep(1);
+  }
+  End(program, window);
+  return shown;
+}
+
+// Microseconds from the program's start to its icon in the notification
+// area and its three handles published; 0 when that did not happen.
+double TimeToTrayReady(const std::string& commandLine, test::IconObserver& observer) {
+  test::SettingsKey settings;
+  settings.Set(value::Popup, "2");
+  settings.Set(value::Sound, "2");
+  observer.Clear();
+  const double start = Microseconds();
+  Started program = Start(commandLine);
+  if (!program.process) return 0;
+  HWND form = nullptr;
+  double ready = 0;
+  const DWORD deadline = GetTickCount() + test::StretchedMs(60000);
+  while (GetTickCount() < deadline && WaitForSingleObject(program.process.get(), 0) == WAIT_TIMEOUT) {
+    bool icon = false;
+    for (const test::IconEvent& event : observer.Events()) {
+      DWORD owner = 0;
+      GetWindowThreadProcessId(event.window, &owner);
+      if (event.message == NIM_ADD && owner == program.pid) {
+        icon = true;
+        form = event.window;
+      }
+    }
+    HWND last = test::HandleFromText(settings.Get(value::hNSAOLButton));
+    DWORD owner = 0;
+    if (last) GetWindowThreadProcessId(last, &owner);
+    if (icon && owner == program.pid) {
+      ready = Microseconds() - start;
+      break;
+    }
+    Sleep(1);
+  }
+  End(program, form);
+  return ready;
+}
+
+// ---- The table and the file -------------------------------------------------
+
+struct Row {
+  std::string key;       // name in the JSON file
+  std::string what;      // as printed
+  double value = 0;      // microseconds
+  double floor = 0;      // microseconds
+  double ratio = 0;      // value / floor, unless given otherwise
+  double target = 0;     // 0: reported only
+  std::string against;   // what the ratio is taken against
+  bool met() const { return target == 0 || (value > 0 && ratio > 0 && ratio <= target); }
+};
+
+std::vector<Row> g_rows;
+
+void Add(Row row) {
+  if (row.ratio == 0 && row.floor > 0) row.ratio = row.value / row.floor;
+  if (row.value <= 0 || row.floor <= 0) Fail(row.what + ": not measured");
+  const char* verdict = row.target == 0 ? "reported" : (g_options.smoke ? "smoke" : row.met() ? "ok" : "MISSED");
+  std::printf("%-52s %11.1fus %11.1fus %7.2fx %6s %s\n", row.what.c_str(), row.value, row.floor, row.ratio,
+              row.target > 0 ? (std::to_string(row.target).substr(0, 4) + "x").c_str() : "-", verdict);
+  std::fflush(stdout);
+  g_rows.push_back(row);
+}
+
+bool WriteJson(const std::string& path, bool allMet) {
+  std::string json = "{\n  \"arch\": \"";
+  json += sizeof(void*) == 8 ? "x86_64" : "i686";
+  json += "\",\n  \"unit\": \"us\",\n  \"smoke\": ";
+  json += g_options.smoke ? "true" : "false";
+  json += ",\n  \"figures\": [\n";
+  for (std::size_t i = 0; i < g_rows.size(); ++i) {
+    const Row& r = g_rows[i];
+    char line[512];
+    std::snprintf(line, sizeof line,
+                  "    {\"name\": \"%s\", \"value\": %.1f, \"floor\": %.1f, \"against\": \"%s\", \"ratio\": %.3f, "
+                  "\"target\": %.2f, \"met\": %s}%s\n",
+                  r.key.c_str(), r.value, r.floor, r.against.c_str(), r.ratio, r.target, r.met() ? "true" : "false",
+                  i + 1 < g_rows.size() ? "," : "");
+    json += line;
+  }
+  json += "  ],\n  \"all_met\": ";
+  json += allMet ? "true" : "false";
+  json += "\n}\n";
+  return test::WriteFileBytes(path, json);
+}
+
+// ---- The figures ------------------------------------------------------------
+
+const char* const kShellFolders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+// Entries the cookie page lists for a folder, by the page's own rules.
+long CookieEntries(const std::string& folder) {
+  std::unordered_set<std::string> entries;
+  WIN32_FIND_DATAA data;
+  win32::UniqueFind find(FindFirstFileA((folder + "\\*").c_str(), &data));
+  if (!find) return -1;
+  do {
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || cookies::IsIndexFile(data.cFileName)) continue;
+    const std::string entry = cookies::IeCookieEntry(data.cFileName);
+    if (!entry.empty()) entries.insert(ToUpper(entry));
+  } while (FindNextFileA(find.get(), &data));
+  return static_cast<long>(entries.size());
+}
+
+void BrowserRows(const test::ScratchFolder& install) {
+  const std::string whiteList = install.File(file::WhiteList);
+  // 1,000 keywords, none of them in the page's address.
+  std::string list = "1000\r\n";
+  for (int i = 1; i <= 1000; ++i) list += "www.site" + std::to_string(i) + ".example.com\r\n";
+  if (!test::WriteFileBytes(whiteList, list)) return Fail("cannot write the white list");
+  test::SettingsKey settings;
+  settings.Set(value::Popup, "2");
+  settings.Set(value::Sound, "2");  // the wave starts asynchronously: not the request's time
+  settings.Set(value::AutoClean, "0");
+  settings.Set(value::NSAutoClean, "0");
+  const int repetitions = g_options.smoke ? 3 : 15;
+  const BrowserFigures with = MeasureBrowser(true, whiteList, repetitions);
+  const BrowserFigures without = MeasureBrowser(false, whiteList, repetitions);
+  test::ListBrowserHelper(false);
+
+  for (const bool allowed : {true, false}) {
+    Row row;
+    row.key = allowed ? "request_allowed" : "request_blocked";
+    row.what = allowed ? "new-window request, allowed after a click" : "new-window request, blocked";
+    row.value = (allowed ? with.allowed : with.blocked).Least();
+    row.floor = (allowed ? without.allowed : without.blocked).Least() +
+                (allowed ? with.allowedFloor : with.blockedFloor).Least();
+    row.against = "request without a helper + bare reads";
+    row.target = 1.5;
+    Add(row);
+  }
+  std::printf("%-52s %11.1fus %11.1fus   (request without a helper; bare reads)\n", "  parts of the floor, allowed",
+              without.allowed.Least(), with.allowedFloor.Least());
+  std::printf("%-52s %11.1fus %11.1fus\n", "  parts of the floor, blocked", without.blocked.Least(),
+              with.blockedFloor.Least());
+  Row attach;
+  attach.key = "attach";
+  attach.what = "browser window opened, helper attached (tray running)";
+  attach.value = with.attach.Least();
+  attach.floor = without.attach.Least();
+  attach.against = "window without a helper";
+  Add(attach);
+}
+
+void ManagerRows(const test::ScratchFolder& install) {
+  const std::string folder = install.path() + "\\manager";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  const std::string manager = folder + "\\" + file::Manager;
+  if (!CopyFileA(test::WinePath(g_options.manager).c_str(), manager.c_str(), FALSE)) {
+    return Fail("cannot copy the manager");
+  }
+  // Some sites kept, as a user who has been at it a while keeps them.
+  std::string keep;
+  for (int i = 0; i < 200; i += 7) keep += "#joe@site" + std::to_string(i) + ".example#";
+  test::WriteFileBytes(folder + "\\" + file::IeKeepList, keep + "\r\n");
+  test::SettingsKey settings;
+  settings.Set(value::OptionCookie, "1");
+  settings.Set(value::NSExist, "0");
+  settings.Set(value::AutoClean, "0");
+  const std::optional<std::string> savedCookies = test::GetText(HKEY_CURRENT_USER, kShellFolders, "Cookies");
+  const std::string floor = test::Quote(test::WinePath(g_options.floor));
+  const std::vector<long> sizes = g_options.smoke ? std::vector<long>{1000} : std::vector<long>{1000, 10000, 100000};
+
+  double page10000 = 0;
+  for (long files : sizes) {
+    const std::string cookies = test::WinePath(g_options.data + "/wine-cookies-" + std::to_string(files));
+    const long entries = CookieEntries(cookies);
+    if (entries <= 0) {
+      Fail("no cookie folder " + cookies + " (scripts/bench makes it)");
+      continue;
+    }
+    test::SetText(HKEY_CURRENT_USER, kShellFolders, "Cookies", cookies);
+    settings.Set(value::Status, "1");
+    Samples page, bare;
+    const int repetitions = g_options.smoke ? 2 : files >= 100000 ? 3 : 5;
+    for (int i = 0; i < repetitions; ++i) {
+      page.Add(TimeToFilledList(test::Quote(manager), "VendrolixProCookie", 201, entries));
+      bare.Add(TimeToFilledList(floor + " list " + test::Quote(cookies) + " " + std::to_string(entries),
+                                "VendrolixBenchFloor", 1, entries));
+    }
+    if (!page.Seen() || !bare.Seen()) Fail("cookie page or its floor not shown and filled");
+    if (page.missed + bare.missed > 0) std::printf("  (%d repetitions not seen)\n", page.missed + bare.missed);
+    Row row;
+    row.key = "cookie_page_" + std::to_string(files);
+    row.what = "cookie page shown, " + std::to_string(files) + " cookie files";
+    row.value = page.Least();
+    row.floor = bare.Least();
+    row.against = "bare program filling a list box of the same size";
+    row.target = files == 10000 ? 2.0 : 0;
+    Add(row);
+    if (files == 10000) page10000 = row.value;
+    if (files == 100000) {
+      Row growth;
+      growth.key = "cookie_page_growth";
+      growth.what = "cookie page, 100,000 files / 10,000 files";
+      growth.value = row.value;
+      growth.floor = page10000;
+      growth.against = "cookie page with 10,000 files";
+      growth.target = 12.0;
+      Add(growth);
+    }
+  }
+  if (savedCookies) test::SetText(HKEY_CURRENT_USER, kShellFolders, "Cookies", *savedCookies);
+
+  // The largest white list the file can hold, sorted as the manager saves it.
+  constexpr long kEntries = 32767;
+  std::string list = std::to_string(kEntries) + "\r\n";
+  char entry[64];
+  for (long i = 1; i <= kEntries; ++i) {
+    std::snprintf(entry, sizeof entry, "www.site%05ld.example.com\r\n", i);
+    list += entry;
+  }
+  const std::string whiteList = folder + "\\" + file::WhiteList;
+  if (!test::WriteFileBytes(whiteList, list)) return Fail("cannot write the white list");
+  settings.Set(value::Status, "0");
+  Samples page, bare;
+  for (int i = 0; i < (g_options.smoke ? 2 : 5); ++i) {
+    page.Add(TimeToFilledList(test::Quote(manager), "VendrolixProWhiteList", 101, kEntries));
+    bare.Add(TimeToFilledList(floor + " lines " + test::Quote(whiteList), "VendrolixBenchFloor", 1, kEntries));
+  }
+  if (!page.Seen() || !bare.Seen()) Fail("white-list page or its floor not shown and filled");
+  if (page.missed + bare.missed > 0) std::printf("  (%d repetitions not seen)\n", page.missed + bare.missed);
+  Row row;
+  row.key = "white_list_page_32767";
+  row.what = "white-list page shown, 32,767 entries";
+  row.value = page.Least();
+  row.floor = bare.Least();
+  row.against = "bare program filling a list box of the same size";
+  Add(row);
+}
+
+void TrayRows(const test::ScratchFolder& install) {
+  const std::string tray = install.File(file::Tray);
+  test::IconObserver observer;
+  if (!observer.Receiving()) return Fail("the notification area cannot be watched");
+  // An open browser window keeps the tray once it is up.
+  test::BrowserWindow browser;
+  Samples start, bare;
+  for (int i = 0; i < (g_options.smoke ? 2 : 5); ++i) {
+    start.Add(TimeToTrayReady(test::Quote(tray), observer));
+    bare.Add(TimeToTrayReady(test::Quote(test::WinePath(g_options.floor)) + " tray", observer));
+  }
+  if (!start.Seen() || !bare.Seen()) Fail("tray or its floor not ready");
+  if (start.missed + bare.missed > 0) std::printf("  (%d repetitions not seen)\n", start.missed + bare.missed);
+  Row row;
+  row.key = "tray_start";
+  row.what = "tray started, icon shown, handles published";
+  row.value = start.Least();
+  row.floor = bare.Least();
+  row.against = "bare program adding an icon and publishing three handles";
+  Add(row);
+}
+
+int Run() {
+  test::ScratchFolder install("wine-bench");
+  if (!CopyFileA(test::WinePath(g_options.dll).c_str(), install.File(file::BrowserHelper).c_str(), FALSE) ||
+      !CopyFileA(test::WinePath(g_options.tray).c_str(), install.File(file::Tray).c_str(), FALSE)) {
+    std::printf("FAILED: cannot copy the deliverables\n");
+    return 1;
+  }
+  for (const std::string& server : {install.File(file::BrowserHelper), test::WinePath(g_options.shellWindows)}) {
+    const test::ProcessResult result = test::RunProcess("regsvr32 /s " + test::Quote(server));
+    if (!result.finished || result.exitCode != 0) {
+      std::printf("FAILED: regsvr32 %s\n%s\n", server.c_str(), result.output.c_str());
+      return 1;
+    }
+  }
+  std::printf("%-52s %13s %13s %8s %6s\n", "figure (least of its repetitions)", "value", "floor", "ratio", "target");
+  BrowserRows(install);
+  ManagerRows(install);
+  TrayRows(install);
+  test::RunProcess("regsvr32 /s /u " + test::Quote(install.File(file::BrowserHelper)));
+
+  bool allMet = !g_failed;
+  for (const Row& row : g_rows) allMet = allMet && row.met();
+  if (!g_options.out.empty() && !WriteJson(test::WinePath(g_options.out), allMet)) {
+    std::printf("FAILED: cannot write %s\n", g_options.out.c_str());
+    return 1;
+  }
+  if (g_options.smoke) {
+    std::printf("%s\n", g_failed ? "a figure could not be measured" : "every figure measured (smoke run: no targets)");
+    return g_failed ? 1 : 0;
+  }
+  std::printf("%s\n", allMet ? "every Wine target met" : "a Wine target was missed");
+  return allMet ? 0 : 1;
+}
+
+}  // namespace
+}  // namespace vendrolix::bench
+
+int main(int argc, char** argv) {
+  using vendrolix::bench::g_options;
+  vendrolix::test::ReadTextFlags(argc, argv,
+                                 {{"--dll=", &g_options.dll},
+                                  {"--tray=", &g_options.tray},
+                                  {"--manager=", &g_options.manager},
+                                  {"--shellwindows=", &g_options.shellWindows},
+                                  {"--iexplore=", &g_options.iexplore},
+                                  {"--floor=", &g_options.floor},
+                                  {"--data=", &g_options.data},
+                                  {"--out=", &g_options.out}});
+  for (int i = 1; i < argc; ++i) g_options.smoke = g_options.smoke || std::string(argv[i]) == "--smoke";
+  return vendrolix::bench::Run();
+}
