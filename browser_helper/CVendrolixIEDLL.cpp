@@ -10,26 +10,16 @@
 #include "decision.h"
 #include "settings.h"
 #include "text.h"
+#include "win32/bstr.h"
 #include "win32/file_io.h"
 
 namespace vendrolix::helper {
 
 namespace {
 
-std::atomic<long> g_objects{0};
+using win32::FromBstr;
 
 constexpr DISPID kDispidOnQuitMethod = 0x60030000;
-
-std::string FromBstr(BSTR text) {
-  if (!text) return std::string();
-  const int length = static_cast<int>(SysStringLen(text));
-  if (length == 0) return std::string();
-  const int n = WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
-  if (n <= 0) return std::string();
-  std::string out(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text, length, &out[0], n, nullptr, nullptr);
-  return out;
-}
 
 std::string FullNameOf(IWebBrowser2* browser) {
   BSTR name = nullptr;
@@ -101,10 +91,8 @@ bool CountBrowserWindows(std::int16_t& count) {
 
 }  // namespace
 
-long LiveObjects() { return g_objects; }
-
-CVendrolixIEDLL::CVendrolixIEDLL() { ++g_objects; }
-CVendrolixIEDLL::~CVendrolixIEDLL() { --g_objects; }
+CVendrolixIEDLL::CVendrolixIEDLL() = default;
+CVendrolixIEDLL::~CVendrolixIEDLL() = default;
 
 HRESULT CVendrolixIEDLL::QueryInterface(REFIID riid, void** ppv) noexcept {
   if (!ppv) return E_POINTER;

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "VendrolixIEDLL.h"
+#include "win32/com_server.h"
 #include "win32/handles.h"
 #include "wine_support.h"
 
@@ -115,6 +116,24 @@ TEST(Registration, RegistersClassProgIdAndTypeLibraryAndRemovesThem) {
     Microsoft::WRL::ComPtr<ITypeLib> library;
     EXPECT_NE(LoadRegTypeLib(LIBID_VendrolixIEDLL, 5, 0, LOCALE_NEUTRAL, &library), S_OK);
   }
+}
+
+// A registration that cannot finish says so and leaves no class behind that
+// points at the DLL: here the last key it writes, the ProgID's class id, is
+// another program's and read-only.
+TEST(Registration, FailureOnTheLastKeyLeavesNoClass) {
+  ASSERT_FALSE(g_dll.empty());
+  const std::string progId = "VendrolixIEDLL.CVendrolixIEDLL";
+  test::CreateKey(HKEY_CLASSES_ROOT, progId + "\\CLSID", win32::kModuleView);
+  {
+    test::ReadOnlyKey blocked(HKEY_CLASSES_ROOT, progId + "\\CLSID", win32::kModuleView);
+    ASSERT_TRUE(blocked.applied());
+    const auto reg = RegSvr("/s");
+    ASSERT_TRUE(reg.finished) << reg.output;
+    EXPECT_NE(reg.exitCode, 0u);
+    EXPECT_FALSE(ClassesKeyExists(kClsidKey));
+  }
+  test::DeleteKeyTree(HKEY_CLASSES_ROOT, progId, win32::kModuleView);
 }
 
 TEST(Registration, VersionResourceSaysSelfRegistering) {

@@ -21,21 +21,21 @@ namespace {
 
 constexpr REGSAM kView = KEY_WOW64_32KEY;
 
-win32::UniqueHKey Open(HKEY root, const std::string& subKey, REGSAM access) {
+win32::UniqueHKey Open(HKEY root, const std::string& subKey, REGSAM access, REGSAM view = kView) {
   HKEY key = nullptr;
-  if (RegOpenKeyExA(root, subKey.c_str(), 0, access | kView, &key) != ERROR_SUCCESS) return win32::UniqueHKey();
+  if (RegOpenKeyExA(root, subKey.c_str(), 0, access | view, &key) != ERROR_SUCCESS) return win32::UniqueHKey();
   return win32::UniqueHKey(key);
 }
 
-void DeleteTree(HKEY parent, const std::string& name) {
+void DeleteTree(HKEY parent, const std::string& name, REGSAM view) {
   {
-    win32::UniqueHKey key = Open(parent, name, KEY_ALL_ACCESS);
+    win32::UniqueHKey key = Open(parent, name, KEY_ALL_ACCESS, view);
     if (!key) return;
     for (;;) {
       char child[256];
       DWORD size = sizeof child;
       if (RegEnumKeyExA(key.get(), 0, child, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-      DeleteTree(key.get(), child);
+      DeleteTree(key.get(), child, view);
       // A child that cannot be deleted would loop forever; stop instead.
       char again[256];
       DWORD againSize = sizeof again;
@@ -45,20 +45,20 @@ void DeleteTree(HKEY parent, const std::string& name) {
       }
     }
   }
-  RegDeleteKeyExA(parent, name.c_str(), kView, 0);
+  RegDeleteKeyExA(parent, name.c_str(), view, 0);
 }
 
 }  // namespace
 
-void CreateKey(HKEY root, const std::string& subKey) {
+void CreateKey(HKEY root, const std::string& subKey, REGSAM view) {
   HKEY key = nullptr;
-  if (RegCreateKeyExA(root, subKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | kView, nullptr, &key, nullptr) ==
+  if (RegCreateKeyExA(root, subKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &key, nullptr) ==
       ERROR_SUCCESS) {
     RegCloseKey(key);
   }
 }
 
-void DeleteKeyTree(HKEY root, const std::string& subKey) { DeleteTree(root, subKey); }
+void DeleteKeyTree(HKEY root, const std::string& subKey, REGSAM view) { DeleteTree(root, subKey, view); }
 
 bool KeyExists(HKEY root, const std::string& subKey, REGSAM view) {
   HKEY key = nullptr;
@@ -152,14 +152,15 @@ std::optional<std::string> SddlOf(PSECURITY_DESCRIPTOR descriptor, SECURITY_INFO
   return sddl;
 }
 
-bool SetSecurity(HKEY root, const std::string& subKey, const std::string& sddl, SECURITY_INFORMATION parts) {
+bool SetSecurity(HKEY root, const std::string& subKey, const std::string& sddl, SECURITY_INFORMATION parts,
+                 REGSAM view) {
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr)) {
     return false;
   }
   HKEY opened = nullptr;
   bool done = false;
-  if (RegOpenKeyExA(root, subKey.c_str(), 0, WRITE_DAC | kView, &opened) == ERROR_SUCCESS) {
+  if (RegOpenKeyExA(root, subKey.c_str(), 0, WRITE_DAC | view, &opened) == ERROR_SUCCESS) {
     done = RegSetKeySecurity(opened, parts, descriptor) == ERROR_SUCCESS;
     RegCloseKey(opened);
   }
@@ -192,18 +193,21 @@ std::optional<std::string> CanonicalSddl(const std::string& sddl, SECURITY_INFOR
   return text;
 }
 
-ReadOnlySettings::ReadOnlySettings() {
-  const auto own = KeySecurity(HKEY_LOCAL_MACHINE, kSettingsKey, DACL_SECURITY_INFORMATION);
+ReadOnlyKey::ReadOnlyKey(HKEY root, std::string subKey, REGSAM view)
+    : root_(root), subKey_(std::move(subKey)), view_(view) {
+  const auto own = KeySecurity(root_, subKey_, DACL_SECURITY_INFORMATION, view_);
   if (!own) return;
   saved_ = *own;
   // Protected, so that nothing inherited from the parent grants more.
-  applied_ = SetSecurity(HKEY_LOCAL_MACHINE, kSettingsKey, "D:P(A;;KR;;;WD)", DACL_SECURITY_INFORMATION);
+  applied_ = SetSecurity(root_, subKey_, "D:P(A;;KR;;;WD)", DACL_SECURITY_INFORMATION, view_);
 }
 
-ReadOnlySettings::~ReadOnlySettings() {
+ReadOnlyKey::~ReadOnlyKey() {
   // The owner may always change the access list, whatever it grants.
-  if (applied_) SetSecurity(HKEY_LOCAL_MACHINE, kSettingsKey, saved_, DACL_SECURITY_INFORMATION);
+  if (applied_) SetSecurity(root_, subKey_, saved_, DACL_SECURITY_INFORMATION, view_);
 }
+
+ReadOnlySettings::ReadOnlySettings() : ReadOnlyKey(HKEY_LOCAL_MACHINE, kSettingsKey) {}
 
 SettingsKey::SettingsKey(bool present) {
   DeleteKeyTree(HKEY_LOCAL_MACHINE, kSettingsKey);

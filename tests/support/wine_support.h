@@ -18,8 +18,8 @@ namespace vendrolix::test {
 // Registry access for test set-up and inspection, in the same 32-bit view the
 // suite uses unless another is given. Unlike the suite, tests may create and
 // delete keys.
-void CreateKey(HKEY root, const std::string& subKey);
-void DeleteKeyTree(HKEY root, const std::string& subKey);
+void CreateKey(HKEY root, const std::string& subKey, REGSAM view = KEY_WOW64_32KEY);
+void DeleteKeyTree(HKEY root, const std::string& subKey, REGSAM view = KEY_WOW64_32KEY);
 bool KeyExists(HKEY root, const std::string& subKey, REGSAM view = KEY_WOW64_32KEY);
 void SetText(HKEY root, const std::string& subKey, const std::string& name, const std::string& value);
 // Raw bytes as REG_SZ, for values written without a terminator or oversize.
@@ -41,23 +41,32 @@ std::optional<std::string> KeySecurity(HKEY root, const std::string& subKey, SEC
 // equal as texts only in this form.
 std::optional<std::string> CanonicalSddl(const std::string& sddl, SECURITY_INFORMATION parts);
 
-// While it lives, the settings key grants everyone read access and nothing
-// else: a user without write access to it, as Wine lets a test make one
-// (Wine enforces registry access lists, not integrity levels). The key's own
-// access list comes back when the object goes, before a SettingsKey's
-// destructor needs to delete the key.
-class ReadOnlySettings {
+// While it lives, the key grants everyone read access and nothing else: a
+// user without write access to it, as Wine lets a test make one (Wine
+// enforces registry access lists, not integrity levels). The key's own
+// access list comes back when the object goes, before anything needs to
+// delete the key.
+class ReadOnlyKey {
  public:
-  ReadOnlySettings();
-  ~ReadOnlySettings();
-  ReadOnlySettings(const ReadOnlySettings&) = delete;
-  ReadOnlySettings& operator=(const ReadOnlySettings&) = delete;
+  ReadOnlyKey(HKEY root, std::string subKey, REGSAM view = KEY_WOW64_32KEY);
+  ~ReadOnlyKey();
+  ReadOnlyKey(const ReadOnlyKey&) = delete;
+  ReadOnlyKey& operator=(const ReadOnlyKey&) = delete;
   // False when the access list could not be set: the test has nothing to show.
   bool applied() const { return applied_; }
 
  private:
+  HKEY root_;
+  std::string subKey_;
+  REGSAM view_;
   std::string saved_;  // the key's own access list, as SDDL
   bool applied_ = false;
+};
+
+// The settings key, read-only so.
+class ReadOnlySettings : public ReadOnlyKey {
+ public:
+  ReadOnlySettings();
 };
 
 // The browser helper's class, and its listing under Internet Explorer's
