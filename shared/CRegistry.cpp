@@ -30,11 +30,6 @@ void CRegistry::SetRegStringValue(const std::string& strValueName, const std::st
   win32::WriteRegText(HKEY_LOCAL_MACHINE, kSettingsKey, strValueName.c_str(), strValueData);
 }
 
-void CRegistry::SetRegStringValueEx(const std::string& strSubKey, const std::string& strValueName,
-                                    const std::string& strValueData) const {
-  win32::WriteRegText(HKEY_LOCAL_MACHINE, strSubKey.c_str(), strValueName.c_str(), strValueData);
-}
-
 void CRegistry::SetRegDWordValue(const std::string& strSubKey, const std::string& strValueName,
                                  std::int32_t lngValueData) const {
   win32::WriteRegDword(HKEY_LOCAL_MACHINE, strSubKey.c_str(), strValueName.c_str(),

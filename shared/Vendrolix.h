@@ -35,18 +35,12 @@ class CRegistry {
   // take the default for a stored value.
   std::optional<std::string> GetStoredRegStringValue(const std::string& strValueName) const;
   void SetRegStringValue(const std::string& strValueName, const std::string& strValueData) const;
-  // As SetRegStringValue under HKEY_LOCAL_MACHINE\strSubKey.
-  void SetRegStringValueEx(const std::string& strSubKey, const std::string& strValueName,
-                           const std::string& strValueData) const;
   void SetRegDWordValue(const std::string& strSubKey, const std::string& strValueName,
                         std::int32_t lngValueData) const;
   // A folder of the current user's shell folders, trimmed and in upper
   // case; "No" on any failure.
   std::string GetRegPathShellFolder(const std::string& strValueName) const;
   bool SubKeyExist(HKEY__* hKey, const std::string& strSubKey) const;
-
-  std::size_t read_buffer_size() const { return readBufferSize_; }
-  const std::string& default_text() const { return defaultText_; }
 
  private:
   std::size_t readBufferSize_;

@@ -11,7 +11,7 @@
 namespace vendrolix::tray {
 
 #ifndef _WIN64
-static_assert(NOTIFYICONDATAA_V1_SIZE == 88, "the original ANSI notification record");
+static_assert(NOTIFYICONDATAA_V1_SIZE == 88, "the first-version ANSI notification record");
 #endif
 
 std::string SystemDirectory() {

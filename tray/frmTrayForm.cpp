@@ -178,7 +178,8 @@ void FrmTrayForm::Form_Load() {
 
   NOTIFYICONDATAA& data = module_.TrayIconData;
   std::memset(&data, 0, sizeof data);
-  // The original ANSI record, whatever the headers' newest layout is.
+  // The smallest ANSI record: every shell version takes it, and the tray
+  // uses nothing the later layouts add.
   data.cbSize = NOTIFYICONDATAA_V1_SIZE;
   data.hWnd = hwnd_;
   data.uID = 1;
