@@ -20,8 +20,6 @@ using Microsoft::WRL::ComPtr;
 
 namespace {
 
-HMODULE g_module = nullptr;
-
 constexpr vendrolix::win32::ServerClass kServer{
     "{CCD21D21-7305-4FED-8714-0436099AF281}", "Vendrolix Cookie Cleaner", "Apartment",
     /*progId=*/"Vendrolix.CookieCleaner", /*versionedProgId=*/"Vendrolix.CookieCleaner.1",
@@ -38,7 +36,7 @@ std::string CodeText(BSTR* code) {
 ComPtr<ITypeInfo> LoadCleanerTypeInfo() {
   ComPtr<ITypeInfo> info;
   ComPtr<ITypeLib> library;
-  if (FAILED(vendrolix::win32::LoadModuleTypeLib(g_module, &library))) return info;
+  if (FAILED(vendrolix::win32::LoadModuleTypeLib(vendrolix::win32::g_serverModule, &library))) return info;
   library->GetTypeInfoOfGuid(IID_ICookieCleaner, &info);
   return info;
 }
@@ -46,14 +44,7 @@ ComPtr<ITypeInfo> LoadCleanerTypeInfo() {
 class CookieCleanerObject final : public vendrolix::win32::RefCounted<ICookieCleaner> {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_ICookieCleaner) {
-      *ppv = static_cast<ICookieCleaner*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
+    return vendrolix::win32::QueryOne<ICookieCleaner>(this, riid, ppv, {&IID_IDispatch, &IID_ICookieCleaner});
   }
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
     if (!count) return E_POINTER;
@@ -87,13 +78,13 @@ class CookieCleanerObject final : public vendrolix::win32::RefCounted<ICookieCle
 
   HRESULT STDMETHODCALLTYPE CleanIECookies(BSTR* AccessCode) override {
     if (!vendrolix::cleaner::IsAccessCode(CodeText(AccessCode))) return E_ACCESSDENIED;
-    vendrolix::cleaner::Win32Machine machine(g_module);
+    vendrolix::cleaner::Win32Machine machine(vendrolix::win32::g_serverModule);
     vendrolix::cleaner::CleanIeCookies(machine);
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE CleanNSCookies(BSTR* AccessCode) override {
     if (!vendrolix::cleaner::IsAccessCode(CodeText(AccessCode))) return E_ACCESSDENIED;
-    vendrolix::cleaner::Win32Machine machine(g_module);
+    vendrolix::cleaner::Win32Machine machine(vendrolix::win32::g_serverModule);
     vendrolix::cleaner::CleanNetscapeCookies(machine);
     return S_OK;
   }
@@ -110,22 +101,4 @@ class CookieCleanerObject final : public vendrolix::win32::RefCounted<ICookieCle
 
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-  if (reason == DLL_PROCESS_ATTACH) {
-    g_module = instance;
-    DisableThreadLibraryCalls(instance);
-  }
-  return TRUE;
-}
-
-extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
-  return vendrolix::win32::GetClassObject<CookieCleanerObject>(CLSID_CookieCleaner, clsid, riid, ppv);
-}
-
-extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() { return vendrolix::win32::ServerIdle() ? S_OK : S_FALSE; }
-
-extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() { return vendrolix::win32::RegisterServer(g_module, kServer); }
-
-extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
-  return vendrolix::win32::UnregisterServer(g_module, kServer);
-}
+VENDROLIX_COM_SERVER(CookieCleanerObject, CLSID_CookieCleaner, kServer)

@@ -70,7 +70,7 @@ void UnregisterModuleTypeLib(HMODULE module) {
 void RemoveServer(HMODULE module, const ServerClass& server) noexcept {
   if (server.typeLib) UnregisterModuleTypeLib(module);
   try {
-    if (server.systemClassKey) {
+    if (server.replacesSystemClass) {
       DeleteClassesTree(ClassKey(server) + "\\InprocServer32");
       return;
     }
@@ -108,6 +108,10 @@ HRESULT RegisterServer(HMODULE module, const ServerClass& server) noexcept {
   try {
     const std::string path = ModulePath(module);
     if (path.empty()) return SELFREG_E_CLASS;
+    if (server.replacesSystemClass) {
+      DeleteClassesTree(ClassKey(server) + "\\LocalServer32");
+      DeleteClassesTree(ClassKey(server) + "\\LocalServer");
+    }
     if (!WriteClassKeys(server, path)) {
       result = SELFREG_E_CLASS;
     } else if (server.typeLib) {

@@ -10,11 +10,14 @@
 #include <oleauto.h>
 
 #include <atomic>
+#include <initializer_list>
 #include <new>
 #include <string>
 
 namespace vendrolix::win32 {
 
+// This module, as DllMain was given it.
+inline HMODULE g_serverModule = nullptr;
 // Objects alive and LockServer locks of this module, for DllCanUnloadNow.
 inline std::atomic<long> g_serverObjects{0};
 inline std::atomic<long> g_serverLocks{0};
@@ -45,6 +48,22 @@ class RefCounted : public Base, public ServerObject {
  private:
   std::atomic<ULONG> refs_{1};
 };
+
+// QueryInterface of an object with one COM identity, seen through Interface:
+// IUnknown and the interfaces listed.
+template <class Interface>
+HRESULT QueryOne(Interface* object, REFIID riid, void** ppv, std::initializer_list<const IID*> listed) noexcept {
+  if (!ppv) return E_POINTER;
+  bool found = riid == IID_IUnknown;
+  for (const IID* id : listed) found = found || riid == *id;
+  if (!found) {
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  *ppv = object;
+  object->AddRef();
+  return S_OK;
+}
 
 // Makes Object, which starts with one reference of its own.
 template <class Object>
@@ -102,9 +121,10 @@ struct ServerClass {
   // The class's type library, embedded in the module and registered with it.
   const char* typeLib = nullptr;
   const char* version = nullptr;
-  // The class key is the system's (a stand-in takes over a system class):
-  // only InprocServer32 is the server's to write and remove.
-  bool systemClassKey = false;
+  // A stand-in taking over a system class: the class key is the system's,
+  // its out-of-process servers are removed (they would start a program
+  // that does not serve it), and only InprocServer32 is the stand-in's.
+  bool replacesSystemClass = false;
 };
 
 // The bitness of HKEY_CLASSES_ROOT a module registers in: its own, which is
@@ -124,5 +144,28 @@ bool DeleteClassesTree(const std::string& subKey);
 
 // The type library embedded in the module.
 HRESULT LoadModuleTypeLib(HMODULE module, ITypeLib** library) noexcept;
+
+// The DLL entry points of a module that serves Object as class classId and
+// registers as server says; the module is g_serverModule.
+#define VENDROLIX_COM_SERVER(Object, classId, server)                                                  \
+  extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {                          \
+    if (reason == DLL_PROCESS_ATTACH) {                                                               \
+      ::vendrolix::win32::g_serverModule = instance;                                                  \
+      DisableThreadLibraryCalls(instance);                                                            \
+    }                                                                                                 \
+    return TRUE;                                                                                      \
+  }                                                                                                   \
+  extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {     \
+    return ::vendrolix::win32::GetClassObject<Object>(classId, clsid, riid, ppv);                     \
+  }                                                                                                   \
+  extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() {                                               \
+    return ::vendrolix::win32::ServerIdle() ? S_OK : S_FALSE;                                         \
+  }                                                                                                   \
+  extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {                                             \
+    return ::vendrolix::win32::RegisterServer(::vendrolix::win32::g_serverModule, server);            \
+  }                                                                                                   \
+  extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {                                           \
+    return ::vendrolix::win32::UnregisterServer(::vendrolix::win32::g_serverModule, server);          \
+  }
 
 }  // namespace vendrolix::win32

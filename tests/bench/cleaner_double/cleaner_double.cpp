@@ -10,6 +10,7 @@
 
 #include <string>
 
+#include "../common/dispatch_stub.h"
 #include "CookieCleaner.h"
 #include "win32/bstr.h"
 #include "win32/com_server.h"
@@ -17,8 +18,6 @@
 #include "win32/handles.h"
 
 namespace {
-
-HMODULE g_module = nullptr;
 
 constexpr vendrolix::win32::ServerClass kServer{"{CCD21D21-7305-4FED-8714-0436099AF281}",
                                                 "CookieCleaner test double", "Apartment"};
@@ -37,26 +36,10 @@ void Record(const char* method, BSTR* code) {
   WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }
 
-class CleanerDouble final : public vendrolix::win32::RefCounted<ICookieCleaner> {
+class CleanerDouble final : public vendrolix::win32::RefCounted<vendrolix::bench::DispatchStub<ICookieCleaner>> {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_ICookieCleaner) {
-      *ppv = static_cast<ICookieCleaner*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-    if (count) *count = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-    return E_NOTIMPL;
+    return vendrolix::win32::QueryOne<ICookieCleaner>(this, riid, ppv, {&IID_IDispatch, &IID_ICookieCleaner});
   }
   HRESULT STDMETHODCALLTYPE CleanIECookies(BSTR* AccessCode) override {
     Record("CleanIECookies", AccessCode);
@@ -70,22 +53,4 @@ class CleanerDouble final : public vendrolix::win32::RefCounted<ICookieCleaner> 
 
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-  if (reason == DLL_PROCESS_ATTACH) {
-    g_module = instance;
-    DisableThreadLibraryCalls(instance);
-  }
-  return TRUE;
-}
-
-extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
-  return vendrolix::win32::GetClassObject<CleanerDouble>(CLSID_CookieCleaner, clsid, riid, ppv);
-}
-
-extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() { return vendrolix::win32::ServerIdle() ? S_OK : S_FALSE; }
-
-extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() { return vendrolix::win32::RegisterServer(g_module, kServer); }
-
-extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
-  return vendrolix::win32::UnregisterServer(g_module, kServer);
-}
+VENDROLIX_COM_SERVER(CleanerDouble, CLSID_CookieCleaner, kServer)

@@ -21,11 +21,9 @@
 
 namespace {
 
-HMODULE g_module = nullptr;
-
 constexpr vendrolix::win32::ServerClass kServer{"{9BA05972-F6A8-11CF-A442-00A0C90A8F39}", "ShellWindows stand-in",
                                                 "Both", nullptr, nullptr, nullptr, nullptr,
-                                                /*systemClassKey=*/true};
+                                                /*replacesSystemClass=*/true};
 
 BOOL CALLBACK CollectFrame(HWND window, LPARAM lParam) {
   char name[64];
@@ -58,15 +56,8 @@ class ListedBrowser final : public vendrolix::win32::RefCounted<vendrolix::bench
  public:
   explicit ListedBrowser(HWND frame) : frame_(frame), path_(ImagePathOf(frame)) {}
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IWebBrowser || riid == IID_IWebBrowserApp ||
-        riid == IID_IWebBrowser2) {
-      *ppv = static_cast<IWebBrowser2*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
+    return vendrolix::win32::QueryOne<IWebBrowser2>(
+        this, riid, ppv, {&IID_IDispatch, &IID_IWebBrowser, &IID_IWebBrowserApp, &IID_IWebBrowser2});
   }
   HRESULT STDMETHODCALLTYPE get_FullName(BSTR* name) override {
     if (!name) return E_POINTER;
@@ -87,14 +78,7 @@ class ListedBrowser final : public vendrolix::win32::RefCounted<vendrolix::bench
 class WindowCollection final : public vendrolix::win32::RefCounted<vendrolix::bench::ShellWindowsStub> {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IShellWindows) {
-      *ppv = static_cast<IShellWindows*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
+    return vendrolix::win32::QueryOne<IShellWindows>(this, riid, ppv, {&IID_IDispatch, &IID_IShellWindows});
   }
   HRESULT STDMETHODCALLTYPE get_Count(LONG* count) override {
     if (!count) return E_POINTER;
@@ -124,29 +108,4 @@ class WindowCollection final : public vendrolix::win32::RefCounted<vendrolix::be
 
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-  if (reason == DLL_PROCESS_ATTACH) {
-    g_module = instance;
-    DisableThreadLibraryCalls(instance);
-  }
-  return TRUE;
-}
-
-extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
-  return vendrolix::win32::GetClassObject<WindowCollection>(CLSID_ShellWindows, clsid, riid, ppv);
-}
-
-extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() { return vendrolix::win32::ServerIdle() ? S_OK : S_FALSE; }
-
-extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
-  // The prefix's own registration would start a shell process that has no
-  // such collection; the in-process stand-in takes its place.
-  const std::string key = std::string("CLSID\\") + kServer.clsid;
-  vendrolix::win32::DeleteClassesTree(key + "\\LocalServer32");
-  vendrolix::win32::DeleteClassesTree(key + "\\LocalServer");
-  return vendrolix::win32::RegisterServer(g_module, kServer);
-}
-
-extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
-  return vendrolix::win32::UnregisterServer(g_module, kServer);
-}
+VENDROLIX_COM_SERVER(WindowCollection, CLSID_ShellWindows, kServer)
