@@ -29,7 +29,6 @@
 
 namespace {
 struct Options {
-  std::string dll, tray, shellWindows, cleaner, iexplore;
   int seeds = 20, steps = 500, firstSeed = 1;
 } g_options;
 }  // namespace
@@ -142,22 +141,11 @@ std::vector<DWORD> TrayProcesses() {
 class EventStream : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    install_ = std::make_unique<test::ScratchFolder>("stream-install");
-    ASSERT_TRUE(CopyFileA(test::WinePath(g_options.dll).c_str(), install_->File(file::BrowserHelper).c_str(), FALSE));
-    ASSERT_TRUE(CopyFileA(test::WinePath(g_options.tray).c_str(), install_->File(file::Tray).c_str(), FALSE));
-    for (const std::string& server : {install_->File(file::BrowserHelper), test::WinePath(g_options.shellWindows),
-                                      test::WinePath(g_options.cleaner)}) {
-      const auto result = test::RunProcess("regsvr32 /s " + test::Quote(server));
-      ASSERT_TRUE(result.finished && result.exitCode == 0) << server << result.output;
-    }
-    test::ListBrowserHelper(true);
+    install_ = std::make_unique<test::BenchInstall>("stream-install");
+    ASSERT_EQ(test::InstallForBrowser(*install_, {test::Arg("shellwindows"), test::Arg("cleaner")}), "");
   }
 
-  static void TearDownTestSuite() {
-    test::ListBrowserHelper(false);
-    test::RunProcess("regsvr32 /s /u " + test::Quote(install_->File(file::BrowserHelper)));
-    install_.reset();
-  }
+  static void TearDownTestSuite() { install_.reset(); }
 
   // Runs one seed; returns "" or what went wrong, naming the step.
   std::string RunSeed(int seed) {
@@ -187,7 +175,7 @@ class EventStream : public ::testing::Test {
     const std::string path = install_->File("stream.txt");
     if (!test::WriteFileBytes(path, scenario)) return "cannot write the scenario";
     const auto result =
-        test::RunProcess(test::Quote(test::WinePath(g_options.iexplore)) + " " + test::Quote(path), 900s);
+        test::RunProcess(test::Quote(test::WinePath(test::Arg("iexplore"))) + " " + test::Quote(path), 900s);
     std::vector<std::string> lines;
     {
       std::istringstream in(result.output);
@@ -339,7 +327,7 @@ class EventStream : public ::testing::Test {
     return "seed " + std::to_string(seed) + ", " + problem.str() + "\nlast answers:" + before;
   }
 
-  static std::unique_ptr<test::ScratchFolder> install_;
+  static std::unique_ptr<test::BenchInstall> install_;
   test::SettingsKey settings_;
   int astray_ = 0;
   int ctrlLost_ = 0;
@@ -348,7 +336,7 @@ class EventStream : public ::testing::Test {
   std::string lastRequestLine_;
 };
 
-std::unique_ptr<test::ScratchFolder> EventStream::install_;
+std::unique_ptr<test::BenchInstall> EventStream::install_;
 
 TEST_F(EventStream, EveryDecisionFollowsTheRulesAndEverythingEndsCleanly) {
   for (int seed = g_options.firstSeed; seed < g_options.firstSeed + g_options.seeds; ++seed) {
@@ -369,16 +357,9 @@ TEST_F(EventStream, EveryDecisionFollowsTheRulesAndEverythingEndsCleanly) {
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
-  std::string seeds, steps, firstSeed;
-  vendrolix::test::ReadTextFlags(argc, argv,
-                                 {{"--dll=", &g_options.dll},
-                                  {"--tray=", &g_options.tray},
-                                  {"--shellwindows=", &g_options.shellWindows},
-                                  {"--cleaner=", &g_options.cleaner},
-                                  {"--iexplore=", &g_options.iexplore},
-                                  {"--seeds=", &seeds},
-                                  {"--steps=", &steps},
-                                  {"--first-seed=", &firstSeed}});
+  const std::string seeds = vendrolix::test::Arg("seeds");
+  const std::string steps = vendrolix::test::Arg("steps");
+  const std::string firstSeed = vendrolix::test::Arg("first-seed");
   if (!seeds.empty()) g_options.seeds = std::atoi(seeds.c_str());
   if (!steps.empty()) g_options.steps = std::atoi(steps.c_str());
   if (!firstSeed.empty()) g_options.firstSeed = std::atoi(firstSeed.c_str());

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 #include <wrl/client.h>
 
-#include <cstring>
 #include <optional>
 #include <string>
 
@@ -16,9 +15,6 @@
 #include "win32/handles.h"
 #include "wine_support.h"
 
-namespace {
-std::string g_dll;
-}
 
 namespace vendrolix {
 namespace {
@@ -43,15 +39,15 @@ bool ClassesKeyExists(const std::string& subKey) {
 }
 
 test::ProcessResult RegSvr(const std::string& flags) {
-  return test::RunProcess("regsvr32 " + flags + " " + test::Quote(test::WinePath(g_dll)));
+  return test::RunProcess("regsvr32 " + flags + " " + test::Quote(test::WinePath(test::Arg("dll"))));
 }
 
 TEST(Registration, RegistersClassProgIdAndTypeLibraryAndRemovesThem) {
-  ASSERT_FALSE(g_dll.empty());
+  ASSERT_FALSE(test::Arg("dll").empty());
   const auto reg = RegSvr("/s");
   ASSERT_TRUE(reg.finished && reg.exitCode == 0) << reg.output;
 
-  EXPECT_EQ(ClassesText(kClsidKey + "\\InprocServer32", nullptr), test::WinePath(g_dll));
+  EXPECT_EQ(ClassesText(kClsidKey + "\\InprocServer32", nullptr), test::WinePath(test::Arg("dll")));
   EXPECT_EQ(ClassesText(kClsidKey + "\\InprocServer32", "ThreadingModel"), "Apartment");
   EXPECT_EQ(ClassesText(kClsidKey + "\\ProgID", nullptr), "VendrolixIEDLL.CVendrolixIEDLL");
   EXPECT_EQ(ClassesText(kClsidKey + "\\TypeLib", nullptr), "{37D27E0A-E4BA-478F-A4DA-275FFE975E29}");
@@ -122,7 +118,7 @@ TEST(Registration, RegistersClassProgIdAndTypeLibraryAndRemovesThem) {
 // points at the DLL: here the last key it writes, the ProgID's class id, is
 // another program's and read-only.
 TEST(Registration, FailureOnTheLastKeyLeavesNoClass) {
-  ASSERT_FALSE(g_dll.empty());
+  ASSERT_FALSE(test::Arg("dll").empty());
   const std::string progId = "VendrolixIEDLL.CVendrolixIEDLL";
   test::CreateKey(HKEY_CLASSES_ROOT, progId + "\\CLSID", win32::kModuleView);
   {
@@ -138,10 +134,10 @@ TEST(Registration, FailureOnTheLastKeyLeavesNoClass) {
 
 TEST(Registration, VersionResourceSaysSelfRegistering) {
   DWORD ignored = 0;
-  const DWORD size = GetFileVersionInfoSizeA(test::WinePath(g_dll).c_str(), &ignored);
+  const DWORD size = GetFileVersionInfoSizeA(test::WinePath(test::Arg("dll")).c_str(), &ignored);
   ASSERT_GT(size, 0u);
   std::string block(size, '\0');
-  ASSERT_TRUE(GetFileVersionInfoA(test::WinePath(g_dll).c_str(), 0, size, &block[0]));
+  ASSERT_TRUE(GetFileVersionInfoA(test::WinePath(test::Arg("dll")).c_str(), 0, size, &block[0]));
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT length = 0;
   ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
@@ -152,11 +148,3 @@ TEST(Registration, VersionResourceSaysSelfRegistering) {
 
 }  // namespace
 }  // namespace vendrolix
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  for (int i = 1; i < argc; ++i) {
-    if (std::strncmp(argv[i], "--dll=", 6) == 0) g_dll = argv[i] + 6;
-  }
-  return RUN_ALL_TESTS();
-}

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string_view>
 
 #include <thread>
@@ -342,6 +343,48 @@ ScratchFolder::ScratchFolder(const std::string& name) {
 }
 
 ScratchFolder::~ScratchFolder() { RunProcess("cmd /c rmdir /s /q " + Quote(path_), std::chrono::seconds(30)); }
+
+BenchInstall::~BenchInstall() {
+  if (listed_) ListBrowserHelper(false);
+  for (const std::string& server : registered_) {
+    if (server.rfind(path(), 0) == 0) RunProcess("regsvr32 /s /u " + Quote(server));
+  }
+}
+
+std::string BenchInstall::Copy(const std::string& source, const std::string& installedName) {
+  if (CopyFileA(WinePath(source).c_str(), File(installedName).c_str(), FALSE)) return std::string();
+  return "cannot copy " + source + " to " + File(installedName);
+}
+
+std::string BenchInstall::Register(const std::string& server) {
+  const auto result = RunProcess("regsvr32 /s " + Quote(server));
+  if (!result.finished || result.exitCode != 0) return "regsvr32 " + server + ": " + result.output;
+  registered_.push_back(server);
+  return std::string();
+}
+
+std::string BenchInstall::ListHelper() {
+  listed_ = ListBrowserHelper(true);
+  return listed_ ? std::string() : "the helper cannot be listed";
+}
+
+std::string InstallForBrowser(BenchInstall& install, std::initializer_list<std::string> standIns) {
+  std::string failure = install.Copy(Arg("dll"), file::BrowserHelper) + install.Copy(Arg("tray"), file::Tray);
+  if (!failure.empty()) return failure;
+  failure = install.Register(install.File(file::BrowserHelper));
+  for (const std::string& standIn : standIns) {
+    if (failure.empty()) failure = install.Register(WinePath(standIn));
+  }
+  return failure.empty() ? install.ListHelper() : failure;
+}
+
+std::string Arg(const std::string& name) {
+  const std::string prefix = "--" + name + "=";
+  for (int i = 1; i < __argc; ++i) {
+    if (std::strncmp(__argv[i], prefix.c_str(), prefix.size()) == 0) return __argv[i] + prefix.size();
+  }
+  return std::string();
+}
 
 bool WriteFileBytes(const std::string& path, const std::string& bytes) {
   win32::UniqueFile file(

@@ -10,6 +10,7 @@
 #include <optional>
 #include <utility>
 #include <string>
+#include <vector>
 
 #include "time_scale.h"
 
@@ -125,6 +126,34 @@ class ScratchFolder {
  private:
   std::string path_;
 };
+
+// An install folder a test fills: files copied in under their installed
+// names, COM servers registered with regsvr32, the browser helper listed.
+// When the object goes, the listing and the registration of every server in
+// the folder are taken back and the folder removed; stand-ins registered from
+// the build tree stay registered.
+class BenchInstall : public ScratchFolder {
+ public:
+  explicit BenchInstall(const std::string& name) : ScratchFolder(name) {}
+  ~BenchInstall();
+  // "" when done, else what failed. source is a path of the build tree.
+  std::string Copy(const std::string& source, const std::string& installedName);
+  // server is a Windows path.
+  std::string Register(const std::string& server);
+  std::string ListHelper();
+
+ private:
+  std::vector<std::string> registered_;
+  bool listed_ = false;
+};
+
+// The browser benches' install: the browser helper (--dll) and the tray
+// (--tray) copied in, the helper and the given stand-ins (build-tree paths)
+// registered, the helper listed. "" when done, else what failed.
+std::string InstallForBrowser(BenchInstall& install, std::initializer_list<std::string> standIns);
+
+// The value of this program's "--name=value" argument; "" when it has none.
+std::string Arg(const std::string& name);
 
 // Takes each "--name=value" argument into the string given for its
 // "--name=" prefix; other arguments are left alone.
