@@ -212,10 +212,10 @@ void CVendrolixIEDLL::Attach(IUnknown* site) {
   InstallHooks(state);
   state.FrameCursor = GetClassLongPtrA(state.FrameWindow, GCLP_HCURSOR);
   state.window.clickStamp = NowStamp();
-  state.dialogs.frameWindow = reinterpret_cast<std::intptr_t>(state.FrameWindow);
-  state.dialogs.dialogList.clear();
-  state.dialogs.userMessageCount = 0;
-  state.dialogs.dialogStamp = state.window.clickStamp;
+  state.dialogs.FrameWindow = reinterpret_cast<std::intptr_t>(state.FrameWindow);
+  state.dialogs.DialogList.clear();
+  state.dialogs.UserMessageCount = 0;
+  state.dialogs.DialogStamp = state.window.clickStamp;
 }
 
 void CVendrolixIEDLL::Connect() {

@@ -77,7 +77,7 @@ std::int16_t WhiteListLookup(const std::function<bool(std::string&)>& nextLine, 
   return 1;
 }
 
-void BlockReaction(std::int16_t sound, std::int32_t trayBlockButton, NewWindowEnv& env) {
+void BlockReaction(std::int16_t sound, std::int32_t trayBlockButton, BlockEnv& env) {
   if (sound == 0) {
     env.PlayWave();
   } else if (sound == 1) {
