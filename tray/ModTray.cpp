@@ -51,7 +51,7 @@ int TrayMain(HINSTANCE instance) {
   }
   DetectBrowsers();
   module.IsNT = DetectPlatform();
-  module.MessengerAvailable = module.IsNT && MessengerServiceInstalled();
+  module.messengerAvailable = module.IsNT && MessengerServiceInstalled();
 
   FrmTrayForm form(instance, module);
   if (!form.Load()) return 0;

@@ -192,7 +192,7 @@ void FrmTrayForm::Form_Load() {
   data.hIcon = IconHandle(controller_.icon());
   Registry.emplace(CRegistry::ForTray());
   controller_.LoadSound();
-  controller_.LoadMessenger(module_.MessengerAvailable);
+  controller_.LoadMessenger(module_.messengerAvailable);
   ApplyChecks();
 
   AddIcon();
@@ -201,7 +201,7 @@ void FrmTrayForm::Form_Load() {
   Publish(value::hNSAOLButton, cmdBlockNSAOL_);
   ShowWindow(hwnd_, SW_HIDE);
 
-  controller_.ApplyPendingMessenger(module_.MessengerAvailable);
+  controller_.ApplyPendingMessenger(module_.messengerAvailable);
   ApplyChecks();
 
   // The browser window that started this tray may have closed before the
@@ -268,10 +268,10 @@ void FrmTrayForm::MenuCommand(UINT id) {
       controller_.SelectSound(kSoundNone);
       break;
     case IDM_BLOCK_MESSENGER:
-      if (module_.MessengerAvailable) controller_.BlockMessenger();
+      if (module_.messengerAvailable) controller_.BlockMessenger();
       break;
     case IDM_ALLOW_MESSENGER:
-      if (module_.MessengerAvailable) controller_.AllowMessenger();
+      if (module_.messengerAvailable) controller_.AllowMessenger();
       break;
     case IDM_BLOCK_ALL_POPUP:
       controller_.SetLevel(kLevelAll);
