@@ -41,9 +41,9 @@ class BrowserEnv final : public NewWindowEnv {
       : state_(state), browser_(browser), cancel_(cancel) {}
   std::string ReadSetting(const char* name) override { return ReadRegString(kSettingsKey, name); }
   std::string LocationUrl() override {
-    if (!browser_) return state_.window.currentUrl;
+    if (!browser_) return state_.window.CurrentUrl;
     BSTR url = nullptr;
-    if (FAILED(browser_->get_LocationURL(&url))) return state_.window.currentUrl;
+    if (FAILED(browser_->get_LocationURL(&url))) return state_.window.CurrentUrl;
     std::string text = FromBstr(url);
     SysFreeString(url);
     return text;
@@ -196,12 +196,12 @@ void CVendrolixIEDLL::Attach(IUnknown* site) {
   if (SUCCEEDED(m_ie->get_HWND(&frame))) state.FrameWindow = reinterpret_cast<HWND>(frame);
   m_refreshHandles = true;
   m_firstNavigation = true;
-  state.window.trayFormButton = 0;
-  state.window.trayBlockButton = 0;
+  state.window.TrayFormButton = 0;
+  state.window.TrayBlockButton = 0;
   state.AppPath = win32::ModuleFolder(ThisModule());
   StartTray(state.AppPath);
-  state.window.trayBlockButton = ReadHandle(value::hButton, state.window.trayBlockButton);
-  state.window.trayFormButton = ReadHandle(value::hForm, state.window.trayFormButton);
+  state.window.TrayBlockButton = ReadHandle(value::hButton, state.window.TrayBlockButton);
+  state.window.TrayFormButton = ReadHandle(value::hForm, state.window.TrayFormButton);
 
   ConvertToInt16(ReadRegString(kSettingsKey, value::CountIE), m_countIE);
   // A count that cannot grow stays at its largest value.
@@ -211,11 +211,11 @@ void CVendrolixIEDLL::Attach(IUnknown* site) {
   state.ThreadId = GetCurrentThreadId();
   InstallHooks(state);
   state.FrameCursor = GetClassLongPtrA(state.FrameWindow, GCLP_HCURSOR);
-  state.window.clickStamp = NowStamp();
+  state.window.ClickStamp = NowStamp();
   state.dialogs.FrameWindow = reinterpret_cast<std::intptr_t>(state.FrameWindow);
   state.dialogs.DialogList.clear();
   state.dialogs.UserMessageCount = 0;
-  state.dialogs.DialogStamp = state.window.clickStamp;
+  state.dialogs.DialogStamp = state.window.ClickStamp;
 }
 
 void CVendrolixIEDLL::Connect() {
@@ -253,8 +253,8 @@ void CVendrolixIEDLL::Quit() {
   WriteRegString(value::CountIE, ToDecimalText(m_countIE));
   if (m_countIE > 0) return;
 
-  state.window.trayFormButton = ReadHandle(value::hForm, state.window.trayFormButton);
-  PostTrayClick(state.window.trayFormButton, kFormCloseCaption);
+  state.window.TrayFormButton = ReadHandle(value::hForm, state.window.TrayFormButton);
+  PostTrayClick(state.window.TrayFormButton, kFormCloseCaption);
 
   // A switch that is missing or cannot be read cleans nothing: every other
   // reading defaults to "1", which here would delete the user's cookies.
@@ -275,8 +275,8 @@ void CVendrolixIEDLL::OnBeforeNavigate2() {
 
 void CVendrolixIEDLL::OnTitleChange() {
   ModVendrolixIE& state = ThreadState();
-  state.window.clickStamp = 0;
-  state.window.currentUrl = LocationUrl();
+  state.window.ClickStamp = 0;
+  state.window.CurrentUrl = LocationUrl();
 }
 
 void CVendrolixIEDLL::OnNewWindow2(DISPPARAMS* params) {

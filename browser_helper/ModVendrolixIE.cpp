@@ -237,7 +237,7 @@ LRESULT CALLBACK MouseHookProc(int nCode, WPARAM wParam, LPARAM lParam) {
   if (nCode >= 0 && lParam && (wParam == WM_LBUTTONDOWN || wParam == WM_LBUTTONUP)) {
     try {
       MouseHookEnv env(state, reinterpret_cast<const MOUSEHOOKSTRUCT*>(lParam)->hwnd);
-      OnMouseMessage(nCode, static_cast<unsigned>(wParam), state.window.clickStamp, state.ButtonUpStamp, env);
+      OnMouseMessage(nCode, static_cast<unsigned>(wParam), state.window.ClickStamp, state.ButtonUpStamp, env);
     } catch (...) {
     }
   }

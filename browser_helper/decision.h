@@ -53,11 +53,11 @@ struct WindowState {
   bool refreshHandles = false;   // re-read the tray's handles at the next request
   bool firstNavigation = false;  // the first navigation after attach clears the stamp
   std::int16_t countIE = 0;
-  std::int32_t trayFormButton = 0;
-  std::int32_t trayBlockButton = 0;
-  std::string currentUrl;
-  std::int32_t clickStamp = 0;
-  std::int32_t dialogFrame = 0;
+  std::int32_t TrayFormButton = 0;
+  std::int32_t TrayBlockButton = 0;
+  std::string CurrentUrl;
+  std::int32_t ClickStamp = 0;
+  std::int32_t DialogFrame = 0;
 };
 
 // What every block decision reads, and the block reaction's actions.

@@ -80,7 +80,7 @@ void Judge(unsigned trigger, DialogWatch& watch, WindowState& window, std::int32
   std::int16_t level = 0;
   ConvertToInt16(env.ReadSetting(value::Sound), sound);
   ConvertToInt16(env.ReadSetting(value::Popup), level);
-  if (level == 0 || env.CtrlDown() || env.IsBlockedUrl(window.currentUrl) == 0) return;
+  if (level == 0 || env.CtrlDown() || env.IsBlockedUrl(window.CurrentUrl) == 0) return;
 
   const auto soundOnly = [&] {
     if (sound == 0) {
@@ -91,7 +91,7 @@ void Judge(unsigned trigger, DialogWatch& watch, WindowState& window, std::int32
   };
   if (level == 4) {
     env.CloseDialog(watch.NewDialog);
-    env.PostClick(window.trayBlockButton);
+    env.PostClick(window.TrayBlockButton);
     soundOnly();
     return;
   }
@@ -101,12 +101,12 @@ void Judge(unsigned trigger, DialogWatch& watch, WindowState& window, std::int32
   if (rejected) {
     if (trigger == kDialogMessage) {
       env.CloseDialog(watch.NewDialog);
-      env.PostClick(window.trayBlockButton);
+      env.PostClick(window.TrayBlockButton);
       soundOnly();
     } else {
       soundOnly();
       env.CloseDialog(watch.NewDialog);
-      env.PostClick(window.trayBlockButton);
+      env.PostClick(window.TrayBlockButton);
     }
   }
   buttonUpStamp = 0;
@@ -119,15 +119,15 @@ void OnHookedMessage(int nCode, unsigned message, DialogWatch& watch, WindowStat
   if (NegativeCode(nCode)) return;
   if (message == kDialogMessage) {
     watch.DialogStamp = env.Now();
-    window.dialogFrame = AsHandle32(env.FindDialogFrame());
-    if (window.dialogFrame == 0) {
+    window.DialogFrame = AsHandle32(env.FindDialogFrame());
+    if (window.DialogFrame == 0) {
       watch.DialogList.clear();
       return;
     }
     if (Scan(watch, env)) Judge(kDialogMessage, watch, window, buttonUpStamp, env);
   } else if (message == kUserMessage) {
-    window.dialogFrame = AsHandle32(env.FindDialogFrame());
-    if (window.dialogFrame == 0) {
+    window.DialogFrame = AsHandle32(env.FindDialogFrame());
+    if (window.DialogFrame == 0) {
       watch.UserMessageCount = 0;
       watch.DialogList.clear();
       return;
@@ -146,7 +146,7 @@ void OnHookedMessage(int nCode, unsigned message, DialogWatch& watch, WindowStat
         if (Scan(watch, env)) Judge(kUserMessage, watch, window, buttonUpStamp, env);
         break;
       default:
-        window.dialogFrame = 0;
+        window.DialogFrame = 0;
         if (watch.UserMessageCount > 15) watch.UserMessageCount = 0;
         break;
     }

@@ -158,7 +158,7 @@ struct Thread {
   std::int32_t buttonUp = 0;
   Thread() {
     watch.FrameWindow = kFrame;
-    window.trayBlockButton = 9;
+    window.TrayBlockButton = 9;
   }
 };
 
@@ -200,7 +200,7 @@ TEST(DialogWatch, JudgesNewDialogsOfThisWindow) {
     OnHookedMessage(0, c.trigger, thread.watch, thread.window, thread.buttonUp, desktop);
     EXPECT_EQ(desktop.log, c.actions);
     EXPECT_EQ(thread.buttonUp, c.buttonUpAfter < 0 ? before : c.buttonUpAfter);
-    EXPECT_EQ(thread.window.dialogFrame, 200);
+    EXPECT_EQ(thread.window.DialogFrame, 200);
   }
 }
 
@@ -211,7 +211,7 @@ TEST(DialogWatch, NeverJudgesADialogTwiceAndLeavesOtherWindowsDialogs) {
   desktop.windows = {{300, 555, kDialogClass}};  // another browser window's
   OnHookedMessage(0, kDialogMessage, thread.watch, thread.window, thread.buttonUp, desktop);
   EXPECT_EQ(desktop.log, "");
-  EXPECT_EQ(thread.window.dialogFrame, 300);  // but it lengthens the grace period here
+  EXPECT_EQ(thread.window.DialogFrame, 300);  // but it lengthens the grace period here
   EXPECT_EQ(thread.watch.DialogList, "");
 
   desktop.windows.push_back({200, kFrame, kDialogClass});
@@ -240,7 +240,7 @@ TEST(DialogWatch, NeverJudgesADialogTwiceAndLeavesOtherWindowsDialogs) {
   desktop.windows.clear();
   OnHookedMessage(0, kDialogMessage, thread.watch, thread.window, thread.buttonUp, desktop);
   EXPECT_EQ(thread.watch.DialogList, "");
-  EXPECT_EQ(thread.window.dialogFrame, 0);
+  EXPECT_EQ(thread.window.DialogFrame, 0);
 }
 
 TEST(DialogWatch, ScansOnSelectedUserMessagesAndResetsAfterTheSixteenth) {
@@ -269,9 +269,9 @@ TEST(DialogWatch, ScansOnSelectedUserMessagesAndResetsAfterTheSixteenth) {
   // A scanning WM_USER keeps DialogFrame, the others clear it.
   desktop.now = thread.watch.DialogStamp + 10;
   OnHookedMessage(0, kUserMessage, thread.watch, thread.window, thread.buttonUp, desktop);
-  EXPECT_EQ(thread.window.dialogFrame, 200);
+  EXPECT_EQ(thread.window.DialogFrame, 200);
   OnHookedMessage(0, kUserMessage, thread.watch, thread.window, thread.buttonUp, desktop);
-  EXPECT_EQ(thread.window.dialogFrame, 0);
+  EXPECT_EQ(thread.window.DialogFrame, 0);
 
   // No dialog: count and list reset.
   desktop.windows.clear();
