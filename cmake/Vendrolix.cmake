@@ -66,22 +66,6 @@ function(vendrolix_add_wine_test name)
     LABELS "wine;${VENDROLIX_ARCH};${ARG_LABELS}")
 endfunction()
 
-# Test-time shell commands that must see the prefix and display (for example
-# regsvr32 or a shell script driving several programs).
-function(vendrolix_add_wine_script_test name)
-  cmake_parse_arguments(ARG "" "TIMEOUT" "COMMAND;LABELS" ${ARGN})
-  if(NOT ARG_TIMEOUT)
-    set(ARG_TIMEOUT 180)
-  endif()
-  add_test(NAME ${name} COMMAND ${VENDROLIX_WINEBENCH_TREE} shell ${ARG_COMMAND})
-  set_tests_properties(${name} PROPERTIES
-    FIXTURES_REQUIRED wine
-    RESOURCE_LOCK wineprefix
-    SKIP_RETURN_CODE ${VENDROLIX_WINE_SKIPPED}
-    TIMEOUT ${ARG_TIMEOUT}
-    LABELS "wine;${VENDROLIX_ARCH};${ARG_LABELS}")
-endfunction()
-
 function(vendrolix_finish)
   if(VENDROLIX_WINDOWS)
     # A fresh prefix and display before the first Wine test, and nothing left
