@@ -29,15 +29,12 @@ std::string DeadWindowText() {
   return text;
 }
 
-class BadSettings : public ::testing::Test {
+class BadSettings : public test::BrowserBenchSuite<BadSettings> {
+ public:
+  static constexpr const char* kInstallFolder = "bad-settings-install";
+  static constexpr bool kCleaner = false;
+
  protected:
-  static void SetUpTestSuite() {
-    install_ = std::make_unique<test::BenchInstall>("bad-settings-install");
-    ASSERT_EQ(test::InstallForBrowser(*install_, {test::Arg("shellwindows")}), "");
-  }
-
-  static void TearDownTestSuite() { install_.reset(); }
-
   // Runs a scenario; returns its result lines and whether the host ended well.
   std::vector<std::string> Run(const std::string& scenario, bool& ended) {
     const std::string path = install_->File("scenario.txt");
@@ -64,11 +61,8 @@ class BadSettings : public ::testing::Test {
     }
   }
 
-  static std::unique_ptr<test::BenchInstall> install_;
   test::SettingsKey settings_;
 };
-
-std::unique_ptr<test::BenchInstall> BadSettings::install_;
 
 TEST_F(BadSettings, TheHelperActsOnWhatTheRulesMakeOfEachText) {
   const std::string dead = DeadWindowText();

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,15 +17,12 @@
 namespace vendrolix {
 namespace {
 
-class BrowserBench : public ::testing::Test {
+class BrowserBench : public test::BrowserBenchSuite<BrowserBench> {
+ public:
+  static constexpr const char* kInstallFolder = "helper-install";
+  static constexpr bool kCleaner = true;
+
  protected:
-  static void SetUpTestSuite() {
-    install_ = std::make_unique<test::BenchInstall>("helper-install");
-    ASSERT_EQ(test::InstallForBrowser(*install_, {test::Arg("shellwindows"), test::Arg("cleaner")}), "");
-  }
-
-  static void TearDownTestSuite() { install_.reset(); }
-
   void SetUp() override {
     for (const char* name : {value::Popup, value::Sound, value::CountIE, value::AutoClean, value::hForm,
                              value::hButton, value::hNSAOLButton}) {
@@ -65,15 +61,7 @@ class BrowserBench : public ::testing::Test {
     if (!result.started) result = test::RunProcess(command, std::chrono::seconds(120));
     EXPECT_TRUE(result.finished && result.exitCode == 0)
         << "started " << result.started << " finished " << result.finished << " exit code " << result.exitCode << "\n" << result.output;
-    std::vector<std::string> lines;
-    std::istringstream in(result.output);
-    for (std::string line; std::getline(in, line);) {
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      // Wine's own diagnostics share the stream.
-      if (line.find(":fixme:") != std::string::npos || line.find(":err:") != std::string::npos) continue;
-      lines.push_back(line);
-    }
-    return lines;
+    return test::OutputLines(result.output);
   }
 
   // Lines of the run whose first word is one of words (space separated).
@@ -94,13 +82,10 @@ class BrowserBench : public ::testing::Test {
     return n;
   }
 
-  static std::unique_ptr<test::BenchInstall> install_;
   test::SettingsKey settings_;
   std::string trayLog_;
   std::string cleanerLog_;
 };
-
-std::unique_ptr<test::BenchInstall> BrowserBench::install_;
 
 using Lines = std::vector<std::string>;
 

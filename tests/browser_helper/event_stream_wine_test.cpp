@@ -138,15 +138,12 @@ std::vector<DWORD> TrayProcesses() {
   return ids;
 }
 
-class EventStream : public ::testing::Test {
+class EventStream : public test::BrowserBenchSuite<EventStream> {
+ public:
+  static constexpr const char* kInstallFolder = "stream-install";
+  static constexpr bool kCleaner = true;
+
  protected:
-  static void SetUpTestSuite() {
-    install_ = std::make_unique<test::BenchInstall>("stream-install");
-    ASSERT_EQ(test::InstallForBrowser(*install_, {test::Arg("shellwindows"), test::Arg("cleaner")}), "");
-  }
-
-  static void TearDownTestSuite() { install_.reset(); }
-
   // Runs one seed; returns "" or what went wrong, naming the step.
   std::string RunSeed(int seed) {
     const std::vector<Step> steps = Generate(seed, g_options.steps);
@@ -176,15 +173,7 @@ class EventStream : public ::testing::Test {
     if (!test::WriteFileBytes(path, scenario)) return "cannot write the scenario";
     const auto result =
         test::RunProcess(test::Quote(test::WinePath(test::Arg("iexplore"))) + " " + test::Quote(path), 900s);
-    std::vector<std::string> lines;
-    {
-      std::istringstream in(result.output);
-      for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.find(":fixme:") != std::string::npos || line.find(":err:") != std::string::npos) continue;
-        lines.push_back(line);
-      }
-    }
+    const std::vector<std::string> lines = test::OutputLines(result.output);
     std::ostringstream problem;
     if (!result.finished) problem << "the browser hung (no end within 900 s); ";
     else if (result.exitCode != 0) problem << "the browser ended with code " << result.exitCode << "; ";
@@ -327,7 +316,6 @@ class EventStream : public ::testing::Test {
     return "seed " + std::to_string(seed) + ", " + problem.str() + "\nlast answers:" + before;
   }
 
-  static std::unique_ptr<test::BenchInstall> install_;
   test::SettingsKey settings_;
   int astray_ = 0;
   int ctrlLost_ = 0;
@@ -335,8 +323,6 @@ class EventStream : public ::testing::Test {
   bool lastRequestOpened_ = false;
   std::string lastRequestLine_;
 };
-
-std::unique_ptr<test::BenchInstall> EventStream::install_;
 
 TEST_F(EventStream, EveryDecisionFollowsTheRulesAndEverythingEndsCleanly) {
   for (int seed = g_options.firstSeed; seed < g_options.firstSeed + g_options.seeds; ++seed) {

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 #include <string_view>
 
 #include <thread>
@@ -368,14 +369,23 @@ std::string BenchInstall::ListHelper() {
   return listed_ ? std::string() : "the helper cannot be listed";
 }
 
-std::string InstallForBrowser(BenchInstall& install, std::initializer_list<std::string> standIns) {
+std::string InstallForBrowser(BenchInstall& install, bool withCleaner) {
   std::string failure = install.Copy(Arg("dll"), file::BrowserHelper) + install.Copy(Arg("tray"), file::Tray);
-  if (!failure.empty()) return failure;
-  failure = install.Register(install.File(file::BrowserHelper));
-  for (const std::string& standIn : standIns) {
-    if (failure.empty()) failure = install.Register(WinePath(standIn));
-  }
+  if (failure.empty()) failure = install.Register(install.File(file::BrowserHelper));
+  if (failure.empty()) failure = install.Register(WinePath(Arg("shellwindows")));
+  if (failure.empty() && withCleaner) failure = install.Register(WinePath(Arg("cleaner")));
   return failure.empty() ? install.ListHelper() : failure;
+}
+
+std::vector<std::string> OutputLines(const std::string& output) {
+  std::vector<std::string> lines;
+  std::istringstream in(output);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.find(":fixme:") != std::string::npos || line.find(":err:") != std::string::npos) continue;
+    lines.push_back(line);
+  }
+  return lines;
 }
 
 std::string Arg(const std::string& name) {

@@ -4,9 +4,12 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <string>
@@ -148,9 +151,29 @@ class BenchInstall : public ScratchFolder {
 };
 
 // The browser benches' install: the browser helper (--dll) and the tray
-// (--tray) copied in, the helper and the given stand-ins (build-tree paths)
-// registered, the helper listed. "" when done, else what failed.
-std::string InstallForBrowser(BenchInstall& install, std::initializer_list<std::string> standIns);
+// (--tray) copied in, the helper and the shell window collection's stand-in
+// (--shellwindows) registered, with the cleaner double (--cleaner) when
+// asked, the helper listed. "" when done, else what failed.
+std::string InstallForBrowser(BenchInstall& install, bool withCleaner);
+
+// A test suite whose cases share one browser-bench install, made before the
+// first case and taken back after the last. Suite names the install folder
+// (kInstallFolder) and whether the cleaner double is registered (kCleaner).
+template <class Suite>
+class BrowserBenchSuite : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    install_ = std::make_unique<BenchInstall>(Suite::kInstallFolder);
+    ASSERT_EQ(InstallForBrowser(*install_, Suite::kCleaner), "");
+  }
+  static void TearDownTestSuite() { install_.reset(); }
+
+  static inline std::unique_ptr<BenchInstall> install_;
+};
+
+// A program's output as lines without their line ends, less Wine's own
+// diagnostics (":fixme:" and ":err:" lines), which share the stream.
+std::vector<std::string> OutputLines(const std::string& output);
 
 // The value of this program's "--name=value" argument; "" when it has none.
 std::string Arg(const std::string& name);

@@ -22,21 +22,15 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class TrayEndToEnd : public ::testing::Test {
+class TrayEndToEnd : public test::BrowserBenchSuite<TrayEndToEnd> {
+ public:
+  static constexpr const char* kInstallFolder = "tray-e2e-install";
+  static constexpr bool kCleaner = true;
+
  protected:
-  static void SetUpTestSuite() {
-    install_ = std::make_unique<test::BenchInstall>("tray-e2e-install");
-    ASSERT_EQ(test::InstallForBrowser(*install_, {test::Arg("shellwindows"), test::Arg("cleaner")}), "");
-  }
-
-  static void TearDownTestSuite() { install_.reset(); }
-
-  static std::unique_ptr<test::BenchInstall> install_;
   test::SettingsKey settings_;
   test::IconObserver observer_;
 };
-
-std::unique_ptr<test::BenchInstall> TrayEndToEnd::install_;
 
 TEST_F(TrayEndToEnd, ABlockedPopupFlashesTheTrayAndTheLastWindowEndsIt) {
   ASSERT_TRUE(observer_.Receiving());
