@@ -41,6 +41,16 @@ endif()
 
 set_property(GLOBAL PROPERTY VENDROLIX_DELIVERABLES "")
 
+# Adds the named folders below the current one in the order given; a folder
+# without a CMakeLists.txt yet is skipped, so each part can grow on its own.
+function(vendrolix_add_folders)
+  foreach(dir ${ARGN})
+    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
+      add_subdirectory(${dir})
+    endif()
+  endforeach()
+endfunction()
+
 # A deliverable: built into the dist folder under its installed file name.
 function(vendrolix_deliverable target)
   set_target_properties(${target} PROPERTIES
