@@ -10,26 +10,16 @@
 #include "decision.h"
 #include "settings.h"
 #include "text.h"
+#include "win32/bstr.h"
 #include "win32/file_io.h"
 
 namespace vendrolix::helper {
 
 namespace {
 
-std::atomic<long> g_objects{0};
+using win32::FromBstr;
 
 constexpr DISPID kDispidOnQuitMethod = 0x60030000;
-
-std::string FromBstr(BSTR text) {
-  if (!text) return std::string();
-  const int length = static_cast<int>(SysStringLen(text));
-  if (length == 0) return std::string();
-  const int n = WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
-  if (n <= 0) return std::string();
-  std::string out(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text, length, &out[0], n, nullptr, nullptr);
-  return out;
-}
 
 std::string FullNameOf(IWebBrowser2* browser) {
   BSTR name = nullptr;
@@ -51,9 +41,9 @@ class BrowserEnv final : public NewWindowEnv {
       : state_(state), browser_(browser), cancel_(cancel) {}
   std::string ReadSetting(const char* name) override { return settings_.Read(name); }
   std::string LocationUrl() override {
-    if (!browser_) return state_.window.currentUrl;
+    if (!browser_) return state_.window.CurrentUrl;
     BSTR url = nullptr;
-    if (FAILED(browser_->get_LocationURL(&url))) return state_.window.currentUrl;
+    if (FAILED(browser_->get_LocationURL(&url))) return state_.window.CurrentUrl;
     std::string text = FromBstr(url);
     SysFreeString(url);
     return text;
@@ -102,10 +92,8 @@ bool CountBrowserWindows(std::int16_t& count) {
 
 }  // namespace
 
-long LiveObjects() { return g_objects; }
-
-CVendrolixIEDLL::CVendrolixIEDLL() { ++g_objects; }
-CVendrolixIEDLL::~CVendrolixIEDLL() { --g_objects; }
+CVendrolixIEDLL::CVendrolixIEDLL() = default;
+CVendrolixIEDLL::~CVendrolixIEDLL() = default;
 
 HRESULT CVendrolixIEDLL::QueryInterface(REFIID riid, void** ppv) noexcept {
   if (!ppv) return E_POINTER;
@@ -209,12 +197,12 @@ void CVendrolixIEDLL::Attach(IUnknown* site) {
   if (SUCCEEDED(m_ie->get_HWND(&frame))) state.FrameWindow = reinterpret_cast<HWND>(frame);
   m_refreshHandles = true;
   m_firstNavigation = true;
-  state.window.trayFormButton = 0;
-  state.window.trayBlockButton = 0;
+  state.window.TrayFormButton = 0;
+  state.window.TrayBlockButton = 0;
   state.AppPath = win32::ModuleFolder(ThisModule());
   StartTray(state.AppPath);
-  state.window.trayBlockButton = ReadHandle(value::hButton, state.window.trayBlockButton);
-  state.window.trayFormButton = ReadHandle(value::hForm, state.window.trayFormButton);
+  state.window.TrayBlockButton = ReadHandle(value::hButton, state.window.TrayBlockButton);
+  state.window.TrayFormButton = ReadHandle(value::hForm, state.window.TrayFormButton);
 
   ConvertToInt16(ReadRegString(kSettingsKey, value::CountIE), m_countIE);
   // A count that cannot grow stays at its largest value.
@@ -224,11 +212,11 @@ void CVendrolixIEDLL::Attach(IUnknown* site) {
   state.ThreadId = GetCurrentThreadId();
   InstallHooks(state);
   state.FrameCursor = GetClassLongPtrA(state.FrameWindow, GCLP_HCURSOR);
-  state.window.clickStamp = NowStamp();
-  state.dialogs.frameWindow = reinterpret_cast<std::intptr_t>(state.FrameWindow);
-  state.dialogs.dialogList.clear();
-  state.dialogs.userMessageCount = 0;
-  state.dialogs.dialogStamp = state.window.clickStamp;
+  state.window.ClickStamp = NowStamp();
+  state.dialogs.FrameWindow = reinterpret_cast<std::intptr_t>(state.FrameWindow);
+  state.dialogs.DialogList.clear();
+  state.dialogs.UserMessageCount = 0;
+  state.dialogs.DialogStamp = state.window.ClickStamp;
 }
 
 void CVendrolixIEDLL::Connect() {
@@ -266,8 +254,8 @@ void CVendrolixIEDLL::Quit() {
   WriteRegString(value::CountIE, ToDecimalText(m_countIE));
   if (m_countIE > 0) return;
 
-  state.window.trayFormButton = ReadHandle(value::hForm, state.window.trayFormButton);
-  PostTrayClick(state.window.trayFormButton, kFormCloseCaption);
+  state.window.TrayFormButton = ReadHandle(value::hForm, state.window.TrayFormButton);
+  PostTrayClick(state.window.TrayFormButton, kFormCloseCaption);
 
   // A switch that is missing or cannot be read cleans nothing: every other
   // reading defaults to "1", which here would delete the user's cookies.
@@ -288,8 +276,8 @@ void CVendrolixIEDLL::OnBeforeNavigate2() {
 
 void CVendrolixIEDLL::OnTitleChange() {
   ModVendrolixIE& state = ThreadState();
-  state.window.clickStamp = 0;
-  state.window.currentUrl = LocationUrl();
+  state.window.ClickStamp = 0;
+  state.window.CurrentUrl = LocationUrl();
 }
 
 void CVendrolixIEDLL::OnNewWindow2(DISPPARAMS* params) {

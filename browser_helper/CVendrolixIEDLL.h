@@ -11,13 +11,11 @@
 #include <string>
 
 #include "VendrolixIEDLL.h"
+#include "win32/com_server.h"
 
 namespace vendrolix::helper {
 
-// Live objects of the DLL (for DllCanUnloadNow).
-long LiveObjects();
-
-class CVendrolixIEDLL final : public _CVendrolixIEDLL, public IObjectWithSite {
+class CVendrolixIEDLL final : public _CVendrolixIEDLL, public IObjectWithSite, win32::ServerObject {
  public:
   CVendrolixIEDLL();
   ~CVendrolixIEDLL();

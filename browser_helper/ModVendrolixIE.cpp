@@ -60,7 +60,7 @@ void Unlink(OwnedState* owned) {
 
 // A thread's state goes; hooks it still counted went with its thread.
 void Free(OwnedState* owned) {
-  g_hooks -= owned->state.LiveHooks;
+  g_hooks -= owned->state.liveHooks;
   delete owned;
 }
 
@@ -117,20 +117,20 @@ long InstalledHooks() { return g_hooks; }
 
 void InstallHooks(ModVendrolixIE& state) {
   state.MouseHook = SetWindowsHookExA(WH_MOUSE, MouseHookProc, nullptr, state.ThreadId);
-  if (state.MouseHook) ++state.LiveHooks, ++g_hooks;
+  if (state.MouseHook) ++state.liveHooks, ++g_hooks;
   state.MessageHook = SetWindowsHookExA(WH_GETMESSAGE, GetMessageHookProc, nullptr, state.ThreadId);
-  if (state.MessageHook) ++state.LiveHooks, ++g_hooks;
+  if (state.MessageHook) ++state.liveHooks, ++g_hooks;
 }
 
 void RemoveHooks(ModVendrolixIE& state) {
   // A removed hook's handle is forgotten: the system may give it to another
   // hook, which a later removal must not take away.
   if (state.MouseHook && UnhookWindowsHookEx(state.MouseHook)) {
-    --state.LiveHooks, --g_hooks;
+    --state.liveHooks, --g_hooks;
     state.MouseHook = nullptr;
   }
   if (state.MessageHook && UnhookWindowsHookEx(state.MessageHook)) {
-    --state.LiveHooks, --g_hooks;
+    --state.liveHooks, --g_hooks;
     state.MessageHook = nullptr;
   }
 }
@@ -216,11 +216,9 @@ class MessageHookEnv final : public DialogEnv {
  public:
   explicit MessageHookEnv(ModVendrolixIE& state) : state_(state) {}
   std::string ReadSetting(const char* name) override { return settings_.Read(name); }
-  std::string LocationUrl() override { return state_.window.currentUrl; }
   std::int16_t IsBlockedUrl(const std::string& url) override { return helper::IsBlockedUrl(state_.AppPath, url); }
   bool CtrlDown() override { return GetKeyState(VK_CONTROL) < 0; }
   std::int32_t Now() override { return NowStamp(); }
-  void CancelWindow() override {}
   void PlayWave() override { PlayBlockWave(state_.AppPath); }
   void Beep() override { ::Beep(150, 200); }
   void PostClick(std::int32_t window) override { PostTrayClick(window, kBlockCaption, &state_.blockButton); }
@@ -250,7 +248,7 @@ LRESULT CALLBACK MouseHookProc(int nCode, WPARAM wParam, LPARAM lParam) {
   if (nCode >= 0 && lParam && (wParam == WM_LBUTTONDOWN || wParam == WM_LBUTTONUP)) {
     try {
       MouseHookEnv env(state, reinterpret_cast<const MOUSEHOOKSTRUCT*>(lParam)->hwnd);
-      OnMouseMessage(nCode, static_cast<unsigned>(wParam), state.window.clickStamp, state.ButtonUpStamp, env);
+      OnMouseMessage(nCode, static_cast<unsigned>(wParam), state.window.ClickStamp, state.ButtonUpStamp, env);
     } catch (...) {
     }
   }

@@ -34,7 +34,7 @@ struct ModVendrolixIE {
   // DialogStamp, DialogList, PreviousDialogList, NewDialog, UserMessageCount.
   DialogWatch dialogs;
   // How many of MouseHook and MessageHook are installed right now.
-  int LiveHooks = 0;
+  int liveHooks = 0;
   // Stamps, tray handles, the current address and DialogFrame, shared with
   // the portable decision.
   WindowState window;

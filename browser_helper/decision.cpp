@@ -77,7 +77,7 @@ std::int16_t WhiteListLookup(const std::function<bool(std::string&)>& nextLine, 
   return 1;
 }
 
-void BlockReaction(std::int16_t sound, std::int32_t trayBlockButton, NewWindowEnv& env) {
+void BlockReaction(std::int16_t sound, std::int32_t trayBlockButton, BlockEnv& env) {
   if (sound == 0) {
     env.PlayWave();
   } else if (sound == 1) {
@@ -91,9 +91,9 @@ void OnNewWindow(WindowState& state, NewWindowEnv& env) {
   // it lets every window open.
   if (!state.active) return;
 
-  if (state.refreshHandles || state.trayFormButton == 0) {
-    ConvertToInt32(env.ReadSetting(value::hForm), state.trayFormButton);
-    ConvertToInt32(env.ReadSetting(value::hButton), state.trayBlockButton);
+  if (state.refreshHandles || state.TrayFormButton == 0) {
+    ConvertToInt32(env.ReadSetting(value::hForm), state.TrayFormButton);
+    ConvertToInt32(env.ReadSetting(value::hButton), state.TrayBlockButton);
     state.refreshHandles = false;
   }
   std::int16_t sound = 0;
@@ -102,28 +102,28 @@ void OnNewWindow(WindowState& state, NewWindowEnv& env) {
   ConvertToInt16(env.ReadSetting(value::Popup), level);
   if (level == 0) return;
 
-  state.currentUrl = env.LocationUrl();
-  if (env.IsBlockedUrl(state.currentUrl) == 0 || env.CtrlDown()) {
-    state.clickStamp = 0;
+  state.CurrentUrl = env.LocationUrl();
+  if (env.IsBlockedUrl(state.CurrentUrl) == 0 || env.CtrlDown()) {
+    state.ClickStamp = 0;
     return;
   }
-  if (level == 4) state.clickStamp = 0;
+  if (level == 4) state.ClickStamp = 0;
 
   bool allowed = false;
-  if (state.clickStamp != 0) {
+  if (state.ClickStamp != 0) {
     ConvertToInt16(env.ReadSetting(value::CountIE), state.countIE);
-    const std::int32_t grace = GracePeriod(state.countIE, state.dialogFrame != 0, level);
-    allowed = ElapsedMs(env.Now(), state.clickStamp) <= grace;
-    state.clickStamp = 0;
+    const std::int32_t grace = GracePeriod(state.countIE, state.DialogFrame != 0, level);
+    allowed = ElapsedMs(env.Now(), state.ClickStamp) <= grace;
+    state.ClickStamp = 0;
   }
   if (allowed) return;
   env.CancelWindow();
-  BlockReaction(sound, state.trayBlockButton, env);
+  BlockReaction(sound, state.TrayBlockButton, env);
 }
 
 void OnBeforeNavigate(WindowState& state) {
   if (!state.firstNavigation) return;
-  state.clickStamp = 0;
+  state.ClickStamp = 0;
   state.firstNavigation = false;
 }
 

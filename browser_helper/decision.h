@@ -53,34 +53,39 @@ struct WindowState {
   bool refreshHandles = false;   // re-read the tray's handles at the next request
   bool firstNavigation = false;  // the first navigation after attach clears the stamp
   std::int16_t countIE = 0;
-  std::int32_t trayFormButton = 0;
-  std::int32_t trayBlockButton = 0;
-  std::string currentUrl;
-  std::int32_t clickStamp = 0;
-  std::int32_t dialogFrame = 0;
+  std::int32_t TrayFormButton = 0;
+  std::int32_t TrayBlockButton = 0;
+  std::string CurrentUrl;
+  std::int32_t ClickStamp = 0;
+  std::int32_t DialogFrame = 0;
 };
 
-// The outside world of one decision. Reads come first in the order the
-// decision needs them; the two actions are the cancel and the block reaction.
-class NewWindowEnv {
+// What every block decision reads, and the block reaction's actions.
+class BlockEnv {
  public:
-  virtual ~NewWindowEnv() = default;
+  virtual ~BlockEnv() = default;
   // Settings value text as the helper reads it ("1" when missing).
   virtual std::string ReadSetting(const char* name) = 0;
-  virtual std::string LocationUrl() = 0;
   // WhiteListLookup over the installed WebSite.dat.
   virtual std::int16_t IsBlockedUrl(const std::string& url) = 0;
   virtual bool CtrlDown() = 0;
   virtual std::int32_t Now() = 0;
-  virtual void CancelWindow() = 0;
   virtual void PlayWave() = 0;
   virtual void Beep() = 0;
   virtual void PostClick(std::int32_t window) = 0;
 };
 
+// The outside world of one new-window decision: besides the block reads and
+// reaction, the browser's address and the cancel.
+class NewWindowEnv : public BlockEnv {
+ public:
+  virtual std::string LocationUrl() = 0;
+  virtual void CancelWindow() = 0;
+};
+
 // The sound (by the Sound setting: 0 wave, 1 beep, else none), then the
 // click on the tray's block button.
-void BlockReaction(std::int16_t sound, std::int32_t trayBlockButton, NewWindowEnv& env);
+void BlockReaction(std::int16_t sound, std::int32_t trayBlockButton, BlockEnv& env);
 
 // NewWindow2: decides whether the requested window opens; on refusal it
 // cancels the window and runs the block reaction.

@@ -57,22 +57,22 @@ std::int32_t DialogGracePeriod(unsigned trigger, std::int16_t level) {
 namespace {
 
 // Looks for dialogs of this browser window that the previous scan did not
-// see. True when one was found (the last one enumerated is watch.newDialog).
+// see. True when one was found (the last one enumerated is watch.NewDialog).
 bool Scan(DialogWatch& watch, DialogEnv& env) {
-  watch.previousDialogList = watch.dialogList;
-  watch.dialogList.clear();
-  watch.newDialog = 0;
+  watch.PreviousDialogList = watch.DialogList;
+  watch.DialogList.clear();
+  watch.NewDialog = 0;
   // Without its frame window this browser window owns no dialog it could
   // tell apart: an unowned one belongs to some other program.
-  if (watch.frameWindow == 0) return false;
+  if (watch.FrameWindow == 0) return false;
   const bool enumerated = env.EnumTopLevel([&](std::intptr_t window) {
-    if (env.OwnerOf(window) != watch.frameWindow) return;
+    if (env.OwnerOf(window) != watch.FrameWindow) return;
     if (Trim(env.ClassNameOf(window)) != kDialogClass) return;
     const std::string tag = "@" + ToDecimalText(AsHandle32(window));
-    watch.dialogList += tag;
-    if (!Contains(watch.previousDialogList, tag)) watch.newDialog = window;
+    watch.DialogList += tag;
+    if (!Contains(watch.PreviousDialogList, tag)) watch.NewDialog = window;
   });
-  return enumerated && watch.newDialog != 0;
+  return enumerated && watch.NewDialog != 0;
 }
 
 void Judge(unsigned trigger, DialogWatch& watch, WindowState& window, std::int32_t& buttonUpStamp, DialogEnv& env) {
@@ -80,7 +80,7 @@ void Judge(unsigned trigger, DialogWatch& watch, WindowState& window, std::int32
   std::int16_t level = 0;
   ConvertToInt16(env.ReadSetting(value::Sound), sound);
   ConvertToInt16(env.ReadSetting(value::Popup), level);
-  if (level == 0 || env.CtrlDown() || env.IsBlockedUrl(window.currentUrl) == 0) return;
+  if (level == 0 || env.CtrlDown() || env.IsBlockedUrl(window.CurrentUrl) == 0) return;
 
   const auto soundOnly = [&] {
     if (sound == 0) {
@@ -90,8 +90,8 @@ void Judge(unsigned trigger, DialogWatch& watch, WindowState& window, std::int32
     }
   };
   if (level == 4) {
-    env.CloseDialog(watch.newDialog);
-    env.PostClick(window.trayBlockButton);
+    env.CloseDialog(watch.NewDialog);
+    env.PostClick(window.TrayBlockButton);
     soundOnly();
     return;
   }
@@ -100,13 +100,13 @@ void Judge(unsigned trigger, DialogWatch& watch, WindowState& window, std::int32
                         ElapsedMs(env.Now(), buttonUpStamp) > DialogGracePeriod(trigger, level);
   if (rejected) {
     if (trigger == kDialogMessage) {
-      env.CloseDialog(watch.newDialog);
-      env.PostClick(window.trayBlockButton);
+      env.CloseDialog(watch.NewDialog);
+      env.PostClick(window.TrayBlockButton);
       soundOnly();
     } else {
       soundOnly();
-      env.CloseDialog(watch.newDialog);
-      env.PostClick(window.trayBlockButton);
+      env.CloseDialog(watch.NewDialog);
+      env.PostClick(window.TrayBlockButton);
     }
   }
   buttonUpStamp = 0;
@@ -118,26 +118,26 @@ void OnHookedMessage(int nCode, unsigned message, DialogWatch& watch, WindowStat
                      std::int32_t& buttonUpStamp, DialogEnv& env) {
   if (NegativeCode(nCode)) return;
   if (message == kDialogMessage) {
-    watch.dialogStamp = env.Now();
-    window.dialogFrame = AsHandle32(env.FindDialogFrame());
-    if (window.dialogFrame == 0) {
-      watch.dialogList.clear();
+    watch.DialogStamp = env.Now();
+    window.DialogFrame = AsHandle32(env.FindDialogFrame());
+    if (window.DialogFrame == 0) {
+      watch.DialogList.clear();
       return;
     }
     if (Scan(watch, env)) Judge(kDialogMessage, watch, window, buttonUpStamp, env);
   } else if (message == kUserMessage) {
-    window.dialogFrame = AsHandle32(env.FindDialogFrame());
-    if (window.dialogFrame == 0) {
-      watch.userMessageCount = 0;
-      watch.dialogList.clear();
+    window.DialogFrame = AsHandle32(env.FindDialogFrame());
+    if (window.DialogFrame == 0) {
+      watch.UserMessageCount = 0;
+      watch.DialogList.clear();
       return;
     }
-    if (ElapsedMs(env.Now(), watch.dialogStamp) > kDialogMessageWindowMs) {
-      watch.userMessageCount = 0;
+    if (ElapsedMs(env.Now(), watch.DialogStamp) > kDialogMessageWindowMs) {
+      watch.UserMessageCount = 0;
       return;
     }
-    ++watch.userMessageCount;
-    switch (watch.userMessageCount) {
+    ++watch.UserMessageCount;
+    switch (watch.UserMessageCount) {
       case 1:
       case 3:
       case 5:
@@ -146,8 +146,8 @@ void OnHookedMessage(int nCode, unsigned message, DialogWatch& watch, WindowStat
         if (Scan(watch, env)) Judge(kUserMessage, watch, window, buttonUpStamp, env);
         break;
       default:
-        window.dialogFrame = 0;
-        if (watch.userMessageCount > 15) watch.userMessageCount = 0;
+        window.DialogFrame = 0;
+        if (watch.UserMessageCount > 15) watch.UserMessageCount = 0;
         break;
     }
   }

@@ -50,15 +50,18 @@ void OnMouseMessage(int nCode, unsigned message, std::int32_t& clickStamp, std::
 
 // What the dialog watch keeps between messages (per browser thread).
 struct DialogWatch {
-  std::intptr_t frameWindow = 0;
-  std::int32_t dialogStamp = 0;
-  std::string dialogList;
-  std::string previousDialogList;
-  std::intptr_t newDialog = 0;
-  std::int16_t userMessageCount = 0;
+  std::intptr_t FrameWindow = 0;
+  std::int32_t DialogStamp = 0;
+  std::string DialogList;
+  std::string PreviousDialogList;
+  std::intptr_t NewDialog = 0;
+  std::int16_t UserMessageCount = 0;
 };
 
-class DialogEnv : public NewWindowEnv {
+// What the dialog watch reads and does besides the block reaction's reads
+// and actions; it neither cancels a window nor asks the browser for its
+// address.
+class DialogEnv : public BlockEnv {
  public:
   // Any HTML dialog on the desktop (0 = none).
   virtual std::intptr_t FindDialogFrame() = 0;

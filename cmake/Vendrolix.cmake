@@ -60,6 +60,16 @@ endif()
 
 set_property(GLOBAL PROPERTY VENDROLIX_DELIVERABLES "")
 
+# Adds the named folders below the current one in the order given; a folder
+# without a CMakeLists.txt yet is skipped, so each part can grow on its own.
+function(vendrolix_add_folders)
+  foreach(dir ${ARGN})
+    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
+      add_subdirectory(${dir})
+    endif()
+  endforeach()
+endfunction()
+
 # A deliverable: built into the dist folder under its installed file name.
 function(vendrolix_deliverable target)
   set_target_properties(${target} PROPERTIES
@@ -88,22 +98,6 @@ function(vendrolix_add_wine_test name)
   add_test(NAME ${name} COMMAND ${ARG_COMMAND})
   set_tests_properties(${name} PROPERTIES
     FIXTURES_REQUIRED "wine;${ARG_DEPENDS_FIXTURES}"
-    RESOURCE_LOCK wineprefix
-    SKIP_RETURN_CODE ${VENDROLIX_WINE_SKIPPED}
-    TIMEOUT ${ARG_TIMEOUT}
-    LABELS "wine;${VENDROLIX_ARCH};${ARG_LABELS}")
-endfunction()
-
-# Test-time shell commands that must see the prefix and display (for example
-# regsvr32 or a shell script driving several programs).
-function(vendrolix_add_wine_script_test name)
-  cmake_parse_arguments(ARG "" "TIMEOUT" "COMMAND;LABELS" ${ARGN})
-  if(NOT ARG_TIMEOUT)
-    set(ARG_TIMEOUT 180)
-  endif()
-  add_test(NAME ${name} COMMAND ${VENDROLIX_WINEBENCH_TREE} shell ${ARG_COMMAND})
-  set_tests_properties(${name} PROPERTIES
-    FIXTURES_REQUIRED wine
     RESOURCE_LOCK wineprefix
     SKIP_RETURN_CODE ${VENDROLIX_WINE_SKIPPED}
     TIMEOUT ${ARG_TIMEOUT}

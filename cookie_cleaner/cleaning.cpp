@@ -36,15 +36,8 @@ std::size_t LineEndAt(std::string_view text, std::size_t pos) {
 
 }  // namespace
 
-namespace {
-
-struct Rewrite {
-  std::string content;
-  int dropped = 0;
-};
-
-Rewrite RewriteNetscapeCookies(std::string_view content, std::string_view keepLine) {
-  Rewrite result;
+NetscapeRewrite RewriteNetscapeCookies(std::string_view content, std::string_view keepLine) {
+  NetscapeRewrite result;
   result.content.reserve(content.size());
   std::size_t start = 0;
   while (start < content.size()) {
@@ -60,12 +53,6 @@ Rewrite RewriteNetscapeCookies(std::string_view content, std::string_view keepLi
     start = next;
   }
   return result;
-}
-
-}  // namespace
-
-std::string KeepNetscapeCookies(std::string_view content, std::string_view keepLine) {
-  return RewriteNetscapeCookies(content, keepLine).content;
 }
 
 std::optional<std::string> KeepLineOf(const std::optional<std::string>& file) {
@@ -112,7 +99,7 @@ Outcome CleanNetscapeCookies(Machine& machine) {
   const auto content = machine.ReadBytes(path);
   if (!content) return outcome;
   outcome.acted = true;
-  const Rewrite rewrite = RewriteNetscapeCookies(*content, *keepLine);
+  const NetscapeRewrite rewrite = RewriteNetscapeCookies(*content, *keepLine);
   if (rewrite.dropped == 0) return outcome;  // nothing to drop: leave the file alone
   if (machine.ReplaceBytes(path, rewrite.content)) {
     outcome.removed = rewrite.dropped;

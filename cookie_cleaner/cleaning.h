@@ -25,9 +25,14 @@ std::vector<std::string> IeCookieFilesToDelete(const std::vector<std::string>& f
                                                std::string_view keepLine);
 
 // "Cookies.txt" without the cookie lines whose domain the keep line does not
-// spare. Every other line (comments, blank lines, lines without a tab) and
-// every kept line stays byte for byte, its line end included.
-std::string KeepNetscapeCookies(std::string_view content, std::string_view keepLine);
+// spare, and how many were dropped. Every other line (comments, blank lines,
+// lines without a tab) and every kept line stays byte for byte, its line end
+// included.
+struct NetscapeRewrite {
+  std::string content;
+  int dropped = 0;
+};
+NetscapeRewrite RewriteNetscapeCookies(std::string_view content, std::string_view keepLine);
 
 // What the cleaner needs from the machine. The Windows shell implements it;
 // tests fake it. Every query answers "nothing" when it cannot be answered.

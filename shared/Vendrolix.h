@@ -45,9 +45,6 @@ class CRegistry {
   std::string GetRegPathShellFolder(const std::string& strValueName) const;
   bool SubKeyExist(HKEY__* hKey, const std::string& strSubKey) const;
 
-  std::size_t read_buffer_size() const { return readBufferSize_; }
-  const std::string& default_text() const { return defaultText_; }
-
  private:
   std::size_t readBufferSize_;
   std::string defaultText_;

@@ -52,8 +52,8 @@ inline constexpr const char* BlockSound = "Block.wav";
 inline constexpr const char* Help = "VendrolixHelp.chm";
 }  // namespace file
 
-// The block sound alone is formed with a forward slash; peers rely on nothing
-// else about it, but keep the form the installed suite has always used.
+// The block sound alone is formed with a forward slash. Windows takes either
+// separator; the slash stays so that every program names the file alike.
 inline constexpr const char* kBlockSoundSuffix = "/Block.wav";
 
 // Window captions other programs look for.

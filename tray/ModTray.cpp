@@ -11,7 +11,7 @@
 namespace vendrolix::tray {
 
 #ifndef _WIN64
-static_assert(NOTIFYICONDATAA_V1_SIZE == 88, "the original ANSI notification record");
+static_assert(NOTIFYICONDATAA_V1_SIZE == 88, "the first-version ANSI notification record");
 #endif
 
 std::string SystemDirectory() {
@@ -51,7 +51,7 @@ int TrayMain(HINSTANCE instance) {
   }
   DetectBrowsers();
   module.IsNT = DetectPlatform();
-  module.MessengerAvailable = module.IsNT && MessengerServiceInstalled();
+  module.messengerAvailable = module.IsNT && MessengerServiceInstalled();
 
   FrmTrayForm form(instance, module);
   if (!form.Load()) return 0;

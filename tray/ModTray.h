@@ -22,7 +22,7 @@ struct ModTray {
   bool IsNT = false;
   // The Messenger items show and act only on NT with the Messenger service
   // installed; without it they would change marks and values to no effect.
-  bool MessengerAvailable = false;
+  bool messengerAvailable = false;
   // The one record of every Shell_NotifyIconA call; only hIcon changes.
   NOTIFYICONDATAA TrayIconData{};
 };

@@ -87,10 +87,6 @@ bool IsNetscapeTitle(std::string_view title) {
   return ContainsNoCase(Trim(title), kNetscapeTitleWord);
 }
 
-bool CountsAsNetscape(std::string_view className, bool hasParent, std::string_view title) {
-  return IsNetscapeClass(className) && !hasParent && IsNetscapeTitle(title);
-}
-
 bool AolBrowserPaneOpen(const WindowFinder& windows) {
   const WindowId frame = windows.FindChild(0, 0, kAolFrameClass);
   if (!frame) return false;

@@ -39,7 +39,6 @@ std::int16_t SettingNumber(std::string_view text);
 // has a parent, then its title as read.
 bool IsNetscapeClass(std::string_view className);
 bool IsNetscapeTitle(std::string_view title);
-bool CountsAsNetscape(std::string_view className, bool hasParent, std::string_view title);
 
 // Window lookup as FindWindowExA does it: the first child of parent (0 for
 // the top-level windows) of the class, after childAfter (0 to start at the

@@ -178,7 +178,8 @@ void FrmTrayForm::Form_Load() {
 
   NOTIFYICONDATAA& data = module_.TrayIconData;
   std::memset(&data, 0, sizeof data);
-  // The original ANSI record, whatever the headers' newest layout is.
+  // The smallest ANSI record: every shell version takes it, and the tray
+  // uses nothing the later layouts add.
   data.cbSize = NOTIFYICONDATAA_V1_SIZE;
   data.hWnd = hwnd_;
   data.uID = 1;
@@ -191,7 +192,7 @@ void FrmTrayForm::Form_Load() {
   data.hIcon = IconHandle(controller_.icon());
   Registry.emplace(CRegistry::ForTray());
   controller_.LoadSound();
-  controller_.LoadMessenger(module_.MessengerAvailable);
+  controller_.LoadMessenger(module_.messengerAvailable);
   ApplyChecks();
 
   AddIcon();
@@ -200,7 +201,7 @@ void FrmTrayForm::Form_Load() {
   Publish(value::hNSAOLButton, cmdBlockNSAOL_);
   ShowWindow(hwnd_, SW_HIDE);
 
-  controller_.ApplyPendingMessenger(module_.MessengerAvailable);
+  controller_.ApplyPendingMessenger(module_.messengerAvailable);
   ApplyChecks();
 
   // The browser window that started this tray may have closed before the
@@ -267,10 +268,10 @@ void FrmTrayForm::MenuCommand(UINT id) {
       controller_.SelectSound(kSoundNone);
       break;
     case IDM_BLOCK_MESSENGER:
-      if (module_.MessengerAvailable) controller_.BlockMessenger();
+      if (module_.messengerAvailable) controller_.BlockMessenger();
       break;
     case IDM_ALLOW_MESSENGER:
-      if (module_.MessengerAvailable) controller_.AllowMessenger();
+      if (module_.messengerAvailable) controller_.AllowMessenger();
       break;
     case IDM_BLOCK_ALL_POPUP:
       controller_.SetLevel(kLevelAll);

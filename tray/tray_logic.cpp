@@ -35,11 +35,11 @@ std::int16_t StartupLevel(TraySettings& settings, const std::string& appPath) {
 void TrayController::LoadLevel(std::int16_t popupLevel) {
   checks_.level = {};
   if (popupLevel >= kLevelLow && popupLevel <= kLevelAll) {
-    blockingOn_ = true;
+    BlockingOn = true;
     icon_ = TrayIcon::Blocking;
     checks_.level[static_cast<std::size_t>(popupLevel)] = true;
   } else if (popupLevel == kLevelAllow) {
-    blockingOn_ = false;
+    BlockingOn = false;
     icon_ = TrayIcon::Allowing;
     checks_.level[kLevelAllow] = true;
   }
@@ -54,29 +54,29 @@ void TrayController::LoadSound() {
 }
 
 void TrayController::LoadMessenger(bool isNT) {
-  ConvertToInt16(settings_.Get(value::BlockMessenger), messengerState_);
+  ConvertToInt16(settings_.Get(value::BlockMessenger), MessengerState);
   if (!isNT) {
     checks_.messengerShown = false;
     return;
   }
-  if (messengerState_ == 0) {
+  if (MessengerState == 0) {
     checks_.blockMessenger = false;
     checks_.allowMessenger = true;
-  } else if (messengerState_ == 1) {
+  } else if (MessengerState == 1) {
     checks_.blockMessenger = true;
     checks_.allowMessenger = false;
   } else {
     // A block asked for but not carried out yet: done once the window is up.
     checks_.blockMessenger = true;
     checks_.allowMessenger = false;
-    messengerState_ = 9;
+    MessengerState = 9;
     settings_.Write(value::BlockMessenger, "1");
   }
 }
 
 void TrayController::ApplyPendingMessenger(bool isNT) {
-  if (!isNT || messengerState_ != 9) return;
-  messengerState_ = 1;
+  if (!isNT || MessengerState != 9) return;
+  MessengerState = 1;
   BlockMessenger();
 }
 
@@ -93,7 +93,7 @@ void TrayController::RefreshAndFront() {
 void TrayController::SetLevel(int level) {
   if (level < kLevelLow || level > kLevelAll) return;
   icon_ = TrayIcon::Blocking;
-  blockingOn_ = true;
+  BlockingOn = true;
   CheckLevelOnly(level);
   settings_.Write(value::Popup, ToDecimalText(level));
   RefreshAndFront();
@@ -101,7 +101,7 @@ void TrayController::SetLevel(int level) {
 
 void TrayController::AllowPopup() {
   icon_ = TrayIcon::Allowing;
-  blockingOn_ = false;
+  BlockingOn = false;
   CheckLevelOnly(kLevelAllow);
   const std::string current = settings_.Get(value::Popup);
   if (current != "0") settings_.Write(value::PopupSave, current);
@@ -110,16 +110,16 @@ void TrayController::AllowPopup() {
 }
 
 void TrayController::ToggleLevel() {
-  if (blockingOn_) {
+  if (BlockingOn) {
     icon_ = TrayIcon::Allowing;
-    blockingOn_ = false;
+    BlockingOn = false;
     const std::string current = settings_.Get(value::Popup);
     if (current != "0") settings_.Write(value::PopupSave, current);
     settings_.Write(value::Popup, "0");
     CheckLevelOnly(kLevelAllow);
   } else {
     icon_ = TrayIcon::Blocking;
-    blockingOn_ = true;
+    BlockingOn = true;
     const std::string saved = settings_.Get(value::PopupSave);
     checks_.level = {};
     int level = kLevelDefault;
@@ -164,7 +164,7 @@ void TrayController::AllowMessenger() {
 
 void TrayController::Flash() {
   const std::uint64_t now = shell_.NowMs();
-  if (lastFlashEnd_ && now - *lastFlashEnd_ < kFlashThrottleMs) return;
+  if (LastFlashEnd && now - *LastFlashEnd < kFlashThrottleMs) return;
   const TrayIcon shown = icon_;
   for (int i = 0; i < kFlashCount; ++i) {
     icon_ = TrayIcon::Allowing;
@@ -174,7 +174,7 @@ void TrayController::Flash() {
     shell_.ShowIcon(icon_);
     shell_.Wait(kFlashHalfPeriodMs);
   }
-  lastFlashEnd_ = shell_.NowMs();
+  LastFlashEnd = shell_.NowMs();
   icon_ = shown;
   // Only the icon: a block comes from a browser the user works in, and the
   // hidden window must not take the keyboard from it.

@@ -117,9 +117,9 @@ class TrayController {
   void NotifyNsAolBlock();
 
   TrayIcon icon() const { return icon_; }
-  bool blocking_on() const { return blockingOn_; }
+  bool blocking_on() const { return BlockingOn; }
   const MenuChecks& checks() const { return checks_; }
-  std::int16_t messenger_state() const { return messengerState_; }
+  std::int16_t messenger_state() const { return MessengerState; }
 
  private:
   void CheckLevelOnly(int level);
@@ -128,11 +128,11 @@ class TrayController {
   TraySettings& settings_;
   TrayShell& shell_;
   TrayIcon icon_ = TrayIcon::Blocking;
-  bool blockingOn_ = false;
+  bool BlockingOn = false;
   MenuChecks checks_;
-  std::int16_t messengerState_ = 0;
+  std::int16_t MessengerState = 0;
   // Empty until the first flash ended, so the first one always runs.
-  std::optional<std::uint64_t> lastFlashEnd_;
+  std::optional<std::uint64_t> LastFlashEnd;
 };
 
 }  // namespace vendrolix::tray

@@ -3,13 +3,14 @@
 
 A dark-grey rounded tile like the manager's skin, with a white list sheet
 (the white list) and a cookie over its lower right corner (the keep lists).
-Each pixel is supersampled 4x4 for smooth edges. Run from this folder; the
-output is committed.
+Run from this folder; the output is committed.
 """
 import math
-import struct
+import os
+import sys
 
-SAMPLES = 4
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "shared", "art"))
+from icon_file import write_ico  # noqa: E402
 
 
 def rounded_tile(x, y):
@@ -41,56 +42,5 @@ def sample(x, y):
     return colour
 
 
-def render(size):
-    pixels = []
-    for py in range(size):
-        row = []
-        for px in range(size):
-            acc = [0, 0, 0]
-            cover = 0
-            for sy in range(SAMPLES):
-                for sx in range(SAMPLES):
-                    c = sample((px + (sx + 0.5) / SAMPLES) / size, (py + (sy + 0.5) / SAMPLES) / size)
-                    if c:
-                        cover += 1
-                        for i in range(3):
-                            acc[i] += c[i]
-            if cover:
-                row.append((tuple(a // cover for a in acc), 255 * cover // (SAMPLES * SAMPLES)))
-            else:
-                row.append(((0, 0, 0), 0))
-        pixels.append(row)
-    return pixels
-
-
-def icon_image(pixels):
-    size = len(pixels)
-    xor = bytearray()
-    for row in reversed(pixels):  # bottom-up
-        for (r, g, b), a in row:
-            xor += bytes((b, g, r, a))
-    mask_row = ((size + 31) // 32) * 4
-    mask = bytearray()
-    for row in reversed(pixels):
-        bits = bytearray(mask_row)
-        for x, (_, a) in enumerate(row):
-            if a < 128:
-                bits[x // 8] |= 0x80 >> (x % 8)
-        mask += bits
-    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, len(xor) + len(mask), 0, 0, 0, 0)
-    return header + bytes(xor) + bytes(mask)
-
-
-def write_ico(path, sizes=(16, 32, 48)):
-    images = [icon_image(render(s)) for s in sizes]
-    out = struct.pack("<HHH", 0, 1, len(images))
-    offset = 6 + 16 * len(images)
-    for s, img in zip(sizes, images):
-        out += struct.pack("<BBBBHHII", s, s, 0, 0, 1, 32, len(img), offset)
-        offset += len(img)
-    with open(path, "wb") as f:
-        f.write(out + b"".join(images))
-
-
 if __name__ == "__main__":
-    write_ico("VendrolixPro.ico")
+    write_ico("VendrolixPro.ico", sample, (16, 32, 48))

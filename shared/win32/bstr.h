@@ -1,9 +1,10 @@
-// Texts handed to COM methods that take a BSTR.
+// Texts handed to and taken from COM methods as BSTRs.
 #pragma once
 
 #include <windows.h>
 #include <oleauto.h>
 
+#include <string>
 #include <string_view>
 
 namespace vendrolix::win32 {
@@ -16,6 +17,16 @@ inline BSTR AllocBstr(std::string_view text) {
   if (length != 0 && wide <= 0) return nullptr;
   BSTR out = SysAllocStringLen(nullptr, static_cast<UINT>(wide));
   if (out && wide > 0) MultiByteToWideChar(CP_ACP, 0, text.data(), length, out, wide);
+  return out;
+}
+
+// A BSTR as ANSI text, every character of it (a null BSTR is empty).
+inline std::string FromBstr(BSTR text) {
+  const int length = text ? static_cast<int>(SysStringLen(text)) : 0;
+  const int n = length == 0 ? 0 : WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return std::string();
+  std::string out(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(CP_ACP, 0, text, length, &out[0], n, nullptr, nullptr);
   return out;
 }
 

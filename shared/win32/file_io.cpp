@@ -89,20 +89,22 @@ bool FolderExists(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::string ModuleFolder(HMODULE module) {
+std::string ModulePath(HMODULE module) {
   // Paths beyond MAX_PATH are possible; grow until the name fits.
   std::vector<char> buffer(MAX_PATH);
   for (;;) {
     const DWORD n = GetModuleFileNameA(module, buffer.data(), static_cast<DWORD>(buffer.size()));
     if (n == 0) return std::string();
-    if (n < buffer.size()) {
-      std::string path(buffer.data(), n);
-      const std::size_t slash = path.find_last_of("\\/");
-      return slash == std::string::npos ? std::string() : path.substr(0, slash);
-    }
+    if (n < buffer.size()) return std::string(buffer.data(), n);
     if (buffer.size() >= 32768) return std::string();
     buffer.resize(buffer.size() * 2);
   }
+}
+
+std::string ModuleFolder(HMODULE module) {
+  const std::string path = ModulePath(module);
+  const std::size_t slash = path.find_last_of("\\/");
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
 }  // namespace vendrolix::win32

@@ -56,7 +56,9 @@ bool ReadWholeFile(const std::string& path, std::string& content);
 bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);
 
-// Folder of a module's file without a trailing backslash (null: the program).
+// A module's file (null: the program), or "" when it cannot be named.
+std::string ModulePath(HMODULE module);
+// Its folder without a trailing backslash.
 std::string ModuleFolder(HMODULE module);
 
 }  // namespace vendrolix::win32

@@ -30,11 +30,6 @@ class UniqueHandle {
   bool valid() const { return handle_ != Traits::Invalid(); }
   explicit operator bool() const { return valid(); }
 
-  // For out-parameters of creating calls: releases the current handle first.
-  Handle* receive() {
-    reset();
-    return &handle_;
-  }
   Handle release() { return std::exchange(handle_, Traits::Invalid()); }
   void reset(Handle handle = Traits::Invalid()) {
     if (valid()) Traits::Close(handle_);
@@ -92,13 +87,6 @@ struct IconTraits {
   static void Close(Handle h) { DestroyIcon(h); }
 };
 using UniqueIcon = UniqueHandle<IconTraits>;
-
-struct HookTraits {
-  using Handle = HHOOK;
-  static Handle Invalid() { return nullptr; }
-  static void Close(Handle h) { UnhookWindowsHookEx(h); }
-};
-using UniqueHook = UniqueHandle<HookTraits>;
 
 // CoInitializeEx / CoUninitialize as a scope.
 class ScopedCoInit {

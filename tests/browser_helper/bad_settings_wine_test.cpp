@@ -15,11 +15,6 @@
 #include "settings.h"
 #include "wine_support.h"
 
-namespace {
-struct Paths {
-  std::string dll, tray, shellWindows, iexplore;
-} g_paths;
-}  // namespace
 
 namespace vendrolix {
 namespace {
@@ -34,30 +29,17 @@ std::string DeadWindowText() {
   return text;
 }
 
-class BadSettings : public ::testing::Test {
+class BadSettings : public test::BrowserBenchSuite<BadSettings> {
+ public:
+  static constexpr const char* kInstallFolder = "bad-settings-install";
+  static constexpr bool kCleaner = false;
+
  protected:
-  static void SetUpTestSuite() {
-    install_ = std::make_unique<test::ScratchFolder>("bad-settings-install");
-    ASSERT_TRUE(CopyFileA(test::WinePath(g_paths.dll).c_str(), install_->File(file::BrowserHelper).c_str(), FALSE));
-    ASSERT_TRUE(CopyFileA(test::WinePath(g_paths.tray).c_str(), install_->File(file::Tray).c_str(), FALSE));
-    for (const std::string& server : {install_->File(file::BrowserHelper), test::WinePath(g_paths.shellWindows)}) {
-      const auto result = test::RunProcess("regsvr32 /s " + test::Quote(server));
-      ASSERT_TRUE(result.finished && result.exitCode == 0) << server << result.output;
-    }
-    ASSERT_TRUE(test::ListBrowserHelper(true));
-  }
-
-  static void TearDownTestSuite() {
-    test::ListBrowserHelper(false);
-    test::RunProcess("regsvr32 /s /u " + test::Quote(install_->File(file::BrowserHelper)));
-    install_.reset();
-  }
-
   // Runs a scenario; returns its result lines and whether the host ended well.
   std::vector<std::string> Run(const std::string& scenario, bool& ended) {
     const std::string path = install_->File("scenario.txt");
     EXPECT_TRUE(test::WriteFileBytes(path, scenario));
-    const std::string command = test::Quote(test::WinePath(g_paths.iexplore)) + " " + test::Quote(path);
+    const std::string command = test::Quote(test::WinePath(test::Arg("iexplore"))) + " " + test::Quote(path);
     auto result = test::RunProcess(command, std::chrono::seconds(120));
     if (!result.started) result = test::RunProcess(command, std::chrono::seconds(120));
     ended = result.finished && result.exitCode == 0;
@@ -79,11 +61,8 @@ class BadSettings : public ::testing::Test {
     }
   }
 
-  static std::unique_ptr<test::ScratchFolder> install_;
   test::SettingsKey settings_;
 };
-
-std::unique_ptr<test::ScratchFolder> BadSettings::install_;
 
 TEST_F(BadSettings, TheHelperActsOnWhatTheRulesMakeOfEachText) {
   const std::string dead = DeadWindowText();
@@ -134,12 +113,3 @@ TEST_F(BadSettings, TheHelperActsOnWhatTheRulesMakeOfEachText) {
 
 }  // namespace
 }  // namespace vendrolix
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  vendrolix::test::ReadTextFlags(argc, argv, {{"--dll=", &g_paths.dll},
-                                              {"--tray=", &g_paths.tray},
-                                              {"--shellwindows=", &g_paths.shellWindows},
-                                              {"--iexplore=", &g_paths.iexplore}});
-  return RUN_ALL_TESTS();
-}

@@ -5,9 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,39 +13,16 @@
 #include "win32/handles.h"
 #include "wine_support.h"
 
-namespace {
-struct Paths {
-  std::string dll, tray, shellWindows, cleaner, iexplore, explorer;
-} g_paths;
-}  // namespace
 
 namespace vendrolix {
 namespace {
 
-bool CopyInto(const std::string& source, const std::string& target) {
-  return CopyFileA(test::WinePath(source).c_str(), target.c_str(), FALSE) != 0;
-}
+class BrowserBench : public test::BrowserBenchSuite<BrowserBench> {
+ public:
+  static constexpr const char* kInstallFolder = "helper-install";
+  static constexpr bool kCleaner = true;
 
-class BrowserBench : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    install_ = std::make_unique<test::ScratchFolder>("helper-install");
-    ASSERT_TRUE(CopyInto(g_paths.dll, install_->File(file::BrowserHelper)));
-    ASSERT_TRUE(CopyInto(g_paths.tray, install_->File(file::Tray)));
-    for (const std::string& server :
-         {install_->File(file::BrowserHelper), test::WinePath(g_paths.shellWindows), test::WinePath(g_paths.cleaner)}) {
-      const auto result = test::RunProcess("regsvr32 /s " + test::Quote(server));
-      ASSERT_TRUE(result.finished && result.exitCode == 0) << server << result.output;
-    }
-    test::ListBrowserHelper(true);
-  }
-
-  static void TearDownTestSuite() {
-    test::ListBrowserHelper(false);
-    test::RunProcess("regsvr32 /s /u " + test::Quote(install_->File(file::BrowserHelper)));
-    install_.reset();
-  }
-
   void SetUp() override {
     for (const char* name : {value::Popup, value::Sound, value::CountIE, value::AutoClean, value::hForm,
                              value::hButton, value::hNSAOLButton}) {
@@ -86,15 +61,7 @@ class BrowserBench : public ::testing::Test {
     if (!result.started) result = test::RunProcess(command, std::chrono::seconds(120));
     EXPECT_TRUE(result.finished && result.exitCode == 0)
         << "started " << result.started << " finished " << result.finished << " exit code " << result.exitCode << "\n" << result.output;
-    std::vector<std::string> lines;
-    std::istringstream in(result.output);
-    for (std::string line; std::getline(in, line);) {
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      // Wine's own diagnostics share the stream.
-      if (line.find(":fixme:") != std::string::npos || line.find(":err:") != std::string::npos) continue;
-      lines.push_back(line);
-    }
-    return lines;
+    return test::OutputLines(result.output);
   }
 
   // Lines of the run whose first word is one of words (space separated).
@@ -115,26 +82,23 @@ class BrowserBench : public ::testing::Test {
     return n;
   }
 
-  static std::unique_ptr<test::ScratchFolder> install_;
   test::SettingsKey settings_;
   std::string trayLog_;
   std::string cleanerLog_;
 };
 
-std::unique_ptr<test::ScratchFolder> BrowserBench::install_;
-
 using Lines = std::vector<std::string>;
 
 TEST_F(BrowserBench, TheBrowserAttachesActivelyTheShellPassively) {
   settings_.Set(value::Popup, "4");
-  const auto shell = Run(g_paths.explorer,
+  const auto shell = Run(test::Arg("explorer"),
                          "open W1\nreg CountIE\nnewwindow W1\nsleep 500\nclose W1\nreg CountIE\n");
   EXPECT_EQ(shell, (Lines{"open W1 helpers 1", "reg CountIE missing", "newwindow W1 opened", "sleep 500",
                           "close W1", "reg CountIE missing"}));
   EXPECT_EQ(TrayLog(), "");
   EXPECT_EQ(CleanerLog(), "");
 
-  const auto browser = Run(g_paths.iexplore, "open W1\nreg CountIE\nnewwindow W1\n");
+  const auto browser = Run(test::Arg("iexplore"), "open W1\nreg CountIE\nnewwindow W1\n");
   EXPECT_EQ(browser, (Lines{"open W1 helpers 1", "reg CountIE 2", "newwindow W1 cancelled", "close W1"}));
   test::WaitUntil([&] { return Count(TrayLog(), "exit") == 1; }, std::chrono::seconds(10));
   // Started minimised (show command 2).
@@ -158,7 +122,7 @@ TEST_F(BrowserBench, CountsWindowsAndTellsTheTrayWhenTheLastCloses) {
       settings_.Remove(value::AutoClean);
     }
     if (c.recountFails) SetEnvironmentVariableA("VENDROLIX_SHELLWINDOWS_FAIL", "1");
-    const auto lines = Run(g_paths.iexplore,
+    const auto lines = Run(test::Arg("iexplore"),
                            "open W1\nreg CountIE\nopen W2\nreg CountIE\nsleep 1500\nclose W1\nreg CountIE\n"
                            "sleep 300\nclose W2\nreg CountIE\n");
     if (c.recountFails) {
@@ -209,7 +173,7 @@ TEST_F(BrowserBench, AKeyItMayOnlyReadIsStillFollowed) {
     {
       test::ReadOnlySettings readOnly;
       ASSERT_TRUE(readOnly.applied());
-      const auto lines = Run(g_paths.iexplore, "open W1\nsleep 500\ntitle W1 t\nclick W1 page\nnewwindow W1\n"
+      const auto lines = Run(test::Arg("iexplore"), "open W1\nsleep 500\ntitle W1 t\nclick W1 page\nnewwindow W1\n"
                                                "close W1\nreg CountIE\n");
       EXPECT_EQ(Only(lines, "newwindow"), (Lines{"newwindow W1 cancelled"}));
       EXPECT_EQ(Only(lines, "reg"), (Lines{"reg CountIE 5"}));
@@ -255,7 +219,7 @@ TEST_F(BrowserBench, DecidesNewWindowsByLevelListCtrlAndClick) {
     if (c.popup) settings_.Set(value::Popup, c.popup);
     settings_.Set(value::Sound, "2");
     if (c.whiteList) test::WriteFileBytes(install_->File(file::WhiteList), c.whiteList);
-    const auto lines = Run(g_paths.iexplore, std::string("open W1\nsleep 1500\n") + c.steps);
+    const auto lines = Run(test::Arg("iexplore"), std::string("open W1\nsleep 1500\n") + c.steps);
     EXPECT_EQ(Only(lines, "newwindow"), c.decisions);
     TearDown();
   }
@@ -283,7 +247,7 @@ TEST_F(BrowserBench, ANewWindowRightAfterAttachOpensOnce) {
       settings_.Remove(value::Popup);
     }
     settings_.Set(value::Sound, "2");
-    const auto lines = Run(g_paths.iexplore, std::string("open W1\n") + c.steps);
+    const auto lines = Run(test::Arg("iexplore"), std::string("open W1\n") + c.steps);
     EXPECT_EQ(Only(lines, "newwindow"), c.decisions);
     TearDown();
   }
@@ -305,7 +269,7 @@ TEST_F(BrowserBench, HandlesNamingAnotherProgramsButtonsGetNoClick) {
   settings_.Set(value::Sound, "2");
   settings_.Set(value::AutoClean, "0");
   // The handles change once the stand-in has published its own.
-  const auto lines = Run(g_paths.iexplore, "open W1\nsleep 1500\nset hForm " + text(form) + "\nset hButton " +
+  const auto lines = Run(test::Arg("iexplore"), "open W1\nsleep 1500\nset hForm " + text(form) + "\nset hButton " +
                                                text(block) + "\nnewwindow W1\nclose W1\n");
   EXPECT_EQ(Only(lines, "newwindow"), (Lines{"newwindow W1 cancelled"}));
   MSG msg;
@@ -325,7 +289,7 @@ TEST_F(BrowserBench, EachBlockTellsTheTrayWhateverTheSound) {
     settings_.Set(value::Popup, "4");
     settings_.Set(value::Sound, sound);
     const auto lines =
-        Run(g_paths.iexplore, "open W1\nsleep 1500\nnewwindow W1\nnewwindow W1\nsleep 500\n");
+        Run(test::Arg("iexplore"), "open W1\nsleep 1500\nnewwindow W1\nnewwindow W1\nsleep 500\n");
     EXPECT_EQ(Only(lines, "newwindow"), (Lines{"newwindow W1 cancelled", "newwindow W1 cancelled"}));
     test::WaitUntil([&] { return Count(TrayLog(), "exit") == 1; }, std::chrono::seconds(10));
     EXPECT_EQ(Count(TrayLog(), "click block"), 2u) << TrayLog();
@@ -363,7 +327,7 @@ TEST_F(BrowserBench, RealClicksGivePermissionWhereTheyShould) {
     SetUp();
     settings_.Set(value::Popup, c.popup);
     settings_.Set(value::Sound, "2");
-    const auto lines = Run(g_paths.iexplore, std::string("open W1\nsleep 500\ntitle W1 t\n") + c.steps);
+    const auto lines = Run(test::Arg("iexplore"), std::string("open W1\nsleep 500\ntitle W1 t\n") + c.steps);
     EXPECT_EQ(Only(lines, "newwindow"), c.decisions);
     TearDown();
   }
@@ -400,7 +364,7 @@ TEST_F(BrowserBench, ClosesHtmlDialogsThatFollowNoRecentRelease) {
     settings_.Set(value::Popup, c.popup);
     settings_.Set(value::Sound, "2");
     // The tray runs already when W1 attaches, so W1 holds its block button.
-    const auto lines = Run(g_paths.iexplore, std::string("open W0\nsleep 1500\nopen W1\nsleep 300\n") + c.steps);
+    const auto lines = Run(test::Arg("iexplore"), std::string("open W0\nsleep 1500\nopen W1\nsleep 300\n") + c.steps);
     Lines states;
     for (const auto& line : lines) {
       if (line == "dialog D1 open" || line == "dialog D1 closed" || line == "dialog D2 open" ||
@@ -417,14 +381,3 @@ TEST_F(BrowserBench, ClosesHtmlDialogsThatFollowNoRecentRelease) {
 
 }  // namespace
 }  // namespace vendrolix
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  vendrolix::test::ReadTextFlags(argc, argv, {{"--dll=", &g_paths.dll},
-                                              {"--tray=", &g_paths.tray},
-                                              {"--shellwindows=", &g_paths.shellWindows},
-                                              {"--cleaner=", &g_paths.cleaner},
-                                              {"--iexplore=", &g_paths.iexplore},
-                                              {"--explorer=", &g_paths.explorer}});
-  return RUN_ALL_TESTS();
-}

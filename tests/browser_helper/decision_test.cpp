@@ -166,9 +166,9 @@ std::string Actions(const std::string& log) {
 WindowState Active(std::int32_t clickStamp) {
   WindowState state;
   state.active = true;
-  state.trayFormButton = 11;
-  state.trayBlockButton = 22;
-  state.clickStamp = clickStamp;
+  state.TrayFormButton = 11;
+  state.TrayBlockButton = 22;
+  state.ClickStamp = clickStamp;
   return state;
 }
 
@@ -222,10 +222,10 @@ TEST(NewWindow, DecidesByLevelListCtrlAndClickAge) {
     env.listed = c.listed;
     env.ctrl = c.ctrl;
     WindowState state = Active(c.clickStamp);
-    state.dialogFrame = c.dialog;
+    state.DialogFrame = c.dialog;
     OnNewWindow(state, env);
     EXPECT_EQ(Actions(env.log), c.actions);
-    EXPECT_EQ(state.clickStamp, c.stampAfter);
+    EXPECT_EQ(state.ClickStamp, c.stampAfter);
   }
 }
 
@@ -249,16 +249,16 @@ TEST(NewWindow, ReadsInTheOrderTheSettingsAreNeeded) {
   state.refreshHandles = true;
   OnNewWindow(state, env);
   EXPECT_EQ(env.log, "read hForm;read hButton;read Sound;read Popup;url;read CountIE;");
-  EXPECT_EQ(state.trayFormButton, 501);
-  EXPECT_EQ(state.trayBlockButton, -502);
+  EXPECT_EQ(state.TrayFormButton, 501);
+  EXPECT_EQ(state.TrayBlockButton, -502);
   EXPECT_FALSE(state.refreshHandles);
   EXPECT_EQ(state.countIE, 3);
-  EXPECT_EQ(state.currentUrl, "http://page/");
+  EXPECT_EQ(state.CurrentUrl, "http://page/");
 
   // Handles are re-read while the copy of hForm is 0 (no tray yet).
   env.log.clear();
   env.settings["hForm"] = "0";
-  state.trayFormButton = 0;
+  state.TrayFormButton = 0;
   OnNewWindow(state, env);
   EXPECT_EQ(env.log.rfind("read hForm;read hButton;", 0), 0u) << env.log;
   env.log.clear();
@@ -268,11 +268,11 @@ TEST(NewWindow, ReadsInTheOrderTheSettingsAreNeeded) {
   // A non-numeric handle leaves the copy as it was.
   env.settings["hForm"] = "tray";
   env.settings["hButton"] = "";
-  state.trayFormButton = 0;
-  state.trayBlockButton = 9;
+  state.TrayFormButton = 0;
+  state.TrayBlockButton = 9;
   OnNewWindow(state, env);
-  EXPECT_EQ(state.trayFormButton, 0);
-  EXPECT_EQ(state.trayBlockButton, 9);
+  EXPECT_EQ(state.TrayFormButton, 0);
+  EXPECT_EQ(state.TrayBlockButton, 9);
 }
 
 TEST(NewWindow, PassiveHelperLetsEveryWindowOpen) {
@@ -287,11 +287,11 @@ TEST(BeforeNavigate, OnlyTheFirstAfterAttachClearsTheStamp) {
   WindowState state = Active(1000);
   state.firstNavigation = true;
   OnBeforeNavigate(state);
-  EXPECT_EQ(state.clickStamp, 0);
+  EXPECT_EQ(state.ClickStamp, 0);
   EXPECT_FALSE(state.firstNavigation);
-  state.clickStamp = 2000;
+  state.ClickStamp = 2000;
   OnBeforeNavigate(state);
-  EXPECT_EQ(state.clickStamp, 2000);
+  EXPECT_EQ(state.ClickStamp, 2000);
 }
 
 }  // namespace

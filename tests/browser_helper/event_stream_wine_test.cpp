@@ -29,7 +29,6 @@
 
 namespace {
 struct Options {
-  std::string dll, tray, shellWindows, cleaner, iexplore;
   int seeds = 20, steps = 500, firstSeed = 1;
 } g_options;
 }  // namespace
@@ -139,26 +138,12 @@ std::vector<DWORD> TrayProcesses() {
   return ids;
 }
 
-class EventStream : public ::testing::Test {
+class EventStream : public test::BrowserBenchSuite<EventStream> {
+ public:
+  static constexpr const char* kInstallFolder = "stream-install";
+  static constexpr bool kCleaner = true;
+
  protected:
-  static void SetUpTestSuite() {
-    install_ = std::make_unique<test::ScratchFolder>("stream-install");
-    ASSERT_TRUE(CopyFileA(test::WinePath(g_options.dll).c_str(), install_->File(file::BrowserHelper).c_str(), FALSE));
-    ASSERT_TRUE(CopyFileA(test::WinePath(g_options.tray).c_str(), install_->File(file::Tray).c_str(), FALSE));
-    for (const std::string& server : {install_->File(file::BrowserHelper), test::WinePath(g_options.shellWindows),
-                                      test::WinePath(g_options.cleaner)}) {
-      const auto result = test::RunProcess("regsvr32 /s " + test::Quote(server));
-      ASSERT_TRUE(result.finished && result.exitCode == 0) << server << result.output;
-    }
-    test::ListBrowserHelper(true);
-  }
-
-  static void TearDownTestSuite() {
-    test::ListBrowserHelper(false);
-    test::RunProcess("regsvr32 /s /u " + test::Quote(install_->File(file::BrowserHelper)));
-    install_.reset();
-  }
-
   // Runs one seed; returns "" or what went wrong, naming the step.
   std::string RunSeed(int seed) {
     const std::vector<Step> steps = Generate(seed, g_options.steps);
@@ -187,16 +172,8 @@ class EventStream : public ::testing::Test {
     const std::string path = install_->File("stream.txt");
     if (!test::WriteFileBytes(path, scenario)) return "cannot write the scenario";
     const auto result =
-        test::RunProcess(test::Quote(test::WinePath(g_options.iexplore)) + " " + test::Quote(path), 900s);
-    std::vector<std::string> lines;
-    {
-      std::istringstream in(result.output);
-      for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.find(":fixme:") != std::string::npos || line.find(":err:") != std::string::npos) continue;
-        lines.push_back(line);
-      }
-    }
+        test::RunProcess(test::Quote(test::WinePath(test::Arg("iexplore"))) + " " + test::Quote(path), 900s);
+    const std::vector<std::string> lines = test::OutputLines(result.output);
     std::ostringstream problem;
     if (!result.finished) problem << "the browser hung (no end within 900 s); ";
     else if (result.exitCode != 0) problem << "the browser ended with code " << result.exitCode << "; ";
@@ -339,7 +316,6 @@ class EventStream : public ::testing::Test {
     return "seed " + std::to_string(seed) + ", " + problem.str() + "\nlast answers:" + before;
   }
 
-  static std::unique_ptr<test::ScratchFolder> install_;
   test::SettingsKey settings_;
   int astray_ = 0;
   int ctrlLost_ = 0;
@@ -347,8 +323,6 @@ class EventStream : public ::testing::Test {
   bool lastRequestOpened_ = false;
   std::string lastRequestLine_;
 };
-
-std::unique_ptr<test::ScratchFolder> EventStream::install_;
 
 TEST_F(EventStream, EveryDecisionFollowsTheRulesAndEverythingEndsCleanly) {
   for (int seed = g_options.firstSeed; seed < g_options.firstSeed + g_options.seeds; ++seed) {
@@ -369,16 +343,9 @@ TEST_F(EventStream, EveryDecisionFollowsTheRulesAndEverythingEndsCleanly) {
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
-  std::string seeds, steps, firstSeed;
-  vendrolix::test::ReadTextFlags(argc, argv,
-                                 {{"--dll=", &g_options.dll},
-                                  {"--tray=", &g_options.tray},
-                                  {"--shellwindows=", &g_options.shellWindows},
-                                  {"--cleaner=", &g_options.cleaner},
-                                  {"--iexplore=", &g_options.iexplore},
-                                  {"--seeds=", &seeds},
-                                  {"--steps=", &steps},
-                                  {"--first-seed=", &firstSeed}});
+  const std::string seeds = vendrolix::test::Arg("seeds");
+  const std::string steps = vendrolix::test::Arg("steps");
+  const std::string firstSeed = vendrolix::test::Arg("first-seed");
   if (!seeds.empty()) g_options.seeds = std::atoi(seeds.c_str());
   if (!steps.empty()) g_options.steps = std::atoi(steps.c_str());
   if (!firstSeed.empty()) g_options.firstSeed = std::atoi(firstSeed.c_str());

@@ -22,9 +22,6 @@
 #include "win32/handles.h"
 #include "wine_support.h"
 
-namespace {
-std::string g_dll;
-}  // namespace
 
 namespace vendrolix {
 namespace {
@@ -114,7 +111,7 @@ class HelperObject : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     folder_ = std::make_unique<test::ScratchFolder>("helper-object");
-    ASSERT_TRUE(CopyFileA(test::WinePath(g_dll).c_str(), Dll().c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(test::WinePath(test::Arg("dll")).c_str(), Dll().c_str(), FALSE));
   }
   static void TearDownTestSuite() { folder_.reset(); }
   static std::string Dll() { return folder_->File(file::BrowserHelper); }
@@ -279,9 +276,3 @@ TEST_F(HelperObject, AnUnloadLeavesNothingBehind) {
 
 }  // namespace
 }  // namespace vendrolix
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  vendrolix::test::ReadTextFlags(argc, argv, {{"--dll=", &g_dll}});
-  return RUN_ALL_TESTS();
-}

@@ -118,11 +118,9 @@ class FakeDesktop : public DialogEnv {
     const auto it = settings.find(name);
     return it == settings.end() ? "1" : it->second;
   }
-  std::string LocationUrl() override { return ""; }
   std::int16_t IsBlockedUrl(const std::string&) override { return listed; }
   bool CtrlDown() override { return ctrl; }
   std::int32_t Now() override { return now; }
-  void CancelWindow() override { log += "cancel;"; }
   void PlayWave() override { log += "wave;"; }
   void Beep() override { log += "beep;"; }
   void PostClick(std::int32_t window) override { log += "click " + std::to_string(window) + ";"; }
@@ -159,8 +157,8 @@ struct Thread {
   WindowState window;
   std::int32_t buttonUp = 0;
   Thread() {
-    watch.frameWindow = kFrame;
-    window.trayBlockButton = 9;
+    watch.FrameWindow = kFrame;
+    window.TrayBlockButton = 9;
   }
 };
 
@@ -195,14 +193,14 @@ TEST(DialogWatch, JudgesNewDialogsOfThisWindow) {
     desktop.ctrl = c.ctrl;
     desktop.listed = c.listed;
     Thread thread;
-    thread.watch.dialogStamp = desktop.now - 100;
+    thread.watch.DialogStamp = desktop.now - 100;
     desktop.windows = {{50, 0, "IEFrame"}, {200, kFrame, kDialogClass}};
     thread.buttonUp = c.releasedAgo < 0 ? 0 : desktop.now - c.releasedAgo;
     const std::int32_t before = thread.buttonUp;
     OnHookedMessage(0, c.trigger, thread.watch, thread.window, thread.buttonUp, desktop);
     EXPECT_EQ(desktop.log, c.actions);
     EXPECT_EQ(thread.buttonUp, c.buttonUpAfter < 0 ? before : c.buttonUpAfter);
-    EXPECT_EQ(thread.window.dialogFrame, 200);
+    EXPECT_EQ(thread.window.DialogFrame, 200);
   }
 }
 
@@ -213,26 +211,26 @@ TEST(DialogWatch, NeverJudgesADialogTwiceAndLeavesOtherWindowsDialogs) {
   desktop.windows = {{300, 555, kDialogClass}};  // another browser window's
   OnHookedMessage(0, kDialogMessage, thread.watch, thread.window, thread.buttonUp, desktop);
   EXPECT_EQ(desktop.log, "");
-  EXPECT_EQ(thread.window.dialogFrame, 300);  // but it lengthens the grace period here
-  EXPECT_EQ(thread.watch.dialogList, "");
+  EXPECT_EQ(thread.window.DialogFrame, 300);  // but it lengthens the grace period here
+  EXPECT_EQ(thread.watch.DialogList, "");
 
   desktop.windows.push_back({200, kFrame, kDialogClass});
   OnHookedMessage(0, kDialogMessage, thread.watch, thread.window, thread.buttonUp, desktop);
   EXPECT_EQ(desktop.log, "close 200;click 9;");
-  EXPECT_EQ(thread.watch.dialogList, "@200");
+  EXPECT_EQ(thread.watch.DialogList, "@200");
   desktop.log.clear();
   OnHookedMessage(0, kDialogMessage, thread.watch, thread.window, thread.buttonUp, desktop);
   EXPECT_EQ(desktop.log, "");
 
   // A tag that begins an older, longer tag counts as seen.
-  thread.watch.dialogList = "@2001";
+  thread.watch.DialogList = "@2001";
   desktop.windows = {{200, kFrame, kDialogClass}};
   OnHookedMessage(0, kDialogMessage, thread.watch, thread.window, thread.buttonUp, desktop);
   EXPECT_EQ(desktop.log, "");
 
   // A window whose frame is unknown judges nothing, unowned dialogs least.
   Thread frameless;
-  frameless.watch.frameWindow = 0;
+  frameless.watch.FrameWindow = 0;
   desktop.windows = {{400, 0, kDialogClass}};
   desktop.log.clear();
   OnHookedMessage(0, kDialogMessage, frameless.watch, frameless.window, frameless.buttonUp, desktop);
@@ -241,44 +239,44 @@ TEST(DialogWatch, NeverJudgesADialogTwiceAndLeavesOtherWindowsDialogs) {
   // No dialog at all: the list is forgotten.
   desktop.windows.clear();
   OnHookedMessage(0, kDialogMessage, thread.watch, thread.window, thread.buttonUp, desktop);
-  EXPECT_EQ(thread.watch.dialogList, "");
-  EXPECT_EQ(thread.window.dialogFrame, 0);
+  EXPECT_EQ(thread.watch.DialogList, "");
+  EXPECT_EQ(thread.window.DialogFrame, 0);
 }
 
 TEST(DialogWatch, ScansOnSelectedUserMessagesAndResetsAfterTheSixteenth) {
   FakeDesktop desktop;
   Thread thread;
   desktop.windows = {{200, kFrame, kDialogClass}};
-  thread.watch.dialogStamp = desktop.now;
+  thread.watch.DialogStamp = desktop.now;
   std::vector<int> scannedAt;
   for (int i = 1; i <= 20; ++i) {
     const int before = desktop.scans;
     OnHookedMessage(0, kUserMessage, thread.watch, thread.window, thread.buttonUp, desktop);
     if (desktop.scans != before) scannedAt.push_back(i);
     if (i == 16) {
-      EXPECT_EQ(thread.watch.userMessageCount, 0);
+      EXPECT_EQ(thread.watch.UserMessageCount, 0);
     }
   }
   EXPECT_EQ(scannedAt, (std::vector<int>{1, 3, 5, 8, 11, 17, 19}));
 
   // More than 5 s after the last 0x0491 message: counting stops.
-  thread.watch.userMessageCount = 4;
-  desktop.now = thread.watch.dialogStamp + 5001;
+  thread.watch.UserMessageCount = 4;
+  desktop.now = thread.watch.DialogStamp + 5001;
   OnHookedMessage(0, kUserMessage, thread.watch, thread.window, thread.buttonUp, desktop);
-  EXPECT_EQ(thread.watch.userMessageCount, 0);
+  EXPECT_EQ(thread.watch.UserMessageCount, 0);
   EXPECT_EQ(desktop.scans, 7);
 
   // A scanning WM_USER keeps DialogFrame, the others clear it.
-  desktop.now = thread.watch.dialogStamp + 10;
+  desktop.now = thread.watch.DialogStamp + 10;
   OnHookedMessage(0, kUserMessage, thread.watch, thread.window, thread.buttonUp, desktop);
-  EXPECT_EQ(thread.window.dialogFrame, 200);
+  EXPECT_EQ(thread.window.DialogFrame, 200);
   OnHookedMessage(0, kUserMessage, thread.watch, thread.window, thread.buttonUp, desktop);
-  EXPECT_EQ(thread.window.dialogFrame, 0);
+  EXPECT_EQ(thread.window.DialogFrame, 0);
 
   // No dialog: count and list reset.
   desktop.windows.clear();
   OnHookedMessage(0, kUserMessage, thread.watch, thread.window, thread.buttonUp, desktop);
-  EXPECT_EQ(thread.watch.userMessageCount, 0);
+  EXPECT_EQ(thread.watch.UserMessageCount, 0);
 }
 
 }  // namespace

@@ -7,17 +7,14 @@
 #include <gtest/gtest.h>
 #include <wrl/client.h>
 
-#include <cstring>
 #include <optional>
 #include <string>
 
 #include "VendrolixIEDLL.h"
+#include "win32/com_server.h"
 #include "win32/handles.h"
 #include "wine_support.h"
 
-namespace {
-std::string g_dll;
-}
 
 namespace vendrolix {
 namespace {
@@ -42,15 +39,15 @@ bool ClassesKeyExists(const std::string& subKey) {
 }
 
 test::ProcessResult RegSvr(const std::string& flags) {
-  return test::RunProcess("regsvr32 " + flags + " " + test::Quote(test::WinePath(g_dll)));
+  return test::RunProcess("regsvr32 " + flags + " " + test::Quote(test::WinePath(test::Arg("dll"))));
 }
 
 TEST(Registration, RegistersClassProgIdAndTypeLibraryAndRemovesThem) {
-  ASSERT_FALSE(g_dll.empty());
+  ASSERT_FALSE(test::Arg("dll").empty());
   const auto reg = RegSvr("/s");
   ASSERT_TRUE(reg.finished && reg.exitCode == 0) << reg.output;
 
-  EXPECT_EQ(ClassesText(kClsidKey + "\\InprocServer32", nullptr), test::WinePath(g_dll));
+  EXPECT_EQ(ClassesText(kClsidKey + "\\InprocServer32", nullptr), test::WinePath(test::Arg("dll")));
   EXPECT_EQ(ClassesText(kClsidKey + "\\InprocServer32", "ThreadingModel"), "Apartment");
   EXPECT_EQ(ClassesText(kClsidKey + "\\ProgID", nullptr), "VendrolixIEDLL.CVendrolixIEDLL");
   EXPECT_EQ(ClassesText(kClsidKey + "\\TypeLib", nullptr), "{37D27E0A-E4BA-478F-A4DA-275FFE975E29}");
@@ -117,12 +114,30 @@ TEST(Registration, RegistersClassProgIdAndTypeLibraryAndRemovesThem) {
   }
 }
 
+// A registration that cannot finish says so and leaves no class behind that
+// points at the DLL: here the last key it writes, the ProgID's class id, is
+// another program's and read-only.
+TEST(Registration, FailureOnTheLastKeyLeavesNoClass) {
+  ASSERT_FALSE(test::Arg("dll").empty());
+  const std::string progId = "VendrolixIEDLL.CVendrolixIEDLL";
+  test::CreateKey(HKEY_CLASSES_ROOT, progId + "\\CLSID", win32::kModuleView);
+  {
+    test::ReadOnlyKey blocked(HKEY_CLASSES_ROOT, progId + "\\CLSID", win32::kModuleView);
+    ASSERT_TRUE(blocked.applied());
+    const auto reg = RegSvr("/s");
+    ASSERT_TRUE(reg.finished) << reg.output;
+    EXPECT_NE(reg.exitCode, 0u);
+    EXPECT_FALSE(ClassesKeyExists(kClsidKey));
+  }
+  test::DeleteKeyTree(HKEY_CLASSES_ROOT, progId, win32::kModuleView);
+}
+
 TEST(Registration, VersionResourceSaysSelfRegistering) {
   DWORD ignored = 0;
-  const DWORD size = GetFileVersionInfoSizeA(test::WinePath(g_dll).c_str(), &ignored);
+  const DWORD size = GetFileVersionInfoSizeA(test::WinePath(test::Arg("dll")).c_str(), &ignored);
   ASSERT_GT(size, 0u);
   std::string block(size, '\0');
-  ASSERT_TRUE(GetFileVersionInfoA(test::WinePath(g_dll).c_str(), 0, size, &block[0]));
+  ASSERT_TRUE(GetFileVersionInfoA(test::WinePath(test::Arg("dll")).c_str(), 0, size, &block[0]));
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT length = 0;
   ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
@@ -133,11 +148,3 @@ TEST(Registration, VersionResourceSaysSelfRegistering) {
 
 }  // namespace
 }  // namespace vendrolix
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  for (int i = 1; i < argc; ++i) {
-    if (std::strncmp(argv[i], "--dll=", 6) == 0) g_dll = argv[i] + 6;
-  }
-  return RUN_ALL_TESTS();
-}

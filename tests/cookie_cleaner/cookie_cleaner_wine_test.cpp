@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <wrl/client.h>
 
-#include <cstring>
 #include <map>
 #include <memory>
 #include <vector>
@@ -15,9 +14,6 @@
 #include "win32/handles.h"
 #include "wine_support.h"
 
-namespace {
-std::string g_cleaner;  // the built DLL (Unix path)
-}
 
 namespace vendrolix {
 namespace {
@@ -33,7 +29,7 @@ class CleanerTest : public ::testing::Test {
     install_ = scratch_->File("install");
     CreateDirectoryA(install_.c_str(), nullptr);
     dll_ = install_ + "\\CookieCleaner.dll";
-    ASSERT_TRUE(CopyFileA(test::WinePath(g_cleaner).c_str(), dll_.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(test::WinePath(test::Arg("cleaner")).c_str(), dll_.c_str(), FALSE));
     const auto reg = test::RunProcess("regsvr32 /s " + test::Quote(dll_));
     ASSERT_TRUE(reg.finished && reg.exitCode == 0) << reg.output;
     savedCookies_ = test::GetText(HKEY_CURRENT_USER, kShellFoldersKey, "Cookies");
@@ -246,7 +242,7 @@ TEST_F(CleanerTest, LateBoundCallersReachTheMethodsByName) {
 TEST(CleanerRegistration, UnregisteringRemovesTheClass) {
   test::ScratchFolder folder("cookie-cleaner-reg");
   const std::string dll = folder.File("CookieCleaner.dll");
-  ASSERT_TRUE(CopyFileA(test::WinePath(g_cleaner).c_str(), dll.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA(test::WinePath(test::Arg("cleaner")).c_str(), dll.c_str(), FALSE));
   const std::string clsidKey = "CLSID\\{CCD21D21-7305-4FED-8714-0436099AF281}";
   ASSERT_EQ(test::RunProcess("regsvr32 /s " + test::Quote(dll)).exitCode, 0u);
   // HKCR in this process's own view, as the DLL of this bitness wrote it.
@@ -268,11 +264,3 @@ TEST(CleanerRegistration, UnregisteringRemovesTheClass) {
 
 }  // namespace
 }  // namespace vendrolix
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  for (int i = 1; i < argc; ++i) {
-    if (std::strncmp(argv[i], "--cleaner=", 10) == 0) g_cleaner = argv[i] + 10;
-  }
-  return RUN_ALL_TESTS();
-}

@@ -52,19 +52,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!domain || vendrolix::cookies::IsKept(keepLine, *domain)) expected += piece;
     if (domain) domains.push_back(*domain);
   }
-  const std::string kept = vendrolix::cleaner::KeepNetscapeCookies(content, keepLine);
+  const std::string kept = vendrolix::cleaner::RewriteNetscapeCookies(content, keepLine).content;
   if (kept != expected) std::abort();
 
   // Sparing every site keeps the file byte for byte; sparing none leaves no
   // cookie line, and cleaning twice changes nothing more.
-  if (vendrolix::cleaner::KeepNetscapeCookies(content, vendrolix::cookies::FormatKeepLine(domains)) != content) {
+  const std::string keepAll = vendrolix::cookies::FormatKeepLine(domains);
+  if (vendrolix::cleaner::RewriteNetscapeCookies(content, keepAll).content != content) {
     // A site entry holding "#" cannot be spared by the list's format.
     bool hash = false;
     for (const auto& d : domains) hash = hash || d.find('#') != std::string::npos || d.empty();
     if (!hash) std::abort();
   }
-  if (vendrolix::cleaner::KeepNetscapeCookies(kept, keepLine) != kept) std::abort();
-  for (const auto& piece : Pieces(vendrolix::cleaner::KeepNetscapeCookies(content, ""))) {
+  if (vendrolix::cleaner::RewriteNetscapeCookies(kept, keepLine).content != kept) std::abort();
+  for (const auto& piece : Pieces(vendrolix::cleaner::RewriteNetscapeCookies(content, "").content)) {
     if (vendrolix::cookies::NetscapeDomain(Bare(piece))) std::abort();
   }
   return 0;

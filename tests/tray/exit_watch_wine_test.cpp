@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <thread>
@@ -20,10 +19,6 @@
 #include "win32/handles.h"
 #include "wine_support.h"
 
-namespace {
-std::string g_double;
-std::string g_tray;  // the real tray program, when the tree builds it
-}
 
 namespace vendrolix::tray {
 namespace {
@@ -113,13 +108,13 @@ class ExitWatchWine : public ::testing::Test {
   static void TearDownTestSuite() { UnregisterCleaner(); }
 
   static bool RegisterCleaner() {
-    const auto result = test::RunProcess("regsvr32 /s " + test::Quote(test::WinePath(g_double)));
+    const auto result = test::RunProcess("regsvr32 /s " + test::Quote(test::WinePath(test::Arg("double"))));
     return result.finished && result.exitCode == 0;
   }
-  static void UnregisterCleaner() { test::RunProcess("regsvr32 /s /u " + test::Quote(test::WinePath(g_double))); }
+  static void UnregisterCleaner() { test::RunProcess("regsvr32 /s /u " + test::Quote(test::WinePath(test::Arg("double")))); }
 
   void SetUp() override {
-    ASSERT_FALSE(g_double.empty()) << "--double=<cleaner double> missing";
+    ASSERT_FALSE(test::Arg("double").empty()) << "--double=<cleaner double> missing";
     SetEnvironmentVariableA("VENDROLIX_CLEANER_LOG", log_.c_str());
   }
 
@@ -329,7 +324,7 @@ class TrayExitWine : public ExitWatchWine {
  protected:
   void SetUp() override {
     ExitWatchWine::SetUp();
-    if (g_tray.empty()) GTEST_SKIP() << "no tray program in this tree";
+    if (test::Arg("tray").empty()) GTEST_SKIP() << "no tray program in this tree";
     settings_.Set(value::hForm, "0");
     settings_.Set(value::Popup, "2");
     settings_.Set(value::NSAOLRun, "0");
@@ -342,7 +337,7 @@ class TrayExitWine : public ExitWatchWine {
 
 TEST_F(TrayExitWine, TheTrayEndsWhenTheLastIeFrameHasClosed) {
   test::BrowserWindow ie;
-  test::TrayProcess tray(test::WinePath(g_tray));
+  test::TrayProcess tray(test::WinePath(test::Arg("tray")));
   ASSERT_TRUE(tray.WaitReady());
   EXPECT_EQ(settings_.Get(value::NSExist).value_or(""), "1");
   ASSERT_TRUE(PostMessageA(tray.formButton(), kButtonClickMessage, 0, 0));
@@ -355,7 +350,7 @@ TEST_F(TrayExitWine, TheTrayEndsWhenTheLastIeFrameHasClosed) {
 
 TEST_F(TrayExitWine, TheTrayKeepsRunningWhileAnIeFrameStaysOpen) {
   test::BrowserWindow ie;
-  test::TrayProcess tray(test::WinePath(g_tray));
+  test::TrayProcess tray(test::WinePath(test::Arg("tray")));
   ASSERT_TRUE(tray.WaitReady());
   const std::string published = settings_.Get(value::hForm).value_or("");
   ASSERT_TRUE(PostMessageA(tray.formButton(), kButtonClickMessage, 0, 0));
@@ -373,7 +368,7 @@ TEST_F(TrayExitWine, TheTrayKeepsRunningWhileAnIeFrameStaysOpen) {
 // so its "Form Close" click went nowhere: the tray leaves on its own, the
 // usual way.
 TEST_F(TrayExitWine, ATrayThatFindsNoBrowserWhenReadyEndsTheUsualWay) {
-  test::TrayProcess tray(test::WinePath(g_tray));
+  test::TrayProcess tray(test::WinePath(test::Arg("tray")));
   ASSERT_TRUE(tray.started());
   EXPECT_TRUE(tray.WaitExit(std::chrono::seconds(20)));
   EXPECT_EQ(settings_.Get(value::hForm).value_or(""), "0");
@@ -382,12 +377,3 @@ TEST_F(TrayExitWine, ATrayThatFindsNoBrowserWhenReadyEndsTheUsualWay) {
 
 }  // namespace
 }  // namespace vendrolix::tray
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  for (int i = 1; i < argc; ++i) {
-    if (std::strncmp(argv[i], "--double=", 9) == 0) g_double = argv[i] + 9;
-    if (std::strncmp(argv[i], "--tray=", 7) == 0) g_tray = argv[i] + 7;
-  }
-  return RUN_ALL_TESTS();
-}

@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <memory>
 #include <string>
 #include <thread>
@@ -17,43 +16,21 @@
 #include "win32/handles.h"
 #include "wine_support.h"
 
-namespace {
-struct Paths {
-  std::string dll, tray, shellWindows, cleaner, iexplore;
-} g_paths;
-}  // namespace
 
 namespace vendrolix {
 namespace {
 
 using namespace std::chrono_literals;
 
-class TrayEndToEnd : public ::testing::Test {
+class TrayEndToEnd : public test::BrowserBenchSuite<TrayEndToEnd> {
+ public:
+  static constexpr const char* kInstallFolder = "tray-e2e-install";
+  static constexpr bool kCleaner = true;
+
  protected:
-  static void SetUpTestSuite() {
-    install_ = std::make_unique<test::ScratchFolder>("tray-e2e-install");
-    ASSERT_TRUE(CopyFileA(test::WinePath(g_paths.dll).c_str(), install_->File(file::BrowserHelper).c_str(), FALSE));
-    ASSERT_TRUE(CopyFileA(test::WinePath(g_paths.tray).c_str(), install_->File(file::Tray).c_str(), FALSE));
-    for (const std::string& server :
-         {install_->File(file::BrowserHelper), test::WinePath(g_paths.shellWindows), test::WinePath(g_paths.cleaner)}) {
-      const auto result = test::RunProcess("regsvr32 /s " + test::Quote(server));
-      ASSERT_TRUE(result.finished && result.exitCode == 0) << server << result.output;
-    }
-    test::ListBrowserHelper(true);
-  }
-
-  static void TearDownTestSuite() {
-    test::ListBrowserHelper(false);
-    test::RunProcess("regsvr32 /s /u " + test::Quote(install_->File(file::BrowserHelper)));
-    install_.reset();
-  }
-
-  static std::unique_ptr<test::ScratchFolder> install_;
   test::SettingsKey settings_;
   test::IconObserver observer_;
 };
-
-std::unique_ptr<test::ScratchFolder> TrayEndToEnd::install_;
 
 TEST_F(TrayEndToEnd, ABlockedPopupFlashesTheTrayAndTheLastWindowEndsIt) {
   ASSERT_TRUE(observer_.Receiving());
@@ -73,7 +50,7 @@ TEST_F(TrayEndToEnd, ABlockedPopupFlashesTheTrayAndTheLastWindowEndsIt) {
                                    "foreground W1\n"));
   std::thread browser([&] {
     const auto result =
-        test::RunProcess(test::Quote(test::WinePath(g_paths.iexplore)) + " " + test::Quote(scenario), 120s);
+        test::RunProcess(test::Quote(test::WinePath(test::Arg("iexplore"))) + " " + test::Quote(scenario), 120s);
     EXPECT_TRUE(result.finished && result.exitCode == 0) << result.output;
     EXPECT_NE(result.output.find("newwindow W1 cancelled"), std::string::npos) << result.output;
     EXPECT_NE(result.output.find("foreground W1 yes"), std::string::npos) << result.output;
@@ -122,13 +99,3 @@ TEST_F(TrayEndToEnd, ABlockedPopupFlashesTheTrayAndTheLastWindowEndsIt) {
 
 }  // namespace
 }  // namespace vendrolix
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  vendrolix::test::ReadTextFlags(argc, argv, {{"--dll=", &g_paths.dll},
-                                              {"--tray=", &g_paths.tray},
-                                              {"--shellwindows=", &g_paths.shellWindows},
-                                              {"--cleaner=", &g_paths.cleaner},
-                                              {"--iexplore=", &g_paths.iexplore}});
-  return RUN_ALL_TESTS();
-}

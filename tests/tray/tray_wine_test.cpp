@@ -17,11 +17,6 @@
 #include "tray_wine_support.h"
 #include "wine_support.h"
 
-namespace {
-struct Paths {
-  std::string tray, manager;
-} g_paths;
-}  // namespace
 
 namespace vendrolix {
 namespace {
@@ -56,9 +51,8 @@ std::string Doubled(const std::string& path) {
 class TrayWine : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    install_ = std::make_unique<test::ScratchFolder>("tray-install");
-    ASSERT_TRUE(CopyFileA(test::WinePath(g_paths.tray).c_str(), install_->File(file::Tray).c_str(), FALSE));
-    ASSERT_TRUE(CopyFileA(test::WinePath(g_paths.manager).c_str(), install_->File(file::Manager).c_str(), FALSE));
+    install_ = std::make_unique<test::BenchInstall>("tray-install");
+    ASSERT_EQ(install_->Copy(test::Arg("tray"), file::Tray) + install_->Copy(test::Arg("manager"), file::Manager), "");
   }
   static void TearDownTestSuite() { install_.reset(); }
 
@@ -86,13 +80,13 @@ class TrayWine : public ::testing::Test {
   static std::string ManagerLog() { return install_->File("manager.log"); }
   static std::string ExpectedPathTrayApp() { return Doubled(install_->path()) + "\\\\VendrolixTray.exe"; }
 
-  static std::unique_ptr<test::ScratchFolder> install_;
+  static std::unique_ptr<test::BenchInstall> install_;
   test::SettingsKey settings_;
   test::IconObserver observer_;
   test::BrowserWindow browser_;
 };
 
-std::unique_ptr<test::ScratchFolder> TrayWine::install_;
+std::unique_ptr<test::BenchInstall> TrayWine::install_;
 
 TEST_F(TrayWine, PublishesItsHiddenButtonsAndShowsTheIcon) {
   settings_.Set(value::Popup, "2");
@@ -540,10 +534,3 @@ TEST_F(TrayWine, NoMessengerOffNT) {
 
 }  // namespace
 }  // namespace vendrolix
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  vendrolix::test::ReadTextFlags(argc, argv, {{"--tray=", &g_paths.tray},
-                                              {"--manager=", &g_paths.manager}});
-  return RUN_ALL_TESTS();
-}

@@ -3,13 +3,14 @@
 
 Blocking: a red disc with a small white browser window crossed by a bar.
 Allowing: a green disc with the same window and a tick beside it, lighter.
-Each pixel is supersampled 4x4 for smooth edges. Run from this folder; the
-output is committed.
+Run from this folder; the output is committed.
 """
 import math
-import struct
+import os
+import sys
 
-SAMPLES = 4
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "shared", "art"))
+from icon_file import write_ico  # noqa: E402
 
 
 def inside_window(x, y):
@@ -66,61 +67,6 @@ def sample(kind, x, y):
     return colour
 
 
-def render(kind, size):
-    pixels = []
-    for py in range(size):
-        row = []
-        for px in range(size):
-            acc = [0, 0, 0]
-            cover = 0
-            for sy in range(SAMPLES):
-                for sx in range(SAMPLES):
-                    x = (px + (sx + 0.5) / SAMPLES) / size
-                    y = (py + (sy + 0.5) / SAMPLES) / size
-                    c = sample(kind, x, y)
-                    if c:
-                        cover += 1
-                        for i in range(3):
-                            acc[i] += c[i]
-            if cover:
-                rgb = tuple(a // cover for a in acc)
-                alpha = 255 * cover // (SAMPLES * SAMPLES)
-            else:
-                rgb, alpha = (0, 0, 0), 0
-            row.append((rgb, alpha))
-        pixels.append(row)
-    return pixels
-
-
-def icon_image(pixels):
-    size = len(pixels)
-    xor = bytearray()
-    for row in reversed(pixels):  # bottom-up
-        for (r, g, b), a in row:
-            xor += bytes((b, g, r, a))
-    mask_row = ((size + 31) // 32) * 4
-    mask = bytearray()
-    for row in reversed(pixels):
-        bits = bytearray(mask_row)
-        for x, (_, a) in enumerate(row):
-            if a < 128:
-                bits[x // 8] |= 0x80 >> (x % 8)
-        mask += bits
-    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, len(xor) + len(mask), 0, 0, 0, 0)
-    return header + bytes(xor) + bytes(mask)
-
-
-def write_ico(path, kind, sizes=(16, 32)):
-    images = [icon_image(render(kind, s)) for s in sizes]
-    out = struct.pack("<HHH", 0, 1, len(images))
-    offset = 6 + 16 * len(images)
-    for s, img in zip(sizes, images):
-        out += struct.pack("<BBBBHHII", s, s, 0, 0, 1, 32, len(img), offset)
-        offset += len(img)
-    with open(path, "wb") as f:
-        f.write(out + b"".join(images))
-
-
 if __name__ == "__main__":
-    write_ico("blocking.ico", "blocking")
-    write_ico("allowing.ico", "allowing")
+    write_ico("blocking.ico", lambda x, y: sample("blocking", x, y), (16, 32))
+    write_ico("allowing.ico", lambda x, y: sample("allowing", x, y), (16, 32))

@@ -4,26 +4,22 @@
 #include <gtest/gtest.h>
 #include <wrl/client.h>
 
-#include <cstring>
 
 #include "CookieCleaner.h"
 #include "win32/handles.h"
 #include "wine_support.h"
 
-namespace {
-std::string g_double;
-}
 
 namespace vendrolix {
 namespace {
 
 TEST(CleanerDouble, RecordsEachCallThroughCom) {
-  ASSERT_FALSE(g_double.empty());
+  ASSERT_FALSE(test::Arg("double").empty());
   test::ScratchFolder folder("cleaner-double");
   const std::string log = folder.File("calls.log");
   SetEnvironmentVariableA("VENDROLIX_CLEANER_LOG", log.c_str());
 
-  const auto reg = test::RunProcess("regsvr32 /s " + test::Quote(test::WinePath(g_double)));
+  const auto reg = test::RunProcess("regsvr32 /s " + test::Quote(test::WinePath(test::Arg("double"))));
   ASSERT_TRUE(reg.finished && reg.exitCode == 0) << reg.output;
 
   win32::ScopedCoInit com;
@@ -36,16 +32,8 @@ TEST(CleanerDouble, RecordsEachCallThroughCom) {
   cleaner.Reset();
 
   EXPECT_EQ(test::ReadFileBytes(log), "CleanIECookies MORVATHELK\r\nCleanNSCookies MORVATHELK\r\n");
-  test::RunProcess("regsvr32 /s /u " + test::Quote(test::WinePath(g_double)));
+  test::RunProcess("regsvr32 /s /u " + test::Quote(test::WinePath(test::Arg("double"))));
 }
 
 }  // namespace
 }  // namespace vendrolix
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  for (int i = 1; i < argc; ++i) {
-    if (std::strncmp(argv[i], "--double=", 9) == 0) g_double = argv[i] + 9;
-  }
-  return RUN_ALL_TESTS();
-}

@@ -5,20 +5,12 @@
 #include <windows.h>
 #include <exdisp.h>
 
+#include "dispatch_stub.h"
+
 namespace vendrolix::bench {
 
-class WebBrowserStub : public IWebBrowser2 {
+class WebBrowserStub : public DispatchStub<IWebBrowser2> {
  public:
-  virtual ~WebBrowserStub() = default;
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-    if (count) *count = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-    return E_NOTIMPL;
-  }
   HRESULT STDMETHODCALLTYPE GoBack() override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GoForward() override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GoHome() override { return E_NOTIMPL; }

@@ -10,20 +10,20 @@
 #include <olectl.h>
 #include <shldisp.h>
 
-#include <atomic>
 #include <new>
 #include <string>
 #include <vector>
 
 #include "../common/shell_windows_stub.h"
 #include "../common/web_browser_stub.h"
+#include "win32/com_server.h"
 #include "win32/handles.h"
 
 namespace {
 
-HMODULE g_module = nullptr;
-std::atomic<long> g_objects{0};
-const char* const kClsidText = "{9BA05972-F6A8-11CF-A442-00A0C90A8F39}";
+constexpr vendrolix::win32::ServerClass kServer{"{9BA05972-F6A8-11CF-A442-00A0C90A8F39}", "ShellWindows stand-in",
+                                                "Both", nullptr, nullptr, nullptr, nullptr,
+                                                /*replacesSystemClass=*/true};
 
 BOOL CALLBACK CollectFrame(HWND window, LPARAM lParam) {
   char name[64];
@@ -51,36 +51,13 @@ std::wstring ImagePathOf(HWND window) {
   return std::wstring(path, size);
 }
 
-template <class Base>
-class RefCounted : public Base {
- public:
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
-  virtual ~RefCounted() = default;
-
- private:
-  std::atomic<ULONG> refs_{1};
-};
-
 // One listed window, as the collection's callers see it.
-class ListedBrowser final : public RefCounted<vendrolix::bench::WebBrowserStub> {
+class ListedBrowser final : public vendrolix::win32::RefCounted<vendrolix::bench::WebBrowserStub> {
  public:
-  explicit ListedBrowser(HWND frame) : frame_(frame), path_(ImagePathOf(frame)) { ++g_objects; }
-  ~ListedBrowser() override { --g_objects; }
+  explicit ListedBrowser(HWND frame) : frame_(frame), path_(ImagePathOf(frame)) {}
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IWebBrowser || riid == IID_IWebBrowserApp ||
-        riid == IID_IWebBrowser2) {
-      *ppv = static_cast<IWebBrowser2*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
+    return vendrolix::win32::QueryOne<IWebBrowser2>(
+        this, riid, ppv, {&IID_IDispatch, &IID_IWebBrowser, &IID_IWebBrowserApp, &IID_IWebBrowser2});
   }
   HRESULT STDMETHODCALLTYPE get_FullName(BSTR* name) override {
     if (!name) return E_POINTER;
@@ -98,19 +75,10 @@ class ListedBrowser final : public RefCounted<vendrolix::bench::WebBrowserStub> 
   std::wstring path_;
 };
 
-class ShellWindows final : public RefCounted<vendrolix::bench::ShellWindowsStub> {
+class WindowCollection final : public vendrolix::win32::RefCounted<vendrolix::bench::ShellWindowsStub> {
  public:
-  ShellWindows() { ++g_objects; }
-  ~ShellWindows() override { --g_objects; }
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IShellWindows) {
-      *ppv = static_cast<IShellWindows*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
+    return vendrolix::win32::QueryOne<IShellWindows>(this, riid, ppv, {&IID_IDispatch, &IID_IShellWindows});
   }
   HRESULT STDMETHODCALLTYPE get_Count(LONG* count) override {
     if (!count) return E_POINTER;
@@ -138,82 +106,6 @@ class ShellWindows final : public RefCounted<vendrolix::bench::ShellWindowsStub>
   std::vector<HWND> frames_;
 };
 
-class Factory final : public IClassFactory {
- public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-      *ppv = static_cast<IClassFactory*>(this);
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    if (outer) return CLASS_E_NOAGGREGATION;
-    ShellWindows* windows = new (std::nothrow) ShellWindows();
-    if (!windows) return E_OUTOFMEMORY;
-    const HRESULT hr = windows->QueryInterface(riid, ppv);
-    windows->Release();
-    return hr;
-  }
-  HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
-};
-
-Factory g_factory;
-
-bool SetClassesText(const std::string& subKey, const char* name, const std::string& value) {
-  HKEY key = nullptr;
-  if (RegCreateKeyExA(HKEY_CLASSES_ROOT, subKey.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
-      ERROR_SUCCESS) {
-    return false;
-  }
-  vendrolix::win32::UniqueHKey owner(key);
-  return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                        static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
-}
-
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-  if (reason == DLL_PROCESS_ATTACH) {
-    g_module = instance;
-    DisableThreadLibraryCalls(instance);
-  }
-  return TRUE;
-}
-
-extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
-  if (!ppv) return E_POINTER;
-  *ppv = nullptr;
-  if (clsid != CLSID_ShellWindows) return CLASS_E_CLASSNOTAVAILABLE;
-  return g_factory.QueryInterface(riid, ppv);
-}
-
-extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() { return g_objects == 0 ? S_OK : S_FALSE; }
-
-extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
-  char path[MAX_PATH];
-  const DWORD n = GetModuleFileNameA(g_module, path, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return SELFREG_E_CLASS;
-  const std::string key = std::string("CLSID\\") + kClsidText;
-  // The prefix's own registration would start a shell process that has no
-  // such collection; the in-process stand-in takes its place.
-  RegDeleteTreeA(HKEY_CLASSES_ROOT, (key + "\\LocalServer32").c_str());
-  RegDeleteTreeA(HKEY_CLASSES_ROOT, (key + "\\LocalServer").c_str());
-  if (!SetClassesText(key, nullptr, "ShellWindows stand-in") ||
-      !SetClassesText(key + "\\InprocServer32", nullptr, std::string(path, n)) ||
-      !SetClassesText(key + "\\InprocServer32", "ThreadingModel", "Both")) {
-    return SELFREG_E_CLASS;
-  }
-  return S_OK;
-}
-
-extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
-  RegDeleteTreeA(HKEY_CLASSES_ROOT, (std::string("CLSID\\") + kClsidText + "\\InprocServer32").c_str());
-  return S_OK;
-}
+VENDROLIX_COM_SERVER(WindowCollection, CLSID_ShellWindows, kServer)
