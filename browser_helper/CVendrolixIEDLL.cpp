@@ -37,13 +37,13 @@ std::int32_t ReadHandle(const char* name, std::int32_t current) {
 // What the decision needs from this browser thread.
 class BrowserEnv final : public NewWindowEnv {
  public:
-  BrowserEnv(ModVendrolixIE& state, IWebBrowser2* browser, VARIANT_BOOL* cancel)
-      : state_(state), browser_(browser), cancel_(cancel) {}
+  BrowserEnv(ModVendrolixIE& state, const WindowState& window, IWebBrowser2* browser, VARIANT_BOOL* cancel)
+      : state_(state), window_(window), browser_(browser), cancel_(cancel) {}
   std::string ReadSetting(const char* name) override { return settings_.Read(name); }
   std::string LocationUrl() override {
-    if (!browser_) return state_.window.CurrentUrl;
+    if (!browser_) return window_.CurrentUrl;
     BSTR url = nullptr;
-    if (FAILED(browser_->get_LocationURL(&url))) return state_.window.CurrentUrl;
+    if (FAILED(browser_->get_LocationURL(&url))) return window_.CurrentUrl;
     std::string text = FromBstr(url);
     SysFreeString(url);
     return text;
@@ -60,6 +60,7 @@ class BrowserEnv final : public NewWindowEnv {
 
  private:
   ModVendrolixIE& state_;
+  const WindowState& window_;
   SettingsReader settings_;
   IWebBrowser2* browser_;
   VARIANT_BOOL* cancel_;
@@ -93,7 +94,11 @@ bool CountBrowserWindows(std::int16_t& count) {
 }  // namespace
 
 CVendrolixIEDLL::CVendrolixIEDLL() = default;
-CVendrolixIEDLL::~CVendrolixIEDLL() = default;
+CVendrolixIEDLL::~CVendrolixIEDLL() {
+  // Hooks left by an attach without a quit must not reach a state that is gone.
+  ModVendrolixIE& state = ThreadState();
+  if (state.window == &window_) state.window = nullptr;
+}
 
 HRESULT CVendrolixIEDLL::QueryInterface(REFIID riid, void** ppv) noexcept {
   if (!ppv) return E_POINTER;
@@ -187,36 +192,37 @@ void CVendrolixIEDLL::Attach(IUnknown* site) {
   state.FrameWindow = nullptr;
   state.MouseHook = nullptr;
   state.MessageHook = nullptr;
-  active_ = false;
+  state.window = nullptr;
   quit_ = false;
-  state.window.active = false;
+  window_.active = false;
   if (!m_ie || !PassesHostTest(FullNameOf(m_ie.Get()))) return;
 
-  active_ = true;
+  window_.active = true;
   SHANDLE_PTR frame = 0;
   if (SUCCEEDED(m_ie->get_HWND(&frame))) state.FrameWindow = reinterpret_cast<HWND>(frame);
-  m_refreshHandles = true;
-  m_firstNavigation = true;
-  state.window.TrayFormButton = 0;
-  state.window.TrayBlockButton = 0;
+  window_.refreshHandles = true;
+  window_.firstNavigation = true;
+  window_.TrayFormButton = 0;
+  window_.TrayBlockButton = 0;
   state.AppPath = win32::ModuleFolder(ThisModule());
   StartTray(state.AppPath);
-  state.window.TrayBlockButton = ReadHandle(value::hButton, state.window.TrayBlockButton);
-  state.window.TrayFormButton = ReadHandle(value::hForm, state.window.TrayFormButton);
+  window_.TrayBlockButton = ReadHandle(value::hButton, window_.TrayBlockButton);
+  window_.TrayFormButton = ReadHandle(value::hForm, window_.TrayFormButton);
 
-  ConvertToInt16(ReadRegString(kSettingsKey, value::CountIE), m_countIE);
+  ConvertToInt16(ReadRegString(kSettingsKey, value::CountIE), window_.countIE);
   // A count that cannot grow stays at its largest value.
-  if (m_countIE < INT16_MAX) ++m_countIE;
-  WriteRegString(value::CountIE, ToDecimalText(m_countIE));
+  if (window_.countIE < INT16_MAX) ++window_.countIE;
+  WriteRegString(value::CountIE, ToDecimalText(window_.countIE));
 
   state.ThreadId = GetCurrentThreadId();
+  state.window = &window_;
   InstallHooks(state);
   state.FrameCursor = GetClassLongPtrA(state.FrameWindow, GCLP_HCURSOR);
-  state.window.ClickStamp = NowStamp();
+  window_.ClickStamp = NowStamp();
   state.dialogs.FrameWindow = reinterpret_cast<std::intptr_t>(state.FrameWindow);
   state.dialogs.DialogList.clear();
   state.dialogs.UserMessageCount = 0;
-  state.dialogs.DialogStamp = state.window.ClickStamp;
+  state.dialogs.DialogStamp = window_.ClickStamp;
 }
 
 void CVendrolixIEDLL::Connect() {
@@ -239,23 +245,24 @@ void CVendrolixIEDLL::Disconnect() {
 void CVendrolixIEDLL::Quit() {
   // Once, in an active object. One whose frame window is unknown installed
   // its hooks and raised the count all the same.
-  if (!active_ || quit_) return;
+  if (!window_.active || quit_) return;
   quit_ = true;
   ModVendrolixIE& state = ThreadState();
   RemoveHooks(state);
+  if (state.window == &window_) state.window = nullptr;
 
   // Without a count, this may not be the last window: the tray is not told
   // to end and no cookie is cleaned, and the stored count waits for a quit
   // that can count.
   std::int16_t open = 0;
   if (!CountBrowserWindows(open)) return;
-  m_countIE = open;
-  --m_countIE;  // the closing window is still listed
-  WriteRegString(value::CountIE, ToDecimalText(m_countIE));
-  if (m_countIE > 0) return;
+  window_.countIE = open;
+  --window_.countIE;  // the closing window is still listed
+  WriteRegString(value::CountIE, ToDecimalText(window_.countIE));
+  if (window_.countIE > 0) return;
 
-  state.window.TrayFormButton = ReadHandle(value::hForm, state.window.TrayFormButton);
-  PostTrayClick(state.window.TrayFormButton, kFormCloseCaption);
+  window_.TrayFormButton = ReadHandle(value::hForm, window_.TrayFormButton);
+  PostTrayClick(window_.TrayFormButton, kFormCloseCaption);
 
   // A switch that is missing or cannot be read cleans nothing: every other
   // reading defaults to "1", which here would delete the user's cookies.
@@ -263,21 +270,15 @@ void CVendrolixIEDLL::Quit() {
 }
 
 std::string CVendrolixIEDLL::LocationUrl() {
-  BrowserEnv env(ThreadState(), m_ie.Get(), nullptr);
+  BrowserEnv env(ThreadState(), window_, m_ie.Get(), nullptr);
   return env.LocationUrl();
 }
 
-void CVendrolixIEDLL::OnBeforeNavigate2() {
-  WindowState& window = ThreadState().window;
-  window.firstNavigation = m_firstNavigation;
-  helper::OnBeforeNavigate(window);
-  m_firstNavigation = window.firstNavigation;
-}
+void CVendrolixIEDLL::OnBeforeNavigate2() { helper::OnBeforeNavigate(window_); }
 
 void CVendrolixIEDLL::OnTitleChange() {
-  ModVendrolixIE& state = ThreadState();
-  state.window.ClickStamp = 0;
-  state.window.CurrentUrl = LocationUrl();
+  window_.ClickStamp = 0;
+  window_.CurrentUrl = LocationUrl();
 }
 
 void CVendrolixIEDLL::OnNewWindow2(DISPPARAMS* params) {
@@ -286,15 +287,8 @@ void CVendrolixIEDLL::OnNewWindow2(DISPPARAMS* params) {
   if (params && params->cArgs >= 2 && params->rgvarg[0].vt == (VT_BYREF | VT_BOOL)) {
     cancel = params->rgvarg[0].pboolVal;
   }
-  ModVendrolixIE& state = ThreadState();
-  WindowState& window = state.window;
-  window.active = active_;
-  window.refreshHandles = m_refreshHandles;
-  window.countIE = m_countIE;
-  BrowserEnv env(state, m_ie.Get(), cancel);
-  OnNewWindow(window, env);
-  m_refreshHandles = window.refreshHandles;
-  m_countIE = window.countIE;
+  BrowserEnv env(ThreadState(), window_, m_ie.Get(), cancel);
+  OnNewWindow(window_, env);
 }
 
 HRESULT CVendrolixIEDLL::EventSink::QueryInterface(REFIID riid, void** ppv) noexcept {

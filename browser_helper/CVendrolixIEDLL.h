@@ -11,6 +11,7 @@
 #include <string>
 
 #include "VendrolixIEDLL.h"
+#include "decision.h"
 #include "win32/com_server.h"
 
 namespace vendrolix::helper {
@@ -85,12 +86,10 @@ class CVendrolixIEDLL final : public _CVendrolixIEDLL, public IObjectWithSite, w
   Microsoft::WRL::ComPtr<IWebBrowser2> m_ie;
   Microsoft::WRL::ComPtr<IConnectionPoint> eventPoint_;
   DWORD eventCookie_ = 0;
-  // Per-object fields; the rest of the window's state is the thread's.
-  bool active_ = false;
   bool quit_ = false;  // the quit ran since the last attach
-  bool m_refreshHandles = false;
-  bool m_firstNavigation = false;
-  std::int16_t m_countIE = 0;
+  // This window's state; the thread's hooks reach it while this object is
+  // the one attached there.
+  WindowState window_;
 };
 
 }  // namespace vendrolix::helper

@@ -245,10 +245,10 @@ class MessageHookEnv final : public DialogEnv {
 // message itself always goes on.
 LRESULT CALLBACK MouseHookProc(int nCode, WPARAM wParam, LPARAM lParam) {
   ModVendrolixIE& state = ThreadState();
-  if (nCode >= 0 && lParam && (wParam == WM_LBUTTONDOWN || wParam == WM_LBUTTONUP)) {
+  if (nCode >= 0 && lParam && state.window && (wParam == WM_LBUTTONDOWN || wParam == WM_LBUTTONUP)) {
     try {
       MouseHookEnv env(state, reinterpret_cast<const MOUSEHOOKSTRUCT*>(lParam)->hwnd);
-      OnMouseMessage(nCode, static_cast<unsigned>(wParam), state.window.ClickStamp, state.ButtonUpStamp, env);
+      OnMouseMessage(nCode, static_cast<unsigned>(wParam), state.window->ClickStamp, state.ButtonUpStamp, env);
     } catch (...) {
     }
   }
@@ -257,12 +257,12 @@ LRESULT CALLBACK MouseHookProc(int nCode, WPARAM wParam, LPARAM lParam) {
 
 LRESULT CALLBACK GetMessageHookProc(int nCode, WPARAM wParam, LPARAM lParam) {
   ModVendrolixIE& state = ThreadState();
-  if (nCode >= 0 && lParam) {
+  if (nCode >= 0 && lParam && state.window) {
     const UINT message = reinterpret_cast<const MSG*>(lParam)->message;
     if (message == kDialogMessage || message == kUserMessage) {
       try {
         MessageHookEnv env(state);
-        OnHookedMessage(nCode, message, state.dialogs, state.window, state.ButtonUpStamp, env);
+        OnHookedMessage(nCode, message, state.dialogs, *state.window, state.ButtonUpStamp, env);
       } catch (...) {
       }
     }

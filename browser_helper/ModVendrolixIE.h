@@ -35,9 +35,10 @@ struct ModVendrolixIE {
   DialogWatch dialogs;
   // How many of MouseHook and MessageHook are installed right now.
   int liveHooks = 0;
-  // Stamps, tray handles, the current address and DialogFrame, shared with
-  // the portable decision.
-  WindowState window;
+  // The state of the window whose object installed the hooks: it is that
+  // object's, so the hooks and its events work on one copy. Null while no
+  // active object is attached on this thread.
+  WindowState* window = nullptr;
   // The block button the last block reaction clicked.
   CheckedTrayButton blockButton;
 };
