@@ -630,16 +630,10 @@ int Run() {
 }  // namespace vendrolix::bench
 
 int main(int argc, char** argv) {
-  using vendrolix::bench::g_options;
-  vendrolix::test::ReadTextFlags(argc, argv,
-                                 {{"--dll=", &g_options.dll},
-                                  {"--tray=", &g_options.tray},
-                                  {"--manager=", &g_options.manager},
-                                  {"--shellwindows=", &g_options.shellWindows},
-                                  {"--iexplore=", &g_options.iexplore},
-                                  {"--floor=", &g_options.floor},
-                                  {"--data=", &g_options.data},
-                                  {"--out=", &g_options.out}});
-  for (int i = 1; i < argc; ++i) g_options.smoke = g_options.smoke || std::string(argv[i]) == "--smoke";
+  using vendrolix::test::Arg;
+  auto& options = vendrolix::bench::g_options;
+  options = {Arg("dll"), Arg("tray"),  Arg("manager"), Arg("shellwindows"), Arg("iexplore"),
+             Arg("floor"), Arg("data"), Arg("out")};
+  for (int i = 1; i < argc; ++i) options.smoke = options.smoke || std::string(argv[i]) == "--smoke";
   return vendrolix::bench::Run();
 }

@@ -37,11 +37,7 @@ class BadSettings : public test::BrowserBenchSuite<BadSettings> {
  protected:
   // Runs a scenario; returns its result lines and whether the host ended well.
   std::vector<std::string> Run(const std::string& scenario, bool& ended) {
-    const std::string path = install_->File("scenario.txt");
-    EXPECT_TRUE(test::WriteFileBytes(path, scenario));
-    const std::string command = test::Quote(test::WinePath(test::Arg("iexplore"))) + " " + test::Quote(path);
-    auto result = test::RunProcess(command, std::chrono::seconds(120));
-    if (!result.started) result = test::RunProcess(command, std::chrono::seconds(120));
+    const auto result = test::RunScenario(*install_, test::Arg("iexplore"), scenario, std::chrono::seconds(120));
     ended = result.finished && result.exitCode == 0;
     std::vector<std::string> lines;
     std::istringstream in(result.output);
@@ -50,15 +46,6 @@ class BadSettings : public test::BrowserBenchSuite<BadSettings> {
       if (line.rfind("newwindow ", 0) == 0 || line.rfind("reg ", 0) == 0) lines.push_back(line);
     }
     return lines;
-  }
-
-  // The tray stand-in started by the helper ends on a click of its form.
-  void StopTray(const std::string& formText) {
-    HWND form = reinterpret_cast<HWND>(static_cast<INT_PTR>(std::strtoll(formText.c_str(), nullptr, 10)));
-    if (form && IsWindow(form)) {
-      PostMessageA(form, kButtonClickMessage, 0, 0);
-      test::WaitUntil([&] { return !IsWindow(form); }, std::chrono::seconds(10));
-    }
   }
 
   test::SettingsKey settings_;
@@ -107,7 +94,7 @@ TEST_F(BadSettings, TheHelperActsOnWhatTheRulesMakeOfEachText) {
     if (row.name != value::CountIE) {
       EXPECT_EQ(lines.back(), "reg CountIE 0");
     }
-    StopTray(lines[0].substr(std::strlen("reg hForm ")));
+    test::StopTrayStandIn(lines[0].substr(std::strlen("reg hForm ")));
   }
 }
 

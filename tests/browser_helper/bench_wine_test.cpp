@@ -40,25 +40,12 @@ class BrowserBench : public test::BrowserBenchSuite<BrowserBench> {
 
   // A tray stand-in still running would keep its handles from the next test.
   void TearDown() override {
-    const auto form = settings_.Get(value::hForm);
-    if (form && *form != "0") {
-      HWND button = reinterpret_cast<HWND>(static_cast<INT_PTR>(std::strtol(form->c_str(), nullptr, 10)));
-      if (IsWindow(button)) {
-        PostMessageA(button, kButtonClickMessage, 0, 0);
-        test::WaitUntil([&] { return !IsWindow(button); }, std::chrono::seconds(10));
-      }
-    }
+    if (const auto form = settings_.Get(value::hForm)) test::StopTrayStandIn(*form);
   }
 
   // Runs a scenario in the given host; returns its result lines.
   std::vector<std::string> Run(const std::string& host, const std::string& scenario) {
-    const std::string path = install_->File("scenario.txt");
-    EXPECT_TRUE(test::WriteFileBytes(path, scenario));
-    const std::string command = test::Quote(test::WinePath(host)) + " " + test::Quote(path);
-    auto result = test::RunProcess(command, std::chrono::seconds(120));
-    // A loaded Wine now and then fails to start a program at all; that says
-    // nothing about the helper, so it gets one more try. A crash does not.
-    if (!result.started) result = test::RunProcess(command, std::chrono::seconds(120));
+    const auto result = test::RunScenario(*install_, host, scenario, std::chrono::seconds(120));
     EXPECT_TRUE(result.finished && result.exitCode == 0)
         << "started " << result.started << " finished " << result.finished << " exit code " << result.exitCode << "\n" << result.output;
     return test::OutputLines(result.output);

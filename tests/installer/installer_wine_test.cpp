@@ -19,17 +19,6 @@
 #include "win32/handles.h"
 #include "wine_support.h"
 
-namespace {
-std::string g_setup;       // VendrolixSetup.exe (Unix path)
-std::string g_msi;         // VendrolixSetup.msi (Unix path)
-std::string g_upgradeCode; // the package's upgrade code
-std::string g_version;     // the build's version, x.y.z
-std::string g_dist32;      // dist/i686 and dist/x86_64 (Unix paths)
-std::string g_dist64;
-std::string g_iexplore32;  // the bench's browser stand-in of each bitness (Unix paths)
-std::string g_iexplore64;
-}
-
 namespace vendrolix {
 namespace {
 
@@ -85,7 +74,7 @@ class InstallerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     VENDROLIX_SKIP_WITHOUT_32BIT("the installer is a 32-bit program");
-    ASSERT_FALSE(g_setup.empty());
+    ASSERT_FALSE(test::Arg("setup").empty());
     test::DeleteKeyTree(HKEY_LOCAL_MACHINE, kSettingsKey);
     folder_ = test::InstallFolder();
   }
@@ -96,7 +85,8 @@ class InstallerTest : public ::testing::Test {
     RemoveDirectoryA(folder_.c_str());
   }
   void Install() {
-    const auto run = test::RunProcess(test::Quote(test::WinePath(g_setup)) + " /S", std::chrono::seconds(120));
+    const auto run =
+        test::RunProcess(test::Quote(test::WinePath(test::Arg("setup"))) + " /S", std::chrono::seconds(120));
     ASSERT_TRUE(run.finished) << run.output;
     ASSERT_EQ(run.exitCode, 0u) << run.output;
   }
@@ -120,12 +110,13 @@ class InstallerTest : public ::testing::Test {
 TEST_F(InstallerTest, SilentInstallPutsEverythingInPlaceAndUninstallRemovesIt) {
   Install();
   const std::string menu = test::StartMenuFolder();
-  test::ExpectSuiteInstalled(folder_, menu, g_dist32, g_dist64);
+  test::ExpectSuiteInstalled(folder_, menu, test::Arg("dist32"), test::Arg("dist64"));
   EXPECT_TRUE(Exists(folder_ + "\\Uninstall.exe"));
 
   // The Add/Remove Programs entry.
   EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, test::kSetupUninstallKey, "DisplayName", KEY_WOW64_32KEY), "Vendrolix");
-  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, test::kSetupUninstallKey, "DisplayVersion", KEY_WOW64_32KEY), g_version);
+  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, test::kSetupUninstallKey, "DisplayVersion", KEY_WOW64_32KEY),
+            test::Arg("version"));
   EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, test::kSetupUninstallKey, "Publisher", KEY_WOW64_32KEY), "Tervanic");
   const auto quiet = GetText(HKEY_LOCAL_MACHINE, test::kSetupUninstallKey, "QuietUninstallString", KEY_WOW64_32KEY);
   ASSERT_TRUE(quiet.has_value());
@@ -245,11 +236,12 @@ TEST_F(InstallerTest, InstalledHelperBlocksAPopUpInEitherBitnessOfBrowser) {
   Install();
   {
     SCOPED_TRACE("32-bit browser");
-    test::ExpectInstalledHelperBlocksPopUp(g_iexplore32, KEY_WOW64_32KEY, "\\Vendrolix\\VendrolixIEDLL.dll");
+    test::ExpectInstalledHelperBlocksPopUp(test::Arg("iexplore32"), KEY_WOW64_32KEY, "\\Vendrolix\\VendrolixIEDLL.dll");
   }
   {
     SCOPED_TRACE("64-bit browser");
-    test::ExpectInstalledHelperBlocksPopUp(g_iexplore64, KEY_WOW64_64KEY, "\\Vendrolix\\VendrolixIEDLL64.dll");
+    test::ExpectInstalledHelperBlocksPopUp(test::Arg("iexplore64"), KEY_WOW64_64KEY,
+                                           "\\Vendrolix\\VendrolixIEDLL64.dll");
   }
   Uninstall();
 }
@@ -259,11 +251,12 @@ TEST_F(InstallerTest, InstalledHelperBlocksAPopUpInEitherBitnessOfBrowser) {
 // nothing.
 TEST_F(InstallerTest, RefusesToInstallBesideThePackagesInstallation) {
   const std::string msiexec = "msiexec.exe /qn ";
-  const auto install = test::RunProcess(msiexec + "/i " + test::Quote(test::WinePath(g_msi)), std::chrono::seconds(180));
+  const auto install =
+      test::RunProcess(msiexec + "/i " + test::Quote(test::WinePath(test::Arg("msi"))), std::chrono::seconds(180));
   ASSERT_TRUE(install.finished && install.exitCode == 0) << install.output;
   const auto tray = test::ReadFileBytes(folder_ + "\\VendrolixTray.exe");
 
-  const auto run = test::RunProcess(test::Quote(test::WinePath(g_setup)) + " /S", std::chrono::seconds(120));
+  const auto run = test::RunProcess(test::Quote(test::WinePath(test::Arg("setup"))) + " /S", std::chrono::seconds(120));
   ASSERT_TRUE(run.finished) << run.output;
   EXPECT_NE(run.exitCode, 0u);
   EXPECT_FALSE(Exists(folder_ + "\\Uninstall.exe"));
@@ -271,23 +264,11 @@ TEST_F(InstallerTest, RefusesToInstallBesideThePackagesInstallation) {
   EXPECT_EQ(test::ReadFileBytes(folder_ + "\\VendrolixTray.exe"), tray);
 
   char product[39] = {};
-  ASSERT_EQ(MsiEnumRelatedProductsA(g_upgradeCode.c_str(), 0, 0, product), static_cast<UINT>(ERROR_SUCCESS));
+  ASSERT_EQ(MsiEnumRelatedProductsA(test::Arg("upgrade-code").c_str(), 0, 0, product),
+            static_cast<UINT>(ERROR_SUCCESS));
   const auto remove = test::RunProcess(msiexec + "/x " + product, std::chrono::seconds(180));
   EXPECT_TRUE(remove.finished && remove.exitCode == 0) << remove.output;
 }
 
 }  // namespace
 }  // namespace vendrolix
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  vendrolix::test::ReadTextFlags(argc, argv, {{"--setup=", &g_setup},
-                                              {"--msi=", &g_msi},
-                                              {"--upgrade-code=", &g_upgradeCode},
-                                              {"--version=", &g_version},
-                                              {"--dist32=", &g_dist32},
-                                              {"--dist64=", &g_dist64},
-                                              {"--iexplore32=", &g_iexplore32},
-                                              {"--iexplore64=", &g_iexplore64}});
-  return RUN_ALL_TESTS();
-}

@@ -22,13 +22,6 @@
 #include "win32/handles.h"
 #include "wine_support.h"
 
-namespace {
-std::string g_msi, g_olderMsi;      // the package of this build and one of an older version (Unix paths)
-std::string g_dist32, g_dist64;     // dist/i686 and dist/x86_64 (Unix paths)
-std::string g_iexplore32, g_iexplore64;
-std::string g_version;
-}
-
 namespace vendrolix {
 namespace {
 
@@ -131,7 +124,7 @@ const char* const kListText = "1\r\nexample\r\n";
 class MsiTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_FALSE(g_msi.empty());
+    ASSERT_FALSE(test::Arg("msi").empty());
     RemoveInstalled();
     test::DeleteKeyTree(HKEY_LOCAL_MACHINE, kSettingsKey);
     folder_ = test::InstallFolder();
@@ -153,7 +146,7 @@ class MsiTest : public ::testing::Test {
     return Msiexec("/i " + test::Quote(test::WinePath(package)) + (properties.empty() ? "" : " " + properties));
   }
   void InstallOk(const std::string& properties = "") {
-    const auto run = Install(g_msi, properties);
+    const auto run = Install(test::Arg("msi"), properties);
     ASSERT_EQ(run.exitCode, 0u) << run.log.substr(run.log.size() > 4000 ? run.log.size() - 4000 : 0);
     if (!Exists(menu_)) menu_ = test::StartMenuFolder(false);
   }
@@ -184,13 +177,13 @@ class MsiNeeds32BitTest : public MsiTest {
 
 TEST_F(MsiTest, SilentInstallPutsEverythingInPlaceAndRemovalLeavesTheUsersLists) {
   InstallOk();
-  test::ExpectSuiteInstalled(folder_, menu_, g_dist32, g_dist64);
+  test::ExpectSuiteInstalled(folder_, menu_, test::Arg("dist32"), test::Arg("dist64"));
   EXPECT_TRUE(Exists(folder_ + "\\VendrolixSettings.exe"));
   const auto products = InstalledProducts();
   ASSERT_EQ(products.size(), 1u);
   EXPECT_EQ(ProductInfo(products[0], INSTALLPROPERTY_INSTALLEDPRODUCTNAME), "Vendrolix");
   EXPECT_EQ(ProductInfo(products[0], INSTALLPROPERTY_PUBLISHER), "Tervanic");
-  EXPECT_EQ(ProductInfo(products[0], INSTALLPROPERTY_VERSIONSTRING), g_version);
+  EXPECT_EQ(ProductInfo(products[0], INSTALLPROPERTY_VERSIONSTRING), test::Arg("version"));
 
   WriteLists();
   Uninstall();
@@ -304,12 +297,14 @@ std::string SystemProgram(bool native, const char* name) {
 
 TEST_F(MsiTest, RegistryRowsAreWhatThe64BitComponentsRegister) {
   InstallOk();
-  ExpectRowsAreTheSelfRegistration(KEY_WOW64_64KEY, folder_, menu_, g_dist64, SystemProgram(true, "regsvr32.exe"));
+  ExpectRowsAreTheSelfRegistration(KEY_WOW64_64KEY, folder_, menu_, test::Arg("dist64"),
+                                   SystemProgram(true, "regsvr32.exe"));
 }
 
 TEST_F(MsiNeeds32BitTest, RegistryRowsAreWhatThe32BitComponentsRegister) {
   InstallOk();
-  ExpectRowsAreTheSelfRegistration(KEY_WOW64_32KEY, folder_, menu_, g_dist32, SystemProgram(false, "regsvr32.exe"));
+  ExpectRowsAreTheSelfRegistration(KEY_WOW64_32KEY, folder_, menu_, test::Arg("dist32"),
+                                   SystemProgram(false, "regsvr32.exe"));
 }
 
 // The public properties and what a user already chose: the settings the
@@ -342,7 +337,7 @@ TEST_F(MsiTest, PublicPropertiesSetTheFirstValuesAndRemovalKeepsOrDeletesTheList
     test::DeleteKeyTree(HKEY_LOCAL_MACHINE, kSettingsKey);
     for (const auto& [name, data] : c.before) test::SetText(HKEY_LOCAL_MACHINE, kSettingsKey, name, *data);
     if (c.refusal) {
-      const auto refused = InstallShowingRefusal(g_msi, c.properties);
+      const auto refused = InstallShowingRefusal(test::Arg("msi"), c.properties);
       EXPECT_EQ(refused.exitCode, kMsiFailed);
       EXPECT_NE(refused.shown.find(c.refusal), std::string::npos) << refused.shown;
       EXPECT_TRUE(InstalledProducts().empty());
@@ -366,8 +361,8 @@ TEST_F(MsiTest, PublicPropertiesSetTheFirstValuesAndRemovalKeepsOrDeletesTheList
 // this version, with the user's lists, level, sound and switches as they
 // were; an older package over this one is refused.
 TEST_F(MsiTest, UpgradeKeepsTheUsersListsAndSwitchesAndAnOlderPackageIsRefused) {
-  ASSERT_FALSE(g_olderMsi.empty());
-  const auto older = Install(g_olderMsi, "BLOCKLEVEL=3");
+  ASSERT_FALSE(test::Arg("older-msi").empty());
+  const auto older = Install(test::Arg("older-msi"), "BLOCKLEVEL=3");
   ASSERT_EQ(older.exitCode, 0u);
   // What the user then did with the tray and the manager.
   test::SetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::Popup, "4");
@@ -378,7 +373,7 @@ TEST_F(MsiTest, UpgradeKeepsTheUsersListsAndSwitchesAndAnOlderPackageIsRefused) 
   InstallOk();
   const auto products = InstalledProducts();
   ASSERT_EQ(products.size(), 1u);
-  EXPECT_EQ(ProductInfo(products[0], INSTALLPROPERTY_VERSIONSTRING), g_version);
+  EXPECT_EQ(ProductInfo(products[0], INSTALLPROPERTY_VERSIONSTRING), test::Arg("version"));
   EXPECT_EQ(Setting(value::Popup), "4");
   EXPECT_EQ(Setting(value::Sound), "2");
   EXPECT_EQ(Setting(value::AutoClean), "1");
@@ -388,7 +383,7 @@ TEST_F(MsiTest, UpgradeKeepsTheUsersListsAndSwitchesAndAnOlderPackageIsRefused) 
   for (const char* name : kLists) EXPECT_EQ(test::ReadFileBytes(folder_ + "\\" + name), kListText) << name;
   EXPECT_TRUE(Exists(folder_ + "\\VendrolixIEDLL64.dll"));
 
-  const auto downgrade = InstallShowingRefusal(g_olderMsi, "");
+  const auto downgrade = InstallShowingRefusal(test::Arg("older-msi"), "");
   EXPECT_EQ(downgrade.exitCode, kMsiFailed);
   EXPECT_NE(downgrade.shown.find("A newer version of Vendrolix is already installed"), std::string::npos)
       << downgrade.shown;
@@ -407,18 +402,18 @@ TEST_F(MsiTest, RefusesToInstallBesideTheSetupProgramsInstallation) {
   CreateDirectoryA(folder_.c_str(), nullptr);
   const std::string tray = folder_ + "\\VendrolixTray.exe";
   const std::string uninstaller = folder_ + "\\Uninstall.exe";
-  ASSERT_TRUE(CopyFileA(test::WinePath(g_dist32 + "/VendrolixTray.exe").c_str(), tray.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA(test::WinePath(test::Arg("dist32") + "/VendrolixTray.exe").c_str(), tray.c_str(), FALSE));
   ASSERT_TRUE(test::WriteFileBytes(uninstaller, "MZ"));
   test::SetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::FirstStart, "1");
   test::SetText(HKEY_LOCAL_MACHINE, test::kSetupUninstallKey, "DisplayName", "Vendrolix");
   test::SetText(HKEY_LOCAL_MACHINE, test::kSetupUninstallKey, "UninstallString", "\"" + uninstaller + "\"");
   test::SetText(HKEY_LOCAL_MACHINE, test::kSetupUninstallKey, "QuietUninstallString", "\"" + uninstaller + "\" /S");
 
-  const auto refused = InstallShowingRefusal(g_msi, "");
+  const auto refused = InstallShowingRefusal(test::Arg("msi"), "");
   EXPECT_EQ(refused.exitCode, kMsiFailed);
   EXPECT_NE(refused.shown.find("already installed by its setup program"), std::string::npos) << refused.shown;
   EXPECT_TRUE(InstalledProducts().empty());
-  EXPECT_EQ(test::ReadFileBytes(tray), test::ReadFileBytes(test::WinePath(g_dist32 + "/VendrolixTray.exe")));
+  EXPECT_EQ(test::ReadFileBytes(tray), test::ReadFileBytes(test::WinePath(test::Arg("dist32") + "/VendrolixTray.exe")));
   EXPECT_FALSE(Exists(folder_ + "\\VendrolixSettings.exe"));
   EXPECT_EQ(Setting(value::FirstStart), "1");
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, test::HelperListingKey(), KEY_WOW64_64KEY));
@@ -430,25 +425,13 @@ TEST_F(MsiTest, RefusesToInstallBesideTheSetupProgramsInstallation) {
 
 TEST_F(MsiTest, InstalledHelperBlocksAPopUpInThe64BitBrowser) {
   InstallOk();
-  test::ExpectInstalledHelperBlocksPopUp(g_iexplore64, KEY_WOW64_64KEY, "\\Vendrolix\\VendrolixIEDLL64.dll");
+  test::ExpectInstalledHelperBlocksPopUp(test::Arg("iexplore64"), KEY_WOW64_64KEY, "\\Vendrolix\\VendrolixIEDLL64.dll");
 }
 
 TEST_F(MsiNeeds32BitTest, InstalledHelperBlocksAPopUpInThe32BitBrowser) {
   InstallOk();
-  test::ExpectInstalledHelperBlocksPopUp(g_iexplore32, KEY_WOW64_32KEY, "\\Vendrolix\\VendrolixIEDLL.dll");
+  test::ExpectInstalledHelperBlocksPopUp(test::Arg("iexplore32"), KEY_WOW64_32KEY, "\\Vendrolix\\VendrolixIEDLL.dll");
 }
 
 }  // namespace
 }  // namespace vendrolix
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  vendrolix::test::ReadTextFlags(argc, argv, {{"--msi=", &g_msi},
-                                              {"--older-msi=", &g_olderMsi},
-                                              {"--dist32=", &g_dist32},
-                                              {"--dist64=", &g_dist64},
-                                              {"--iexplore32=", &g_iexplore32},
-                                              {"--iexplore64=", &g_iexplore64},
-                                              {"--version=", &g_version}});
-  return RUN_ALL_TESTS();
-}

@@ -18,11 +18,6 @@
 #include "text.h"
 #include "wine_support.h"
 
-namespace {
-std::string g_dist32, g_dist64, g_setup, g_msi, g_settingsTool, g_uninstaller;  // Unix paths
-std::string g_version;                                                            // x.y.z
-}
-
 namespace vendrolix {
 namespace {
 
@@ -46,14 +41,14 @@ TEST(Manifests, EveryShippedProgramAsksForItsLevelOnWindows7To11) {
     const char* level;
     bool commonControls6;  // the setup program's own pages; never our skinned ones
   } rows[] = {
-      {g_dist32 + "/VendrolixTray.exe", "asInvoker", false},
-      {g_dist64 + "/VendrolixTray.exe", "asInvoker", false},
-      {g_dist32 + "/VendrolixPro.exe", "requireAdministrator", false},
-      {g_dist64 + "/VendrolixPro.exe", "requireAdministrator", false},
+      {test::Arg("dist32") + "/VendrolixTray.exe", "asInvoker", false},
+      {test::Arg("dist64") + "/VendrolixTray.exe", "asInvoker", false},
+      {test::Arg("dist32") + "/VendrolixPro.exe", "requireAdministrator", false},
+      {test::Arg("dist64") + "/VendrolixPro.exe", "requireAdministrator", false},
       // The uninstaller is written by the setup program with the same manifest.
-      {g_setup, "requireAdministrator", true},
-      {g_uninstaller, "requireAdministrator", true},
-      {g_settingsTool, "requireAdministrator", false},
+      {test::Arg("setup"), "requireAdministrator", true},
+      {test::Arg("uninstaller"), "requireAdministrator", true},
+      {test::Arg("settings-tool"), "requireAdministrator", false},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.program);
@@ -91,11 +86,13 @@ std::string VersionString(const std::string& block, const char* name) {
 // version from these; every shipped file has the build's one version.
 TEST(VersionResources, EveryShippedFileNamesItsMakerAndTheBuildsVersion) {
   unsigned major = 0, minor = 0, patch = 0;
-  ASSERT_EQ(std::sscanf(g_version.c_str(), "%u.%u.%u", &major, &minor, &patch), 3) << g_version;
+  const std::string version = test::Arg("version"), dist32 = test::Arg("dist32"), dist64 = test::Arg("dist64");
+  ASSERT_EQ(std::sscanf(version.c_str(), "%u.%u.%u", &major, &minor, &patch), 3) << version;
   const std::string files[] = {
-      g_dist32 + "/VendrolixTray.exe", g_dist32 + "/VendrolixPro.exe", g_dist32 + "/VendrolixIEDLL.dll",
-      g_dist32 + "/CookieCleaner.dll", g_dist64 + "/VendrolixTray.exe", g_dist64 + "/VendrolixPro.exe",
-      g_dist64 + "/VendrolixIEDLL.dll", g_dist64 + "/CookieCleaner.dll", g_settingsTool, g_setup, g_uninstaller};
+      dist32 + "/VendrolixTray.exe", dist32 + "/VendrolixPro.exe", dist32 + "/VendrolixIEDLL.dll",
+      dist32 + "/CookieCleaner.dll", dist64 + "/VendrolixTray.exe", dist64 + "/VendrolixPro.exe",
+      dist64 + "/VendrolixIEDLL.dll", dist64 + "/CookieCleaner.dll", test::Arg("settings-tool"), test::Arg("setup"),
+      test::Arg("uninstaller")};
   for (const auto& file : files) {
     SCOPED_TRACE(file);
     const std::string path = test::WinePath(file);
@@ -113,17 +110,17 @@ TEST(VersionResources, EveryShippedFileNamesItsMakerAndTheBuildsVersion) {
     EXPECT_EQ(fixed->dwProductVersionLS, patch << 16);
     EXPECT_EQ(VersionString(block, "CompanyName"), "Tervanic");
     EXPECT_EQ(VersionString(block, "ProductName"), "Vendrolix");
-    EXPECT_EQ(VersionString(block, "FileVersion"), g_version);
-    EXPECT_EQ(VersionString(block, "ProductVersion"), g_version);
+    EXPECT_EQ(VersionString(block, "FileVersion"), version);
+    EXPECT_EQ(VersionString(block, "ProductVersion"), version);
     EXPECT_TRUE(StartsWithNoCase(VersionString(block, "FileDescription"), "Vendrolix"));
     EXPECT_TRUE(ContainsNoCase(VersionString(block, "LegalCopyright"), "Tervanic"));
   }
 
   // The package says the same in its own terms.
   MSIHANDLE database = 0;
-  ASSERT_EQ(MsiOpenDatabaseA(test::WinePath(g_msi).c_str(), MSIDBOPEN_READONLY, &database),
+  ASSERT_EQ(MsiOpenDatabaseA(test::WinePath(test::Arg("msi")).c_str(), MSIDBOPEN_READONLY, &database),
             static_cast<UINT>(ERROR_SUCCESS));
-  for (const auto& [property, expected] : {std::pair<std::string, std::string>{"ProductVersion", g_version},
+  for (const auto& [property, expected] : {std::pair<std::string, std::string>{"ProductVersion", version},
                                            {"Manufacturer", "Tervanic"}, {"ProductName", "Vendrolix"}}) {
     MSIHANDLE view = 0, record = 0;
     const std::string query = "SELECT `Value` FROM `Property` WHERE `Property`='" + property + "'";
@@ -149,7 +146,7 @@ TEST(VersionResources, EveryShippedFileNamesItsMakerAndTheBuildsVersion) {
 TEST(InstallerGrants, TheSettingsToolGrantsAndRemovesAndOtherwiseChangesNothing) {
   test::SettingsKey settings(/*present=*/false);
   test::ScratchFolder folder("grants");
-  const std::string tool = test::Quote(test::WinePath(g_settingsTool));
+  const std::string tool = test::Quote(test::WinePath(test::Arg("settings-tool")));
   for (const char* options : {"", "/install /level=9", "/install /autoclean=yes", "/rejoin /family={x} /product={y}"}) {
     SCOPED_TRACE(options);
     const auto run = test::RunProcess(tool + " " + options + " /D=" + folder.path());
@@ -176,15 +173,3 @@ TEST(InstallerGrants, TheSettingsToolGrantsAndRemovesAndOtherwiseChangesNothing)
 
 }  // namespace
 }  // namespace vendrolix
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  vendrolix::test::ReadTextFlags(argc, argv, {{"--dist32=", &g_dist32},
-                                              {"--dist64=", &g_dist64},
-                                              {"--setup=", &g_setup},
-                                              {"--msi=", &g_msi},
-                                              {"--settings-tool=", &g_settingsTool},
-                                              {"--uninstaller=", &g_uninstaller},
-                                              {"--version=", &g_version}});
-  return RUN_ALL_TESTS();
-}

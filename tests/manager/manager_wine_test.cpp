@@ -19,10 +19,6 @@
 namespace vendrolix::test {
 namespace {
 
-std::string g_manager;    // the built program (Unix path)
-std::string g_artifacts;  // screenshots go here (Unix path)
-std::string g_manyCookies;  // a cookie folder of 70,001 files (Unix path)
-
 constexpr const char* kWhiteListClass = "VendrolixProWhiteList";
 constexpr const char* kCookieClass = "VendrolixProCookie";
 constexpr const char* kMessageClass = "VendrolixProMessage";
@@ -156,12 +152,12 @@ int RegionDifference(HRGN a, HRGN b) {
 }
 
 void Screenshot(HWND window, const std::string& name) {
-  if (g_artifacts.empty()) return;
+  if (Arg("artifacts").empty()) return;
   RECT rc = {};
   GetWindowRect(window, &rc);
   InflateRect(&rc, 8, 8);
-  CreateDirectoryA(WinePath(g_artifacts).c_str(), nullptr);
-  SaveScreenshot(WinePath(g_artifacts) + "\\" + name + ".bmp", &rc);
+  CreateDirectoryA(WinePath(Arg("artifacts")).c_str(), nullptr);
+  SaveScreenshot(WinePath(Arg("artifacts")) + "\\" + name + ".bmp", &rc);
 }
 
 // The skinned notice the manager shows now: its title checked, answered
@@ -181,14 +177,14 @@ class ManagerTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     folder_ = new ScratchFolder("manager_install");
-    ASSERT_TRUE(CopyFileA(WinePath(g_manager).c_str(), folder_->File("VendrolixPro.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(WinePath(Arg("manager")).c_str(), folder_->File("VendrolixPro.exe").c_str(), FALSE));
   }
   static void TearDownTestSuite() {
     delete folder_;
     folder_ = nullptr;
   }
   void SetUp() override {
-    ASSERT_FALSE(g_manager.empty()) << "--manager=PATH missing";
+    ASSERT_FALSE(Arg("manager").empty()) << "--manager=PATH missing";
     HDC screen = GetDC(nullptr);
     ASSERT_EQ(GetDeviceCaps(screen, LOGPIXELSX), 96);
     ReleaseDC(nullptr, screen);
@@ -935,9 +931,9 @@ TEST_F(CookiePageTest, ACloseDuringAQuestionSavesNothing) {
 // A click on an entry's box ticks that entry in a list of more than 65,535
 // entries too, not the one whose number has the same low 16 bits.
 TEST_F(CookiePageTest, AClickTicksTheEntryClickedInAListBeyond65535Entries) {
-  ASSERT_FALSE(g_manyCookies.empty()) << "--many-cookies=PATH missing";
+  ASSERT_FALSE(Arg("many-cookies").empty()) << "--many-cookies=PATH missing";
   constexpr int kEntries = 70001;  // me@site000000[1].txt to me@site070000[1].txt
-  SetText(HKEY_CURRENT_USER, kShellFolders, "Cookies", WinePath(g_manyCookies));
+  SetText(HKEY_CURRENT_USER, kShellFolders, "Cookies", WinePath(Arg("many-cookies")));
   Manager manager;
   HWND page = StartOnCookiePage(manager);
   ASSERT_NE(page, nullptr);
@@ -1088,12 +1084,3 @@ TEST_F(CookiePageTest, CaptionsFitAndBoxesAreWholeAt96And120Dpi) {
 
 }  // namespace
 }  // namespace vendrolix::test
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  vendrolix::test::ReadTextFlags(argc, argv,
-                                 {{"--manager=", &vendrolix::test::g_manager},
-                                  {"--artifacts=", &vendrolix::test::g_artifacts},
-                                  {"--many-cookies=", &vendrolix::test::g_manyCookies}});
-  return RUN_ALL_TESTS();
-}

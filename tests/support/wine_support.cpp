@@ -377,6 +377,24 @@ std::string InstallForBrowser(BenchInstall& install, bool withCleaner) {
   return failure.empty() ? install.ListHelper() : failure;
 }
 
+ProcessResult RunScenario(const ScratchFolder& folder, const std::string& host, const std::string& scenario,
+                          std::chrono::milliseconds timeout) {
+  const std::string path = folder.File("scenario.txt");
+  EXPECT_TRUE(WriteFileBytes(path, scenario));
+  const std::string command = Quote(WinePath(host)) + " " + Quote(path);
+  ProcessResult result = RunProcess(command, timeout);
+  if (!result.started) result = RunProcess(command, timeout);
+  return result;
+}
+
+void StopTrayStandIn(const std::string& formText) {
+  HWND form = reinterpret_cast<HWND>(static_cast<INT_PTR>(std::strtoll(formText.c_str(), nullptr, 10)));
+  if (form && IsWindow(form)) {
+    PostMessageA(form, kButtonClickMessage, 0, 0);
+    WaitUntil([&] { return !IsWindow(form); }, std::chrono::seconds(10));
+  }
+}
+
 std::vector<std::string> OutputLines(const std::string& output) {
   std::vector<std::string> lines;
   std::istringstream in(output);
@@ -409,16 +427,6 @@ std::optional<std::string> ReadFileBytes(const std::string& path) {
   std::string content;
   if (!win32::ReadWholeFile(path, content)) return std::nullopt;
   return content;
-}
-
-void ReadTextFlags(int argc, char** argv, std::initializer_list<std::pair<const char*, std::string*>> flags) {
-  for (int i = 1; i < argc; ++i) {
-    for (const auto& [prefix, target] : flags) {
-      const std::string_view argument(argv[i]);
-      const std::string_view name(prefix);
-      if (argument.substr(0, name.size()) == name) *target = std::string(argument.substr(name.size()));
-    }
-  }
 }
 
 namespace {

@@ -8,7 +8,6 @@
 
 #include <chrono>
 #include <functional>
-#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -171,16 +170,22 @@ class BrowserBenchSuite : public ::testing::Test {
   static inline std::unique_ptr<BenchInstall> install_;
 };
 
+// Runs a bench browser (host) on scenario, written to folder's scenario.txt.
+// A loaded Wine now and then fails to start a program at all; that says
+// nothing about what is tested, so it gets one more try. A crash does not.
+ProcessResult RunScenario(const ScratchFolder& folder, const std::string& host, const std::string& scenario,
+                          std::chrono::milliseconds timeout);
+
+// Ends the tray stand-in a helper started, by a click of its form, whose
+// handle is given as the settings hold it; nothing when that window is gone.
+void StopTrayStandIn(const std::string& formText);
+
 // A program's output as lines without their line ends, less Wine's own
 // diagnostics (":fixme:" and ":err:" lines), which share the stream.
 std::vector<std::string> OutputLines(const std::string& output);
 
 // The value of this program's "--name=value" argument; "" when it has none.
 std::string Arg(const std::string& name);
-
-// Takes each "--name=value" argument into the string given for its
-// "--name=" prefix; other arguments are left alone.
-void ReadTextFlags(int argc, char** argv, std::initializer_list<std::pair<const char*, std::string*>> flags);
 
 // False when the bench runs on a machine that cannot execute 32-bit programs
 // (the bench then says so in VENDROLIX_WINE_NO32): tests whose work needs a
