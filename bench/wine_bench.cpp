@@ -50,16 +50,7 @@ struct Options {
   bool smoke = false;
 } g_options;
 
-double Microseconds() {
-  static const double perSecond = [] {
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(frequency.QuadPart);
-  }();
-  LARGE_INTEGER now;
-  QueryPerformanceCounter(&now);
-  return static_cast<double>(now.QuadPart) * 1e6 / perSecond;
-}
+using test::Microseconds;
 
 // The least and the median of the repetitions of one figure; a repetition
 // that did not see what it waited for (0) counts as missed, not as a time.

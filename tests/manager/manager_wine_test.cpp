@@ -191,6 +191,16 @@ class ManagerTest : public ::testing::Test {
     DeleteFileA(WebSite().c_str());
   }
   std::string Exe() const { return folder_->File("VendrolixPro.exe"); }
+  // Starts the manager; the page of that class once it shows, else null.
+  HWND StartShowing(Manager& manager, const char* pageClass) {
+    EXPECT_TRUE(manager.Start(Exe()));
+    return manager.WaitFor(pageClass);
+  }
+  // Exit, clicked on a page, ends the program.
+  static void ExitFrom(Manager& manager, HWND page, std::chrono::milliseconds wait = std::chrono::seconds(10)) {
+    ClickAt(page, kExitX, kButtonY);
+    EXPECT_TRUE(manager.WaitForExit(wait));
+  }
   static std::string WebSite() { return folder_->File("WebSite.dat"); }
   std::string ReadList() const { return ReadFileBytes(WebSite()).value_or("<missing>"); }
 
@@ -208,8 +218,7 @@ ScratchFolder* ManagerTest::folder_ = nullptr;
 
 TEST_F(ManagerTest, EditsTheWhiteListAndKeepsTheFileInStep) {
   Manager manager;
-  ASSERT_TRUE(manager.Start(Exe()));
-  HWND page = manager.WaitFor(kWhiteListClass);
+  HWND page = StartShowing(manager, kWhiteListClass);
   ASSERT_NE(page, nullptr);
   HWND list = GetDlgItem(page, 101);
   ASSERT_NE(list, nullptr);
@@ -278,13 +287,11 @@ TEST_F(ManagerTest, LoadsTheListsLinesPresent) {
   for (const Case& c : cases) {
     ASSERT_TRUE(WriteFileBytes(WebSite(), c.file));
     Manager manager;
-    ASSERT_TRUE(manager.Start(Exe()));
-    HWND page = manager.WaitFor(kWhiteListClass);
+    HWND page = StartShowing(manager, kWhiteListClass);
     ASSERT_NE(page, nullptr);
     EXPECT_EQ(ListItems(GetDlgItem(page, 101)), c.entries) << c.file;
     EXPECT_EQ(ReadList(), c.file) << "loading never rewrites the file";
-    ClickAt(page, kExitX, kButtonY);
-    EXPECT_TRUE(manager.WaitForExit(10s));
+    ExitFrom(manager, page);
   }
 }
 
@@ -294,8 +301,7 @@ TEST_F(ManagerTest, LoadsTheListsLinesPresent) {
 TEST_F(ManagerTest, NoticesShowTheSkinnedBoxAndChangeNothing) {
   ASSERT_TRUE(WriteFileBytes(WebSite(), "1\r\nkeep\r\n"));
   Manager manager;
-  ASSERT_TRUE(manager.Start(Exe()));
-  HWND page = manager.WaitFor(kWhiteListClass);
+  HWND page = StartShowing(manager, kWhiteListClass);
   ASSERT_NE(page, nullptr);
   HWND list = GetDlgItem(page, 101);
 
@@ -369,8 +375,7 @@ TEST_F(ManagerTest, AFullWhiteListRefusesTheNextAdd) {
   }
   ASSERT_TRUE(WriteFileBytes(WebSite(), full));
   Manager manager;
-  ASSERT_TRUE(manager.Start(Exe()));
-  HWND page = manager.WaitFor(kWhiteListClass);
+  HWND page = StartShowing(manager, kWhiteListClass);
   ASSERT_NE(page, nullptr);
   HWND list = GetDlgItem(page, 101);
   ASSERT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), 32767);
@@ -386,14 +391,12 @@ TEST_F(ManagerTest, AFullWhiteListRefusesTheNextAdd) {
   EXPECT_TRUE(WaitUntil([&] { return ReadList().rfind("32766\r\nsite00001.example\r\n", 0) == 0; }, 10s));
   ClickAt(page, kAddX, kButtonY);
   EXPECT_TRUE(WaitUntil([&] { return ReadList().rfind("32767\r\none.more\r\nsite00001.example\r\n", 0) == 0; }, 10s));
-  ClickAt(page, kExitX, kButtonY);
-  EXPECT_TRUE(manager.WaitForExit(10s));
+  ExitFrom(manager, page);
 }
 
 TEST_F(ManagerTest, ReleaseOutsideAButtonDoesNothingAndRestoresItsLook) {
   Manager manager;
-  ASSERT_TRUE(manager.Start(Exe()));
-  HWND page = manager.WaitFor(kWhiteListClass);
+  HWND page = StartShowing(manager, kWhiteListClass);
   ASSERT_NE(page, nullptr);
   SendMessageA(GetDlgItem(page, 102), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("never"));
   Sleep(300);
@@ -433,15 +436,13 @@ TEST_F(ManagerTest, StatusPicksTheFirstPage) {
       settings_.Remove("Status");
     }
     Manager manager;
-    ASSERT_TRUE(manager.Start(Exe()));
-    HWND page = manager.WaitFor(c.shown);
+    HWND page = StartShowing(manager, c.shown);
     ASSERT_NE(page, nullptr) << (c.status ? c.status : "(missing)");
     EXPECT_EQ(manager.Find(c.absent), nullptr);
     EXPECT_EQ(settings_.Get("Status"), c.status ? std::optional<std::string>(c.status) : std::nullopt)
         << "Status is never written";
     if (std::strcmp(c.shown, kCookieClass) == 0) Screenshot(page, "cookie_page");
-    ClickAt(page, kExitX, kButtonY);
-    EXPECT_TRUE(manager.WaitForExit(10s));
+    ExitFrom(manager, page);
   }
 }
 
@@ -449,8 +450,7 @@ TEST_F(ManagerTest, TabsSwitchPagesInPlaceAndExitEndsBoth) {
   settings_.Set("Status", "1");
   ASSERT_TRUE(WriteFileBytes(WebSite(), "1\r\nfirst\r\n"));
   Manager manager;
-  ASSERT_TRUE(manager.Start(Exe()));
-  HWND cookie = manager.WaitFor(kCookieClass);
+  HWND cookie = StartShowing(manager, kCookieClass);
   ASSERT_NE(cookie, nullptr);
 
   // The start position: 20 % / 30 % of the 1280 x 1024 screen.
@@ -498,8 +498,7 @@ TEST_F(ManagerTest, TabsSwitchPagesInPlaceAndExitEndsBoth) {
 
 TEST_F(ManagerTest, DraggingThePictureMovesTheWindowAndTheListDoesNot) {
   Manager manager;
-  ASSERT_TRUE(manager.Start(Exe()));
-  HWND page = manager.WaitFor(kWhiteListClass);
+  HWND page = StartShowing(manager, kWhiteListClass);
   ASSERT_NE(page, nullptr);
   Sleep(300);
   RECT before, after;
@@ -524,14 +523,12 @@ TEST_F(ManagerTest, DraggingThePictureMovesTheWindowAndTheListDoesNot) {
       },
       3s))
       << after.left - before.left << "," << after.top - before.top;
-  ClickAt(page, kExitX, kButtonY);
-  EXPECT_TRUE(manager.WaitForExit(10s));
+  ExitFrom(manager, page);
 }
 
 TEST_F(ManagerTest, CloseFromTheTaskbarEndsTheProgram) {
   Manager manager;
-  ASSERT_TRUE(manager.Start(Exe()));
-  HWND white = manager.WaitFor(kWhiteListClass);
+  HWND white = StartShowing(manager, kWhiteListClass);
   ASSERT_NE(white, nullptr);
   EXPECT_NE(GetWindowLongA(white, GWL_STYLE) & WS_SYSMENU, 0);
   ClickAt(white, kCookieTabX, kTabY);
@@ -558,8 +555,7 @@ TEST_F(ManagerTest, SecondStartEndsSilently) {
 TEST_F(ManagerTest, PagesAreCutToTheirRoundedShape) {
   settings_.Set("Status", "1");
   Manager manager;
-  ASSERT_TRUE(manager.Start(Exe()));
-  HWND cookie = manager.WaitFor(kCookieClass);
+  HWND cookie = StartShowing(manager, kCookieClass);
   ASSERT_NE(cookie, nullptr);
   ClickAt(cookie, kWhiteListTabX, kTabY);
   HWND white = manager.WaitFor(kWhiteListClass);
@@ -583,8 +579,7 @@ TEST_F(ManagerTest, PagesAreCutToTheirRoundedShape) {
     EXPECT_TRUE(PtInRegion(region, 212, 134));
     DeleteObject(region);
   }
-  ClickAt(white, kExitX, kButtonY);
-  EXPECT_TRUE(manager.WaitForExit(10s));
+  ExitFrom(manager, white);
 }
 
 
@@ -728,8 +723,7 @@ TEST_F(CookiePageTest, ListsIeCookiesTicksTheKeepListAndApplies) {
   EXPECT_TRUE(manager.Running());
   EXPECT_EQ(SendMessageA(List(page), LB_GETITEMDATA, 2, 0), 1);
   EXPECT_EQ(Keep("IECookieURL.dat"), "\r\n");
-  ClickAt(page, kExitX, kButtonY);
-  EXPECT_TRUE(manager.WaitForExit(10s));
+  ExitFrom(manager, page);
 }
 
 TEST_F(CookiePageTest, UnsavedTicksSurviveATabSwitchAndExitDiscardsThem) {
@@ -752,8 +746,7 @@ TEST_F(CookiePageTest, UnsavedTicksSurviveATabSwitchAndExitDiscardsThem) {
   ClickAt(white, kCookieTabX, kTabY);
   ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(page) != FALSE; }, 5s));
   EXPECT_EQ(SendMessageA(List(page), LB_GETITEMDATA, 1, 0), 1);
-  ClickAt(page, kExitX, kButtonY);
-  EXPECT_TRUE(manager.WaitForExit(10s));
+  ExitFrom(manager, page);
   EXPECT_EQ(Keep("IECookieURL.dat"), "<missing>");
   EXPECT_EQ(ReadList(), "<missing>") << "the white list page was only read";
   EXPECT_EQ(settings_.Get("AutoClean"), std::nullopt);
@@ -776,8 +769,7 @@ TEST_F(CookiePageTest, NetscapeWithoutNetscapeShowsTheBoxAndSavesTheIeView) {
   EXPECT_TRUE(Checked(page, 202));
   EXPECT_FALSE(Checked(page, 203));
   EXPECT_EQ(Shown(page), (std::vector<std::pair<std::string, bool>>{{"me@one", true}}));
-  ClickAt(page, kExitX, kButtonY);
-  EXPECT_TRUE(manager.WaitForExit(10s));
+  ExitFrom(manager, page);
 }
 
 TEST_F(CookiePageTest, NetscapeProfileFoundBySearchListsTheFirst1000Lines) {
@@ -878,8 +870,7 @@ TEST_F(CookiePageTest, PathDialogCancelRefusalAndAcceptance) {
   EXPECT_EQ(settings_.Get("PathNSCookie"), profile.substr(0, profile.size() - 4) + ".SLT");
   EXPECT_EQ(settings_.Get("OptionCookie"), "0");
   EXPECT_EQ(Shown(page), (std::vector<std::pair<std::string, bool>>{{"found.com", false}}));
-  ClickAt(page, kExitX, kButtonY);
-  EXPECT_TRUE(manager.WaitForExit(10s));
+  ExitFrom(manager, page);
 }
 
 // The page closed (as ending the task closes it) while a question or notice

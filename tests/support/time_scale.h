@@ -21,4 +21,17 @@ inline std::chrono::milliseconds Stretched(std::chrono::milliseconds limit) { re
 
 inline DWORD StretchedMs(DWORD limit) { return limit * static_cast<DWORD>(TimeScale()); }
 
+// The bench's own clock for what it times: microseconds of the performance
+// counter.
+inline double Microseconds() {
+  static const double perSecond = [] {
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(frequency.QuadPart);
+  }();
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return static_cast<double>(now.QuadPart) * 1e6 / perSecond;
+}
+
 }  // namespace vendrolix::test

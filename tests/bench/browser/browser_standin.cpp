@@ -113,18 +113,9 @@ long DayMs() {
 bool g_verbose = false;
 long g_effectStart = 0;
 
-// Microseconds from the performance counter, for the timing mode.
+// The timing mode: what each command took, in microseconds.
 bool g_timing = false;
-double Microseconds() {
-  static const double perSecond = [] {
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(frequency.QuadPart);
-  }();
-  LARGE_INTEGER now;
-  QueryPerformanceCounter(&now);
-  return static_cast<double>(now.QuadPart) * 1e6 / perSecond;
-}
+using vendrolix::test::Microseconds;
 
 std::string Took(double microseconds) {
   if (!g_timing) return std::string();
