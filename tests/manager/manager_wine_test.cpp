@@ -632,6 +632,12 @@ class CookiePageTest : public ManagerTest {
     if (cookies) WriteFileBytes(path + "\\Cookies.txt", *cookies);
     return path;
   }
+  // Whether Netscape is installed (NSExist) and which view the page opens
+  // on (OptionCookie: "1" Netscape's), as the settings say.
+  void SetNetscape(const char* installed, const char* view) {
+    settings_.Set("NSExist", installed);
+    settings_.Set("OptionCookie", view);
+  }
   HWND StartOnCookiePage(Manager& manager) {
     if (!manager.Start(Exe())) return nullptr;
     HWND page = manager.WaitFor(kCookieClass);
@@ -754,8 +760,7 @@ TEST_F(CookiePageTest, UnsavedTicksSurviveATabSwitchAndExitDiscardsThem) {
 
 TEST_F(CookiePageTest, NetscapeWithoutNetscapeShowsTheBoxAndSavesTheIeView) {
   Cookie("me@one[1].txt");
-  settings_.Set("NSExist", "0");
-  settings_.Set("OptionCookie", "0");
+  SetNetscape("0", "0");
   Manager manager;
   HWND page = StartOnCookiePage(manager);
   ASSERT_NE(page, nullptr);
@@ -779,8 +784,7 @@ TEST_F(CookiePageTest, NetscapeProfileFoundBySearchListsTheFirst1000Lines) {
   Profile("plain", std::string("other.com\tTRUE\r\n"));
   Profile("xyz.slt", lines);
   Cookie("me@one[1].txt");
-  settings_.Set("NSExist", "1");
-  settings_.Set("OptionCookie", "1");
+  SetNetscape("1", "1");
   Manager manager;
   HWND page = StartOnCookiePage(manager);
   ASSERT_NE(page, nullptr);
@@ -812,8 +816,7 @@ TEST_F(CookiePageTest, PathDialogCancelRefusalAndAcceptance) {
   CreateDirectoryA(profile.c_str(), nullptr);
   ASSERT_TRUE(WriteFileBytes(profile + "\\Cookies.txt", "found.com\tTRUE\r\n"));
   Cookie("me@one[1].txt");
-  settings_.Set("NSExist", "1");
-  settings_.Set("OptionCookie", "1");
+  SetNetscape("1", "1");
   Manager manager;
   HWND page = StartOnCookiePage(manager);
   ASSERT_NE(page, nullptr);
