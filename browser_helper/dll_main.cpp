@@ -4,6 +4,7 @@
 #include "CVendrolixIEDLL.h"
 #include "ModVendrolixIE.h"
 #include "win32/com_server.h"
+#include "win32/dll_runtime.h"
 
 namespace {
 
@@ -15,14 +16,6 @@ constexpr vendrolix::win32::ServerClass kServer{
 }  // namespace
 
 using namespace vendrolix::helper;
-
-// The statically linked C++ runtime's release of what it keeps for the
-// whole run (its reserve for exceptions thrown when memory runs out). A
-// browser unloads and reloads the DLL as windows close and open: without
-// this, every unload would leave that reserve behind in the browser.
-namespace __gnu_cxx {
-void __freeres() noexcept;
-}  // namespace __gnu_cxx
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   switch (reason) {
@@ -38,7 +31,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
       // more on any thread.
       if (!reserved) {
         FreeThreadStates();
-        __gnu_cxx::__freeres();
+        vendrolix::win32::ReleaseDllRuntime();
       }
       break;
     default:

@@ -14,6 +14,8 @@
 #include <new>
 #include <string>
 
+#include "win32/dll_runtime.h"
+
 namespace vendrolix::win32 {
 
 // This module, as DllMain was given it.
@@ -148,10 +150,12 @@ HRESULT LoadModuleTypeLib(HMODULE module, ITypeLib** library) noexcept;
 // The DLL entry points of a module that serves Object as class classId and
 // registers as server says; the module is g_serverModule.
 #define VENDROLIX_COM_SERVER(Object, classId, server)                                                  \
-  extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {                          \
+  extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {                 \
     if (reason == DLL_PROCESS_ATTACH) {                                                               \
       ::vendrolix::win32::g_serverModule = instance;                                                  \
       DisableThreadLibraryCalls(instance);                                                            \
+    } else if (reason == DLL_PROCESS_DETACH && !reserved) {                                           \
+      ::vendrolix::win32::ReleaseDllRuntime();                                                        \
     }                                                                                                 \
     return TRUE;                                                                                      \
   }                                                                                                   \

@@ -3,7 +3,6 @@
 // and that neither a release during its quit, a second attach, a browser
 // without a frame window nor an unload leaves anything behind.
 #include <windows.h>
-#include <malloc.h>
 #include <ocidl.h>
 #include <shldisp.h>
 
@@ -219,20 +218,6 @@ class NoBrowser final : public IUnknown {
   ULONG STDMETHODCALLTYPE Release() override { return 1; }
 };
 
-// Bytes in use on the runtime's heap, which the helper shares with this
-// program.
-long long HeapInUse() {
-  const HANDLE heap = reinterpret_cast<HANDLE>(_get_heap_handle());
-  long long used = 0;
-  HeapLock(heap);
-  PROCESS_HEAP_ENTRY entry{};
-  while (HeapWalk(heap, &entry)) {
-    if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) used += entry.cbData;
-  }
-  HeapUnlock(heap);
-  return used;
-}
-
 TEST_F(HelperObject, AnUnloadLeavesNothingBehind) {
   // Each thread attaches a helper, which gives the thread its state, and
   // still runs when the DLL goes, so that state never sees its thread end.
@@ -267,10 +252,9 @@ TEST_F(HelperObject, AnUnloadLeavesNothingBehind) {
   constexpr int kThreads = 16;
   constexpr int kCycles = 4;
   ASSERT_TRUE(cycle(kThreads));  // what this program's first threads and load leave for good
-  const long long before = HeapInUse();
+  const long long before = test::HeapInUse();
   for (int i = 0; i < kCycles; ++i) ASSERT_TRUE(cycle(kThreads));
-  // A thread's state alone is some hundred bytes.
-  EXPECT_LT(HeapInUse() - before, kCycles * 256)
+  EXPECT_LT(test::HeapInUse() - before, test::LoadLeakBound(kCycles))
       << kCycles << " loads and unloads of the helper, each used on " << kThreads << " threads";
 }
 

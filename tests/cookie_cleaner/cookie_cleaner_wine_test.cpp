@@ -262,5 +262,35 @@ TEST(CleanerRegistration, UnregisteringRemovesTheClass) {
   if (gone) RegCloseKey(gone);
 }
 
+// The helper creates the cleaner inside the browser, and COM unloads it
+// once it is idle: a browser that cleans at every last window would pile
+// up whatever a load keeps.
+TEST(CleanerUnload, AnUnloadLeavesNothingBehind) {
+  const std::string dll = test::WinePath(test::Arg("cleaner"));
+  win32::ScopedCoInit com;
+  const auto cycle = [&] {
+    HMODULE module = LoadLibraryA(dll.c_str());
+    if (!module) return false;
+    using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+    const auto getClassObject = reinterpret_cast<GetClassObjectFn>(
+        reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
+    bool created = false;
+    {
+      ComPtr<IClassFactory> factory;
+      ComPtr<ICookieCleaner> cleaner;
+      if (getClassObject && SUCCEEDED(getClassObject(CLSID_CookieCleaner, IID_PPV_ARGS(&factory)))) {
+        created = SUCCEEDED(factory->CreateInstance(nullptr, IID_PPV_ARGS(&cleaner)));
+      }
+    }
+    FreeLibrary(module);
+    return created;
+  };
+  constexpr int kLoads = 4;
+  ASSERT_TRUE(cycle());
+  const long long before = test::HeapInUse();
+  for (int i = 0; i < kLoads; ++i) ASSERT_TRUE(cycle());
+  EXPECT_LT(test::HeapInUse() - before, test::LoadLeakBound(kLoads)) << kLoads << " loads and unloads";
+}
+
 }  // namespace
 }  // namespace vendrolix

@@ -1,5 +1,6 @@
 #include "wine_support.h"
 
+#include <malloc.h>
 #include <sddl.h>
 
 #include <gtest/gtest.h>
@@ -467,6 +468,18 @@ bool CanRun32BitPrograms() {
   (void)g_no32BitListener;
   char value[8];
   return GetEnvironmentVariableA("VENDROLIX_WINE_NO32", value, sizeof value) == 0;
+}
+
+long long HeapInUse() {
+  const HANDLE heap = reinterpret_cast<HANDLE>(_get_heap_handle());
+  long long used = 0;
+  HeapLock(heap);
+  PROCESS_HEAP_ENTRY entry{};
+  while (HeapWalk(heap, &entry)) {
+    if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) used += entry.cbData;
+  }
+  HeapUnlock(heap);
+  return used;
 }
 
 }  // namespace vendrolix::test

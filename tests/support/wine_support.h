@@ -201,4 +201,14 @@ inline constexpr const char* kNo32BitSkip = "no 32-bit execution";
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
 std::optional<std::string> ReadFileBytes(const std::string& path);
 
+// Bytes in use on the C runtime's heap, which a DLL of the suite shares with
+// the program that loads it.
+long long HeapInUse();
+
+// An unload must leave nothing of a load behind. This bound is below the
+// smallest record the runtime or a DLL of ours keeps (a lock's, 20 bytes in
+// a 32-bit process; a thread's state, some hundred bytes) in either bitness,
+// so any of them left once per load, or per thread, exceeds it.
+inline long long LoadLeakBound(int loads) { return loads * 16LL; }
+
 }  // namespace vendrolix::test
