@@ -17,9 +17,9 @@ void vendrolix::win32::ReleaseDllRuntime() noexcept { __gnu_cxx::__freeres(); }
 // keeps a record of the calling thread (plus its table of threads and a lock
 // of its own) that nothing frees when that thread outlives the DLL: 352
 // bytes per load. The 64-bit runtime unwinds through the system's tables and
-// registers nothing. So in a 32-bit DLL the link routes these four calls
-// here (-Wl,--wrap, see the i686 toolchain file): pthread_once without a
-// thread record, and the table's lock destroyed once the tables are back.
+// registers nothing. So the link of a 32-bit DLL routes these four calls
+// here (the linker's --wrap, in shared/CMakeLists.txt): pthread_once without
+// a thread record, and the table's lock destroyed once the tables are back.
 #include <pthread.h>
 
 extern "C" {

@@ -192,16 +192,30 @@ TEST_F(MsiTest, SilentInstallPutsEverythingInPlaceAndRemovalLeavesTheUsersLists)
 }
 
 // The keys under Software\Classes that the components' registration writes.
-const char* const kRegistrationKeys[] = {
-    "CLSID\\{A94EDD52-85B3-472F-8BC0-D651D760FBF8}", "CLSID\\{CCD21D21-7305-4FED-8714-0436099AF281}",
-    "VendrolixIEDLL.CVendrolixIEDLL",                "Vendrolix.CookieCleaner",
-    "Vendrolix.CookieCleaner.1",                     "TypeLib\\{37D27E0A-E4BA-478F-A4DA-275FFE975E29}",
-    "TypeLib\\{5B0E6C61-2F4D-4C7A-9E3B-7A1D2C9F4E10}", "Interface\\{DB63A522-CC49-4AB0-9D9C-76710760AB94}",
-    "Interface\\{3983CEBE-0204-4B8C-B92C-99763B3909D4}"};
+// Since Windows 7 a programmatic identifier's key is one for both views
+// (only CLSID and Interface, among these, are kept apart): a 32-bit
+// component's rows and a 32-bit self-registration both land in it. Wine
+// keeps that one key where a 64-bit registration puts it, but files the
+// package's 32-bit rows under the 32-bit view of their own, so such a key is
+// read in both views as one.
+struct RegistrationKey {
+  const char* path;
+  bool shared;
+};
+const RegistrationKey kRegistrationKeys[] = {
+    {"CLSID\\{A94EDD52-85B3-472F-8BC0-D651D760FBF8}", false},
+    {"CLSID\\{CCD21D21-7305-4FED-8714-0436099AF281}", false},
+    {"VendrolixIEDLL.CVendrolixIEDLL", true},
+    {"Vendrolix.CookieCleaner", true},
+    {"Vendrolix.CookieCleaner.1", true},
+    {"TypeLib\\{37D27E0A-E4BA-478F-A4DA-275FFE975E29}", false},
+    {"TypeLib\\{5B0E6C61-2F4D-4C7A-9E3B-7A1D2C9F4E10}", false},
+    {"Interface\\{DB63A522-CC49-4AB0-9D9C-76710760AB94}", false},
+    {"Interface\\{3983CEBE-0204-4B8C-B92C-99763B3909D4}", false}};
 
 // Every key and value under them, by path and name in upper case (Windows
-// compares both that way), in one view. A folder may or may not end with
-// its backslash.
+// compares both that way), in one view (and a shared key in both). A folder
+// may or may not end with its backslash.
 std::map<std::string, std::string> Registrations(REGSAM view) {
   std::map<std::string, std::string> values;
   struct Walker {
@@ -214,7 +228,7 @@ std::map<std::string, std::string> Registrations(REGSAM view) {
         return;
       }
       win32::UniqueHKey key(opened);
-      values[ToUpper(path) + "\\"] = "(key)";
+      values.emplace(ToUpper(path) + "\\", "(key)");
       for (DWORD i = 0;; ++i) {
         char name[256];
         DWORD nameSize = sizeof name;
@@ -225,7 +239,13 @@ std::map<std::string, std::string> Registrations(REGSAM view) {
         std::string text(reinterpret_cast<const char*>(data), dataSize);
         while (!text.empty() && text.back() == '\0') text.pop_back();
         if (!text.empty() && text.back() == '\\') text.pop_back();
-        values[ToUpper(path) + "\\" + ToUpper(std::string(name, nameSize))] = text;
+        auto [row, added] = values.emplace(ToUpper(path) + "\\" + ToUpper(std::string(name, nameSize)), text);
+        if (added) continue;
+        if (row->second == "(key)") {
+          row->second = text;  // the key's default value
+        } else if (row->second != text) {
+          row->second += " | " + text;  // a shared key that holds another value in each view
+        }
       }
       std::vector<std::string> children;
       for (DWORD i = 0;; ++i) {
@@ -236,9 +256,32 @@ std::map<std::string, std::string> Registrations(REGSAM view) {
       }
       for (const auto& child : children) Walk(path + "\\" + child);
     }
-  } walker{view, values};
-  for (const char* root : kRegistrationKeys) walker.Walk(root);
+  };
+  for (const auto& root : kRegistrationKeys) {
+    for (REGSAM each : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
+      if (each == view || root.shared) Walker{each, values}.Walk(root.path);
+    }
+  }
   return values;
+}
+
+// Each row the two sets do not share, named: gtest would print only the
+// first 32 rows of each map, and the difference may lie past them.
+std::string RowDifferences(const std::map<std::string, std::string>& package,
+                           const std::map<std::string, std::string>& registered) {
+  std::string text;
+  for (const auto& [path, value] : package) {
+    const auto other = registered.find(path);
+    if (other == registered.end()) {
+      text += "\n  only the package: " + path + " = " + value;
+    } else if (other->second != value) {
+      text += "\n  differs: " + path + " = " + value + " (registered: " + other->second + ")";
+    }
+  }
+  for (const auto& [path, value] : registered) {
+    if (!package.count(path)) text += "\n  only self-registration: " + path + " = " + value;
+  }
+  return text;
 }
 
 // The package writes registry rows, not self-registration: they must be
@@ -270,8 +313,8 @@ void ExpectRowsAreTheSelfRegistration(REGSAM view, const std::string& folder, co
   }
   // Wine's type library registration also writes the other view.
   for (REGSAM each : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
-    for (const char* key : kRegistrationKeys) {
-      test::DeleteKeyTree(HKEY_LOCAL_MACHINE, std::string("Software\\Classes\\") + key, each);
+    for (const auto& key : kRegistrationKeys) {
+      test::DeleteKeyTree(HKEY_LOCAL_MACHINE, std::string("Software\\Classes\\") + key.path, each);
     }
   }
   RemoveDirectoryA(folder.c_str());
@@ -282,7 +325,7 @@ void ExpectRowsAreTheSelfRegistration(REGSAM view, const std::string& folder, co
   for (auto entry = mine.begin(); entry != mine.end();) {
     entry = entry->first.find(other) != std::string::npos ? mine.erase(entry) : std::next(entry);
   }
-  EXPECT_EQ(mine, registered);
+  EXPECT_TRUE(mine == registered) << RowDifferences(mine, registered);
 }
 
 std::string SystemProgram(bool native, const char* name) {
