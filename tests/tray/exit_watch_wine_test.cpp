@@ -159,13 +159,7 @@ class ExitWatchWine : public ::testing::Test {
   std::shared_ptr<void> OpenIeModeTab(int openMs) {
     const std::string scenario = scratch_.File("tab.txt");
     if (!test::WriteFileBytes(scenario, "tab W1 E\nsleep " + std::to_string(openMs) + "\nclose W1\n")) return nullptr;
-    auto browser = std::shared_ptr<std::thread>(new std::thread([scenario] {
-      test::RunProcess(test::Quote(test::WinePath(test::Arg("iexplore"))) + " " + test::Quote(scenario),
-                       std::chrono::seconds(60));
-    }), [](std::thread* thread) {
-      thread->join();
-      delete thread;
-    });
+    auto browser = std::make_shared<test::BackgroundRun>(test::BenchBrowserCommand(scenario), std::chrono::seconds(60));
     if (!test::WaitUntil(ForeignPageOpen, std::chrono::seconds(30))) return nullptr;
     return browser;
   }

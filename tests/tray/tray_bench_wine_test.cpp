@@ -49,35 +49,11 @@ TEST_F(TrayEndToEnd, ABlockedPopupFlashesTheTrayAndTheLastWindowEndsIt) {
   ASSERT_TRUE(test::WriteFileBytes(scenario,
                                    "open W1\nfocus W1\nsleep 2000\nforeground W1\nnewwindow W1\nsleep 2500\n"
                                    "foreground W1\n"));
-  std::thread browser([&] {
-    const auto result =
-        test::RunProcess(test::Quote(test::WinePath(test::Arg("iexplore"))) + " " + test::Quote(scenario), 120s);
-    EXPECT_TRUE(result.finished && result.exitCode == 0) << result.output;
-    EXPECT_NE(result.output.find("newwindow W1 cancelled"), std::string::npos) << result.output;
-    EXPECT_NE(result.output.find("foreground W1 yes"), std::string::npos) << result.output;
-    EXPECT_EQ(result.output.find("foreground W1 no"), std::string::npos) << result.output;
-  });
-  // A failed assertion below must still wait for the browser, not abandon
-  // a running thread.
-  struct Joiner {
-    std::thread& thread;
-    ~Joiner() {
-      if (thread.joinable()) thread.join();
-    }
-  } joiner{browser};
+  test::BackgroundRun browser(test::BenchBrowserCommand(scenario), 120s);
 
   // The helper started the tray at attach.
   HWND formButton = nullptr;
-  DWORD trayPid = 0;
-  ASSERT_TRUE(test::WaitUntil(
-      [&] {
-        formButton = test::HandleFromText(settings_.Get(value::hForm));
-        if (!formButton || !IsWindow(formButton)) return false;
-        GetWindowThreadProcessId(formButton, &trayPid);
-        return true;
-      },
-      30s));
-  win32::UniqueKernelHandle trayProcess(OpenProcess(SYNCHRONIZE, FALSE, trayPid));
+  win32::UniqueKernelHandle trayProcess(test::WaitForPublishedTray(settings_, 30s, &formButton));
   ASSERT_TRUE(trayProcess);
 
   // Added, flashed for the block, removed when the browser ended.
@@ -88,7 +64,11 @@ TEST_F(TrayEndToEnd, ABlockedPopupFlashesTheTrayAndTheLastWindowEndsIt) {
       },
       60s))
       << test::IconTrail(observer_.Events());
-  browser.join();
+  const auto& result = browser.Wait();
+  EXPECT_TRUE(result.finished && result.exitCode == 0) << result.output;
+  EXPECT_NE(result.output.find("newwindow W1 cancelled"), std::string::npos) << result.output;
+  EXPECT_NE(result.output.find("foreground W1 yes"), std::string::npos) << result.output;
+  EXPECT_EQ(result.output.find("foreground W1 no"), std::string::npos) << result.output;
   const auto events = observer_.Events();
   EXPECT_EQ(events.front().message, static_cast<DWORD>(NIM_ADD));
   EXPECT_EQ(test::IconTrail(events).substr(0, 10), "BABABABABB");
@@ -113,25 +93,8 @@ TEST_F(TrayEndToEnd, InIeModeOnlyTheLastTabEndsTheTrayAndCleans) {
   ASSERT_TRUE(test::WriteFileBytes(scenario,
                                    "tab W1 E\ntab W2 E\nsleep 3000\nclose W1\nreg CountIE\nsleep 6000\nclose W2\n"
                                    "reg CountIE\nsleep 500\n"));
-  test::ProcessResult result;
-  std::thread browser([&] {
-    result = test::RunProcess(test::Quote(test::WinePath(test::Arg("iexplore"))) + " " + test::Quote(scenario), 120s);
-  });
-  struct Joiner {
-    std::thread& thread;
-    ~Joiner() {
-      if (thread.joinable()) thread.join();
-    }
-  } joiner{browser};
-
-  DWORD trayPid = 0;
-  ASSERT_TRUE(test::WaitUntil(
-      [&] {
-        const HWND form = test::HandleFromText(settings_.Get(value::hForm));
-        return form && IsWindow(form) && GetWindowThreadProcessId(form, &trayPid);
-      },
-      30s));
-  win32::UniqueKernelHandle trayProcess(OpenProcess(SYNCHRONIZE, FALSE, trayPid));
+  test::BackgroundRun browser(test::BenchBrowserCommand(scenario), 120s);
+  win32::UniqueKernelHandle trayProcess(test::WaitForPublishedTray(settings_, 30s));
   ASSERT_TRUE(trayProcess);
   ASSERT_TRUE(test::WaitUntil([&] { return settings_.Get(value::CountIE) == "1"; }, 30s)) << "the first tab's quit";
   // Longer than the tray's exit watch would take to end it.
@@ -143,7 +106,7 @@ TEST_F(TrayEndToEnd, InIeModeOnlyTheLastTabEndsTheTrayAndCleans) {
       << "the tray ended or the cookies were cleaned while a tab was open";
 
   EXPECT_EQ(WaitForSingleObject(trayProcess.get(), 30000), WAIT_OBJECT_0) << "the tray still runs";
-  browser.join();
+  const auto& result = browser.Wait();
   EXPECT_TRUE(result.finished && result.exitCode == 0) << result.output;
   std::vector<std::string> steps;
   for (const std::string& line : test::OutputLines(result.output)) {
