@@ -1,8 +1,6 @@
 #include "browser_windows.h"
 
 #include <algorithm>
-#include <map>
-#include <set>
 #include <string>
 
 #include "text.h"
@@ -24,42 +22,55 @@ bool ImageNameIs(std::string_view imagePath, std::string_view fileName) {
 
 namespace {
 
-// What the three sources show under one top-level window. They overlap: a
-// frame window is listed by the collection and holds the pages of its tabs,
-// so the window counts as many browser windows as the source that sees the
-// most of them there.
-struct Seen {
-  int listed = 0;
-  std::set<std::uint32_t> pageThreads;
-  bool frame = false;
-  int Count() const { return std::max({listed, static_cast<int>(pageThreads.size()), frame ? 1 : 0}); }
-};
-
+// The three sources overlap: a frame window is listed by the collection and
+// holds the pages of its tabs. So under each top-level window, the window
+// counts as many browser windows as the source that sees the most of them
+// there. The lists are short: plain loops keep the browser helper small.
 int CountOnce(const BrowserWindowCensus& census, const QuittingWindow* quitting) {
-  std::map<WindowKey, Seen> seen;
+  const std::vector<WindowKey> none;
+  const std::vector<WindowKey>& listed = census.listed ? *census.listed : none;
   // The quitting window is still listed, under its own top-level window;
-  // one listing there is its own, and so is every page of its thread. Its
-  // frame holds no other browser window that a tab of its own would not show.
-  bool ownListingTaken = quitting == nullptr;
-  if (census.listed) {
-    for (const WindowKey root : *census.listed) {
-      if (!ownListingTaken && root == quitting->root) {
-        ownListingTaken = true;
-        continue;
-      }
-      ++seen[root].listed;
-    }
+  // every page of its thread is its own; its frame holds no other browser
+  // window that a tab of that window would not show.
+  const std::size_t own =
+      quitting ? static_cast<std::size_t>(std::find(listed.begin(), listed.end(), quitting->root) - listed.begin())
+               : listed.size();
+  const auto pageCounts = [quitting](const PageWindow& page) { return !quitting || page.thread != quitting->thread; };
+  const auto frameCounts = [quitting](WindowKey frame) { return !quitting || frame != quitting->root; };
+
+  std::vector<WindowKey> roots;
+  const auto add = [&roots](WindowKey root) {
+    if (std::find(roots.begin(), roots.end(), root) == roots.end()) roots.push_back(root);
+  };
+  for (std::size_t i = 0; i < listed.size(); ++i) {
+    if (i != own) add(listed[i]);
   }
   for (const PageWindow& page : census.pages) {
-    if (quitting && page.thread == quitting->thread) continue;
-    seen[page.root].pageThreads.insert(page.thread);
+    if (pageCounts(page)) add(page.root);
   }
   for (const WindowKey frame : census.frames) {
-    if (quitting && frame == quitting->root) continue;
-    seen[frame].frame = true;
+    if (frameCounts(frame)) add(frame);
   }
+
   int count = 0;
-  for (const auto& entry : seen) count += entry.second.Count();
+  for (const WindowKey root : roots) {
+    int listedThere = 0;
+    for (std::size_t i = 0; i < listed.size(); ++i) listedThere += i != own && listed[i] == root;
+    // One page thread is one browser window, however many frames it shows.
+    int threadsThere = 0;
+    for (std::size_t i = 0; i < census.pages.size(); ++i) {
+      const PageWindow& page = census.pages[i];
+      if (page.root != root || !pageCounts(page)) continue;
+      bool first = true;
+      for (std::size_t j = 0; j < i && first; ++j) {
+        first = census.pages[j].root != root || census.pages[j].thread != page.thread;
+      }
+      threadsThere += first;
+    }
+    int frameThere = 0;
+    for (const WindowKey frame : census.frames) frameThere |= frame == root && frameCounts(frame);
+    count += std::max({listedThere, threadsThere, frameThere});
+  }
   return count;
 }
 

@@ -406,7 +406,8 @@ class BrowserWindow {
   }
 
   // With edge, a tab of Edge's IE mode in that window.
-  BrowserWindow(std::string name, int index, HWND edge = nullptr) : name_(std::move(name)), index_(index), edge_(edge) {}
+  BrowserWindow(std::string name, int index, HWND edge = nullptr)
+      : name_(std::move(name)), index_(index), edge_(edge) {}
   ~BrowserWindow() = default;
 
   bool Open() {
