@@ -1,9 +1,9 @@
 #include "CVendrolixIEDLL.h"
 
 #include <exdispid.h>
-#include <shldisp.h>
 
 #include <new>
+#include <optional>
 
 #include "ModVendrolixIE.h"
 #include "convert.h"
@@ -11,6 +11,7 @@
 #include "settings.h"
 #include "text.h"
 #include "win32/bstr.h"
+#include "win32/browser_windows.h"
 #include "win32/file_io.h"
 
 namespace vendrolix::helper {
@@ -65,31 +66,6 @@ class BrowserEnv final : public NewWindowEnv {
   IWebBrowser2* browser_;
   VARIANT_BOOL* cancel_;
 };
-
-// The open browser windows the shell's window collection lists, by the host
-// test. False when the collection cannot be created or counted: the count is
-// then unknown, which is not the same as none.
-bool CountBrowserWindows(std::int16_t& count) {
-  count = 0;
-  Microsoft::WRL::ComPtr<IShellWindows> windows;
-  if (FAILED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_ALL, IID_PPV_ARGS(&windows))) || !windows) {
-    return false;
-  }
-  long listed = 0;
-  if (FAILED(windows->get_Count(&listed))) return false;
-  for (long i = 0; i < listed; ++i) {
-    VARIANT index;
-    VariantInit(&index);
-    index.vt = VT_I4;
-    index.lVal = i;
-    Microsoft::WRL::ComPtr<IDispatch> item;
-    if (FAILED(windows->Item(index, &item)) || !item) continue;
-    Microsoft::WRL::ComPtr<IWebBrowser2> browser;
-    if (FAILED(item.As(&browser))) continue;
-    if (PassesHostTest(FullNameOf(browser.Get())) && count < INT16_MAX) ++count;
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -254,10 +230,10 @@ void CVendrolixIEDLL::Quit() {
   // Without a count, this may not be the last window: the tray is not told
   // to end and no cookie is cleaned, and the stored count waits for a quit
   // that can count.
-  std::int16_t open = 0;
-  if (!CountBrowserWindows(open)) return;
-  window_.countIE = open;
-  --window_.countIE;  // the closing window is still listed
+  const std::optional<int> others = OtherBrowserWindows(
+      win32::TakeBrowserWindowCensus(), QuittingWindow{win32::RootKey(state.FrameWindow), GetCurrentThreadId()});
+  if (!others) return;
+  window_.countIE = static_cast<std::int16_t>(*others < INT16_MAX ? *others : INT16_MAX);
   WriteRegString(value::CountIE, ToDecimalText(window_.countIE));
   if (window_.countIE > 0) return;
 

@@ -51,18 +51,7 @@ std::int32_t GracePeriod(std::int16_t countIE, bool dialogPresent, std::int16_t 
   return base;
 }
 
-bool PassesHostTest(std::string_view fullName) {
-  std::string name = ToUpper(Trim(fullName));
-  if (name.size() > 20) name.erase(0, name.size() - 20);
-  const std::size_t slash = name.rfind('\\');
-  if (slash != std::string::npos) name.erase(0, slash + 1);
-  return !name.empty() && name[0] == 'I';
-}
-
-bool IsTrayProgram(std::string_view imagePath) {
-  const std::size_t slash = imagePath.find_last_of("\\/");
-  return EqualsNoCase(slash == std::string_view::npos ? imagePath : imagePath.substr(slash + 1), file::Tray);
-}
+bool IsTrayProgram(std::string_view imagePath) { return ImageNameIs(imagePath, file::Tray); }
 
 std::int16_t WhiteListLookup(const std::function<bool(std::string&)>& nextLine, std::string_view url) {
   std::string line;

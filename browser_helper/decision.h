@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "browser_windows.h"
+
 namespace vendrolix::helper {
 
 // Milliseconds of the local day; 0 is reserved for "no stamp".
@@ -29,9 +31,7 @@ std::int32_t ElapsedMs(std::int32_t now, std::int32_t stamp);
 // at level 1 and shrinks by a third at level 3.
 std::int32_t GracePeriod(std::int16_t countIE, bool dialogPresent, std::int16_t level);
 
-// True when the hosting program is the browser itself (its file name begins
-// with "I"), false for the shell and any other host.
-bool PassesHostTest(std::string_view fullName);
+using ::vendrolix::PassesHostTest;
 
 // True when a process image path names the tray program (its file name,
 // letter case ignored).

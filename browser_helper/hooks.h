@@ -17,7 +17,7 @@ namespace vendrolix::helper {
 // The browser's frame and chrome: a release on these never counts.
 inline constexpr const char* kExclusionList =
     "#IEFRAME#CABINETWCLASS#TOOLBARWINDOW32#EDIT#COMBOLBOX#REBARWINDOW32#MSCTLS_STATUSBAR32";
-inline constexpr const char* kDialogClass = "Internet Explorer_TridentDlgFrame";
+inline constexpr const char* kDialogClass = kHtmlDialogClass;
 
 inline constexpr unsigned kLeftButtonDown = 0x0201;
 inline constexpr unsigned kLeftButtonUp = 0x0202;

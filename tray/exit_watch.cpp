@@ -29,7 +29,7 @@ void CleanAol(ExitWatchPlatform& platform) {
 }
 
 // Internet Explorer only: Netscape is looked at once, after the last
-// IEFrame has gone.
+// Internet Explorer window has gone.
 bool InternetExplorerOnly(ExitWatchPlatform& platform, bool nsAutoClean) {
   for (int pass = 0; pass < kExitPasses; ++pass) {
     if (platform.InternetExplorerWindowExists()) {

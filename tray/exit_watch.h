@@ -19,7 +19,6 @@ inline constexpr unsigned kExitPassWaitMs = 200;
 // calling it while the NS/AOL blocker runs.
 inline constexpr unsigned kNetscapeCleanerWaitMs = 200;
 
-inline constexpr const char* kIeFrameClass = "IEFrame";
 inline constexpr const char* kNetscapeClass = "MozillaWindowClass";
 inline constexpr const char* kNetscapeTitleWord = "Netscape";
 inline constexpr std::size_t kNetscapeMinTitle = 7;
@@ -74,6 +73,8 @@ class ExitWatchPlatform {
   virtual std::optional<std::string> ReadStoredSetting(const char* name) = 0;
   // A top-level window captioned as the NS/AOL blocker's main window.
   virtual bool BlockerWindowExists() = 0;
+  // An Internet Explorer window: a frame of its own, a page in Edge's IE
+  // mode, or one the shell's window collection lists.
   virtual bool InternetExplorerWindowExists() = 0;
   // The two searches; each counts only while the blocker's window exists.
   virtual bool FindNetscapeWindow() = 0;
@@ -84,7 +85,7 @@ class ExitWatchPlatform {
 };
 
 // True while a browser window the exit decision waits for is open: an
-// Internet Explorer frame, or, while the NS/AOL blocker runs, a Netscape or
+// Internet Explorer window, or, while the NS/AOL blocker runs, a Netscape or
 // AOL browser window.
 bool AnyBrowserOpen(ExitWatchPlatform& platform);
 

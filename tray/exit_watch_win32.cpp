@@ -14,6 +14,7 @@
 #include "exit_watch.h"
 #include "settings.h"
 #include "win32/bstr.h"
+#include "win32/browser_windows.h"
 #include "win32/handles.h"
 
 namespace vendrolix::tray {
@@ -93,7 +94,7 @@ class Win32ExitWatch final : public ExitWatchPlatform {
     return registry_.GetStoredRegStringValue(name);
   }
   bool BlockerWindowExists() override { return BlockerWindowPresent(); }
-  bool InternetExplorerWindowExists() override { return FindWindowA(kIeFrameClass, nullptr) != nullptr; }
+  bool InternetExplorerWindowExists() override { return BrowserWindowOpen(win32::TakeBrowserWindowCensus()); }
   bool FindNetscapeWindow() override { return tray::FindNetscapeWindow(); }
   bool FindAolBrowserWindow() override { return tray::FindAolBrowserWindow(); }
   void Wait(unsigned milliseconds) override { Sleep(milliseconds); }

@@ -65,6 +65,47 @@ TEST(HostTest, TestsTheFirstLetterOfTheLastTwentyCharactersFileName) {
   }
 }
 
+// Keys 100 and 200 are browser frames, 300 Edge's window; the quitting
+// window is under the row's own key on thread 1.
+TEST(BrowserWindows, CountsEachWindowOnceWhateverSourcesShowIt) {
+  using Listed = std::optional<std::vector<WindowKey>>;
+  const Listed none = std::vector<WindowKey>();
+  const struct {
+    const char* name;
+    Listed listed;
+    std::vector<PageWindow> pages;
+    std::vector<WindowKey> frames;
+    bool walked;
+    WindowKey quittingRoot;
+    std::optional<int> others;
+    bool open;  // as the tray, with no window of its own quitting, sees it
+  } cases[] = {
+      {"two frames", Listed{{100, 200}}, {{100, 1}, {200, 2}}, {100, 200}, true, 100, 1, true},
+      {"the last frame", Listed{{100}}, {{100, 1}}, {100}, true, 100, 0, true},
+      {"two tabs of one frame", Listed{{100, 100}}, {{100, 1}, {100, 2}}, {100}, true, 100, 1, true},
+      {"two IE mode tabs", none, {{300, 1}, {300, 2}}, {}, true, 300, 1, true},
+      {"the last IE mode tab", none, {{300, 1}}, {}, true, 300, 0, true},
+      {"IE mode tabs listed by policy", Listed{{300, 300}}, {{300, 1}, {300, 2}}, {}, true, 300, 1, true},
+      {"a tab showing two frames", none, {{300, 1}, {300, 2}, {300, 2}}, {}, true, 300, 1, true},
+      {"a frame and an IE mode tab", Listed{{100}}, {{100, 1}, {300, 5}}, {100}, true, 100, 1, true},
+      {"a frame the collection missed", none, {}, {200}, true, 100, 1, true},
+      {"nothing open", none, {}, {}, true, 100, 0, false},
+      {"no collection, a tab open", std::nullopt, {{300, 2}}, {}, true, 300, std::nullopt, true},
+      {"no collection, nothing seen", std::nullopt, {}, {}, true, 300, std::nullopt, false},
+      {"a walk that failed", none, {}, {}, false, 300, std::nullopt, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    BrowserWindowCensus census;
+    census.listed = c.listed;
+    census.pages = c.pages;
+    census.frames = c.frames;
+    census.walked = c.walked;
+    EXPECT_EQ(OtherBrowserWindows(census, QuittingWindow{c.quittingRoot, 1}), c.others);
+    EXPECT_EQ(BrowserWindowOpen(census), c.open);
+  }
+}
+
 TEST(TimeStamp, IsMillisecondsOfTheDayAndNeverZeroForARealTime) {
   EXPECT_EQ(StampOfTime(0, 0, 0, 0), 1);
   EXPECT_EQ(StampOfTime(0, 0, 0, 1), 1);

@@ -171,8 +171,7 @@ class EventStream : public test::BrowserBenchSuite<EventStream> {
     }
     const std::string path = install_->File("stream.txt");
     if (!test::WriteFileBytes(path, scenario)) return "cannot write the scenario";
-    const auto result =
-        test::RunProcess(test::Quote(test::WinePath(test::Arg("iexplore"))) + " " + test::Quote(path), 900s);
+    const auto result = test::RunProcess(test::BenchBrowserCommand(path), 900s);
     const std::vector<std::string> lines = test::OutputLines(result.output);
     std::ostringstream problem;
     if (!result.finished) problem << "the browser hung (no end within 900 s); ";

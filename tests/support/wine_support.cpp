@@ -407,6 +407,20 @@ std::vector<std::string> OutputLines(const std::string& output) {
   return lines;
 }
 
+BackgroundRun::BackgroundRun(std::string commandLine, std::chrono::milliseconds timeout)
+    : thread_([this, commandLine = std::move(commandLine), timeout] { result_ = RunProcess(commandLine, timeout); }) {}
+
+BackgroundRun::~BackgroundRun() { Wait(); }
+
+const ProcessResult& BackgroundRun::Wait() {
+  if (thread_.joinable()) thread_.join();
+  return result_;
+}
+
+std::string BenchBrowserCommand(const std::string& scenarioFile) {
+  return Quote(WinePath(Arg("iexplore"))) + " " + Quote(scenarioFile);
+}
+
 std::string Arg(const std::string& name) {
   const std::string prefix = "--" + name + "=";
   for (int i = 1; i < __argc; ++i) {

@@ -12,6 +12,7 @@
 #include <optional>
 #include <utility>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "time_scale.h"
@@ -104,6 +105,26 @@ struct ProcessResult {
 // started and left holding its output (both Stretched, as are WaitUntil's).
 ProcessResult RunProcess(const std::string& commandLine, std::chrono::milliseconds timeout = std::chrono::seconds(60),
                          std::chrono::milliseconds childGrace = std::chrono::seconds(15));
+
+// A program run by RunProcess on a thread of its own while the test watches
+// what it does. The destructor waits for it, so that a failed assertion
+// never leaves a thread running.
+class BackgroundRun {
+ public:
+  BackgroundRun(std::string commandLine, std::chrono::milliseconds timeout);
+  ~BackgroundRun();
+  BackgroundRun(const BackgroundRun&) = delete;
+  BackgroundRun& operator=(const BackgroundRun&) = delete;
+  // Waits for the program's end.
+  const ProcessResult& Wait();
+
+ private:
+  ProcessResult result_;
+  std::thread thread_;
+};
+
+// The command line of the bench browser (--iexplore) on a scenario file.
+std::string BenchBrowserCommand(const std::string& scenarioFile);
 
 // A Unix path of the build tree as the Windows programs see it (Z:\...).
 std::string WinePath(const std::string& unixPath);

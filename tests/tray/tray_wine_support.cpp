@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Vendrolix.h"
+#include "settings.h"
 #include "resource.h"
 #include "text.h"
 #include "wine_support.h"
@@ -118,6 +119,19 @@ std::string IconTrail(const std::vector<IconEvent>& events) {
 HWND HandleFromText(const std::optional<std::string>& text) {
   if (!text) return nullptr;
   return reinterpret_cast<HWND>(static_cast<INT_PTR>(std::strtol(text->c_str(), nullptr, 10)));
+}
+
+HANDLE WaitForPublishedTray(const SettingsKey& settings, std::chrono::milliseconds timeout, HWND* formButton) {
+  DWORD pid = 0;
+  HWND form = nullptr;
+  const bool published = WaitUntil(
+      [&] {
+        form = HandleFromText(settings.Get(value::hForm));
+        return form && IsWindow(form) && GetWindowThreadProcessId(form, &pid);
+      },
+      timeout);
+  if (formButton) *formButton = form;
+  return published ? OpenProcess(SYNCHRONIZE, FALSE, pid) : nullptr;
 }
 
 TrayProcess::TrayProcess(const std::string& exePath) {

@@ -112,6 +112,13 @@ class TrayProcess {
 // A window handle from its published text.
 HWND HandleFromText(const std::optional<std::string>& text);
 
+class SettingsKey;
+// The tray a browser's helper started, found through the "Form Close"
+// handle it publishes: its process, opened for waiting (the caller closes
+// it), or null when none is published within timeout.
+HANDLE WaitForPublishedTray(const SettingsKey& settings, std::chrono::milliseconds timeout,
+                            HWND* formButton = nullptr);
+
 // A process of that file name (no folder), started by parent, seen within
 // timeout.
 bool WaitForChildProcess(DWORD parent, const std::string& exeName, std::chrono::milliseconds timeout);

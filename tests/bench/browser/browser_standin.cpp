@@ -5,6 +5,13 @@
 //   open W                 new browser window W on its own thread; loads the
 //                          helpers listed under Browser Helper Objects
 //                          -> "open W helpers N"
+//   tab W EDGE             W as a tab of Edge's IE mode in Edge's window EDGE
+//                          (a top-level "Chrome_WidgetWin_1" window, made on
+//                          first use on a thread of its own): W's page window
+//                          and its tab sit below EDGE on W's own thread, the
+//                          browser's HWND is EDGE, no "IEFrame" window exists,
+//                          so the shell's collection lists nothing; closing W
+//                          leaves EDGE open -> "tab W helpers N"
 //   navigate W URL         address becomes URL, BeforeNavigate2 fired
 //   location W URL         address becomes URL, no event
 //   title W TEXT           TitleChange fired
@@ -50,7 +57,8 @@
 //   # ...                  comment, no output
 //
 // Built as iexplore.exe (hosts that pass the helper's host test) and as
-// explorer.exe (hosts that do not). Windows still open at the end are closed.
+// explorer.exe (hosts that do not). Windows still open at the end are closed,
+// Edge's windows last.
 #include <windows.h>
 #include <commctrl.h>
 #include <exdisp.h>
@@ -86,6 +94,9 @@ using Microsoft::WRL::ComPtr;
 
 constexpr UINT kRunOnWindowThread = WM_APP + 1;
 constexpr UINT kFlushQueue = WM_APP + 2;  // lParam: event to set
+constexpr UINT kEndEdgeWindow = WM_APP + 3;
+constexpr const char* kEdgeFrameClass = "Chrome_WidgetWin_1";
+constexpr const char* kIeModeTabClass = "BenchIeModeTab";
 
 using vendrolix::bench::Wide;
 using Browser = vendrolix::bench::BenchBrowser;
@@ -235,6 +246,22 @@ LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
   }
 }
 
+// Edge's window: it outlives its tabs and closes by the scenario's end only.
+LRESULT CALLBACK EdgeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case kEndEdgeWindow:
+      DestroyWindow(window);
+      return 0;
+    case WM_CLOSE:
+      return 0;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    default:
+      return DefWindowProcA(window, message, wParam, lParam);
+  }
+}
+
 LRESULT CALLBACK PlainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcA(window, message, wParam, lParam);
 }
@@ -285,6 +312,13 @@ void RegisterClasses(HINSTANCE instance) {
   frame.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   frame.lpszClassName = "IEFrame";
   RegisterClassA(&frame);
+  WNDCLASSA tab = frame;
+  tab.lpszClassName = kIeModeTabClass;
+  RegisterClassA(&tab);
+  WNDCLASSA edge = frame;
+  edge.lpfnWndProc = EdgeProc;
+  edge.lpszClassName = kEdgeFrameClass;
+  RegisterClassA(&edge);
   WNDCLASSA page{};
   page.lpfnWndProc = PageProc;
   page.hInstance = instance;
@@ -302,6 +336,48 @@ void RegisterClasses(HINSTANCE instance) {
   dialog.lpszClassName = "Internet Explorer_TridentDlgFrame";
   RegisterClassA(&dialog);
 }
+
+// One of Edge's top-level windows, on a thread of its own as Edge's user
+// interface runs apart from the pages of its IE mode tabs.
+class EdgeWindow {
+ public:
+  explicit EdgeWindow(std::string name) : name_(std::move(name)) {}
+  ~EdgeWindow() {
+    if (window_) PostMessageA(window_, kEndEdgeWindow, 0, 0);
+    if (thread_) WaitForSingleObject(thread_.get(), vendrolix::test::StretchedMs(60000));
+  }
+  EdgeWindow(const EdgeWindow&) = delete;
+  EdgeWindow& operator=(const EdgeWindow&) = delete;
+
+  bool Open() {
+    ready_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    thread_.reset(CreateThread(nullptr, 0, &EdgeWindow::ThreadMain, this, 0, nullptr));
+    if (!thread_) return false;
+    HANDLE waits[2] = {ready_.get(), thread_.get()};
+    WaitForMultipleObjects(2, waits, FALSE, vendrolix::test::StretchedMs(60000));
+    return window_ != nullptr;
+  }
+  HWND window() const { return window_; }
+
+ private:
+  static DWORD WINAPI ThreadMain(void* self) {
+    auto& edge = *static_cast<EdgeWindow*>(self);
+    edge.window_ = CreateWindowExA(0, kEdgeFrameClass, (edge.name_ + " - Bench Edge").c_str(),
+                                   WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 60, 60, 660, 500, nullptr, nullptr,
+                                   GetModuleHandleA(nullptr), nullptr);
+    if (edge.window_) ShowWindow(edge.window_, SW_SHOWNOACTIVATE);
+    SetEvent(edge.ready_.get());
+    if (!edge.window_) return 0;
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+    return 0;
+  }
+
+  std::string name_;
+  vendrolix::win32::UniqueKernelHandle ready_;
+  vendrolix::win32::UniqueKernelHandle thread_;
+  std::atomic<HWND> window_{nullptr};
+};
 
 class BrowserWindow;
 thread_local BrowserWindow* t_window = nullptr;
@@ -329,7 +405,9 @@ class BrowserWindow {
     return false;
   }
 
-  BrowserWindow(std::string name, int index) : name_(std::move(name)), index_(index) {}
+  // With edge, a tab of Edge's IE mode in that window.
+  BrowserWindow(std::string name, int index, HWND edge = nullptr)
+      : name_(std::move(name)), index_(index), edge_(edge) {}
   ~BrowserWindow() = default;
 
   bool Open() {
@@ -398,33 +476,16 @@ class BrowserWindow {
   void Main() {
     vendrolix::win32::ScopedCoInit com;
     HINSTANCE instance = GetModuleHandleA(nullptr);
-    const int offset = 40 + 30 * (index_ % 8);
-    HWND frame = CreateWindowExA(0, "IEFrame", (name_ + " - Bench Browser").c_str(),
-                                 WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, offset, offset, 640, 480, nullptr, nullptr,
-                                 instance, nullptr);
+    HWND frame = edge_ ? OpenTab(instance) : OpenFrame(instance);
     if (!frame) {
       SetEvent(ready_.get());
       return;
     }
-    HWND rebar = CreateWindowExA(0, REBARCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | CCS_NORESIZE | CCS_NOPARENTALIGN, 0,
-                                 0, 620, 30, frame, nullptr, instance, nullptr);
-    parts_["toolbar"] = CreateWindowExA(0, TOOLBARCLASSNAMEA, "",
-                                        WS_CHILD | WS_VISIBLE | CCS_NORESIZE | CCS_NOPARENTALIGN, 0, 0, 300, 28,
-                                        rebar ? rebar : frame, nullptr, instance, nullptr);
-    parts_["address"] = CreateWindowExA(0, "Edit", "about:blank", WS_CHILD | WS_VISIBLE | WS_BORDER, 0, 32, 600, 22,
-                                        frame, nullptr, instance, nullptr);
-    HWND page = CreateWindowExA(0, "Internet Explorer_Server", "", WS_CHILD | WS_VISIBLE, 0, 56, 620, 330, frame,
-                                nullptr, instance, nullptr);
-    parts_["page"] = page;
-    parts_["plugin"] = CreateWindowExA(0, "BenchPluginWindow", "", WS_CHILD | WS_VISIBLE, 20, 240, 150, 70, page,
-                                       nullptr, instance, nullptr);
-    parts_["status"] = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | CCS_NORESIZE | CCS_NOPARENTALIGN,
-                                       0, 390, 620, 40, frame, nullptr, instance, nullptr);
     ShowWindow(frame, SW_SHOWNOACTIVATE);
 
     t_window = this;
     HHOOK counter = SetWindowsHookExA(WH_MOUSE, CountingMouseHook, nullptr, GetCurrentThreadId());
-    browser_.Attach(new Browser(frame));
+    browser_.Attach(new Browser(edge_ ? edge_ : frame));
     browser_->onFailure = CheckHr;
     helpers_ = LoadHelpers(static_cast<IWebBrowser2*>(browser_.Get()));
     helperCount_ = helpers_.size();
@@ -441,8 +502,48 @@ class BrowserWindow {
     if (counter) UnhookWindowsHookEx(counter);
   }
 
+  // The classic browser's own frame with its toolbar, address, page and
+  // status bar.
+  HWND OpenFrame(HINSTANCE instance) {
+    const int offset = 40 + 30 * (index_ % 8);
+    HWND frame = CreateWindowExA(0, "IEFrame", (name_ + " - Bench Browser").c_str(),
+                                 WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, offset, offset, 640, 480, nullptr, nullptr,
+                                 instance, nullptr);
+    if (!frame) return nullptr;
+    HWND rebar = CreateWindowExA(0, REBARCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | CCS_NORESIZE | CCS_NOPARENTALIGN, 0,
+                                 0, 620, 30, frame, nullptr, instance, nullptr);
+    parts_["toolbar"] = CreateWindowExA(0, TOOLBARCLASSNAMEA, "",
+                                        WS_CHILD | WS_VISIBLE | CCS_NORESIZE | CCS_NOPARENTALIGN, 0, 0, 300, 28,
+                                        rebar ? rebar : frame, nullptr, instance, nullptr);
+    parts_["address"] = CreateWindowExA(0, "Edit", "about:blank", WS_CHILD | WS_VISIBLE | WS_BORDER, 0, 32, 600, 22,
+                                        frame, nullptr, instance, nullptr);
+    OpenPage(frame, 56, 0, instance);
+    parts_["status"] = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | CCS_NORESIZE | CCS_NOPARENTALIGN,
+                                       0, 390, 620, 40, frame, nullptr, instance, nullptr);
+    return frame;
+  }
+
+  // An IE mode tab: Edge draws the toolbar and address itself; below its
+  // window only the tab and its page are the browser's, on this thread.
+  HWND OpenTab(HINSTANCE instance) {
+    HWND tab = CreateWindowExA(WS_EX_NOPARENTNOTIFY, kIeModeTabClass, "", WS_CHILD | WS_CLIPCHILDREN, 0, 40, 640,
+                               440, edge_, nullptr, instance, nullptr);
+    // Edge's thread is not told of the tab's windows coming and going.
+    if (tab) OpenPage(tab, 0, WS_EX_NOPARENTNOTIFY, instance);
+    return tab;
+  }
+
+  void OpenPage(HWND parent, int top, DWORD exStyle, HINSTANCE instance) {
+    HWND page = CreateWindowExA(exStyle, "Internet Explorer_Server", "", WS_CHILD | WS_VISIBLE, 0, top,
+                                620, 330, parent, nullptr, instance, nullptr);
+    parts_["page"] = page;
+    parts_["plugin"] = CreateWindowExA(0, "BenchPluginWindow", "", WS_CHILD | WS_VISIBLE, 20, 240, 150, 70, page,
+                                       nullptr, instance, nullptr);
+  }
+
   std::string name_;
   int index_;
+  HWND edge_;
   std::map<std::string, HWND> parts_;
   vendrolix::win32::UniqueKernelHandle ready_;
   vendrolix::win32::UniqueKernelHandle thread_;
@@ -528,6 +629,7 @@ class Scenario {
     if (command.empty() || command[0] == '#') return;
     g_effectStart = DayMs();
     if (command == "open") return Open(name);
+    if (command == "tab") return OpenTab(name, argument);
     if (command == "verbose") {
       g_verbose = name == "on";
       return Say("verbose " + name);
@@ -755,24 +857,39 @@ class Scenario {
 
   void CloseAll() {
     while (!order_.empty()) Execute("close " + order_.front());
+    edges_.clear();
   }
 
  private:
-  void Open(const std::string& name) {
-    if (name.empty() || windows_.count(name)) return Say("error cannot open " + name);
-    auto window = std::make_unique<BrowserWindow>(name, opened_++);
+  void Open(const std::string& name, const std::string& command = "open", HWND edge = nullptr) {
+    if (name.empty() || windows_.count(name)) return Say("error cannot " + command + " " + name);
+    auto window = std::make_unique<BrowserWindow>(name, opened_++, edge);
     const double start = Microseconds();
-    if (!window->Open()) return Say("error cannot open " + name);
+    if (!window->Open()) return Say("error cannot " + command + " " + name);
     const double took = Microseconds() - start;
     const std::size_t helpers = window->helperCount();
     windows_[name] = std::move(window);
     order_.push_back(name);
-    Say("open " + name + " helpers " + std::to_string(helpers) + Took(took));
+    Say(command + " " + name + " helpers " + std::to_string(helpers) + Took(took));
+  }
+
+  void OpenTab(const std::string& name, const std::string& edgeName) {
+    if (edgeName.empty()) return Say("error no Edge window for tab " + name);
+    auto& edge = edges_[edgeName];
+    if (!edge) {
+      edge = std::make_unique<EdgeWindow>(edgeName);
+      if (!edge->Open()) {
+        edges_.erase(edgeName);
+        return Say("error cannot open Edge window " + edgeName);
+      }
+    }
+    Open(name, "tab", edge->window());
   }
 
   std::map<std::string, std::unique_ptr<BrowserWindow>> windows_;
   std::vector<std::string> order_;
   std::map<std::string, HWND> dialogs_;
+  std::map<std::string, std::unique_ptr<EdgeWindow>> edges_;
   int opened_ = 0;
 };
 
