@@ -221,6 +221,7 @@ class MessageHookEnv final : public DialogEnv {
   std::int32_t Now() override { return NowStamp(); }
   void PlayWave() override { PlayBlockWave(state_.AppPath); }
   void Beep() override { ::Beep(150, 200); }
+  void RecordBlocked(const std::string& site) override { WriteRegString(value::LastBlocked, site); }
   void PostClick(std::int32_t window) override { PostTrayClick(window, kBlockCaption, &state_.blockButton); }
   std::intptr_t FindDialogFrame() override {
     return reinterpret_cast<std::intptr_t>(FindWindowA(kDialogClass, nullptr));

@@ -3,6 +3,7 @@
 #include "convert.h"
 #include "settings.h"
 #include "text.h"
+#include "white_list.h"
 
 namespace vendrolix::helper {
 
@@ -77,13 +78,18 @@ std::int16_t WhiteListLookup(const std::function<bool(std::string&)>& nextLine, 
   return 1;
 }
 
-void BlockReaction(std::int16_t sound, std::int32_t trayBlockButton, BlockEnv& env) {
+void TellTray(std::int32_t trayBlockButton, const std::string& address, BlockEnv& env) {
+  env.RecordBlocked(SiteOfAddress(address));
+  env.PostClick(trayBlockButton);
+}
+
+void BlockReaction(std::int16_t sound, std::int32_t trayBlockButton, const std::string& address, BlockEnv& env) {
   if (sound == 0) {
     env.PlayWave();
   } else if (sound == 1) {
     env.Beep();
   }
-  env.PostClick(trayBlockButton);
+  TellTray(trayBlockButton, address, env);
 }
 
 void OnNewWindow(WindowState& state, NewWindowEnv& env) {
@@ -118,7 +124,7 @@ void OnNewWindow(WindowState& state, NewWindowEnv& env) {
   }
   if (allowed) return;
   env.CancelWindow();
-  BlockReaction(sound, state.TrayBlockButton, env);
+  BlockReaction(sound, state.TrayBlockButton, state.CurrentUrl, env);
 }
 
 void OnBeforeNavigate(WindowState& state) {

@@ -72,6 +72,8 @@ class BlockEnv {
   virtual std::int32_t Now() = 0;
   virtual void PlayWave() = 0;
   virtual void Beep() = 0;
+  // LastBlocked: the refused page's host, "" for a page without one.
+  virtual void RecordBlocked(const std::string& site) = 0;
   virtual void PostClick(std::int32_t window) = 0;
 };
 
@@ -85,7 +87,11 @@ class NewWindowEnv : public BlockEnv {
 
 // The sound (by the Sound setting: 0 wave, 1 beep, else none), then the
 // click on the tray's block button.
-void BlockReaction(std::int16_t sound, std::int32_t trayBlockButton, BlockEnv& env);
+void BlockReaction(std::int16_t sound, std::int32_t trayBlockButton, const std::string& address, BlockEnv& env);
+
+// The click on the tray's block button, after the host of the page judged
+// (address) is recorded for the tray to offer.
+void TellTray(std::int32_t trayBlockButton, const std::string& address, BlockEnv& env);
 
 // NewWindow2: decides whether the requested window opens; on refusal it
 // cancels the window and runs the block reaction.
