@@ -66,16 +66,14 @@ bool IsTrayProgram(std::string_view imagePath) {
 }
 
 std::int16_t WhiteListLookup(const std::function<bool(std::string&)>& nextLine, std::string_view url) {
-  std::string line;
-  if (!nextLine(line)) return 1;
-  std::int16_t entries = 0;
-  if (!ConvertToInt16(line, entries)) return 1;
-  const NoCaseFinder address(url);
-  for (int i = 1; i <= entries; ++i) {
-    if (!nextLine(line)) return 1;
-    if (address.Contains(line)) return 0;
-  }
-  return 1;
+  std::string text;
+  return WhiteListLookupOf(
+      [&](std::string_view& line) {
+        if (!nextLine(text)) return false;
+        line = text;
+        return true;
+      },
+      url);
 }
 
 void TellTray(std::int32_t trayBlockButton, const std::string& address, BlockEnv& env) {

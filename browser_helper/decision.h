@@ -11,6 +11,9 @@
 #include <string>
 #include <string_view>
 
+#include "convert.h"
+#include "text.h"
+
 namespace vendrolix::helper {
 
 // Milliseconds of the local day; 0 is reserved for "no stamp".
@@ -42,6 +45,23 @@ bool IsTrayProgram(std::string_view imagePath);
 // 1 otherwise, and 1 when the list is short, unreadable or malformed.
 // nextLine yields the file's lines in order and false at the end.
 std::int16_t WhiteListLookup(const std::function<bool(std::string&)>& nextLine, std::string_view url);
+
+// The same lookup over lines that are not copied: nextLine(std::string_view&)
+// may point into its own buffer until its next call. The browser waits for
+// this at every new window; a copy of every keyword is most of its time.
+template <class NextLine>
+std::int16_t WhiteListLookupOf(NextLine&& nextLine, std::string_view url) {
+  std::string_view line;
+  if (!nextLine(line)) return 1;
+  std::int16_t entries = 0;
+  if (!ConvertToInt16(line, entries)) return 1;
+  const NoCaseFinder address(url);
+  for (int i = 1; i <= entries; ++i) {
+    if (!nextLine(line)) return 1;
+    if (address.Contains(line)) return 0;
+  }
+  return 1;
+}
 
 // A white-list line longer than this makes the list unreadable: no keyword
 // is that long, and the browser process must never hold a line without end.
