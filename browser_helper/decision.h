@@ -13,6 +13,7 @@
 
 #include "convert.h"
 #include "text.h"
+#include "white_list.h"
 
 namespace vendrolix::helper {
 
@@ -63,9 +64,6 @@ std::int16_t WhiteListLookupOf(NextLine&& nextLine, std::string_view url) {
   return 1;
 }
 
-// A white-list line longer than this makes the list unreadable: no keyword
-// is that long, and the browser process must never hold a line without end.
-inline constexpr std::size_t kWhiteListLineLimit = 64 * 1024;
 
 // What one browser window's helper remembers between events.
 struct WindowState {

@@ -8,16 +8,23 @@
 
 namespace vendrolix {
 
-std::vector<std::string> ParseWebSiteList(const std::function<bool(std::string&)>& nextLine) {
-  std::vector<std::string> entries;
+void ForEachWebSite(const std::function<bool(std::string&)>& nextLine,
+                    const std::function<bool(const std::string&)>& visit) {
   std::string line;
-  if (!nextLine(line)) return entries;
+  if (!nextLine(line)) return;
   std::int16_t count = 0;
   ConvertToInt16(line, count);
   for (std::int16_t i = 0; i < count; ++i) {
-    if (!nextLine(line)) break;
-    entries.push_back(line);
+    if (!nextLine(line) || !visit(line)) return;
   }
+}
+
+std::vector<std::string> ParseWebSiteList(const std::function<bool(std::string&)>& nextLine) {
+  std::vector<std::string> entries;
+  ForEachWebSite(nextLine, [&entries](const std::string& entry) {
+    entries.push_back(entry);
+    return true;
+  });
   return entries;
 }
 
@@ -80,6 +87,12 @@ std::string SiteOfAddress(std::string_view address) {
     host = host.substr(0, host.find(':'));
   }
   return IsSite(host) ? std::string(host) : std::string();
+}
+
+bool ListsSite(const std::function<bool(std::string&)>& nextLine, std::string_view site) {
+  bool listed = false;
+  ForEachWebSite(nextLine, [&](const std::string& entry) { return !(listed = EqualsNoCase(entry, site)); });
+  return listed;
 }
 
 std::size_t FindSite(const std::vector<std::string>& entries, std::string_view site) {

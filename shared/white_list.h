@@ -17,6 +17,13 @@ namespace vendrolix {
 // loads the lines present: nothing is made up. Entries are taken unchanged.
 std::vector<std::string> ParseWebSiteList(const std::function<bool(std::string&)>& nextLine);
 std::vector<std::string> ParseWebSiteList(std::string_view content);
+// The same reading, each entry handed to visit (false: stop) and none kept.
+void ForEachWebSite(const std::function<bool(std::string&)>& nextLine,
+                    const std::function<bool(const std::string&)>& visit);
+
+// A white-list line longer than this makes the list unreadable: no keyword
+// is that long, and no program may hold a line without end.
+inline constexpr std::size_t kWhiteListLineLimit = 64 * 1024;
 
 // The longest host a name can be; a longer text is no site and is never
 // recorded, offered or added.
@@ -33,5 +40,7 @@ bool IsSite(std::string_view text);
 
 // The first entry that is site, letter case ignored; npos when none is.
 std::size_t FindSite(const std::vector<std::string>& entries, std::string_view site);
+// Whether a white list read line by line holds site so.
+bool ListsSite(const std::function<bool(std::string&)>& nextLine, std::string_view site);
 
 }  // namespace vendrolix

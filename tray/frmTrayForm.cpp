@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <memory>
 
 #include "convert.h"
 #include "exit_watch_win32.h"
@@ -460,10 +461,12 @@ void FrmTrayForm::ShowTip(const std::string& tip) {
   Shell_NotifyIconA(NIM_MODIFY, &module_.TrayIconData);
 }
 
-std::optional<std::string> FrmTrayForm::ReadWhiteList() {
-  std::string content;
-  if (!win32::ReadWholeFile(module_.AppPath + "\\" + file::WhiteList, content)) return std::nullopt;
-  return content;
+std::function<bool(std::string&)> FrmTrayForm::WhiteListLines() {
+  // Only the manager creates the list; a line no keyword could be ends the
+  // reading, as it does the browser helper's.
+  auto reader = std::make_shared<win32::TextFileReader>(
+      module_.AppPath + "\\" + file::WhiteList, win32::TextFileReader::OpenMode::Plain, kWhiteListLineLimit);
+  return [reader](std::string& line) { return reader->Next(line); };
 }
 
 }  // namespace vendrolix::tray

@@ -50,7 +50,7 @@ class FrmTrayForm final : public TrayShell {
   void PlayBlockWave() override;
   void PlayBlockBeep() override;
   void ShowTip(const std::string& tip) override;
-  std::optional<std::string> ReadWhiteList() override;
+  std::function<bool(std::string&)> WhiteListLines() override;
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -210,8 +210,7 @@ std::string TrayController::SiteToOffer() {
   const std::string site = settings_.ReadSite(value::LastBlocked).value_or("");
   if (!IsSite(site)) return std::string();
   // Read afresh: the user may have added it by hand since.
-  const std::vector<std::string> entries = ParseWebSiteList(shell_.ReadWhiteList().value_or(""));
-  return FindSite(entries, site) == std::string::npos ? site : std::string();
+  return ListsSite(shell_.WhiteListLines(), site) ? std::string() : site;
 }
 
 void TrayController::AllowSite(const std::string& site) {

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -51,8 +52,9 @@ class TrayShell {
   virtual void PlayBlockBeep() = 0;
   // The icon's tip: set in the one record and shown at once.
   virtual void ShowTip(const std::string& tip) = 0;
-  // The white list file's bytes; nullopt when it cannot be read.
-  virtual std::optional<std::string> ReadWhiteList() = 0;
+  // The white list file's lines, one a call (false at the end), read as
+  // they are asked for: the file may be large, the tray needs one match.
+  virtual std::function<bool(std::string&)> WhiteListLines() = 0;
 };
 
 // The installer's marker for the first start after an installation.

@@ -6,10 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "lines.h"
 #include "settings.h"
 
 namespace vendrolix::tray {
@@ -61,7 +63,14 @@ class FakeShell final : public TrayShell {
   void PlayBlockWave() override { calls.push_back("wave"); }
   void PlayBlockBeep() override { calls.push_back("beep"); }
   void ShowTip(const std::string& tip) override { calls.push_back("tip " + tip); }
-  std::optional<std::string> ReadWhiteList() override { return whiteList; }
+  std::function<bool(std::string&)> WhiteListLines() override {
+    auto lines = std::make_shared<std::vector<std::string>>(SplitLines(whiteList.value_or("")));
+    return [lines, next = std::size_t{0}](std::string& line) mutable {
+      if (next >= lines->size()) return false;
+      line = (*lines)[next++];
+      return true;
+    };
+  }
 
   std::optional<std::string> whiteList;
 
