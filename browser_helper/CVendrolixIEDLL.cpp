@@ -57,6 +57,7 @@ class BrowserEnv final : public NewWindowEnv {
   }
   void PlayWave() override { PlayBlockWave(state_.AppPath); }
   void Beep() override { ::Beep(150, 200); }
+  void RecordBlocked(const std::string& site) override { RecordBlockedSite(settings_, site); }
   void PostClick(std::int32_t window) override { PostTrayClick(window, kBlockCaption, &state_.blockButton); }
 
  private:

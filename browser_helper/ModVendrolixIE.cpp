@@ -147,17 +147,27 @@ std::optional<std::string> ReadStoredRegString(const char* key, const char* name
 }
 
 std::string SettingsReader::Read(const char* name) {
+  const std::optional<std::string> text = ReadStored(name);
+  return text ? Trim(*text) : "1";
+}
+
+std::optional<std::string> SettingsReader::ReadStored(const char* name) {
   if (!opened_) {
     key_ = win32::OpenSuiteKey(HKEY_LOCAL_MACHINE, kSettingsKey, KEY_QUERY_VALUE);
     opened_ = true;
   }
   std::string text;
-  if (!win32::ReadRegText(key_.get(), name, kReadBufferSize, text)) return "1";
-  return Trim(text);
+  if (!win32::ReadRegText(key_.get(), name, kReadBufferSize, text)) return std::nullopt;
+  return text;
 }
 
 void WriteRegString(const char* name, const std::string& value) {
   win32::WriteRegText(HKEY_LOCAL_MACHINE, kSettingsKey, name, value);
+}
+
+void RecordBlockedSite(SettingsReader& settings, const std::string& site) {
+  if (settings.ReadStored(value::LastBlocked) == site) return;
+  WriteRegString(value::LastBlocked, site);
 }
 
 std::int16_t IsBlockedUrl(const std::string& appPath, const std::string& url) {
@@ -166,7 +176,7 @@ std::int16_t IsBlockedUrl(const std::string& appPath, const std::string& url) {
     win32::TextFileReader reader(appPath + "\\" + file::WhiteList, win32::TextFileReader::OpenMode::CreateIfMissing,
                                  kWhiteListLineLimit);
     if (!reader.is_open()) return 1;
-    return WhiteListLookup([&reader](std::string& line) { return reader.Next(line); }, url);
+    return WhiteListLookupOf([&reader](std::string_view& line) { return reader.Next(line); }, url);
   } catch (...) {
     return 1;
   }
@@ -221,6 +231,7 @@ class MessageHookEnv final : public DialogEnv {
   std::int32_t Now() override { return NowStamp(); }
   void PlayWave() override { PlayBlockWave(state_.AppPath); }
   void Beep() override { ::Beep(150, 200); }
+  void RecordBlocked(const std::string& site) override { RecordBlockedSite(settings_, site); }
   void PostClick(std::int32_t window) override { PostTrayClick(window, kBlockCaption, &state_.blockButton); }
   std::intptr_t FindDialogFrame() override {
     return reinterpret_cast<std::intptr_t>(FindWindowA(kDialogClass, nullptr));

@@ -70,6 +70,8 @@ std::optional<std::string> ReadStoredRegString(const char* key, const char* name
 class SettingsReader {
  public:
   std::string Read(const char* name);
+  // The text as stored, untrimmed; nullopt on any failure.
+  std::optional<std::string> ReadStored(const char* name);
 
  private:
   bool opened_ = false;
@@ -77,6 +79,10 @@ class SettingsReader {
 };
 // Writes a text value under the settings key; dropped when it cannot be opened.
 void WriteRegString(const char* name, const std::string& value);
+// LastBlocked = site, written only when it holds something else: a page
+// that keeps opening pop-ups costs the browser a read, not a write, per
+// block after the first.
+void RecordBlockedSite(SettingsReader& settings, const std::string& site);
 
 // 0 when the current address is white-listed in AppPath\WebSite.dat, else 1.
 std::int16_t IsBlockedUrl(const std::string& appPath, const std::string& url);

@@ -3,6 +3,7 @@
 #include "convert.h"
 #include "settings.h"
 #include "text.h"
+#include "white_list.h"
 
 namespace vendrolix::helper {
 
@@ -54,25 +55,28 @@ std::int32_t GracePeriod(std::int16_t countIE, bool dialogPresent, std::int16_t 
 bool IsTrayProgram(std::string_view imagePath) { return ImageNameIs(imagePath, file::Tray); }
 
 std::int16_t WhiteListLookup(const std::function<bool(std::string&)>& nextLine, std::string_view url) {
-  std::string line;
-  if (!nextLine(line)) return 1;
-  std::int16_t entries = 0;
-  if (!ConvertToInt16(line, entries)) return 1;
-  const NoCaseFinder address(url);
-  for (int i = 1; i <= entries; ++i) {
-    if (!nextLine(line)) return 1;
-    if (address.Contains(line)) return 0;
-  }
-  return 1;
+  std::string text;
+  return WhiteListLookupOf(
+      [&](std::string_view& line) {
+        if (!nextLine(text)) return false;
+        line = text;
+        return true;
+      },
+      url);
 }
 
-void BlockReaction(std::int16_t sound, std::int32_t trayBlockButton, BlockEnv& env) {
+void TellTray(std::int32_t trayBlockButton, const std::string& address, BlockEnv& env) {
+  env.RecordBlocked(SiteOfAddress(address));
+  env.PostClick(trayBlockButton);
+}
+
+void BlockReaction(std::int16_t sound, std::int32_t trayBlockButton, const std::string& address, BlockEnv& env) {
   if (sound == 0) {
     env.PlayWave();
   } else if (sound == 1) {
     env.Beep();
   }
-  env.PostClick(trayBlockButton);
+  TellTray(trayBlockButton, address, env);
 }
 
 void OnNewWindow(WindowState& state, NewWindowEnv& env) {
@@ -107,7 +111,7 @@ void OnNewWindow(WindowState& state, NewWindowEnv& env) {
   }
   if (allowed) return;
   env.CancelWindow();
-  BlockReaction(sound, state.TrayBlockButton, env);
+  BlockReaction(sound, state.TrayBlockButton, state.CurrentUrl, env);
 }
 
 void OnBeforeNavigate(WindowState& state) {

@@ -12,6 +12,9 @@
 #include <string_view>
 
 #include "browser_windows.h"
+#include "convert.h"
+#include "text.h"
+#include "white_list.h"
 
 namespace vendrolix::helper {
 
@@ -43,9 +46,23 @@ bool IsTrayProgram(std::string_view imagePath);
 // nextLine yields the file's lines in order and false at the end.
 std::int16_t WhiteListLookup(const std::function<bool(std::string&)>& nextLine, std::string_view url);
 
-// A white-list line longer than this makes the list unreadable: no keyword
-// is that long, and the browser process must never hold a line without end.
-inline constexpr std::size_t kWhiteListLineLimit = 64 * 1024;
+// The same lookup over lines that are not copied: nextLine(std::string_view&)
+// may point into its own buffer until its next call. The browser waits for
+// this at every new window; a copy of every keyword is most of its time.
+template <class NextLine>
+std::int16_t WhiteListLookupOf(NextLine&& nextLine, std::string_view url) {
+  std::string_view line;
+  if (!nextLine(line)) return 1;
+  std::int16_t entries = 0;
+  if (!ConvertToInt16(line, entries)) return 1;
+  const NoCaseFinder address(url);
+  for (int i = 1; i <= entries; ++i) {
+    if (!nextLine(line)) return 1;
+    if (address.Contains(line)) return 0;
+  }
+  return 1;
+}
+
 
 // What one browser window's helper remembers between events.
 struct WindowState {
@@ -72,6 +89,8 @@ class BlockEnv {
   virtual std::int32_t Now() = 0;
   virtual void PlayWave() = 0;
   virtual void Beep() = 0;
+  // LastBlocked: the refused page's host, "" for a page without one.
+  virtual void RecordBlocked(const std::string& site) = 0;
   virtual void PostClick(std::int32_t window) = 0;
 };
 
@@ -85,7 +104,11 @@ class NewWindowEnv : public BlockEnv {
 
 // The sound (by the Sound setting: 0 wave, 1 beep, else none), then the
 // click on the tray's block button.
-void BlockReaction(std::int16_t sound, std::int32_t trayBlockButton, BlockEnv& env);
+void BlockReaction(std::int16_t sound, std::int32_t trayBlockButton, const std::string& address, BlockEnv& env);
+
+// The click on the tray's block button, after the host of the page judged
+// (address) is recorded for the tray to offer.
+void TellTray(std::int32_t trayBlockButton, const std::string& address, BlockEnv& env);
 
 // NewWindow2: decides whether the requested window opens; on refusal it
 // cancels the window and runs the block reaction.

@@ -91,7 +91,7 @@ void Judge(unsigned trigger, DialogWatch& watch, WindowState& window, std::int32
   };
   if (level == 4) {
     env.CloseDialog(watch.NewDialog);
-    env.PostClick(window.TrayBlockButton);
+    TellTray(window.TrayBlockButton, window.CurrentUrl, env);
     soundOnly();
     return;
   }
@@ -101,12 +101,12 @@ void Judge(unsigned trigger, DialogWatch& watch, WindowState& window, std::int32
   if (rejected) {
     if (trigger == kDialogMessage) {
       env.CloseDialog(watch.NewDialog);
-      env.PostClick(window.TrayBlockButton);
+      TellTray(window.TrayBlockButton, window.CurrentUrl, env);
       soundOnly();
     } else {
       soundOnly();
       env.CloseDialog(watch.NewDialog);
-      env.PostClick(window.TrayBlockButton);
+      TellTray(window.TrayBlockButton, window.CurrentUrl, env);
     }
   }
   buttonUpStamp = 0;

@@ -9,9 +9,11 @@
 ;   Users                   read, and set or delete values (0x2001b: KEY_READ
 ;                           and KEY_SET_VALUE): the tray, running as the user,
 ;                           writes its menu settings, its window handles,
-;                           Status, NSExist and AOLExist, and removes FirstStart;
+;                           Status, AllowSite, NSExist and AOLExist, and removes
+;                           FirstStart;
 ;   Low mandatory label,    so that the browser helper inside a Protected Mode
-;   no write-up             browser (low integrity) may write CountIE.
+;   no write-up             browser (low integrity) may write CountIE and
+;                           LastBlocked.
 ; The access list is protected: nothing inherited from HKLM\Software adds to it.
 !define SETTINGS_SDDL "D:P(A;;KA;;;SY)(A;;KA;;;BA)(A;;0x2001b;;;BU)S:(ML;;NW;;;LW)"
 

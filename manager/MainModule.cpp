@@ -8,6 +8,8 @@
 #include "manager_app.h"
 #include "win32/file_io.h"
 #include "win32/handles.h"
+#include "win32/registry.h"
+#include "white_list.h"
 
 namespace vendrolix::manager {
 namespace {
@@ -108,6 +110,13 @@ int Main() {
 
   g_state.strAppPath = win32::ModuleFolder(nullptr);
   g_state.intStatus = StatusFromText(CRegistry::ForManager().GetRegStringValue(value::Status));
+  // Read as stored (a keyword keeps its case) and taken away, so that a later
+  // start adds nobody's site twice; anything but a site is dropped.
+  std::string site;
+  if (win32::ReadRegText(HKEY_LOCAL_MACHINE, kSettingsKey, value::AllowSite, kSiteLimit + 1, site) && IsSite(site)) {
+    g_state.strSiteToAdd = site;
+  }
+  win32::DeleteRegValue(HKEY_LOCAL_MACHINE, kSettingsKey, value::AllowSite);
 
   const Dpi dpi = ScreenDpi();
   TwipsPoint start = InitialPagePosition(PixelsToTwips(GetSystemMetrics(SM_CXSCREEN), dpi.x),

@@ -6,6 +6,7 @@
 #include "manager_app.h"
 #include "resource.h"
 #include "text.h"
+#include "white_list.h"
 #include "win32/file_io.h"
 
 namespace vendrolix::manager {
@@ -19,12 +20,24 @@ enum WhiteListLabel : std::size_t { kKeywordLabel = kPageLabelCount, kNoteLabel,
 // The list box keeps the case-insensitive order of the suite's text rules
 // rather than the control's locale sort, so WebSite.dat's order is the
 // same on every system.
-void AddSorted(HWND list, const std::string& text) {
+LRESULT AddSorted(HWND list, const std::string& text) {
   LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
   if (count == LB_ERR) count = 0;
   std::size_t at = SortedInsertIndex(static_cast<std::size_t>(count),
                                      [list](std::size_t i) { return ListText(list, static_cast<int>(i)); }, text);
-  SendMessageA(list, LB_INSERTSTRING, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(text.c_str()));
+  return SendMessageA(list, LB_INSERTSTRING, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+std::vector<std::string> ListEntries(HWND list) {
+  std::vector<std::string> entries;
+  LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count && count != LB_ERR; ++i) entries.push_back(ListText(list, static_cast<int>(i)));
+  return entries;
+}
+
+// Selected, and scrolled into view by the selection.
+void Select(HWND list, LRESULT index) {
+  if (index >= 0) SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
 }
 
 }  // namespace
@@ -61,6 +74,10 @@ void FrmPopupAdvanced::Load() {
   LoadWebSiteList();
   ShowPage();
   if (txtWebSite_) SetFocus(txtWebSite_);
+  // Once: a page loaded again later must not add it again.
+  const std::string site = std::move(State().strSiteToAdd);
+  State().strSiteToAdd.clear();
+  if (!site.empty() && hwnd()) AddKeyword(site, true);
 }
 
 void FrmPopupAdvanced::OnButtonClick(int n) {
@@ -93,9 +110,7 @@ void FrmPopupAdvanced::LoadWebSiteList() {
 }
 
 void FrmPopupAdvanced::SaveWebSiteList() {
-  std::vector<std::string> entries;
-  LRESULT count = SendMessageA(lstURL_, LB_GETCOUNT, 0, 0);
-  for (LRESULT i = 0; i < count && count != LB_ERR; ++i) entries.push_back(ListText(lstURL_, static_cast<int>(i)));
+  const std::vector<std::string> entries = ListEntries(lstURL_);
   // Written beside the old file and swapped in, so the browser helper never
   // reads a half-written list.
   if (win32::ReplaceFileContent(FilePath(), FormatWebSiteList(entries))) return;
@@ -103,24 +118,39 @@ void FrmPopupAdvanced::SaveWebSiteList() {
   ShowMessage(*this, kSaveFailedTitle, kSaveFailedText, "Ok");
 }
 
-void FrmPopupAdvanced::AddWebSite() {
-  std::string text = Trim(WindowText(txtWebSite_));
-  LRESULT count = SendMessageA(lstURL_, LB_GETCOUNT, 0, 0);
+void FrmPopupAdvanced::AddWebSite() { AddKeyword(Trim(WindowText(txtWebSite_)), false); }
+
+void FrmPopupAdvanced::AddKeyword(const std::string& text, bool sentSite) {
+  // A page closed while a notice was up has no controls left to touch.
+  const auto clearKeyword = [this] {
+    if (!hwnd()) return;
+    SetWindowTextA(txtWebSite_, "");
+    SetFocus(txtWebSite_);
+  };
   if (text.empty()) {
     ShowMessage(*this, kAddTitle, kAddText, "Ok");
-  } else if (count != LB_ERR && static_cast<std::size_t>(count) >= kWhiteListCapacity) {
+    clearKeyword();
+    return;
+  }
+  if (sentSite) {
+    // The tray's item says "allow this site": once in the list is enough.
+    const std::size_t listed = FindSite(ListEntries(lstURL_), text);
+    if (listed != std::string::npos) {
+      Select(lstURL_, static_cast<LRESULT>(listed));
+      return;
+    }
+  }
+  const LRESULT count = SendMessageA(lstURL_, LB_GETCOUNT, 0, 0);
+  if (count != LB_ERR && static_cast<std::size_t>(count) >= kWhiteListCapacity) {
     // Saving one more would lose the whole list. The typed keyword stays.
     ShowMessage(*this, kAddTitle, kWhiteListFullText, "Ok");
     if (hwnd()) SetFocus(txtWebSite_);
     return;
-  } else {
-    AddSorted(lstURL_, text);
-    SaveWebSiteList();
   }
-  // A page closed while a notice was up has no controls left to touch.
-  if (!hwnd()) return;
-  SetWindowTextA(txtWebSite_, "");
-  SetFocus(txtWebSite_);
+  const LRESULT at = AddSorted(lstURL_, text);
+  if (sentSite) Select(lstURL_, at);
+  SaveWebSiteList();
+  if (!sentSite) clearKeyword();
 }
 
 void FrmPopupAdvanced::RemoveWebSite() {

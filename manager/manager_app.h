@@ -56,6 +56,9 @@ class FrmPopupAdvanced final : public PageWindow {
   // Shows the notice when the file could not be written.
   void SaveWebSiteList();
   void AddWebSite();
+  // The one Add path, for a typed keyword and for a site the tray sent. A
+  // sent site already listed is not added again but selected.
+  void AddKeyword(const std::string& text, bool sentSite);
   void RemoveWebSite();
   std::string FilePath() const;
 

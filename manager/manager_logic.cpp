@@ -8,29 +8,6 @@
 
 namespace vendrolix::manager {
 
-std::vector<std::string> ParseWebSiteList(const std::function<bool(std::string&)>& nextLine) {
-  std::vector<std::string> entries;
-  std::string line;
-  if (!nextLine(line)) return entries;
-  std::int16_t count = 0;
-  ConvertToInt16(line, count);
-  for (std::int16_t i = 0; i < count; ++i) {
-    if (!nextLine(line)) break;
-    entries.push_back(line);
-  }
-  return entries;
-}
-
-std::vector<std::string> ParseWebSiteList(std::string_view content) {
-  std::vector<std::string> lines = SplitLines(content);
-  std::size_t next = 0;
-  return ParseWebSiteList([&](std::string& line) {
-    if (next >= lines.size()) return false;
-    line = lines[next++];
-    return true;
-  });
-}
-
 std::string FormatWebSiteList(const std::vector<std::string>& entries) {
   std::vector<std::string> lines;
   lines.reserve(entries.size() + 1);

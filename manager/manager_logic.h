@@ -10,16 +10,14 @@
 #include <string_view>
 #include <vector>
 
+#include "white_list.h"
+
 namespace vendrolix::manager {
 
 // ---- White list file -------------------------------------------------------
 
-// Entries of a white list file read line by line (nextLine returns false at
-// the end). The first line is the count; a count that is not a number, is
-// negative or is missing loads nothing. A count larger than the lines present
-// loads the lines present: nothing is made up. Entries are taken unchanged.
-std::vector<std::string> ParseWebSiteList(const std::function<bool(std::string&)>& nextLine);
-std::vector<std::string> ParseWebSiteList(std::string_view content);
+// The parser the tray shares (white_list.h).
+using vendrolix::ParseWebSiteList;
 
 // The count line reads back as a signed 16-bit number: one entry more than
 // this and the whole file would read as an empty list.
@@ -79,6 +77,9 @@ struct ManagerState {
   bool blnAdvancedLoaded = false;
   bool blnCookieLoaded = false;
   std::int16_t intCurrentTab = 0;
+  // A site the tray asked to add, taken from the settings at start; added
+  // when the white list page loads.
+  std::string strSiteToAdd;
 
   // Message box parameters and result.
   std::string strMsgTitle;

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,27 +32,27 @@ class LineReader {
 
   // The next line without its line end; false at the end of the source.
   bool Next(std::string& line);
+  // The same without a copy: line is valid until the next call.
+  bool Next(std::string_view& line);
   bool failed() const { return failed_; }
 
  private:
   bool Fill();
-  // Where the next c at or after pos_ lies in the buffer (end_: none there).
-  // The answer is kept until the reader passes it, so a file with one kind
-  // of line end is not searched to the buffer's end for the other kind at
-  // every line.
-  std::size_t NextOf(char c, std::size_t& cached) const;
-
-  static constexpr std::size_t kUnknown = static_cast<std::size_t>(-1);
+  // The first CR or LF at or after pos_ (end_: none in the buffer). One
+  // pass over the bytes for both, so a file with one kind of line end is
+  // never searched to the buffer's end for the other kind.
+  std::size_t NextLineEnd() const;
 
   ReadFn read_;
   std::size_t maxLine_;
   bool failed_ = false;
-  std::vector<char> buffer_;
+  // Not cleared when made: every byte is read into before it is looked at.
+  std::unique_ptr<char[]> buffer_;
   std::size_t pos_ = 0;
   std::size_t end_ = 0;
   bool eof_ = false;
-  std::size_t nextCr_ = kUnknown;
-  std::size_t nextLf_ = kUnknown;
+  // A line that does not lie whole in the buffer is put together here.
+  std::string spill_;
 };
 
 std::vector<std::string> SplitLines(std::string_view content);

@@ -26,6 +26,12 @@ inline constexpr const char* OptionCookie = "OptionCookie";  // cookie view: "1"
 inline constexpr const char* PathNSCookie = "PathNSCookie";  // Netscape profile folder (".slt")
 inline constexpr const char* NSAOLRun = "NSAOLRun";
 inline constexpr const char* PathTrayApp = "PathTrayApp";
+// Host of the page whose pop-up or dialog the browser helper refused last;
+// "" when that page had none. Written by the helper only.
+inline constexpr const char* LastBlocked = "LastBlocked";
+// A site the tray asks the manager to add to the white list, with Status
+// "0"; the manager removes it once read.
+inline constexpr const char* AllowSite = "AllowSite";
 // Set by the installer, removed by the tray's first start after it.
 inline constexpr const char* FirstStart = "FirstStart";
 }  // namespace value

@@ -3,12 +3,16 @@
 #include <mmsystem.h>
 #include <shellapi.h>
 
+#include <cstddef>
 #include <cstring>
+#include <memory>
 
 #include "convert.h"
 #include "exit_watch_win32.h"
 #include "resource.h"
 #include "settings.h"
+#include "white_list.h"
+#include "win32/file_io.h"
 #include "win32/registry.h"
 
 namespace vendrolix::tray {
@@ -50,6 +54,11 @@ constexpr UINT kLevelItems[5] = {IDM_ALLOW_POPUP, IDM_BLOCK_AD_POPUP_LOW, IDM_BL
                                  IDM_BLOCK_AD_POPUP_HIGH, IDM_BLOCK_ALL_POPUP};
 constexpr UINT kSoundItems[3] = {IDM_WAVE_SOUND, IDM_INTERNAL_SOUND, IDM_NO_SOUND};
 
+// The tip field of the record layout the tray passes (the first one): the
+// shell reads no further, whatever the structure declares today.
+constexpr std::size_t kTipField = 64;
+static_assert(offsetof(NOTIFYICONDATAA, szTip) + kTipField == NOTIFYICONDATAA_V1_SIZE, "first record layout");
+
 void Check(HMENU menu, UINT id, bool checked) {
   CheckMenuItem(menu, id, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
 }
@@ -66,6 +75,12 @@ void RegistrySettings::Write(const std::string& name, const std::string& text) {
 
 void RegistrySettings::Remove(const std::string& name) {
   win32::DeleteRegValue(HKEY_LOCAL_MACHINE, kSettingsKey, name.c_str());
+}
+
+std::optional<std::string> RegistrySettings::ReadSite(const std::string& name) {
+  std::string text;
+  if (!win32::ReadRegText(HKEY_LOCAL_MACHINE, kSettingsKey, name.c_str(), kSiteLimit + 1, text)) return std::nullopt;
+  return text;
 }
 
 FrmTrayForm::FrmTrayForm(HINSTANCE instance, ModTray& module)
@@ -161,6 +176,14 @@ void FrmTrayForm::ApplyChecks() {
   Check(mnuPopupTray_, IDM_ALLOW_MESSENGER, checks.allowMessenger);
 }
 
+void FrmTrayForm::ShowSiteItem() {
+  if (!mnuPopupTray_) return;
+  DeleteMenu(mnuPopupTray_, IDM_ALLOW_SITE, MF_BYCOMMAND);
+  menuSite_ = controller_.SiteToOffer();
+  if (menuSite_.empty()) return;
+  InsertMenuA(mnuPopupTray_, 0, MF_BYPOSITION | MF_STRING, IDM_ALLOW_SITE, AllowSiteCaption(menuSite_).c_str());
+}
+
 HICON FrmTrayForm::IconHandle(TrayIcon icon) const {
   return icon == TrayIcon::Allowing ? allowingIcon_.get() : blockingIcon_.get();
 }
@@ -234,6 +257,7 @@ void FrmTrayForm::TrayCallback(UINT mouseMessage) {
     ApplyChecks();
   } else if (mouseMessage == WM_RBUTTONUP) {
     SetForegroundWindow(hwnd_);
+    ShowSiteItem();
     POINT cursor{};
     GetCursorPos(&cursor);
     TrackPopupMenu(mnuPopupTray_, TPM_LEFTALIGN | TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, hwnd_, nullptr);
@@ -249,6 +273,9 @@ void FrmTrayForm::mnuHelp_Click() {
 
 void FrmTrayForm::MenuCommand(UINT id) {
   switch (id) {
+    case IDM_ALLOW_SITE:
+      controller_.AllowSite(menuSite_);
+      break;
     case IDM_HELP:
       mnuHelp_Click();
       break;
@@ -298,7 +325,7 @@ void FrmTrayForm::cmdForm_Click() {
   if (BrowserExitDecision()) Form_Unload();
 }
 
-void FrmTrayForm::cmdBlock_Click() { controller_.Flash(); }
+void FrmTrayForm::cmdBlock_Click() { controller_.NotifyBlock(); }
 
 void FrmTrayForm::cmdBlockNSAOL_Click() { controller_.NotifyNsAolBlock(); }
 
@@ -425,5 +452,21 @@ void FrmTrayForm::PlayBlockWave() {
 }
 
 void FrmTrayForm::PlayBlockBeep() { Beep(150, 150); }
+
+void FrmTrayForm::ShowTip(const std::string& tip) {
+  char* field = module_.TrayIconData.szTip;
+  const std::size_t n = tip.size() < kTipField - 1 ? tip.size() : kTipField - 1;
+  std::memset(field, 0, kTipField);
+  std::memcpy(field, tip.data(), n);
+  Shell_NotifyIconA(NIM_MODIFY, &module_.TrayIconData);
+}
+
+std::function<bool(std::string&)> FrmTrayForm::WhiteListLines() {
+  // Only the manager creates the list; a line no keyword could be ends the
+  // reading, as it does the browser helper's.
+  auto reader = std::make_shared<win32::TextFileReader>(
+      module_.AppPath + "\\" + file::WhiteList, win32::TextFileReader::OpenMode::Plain, kWhiteListLineLimit);
+  return [reader](std::string& line) { return reader->Next(line); };
+}
 
 }  // namespace vendrolix::tray

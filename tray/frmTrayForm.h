@@ -21,6 +21,7 @@ class RegistrySettings final : public TraySettings {
   std::string Read(const std::string& name, const std::string& missingText) override;
   void Write(const std::string& name, const std::string& text) override;
   void Remove(const std::string& name) override;
+  std::optional<std::string> ReadSite(const std::string& name) override;
 };
 
 class FrmTrayForm final : public TrayShell {
@@ -48,6 +49,8 @@ class FrmTrayForm final : public TrayShell {
   void StartManager() override;
   void PlayBlockWave() override;
   void PlayBlockBeep() override;
+  void ShowTip(const std::string& tip) override;
+  std::function<bool(std::string&)> WhiteListLines() override;
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -67,6 +70,7 @@ class FrmTrayForm final : public TrayShell {
 
   void BuildMenu();
   void ApplyChecks();
+  void ShowSiteItem();
   void AddIcon();
   HICON IconHandle(TrayIcon icon) const;
   void Publish(const char* name, HWND window);
@@ -81,6 +85,9 @@ class FrmTrayForm final : public TrayShell {
   HWND cmdBlock_ = nullptr;
   HWND cmdBlockNSAOL_ = nullptr;
   HMENU mnuPopupTray_ = nullptr;
+  // The site the open menu's item names: the one allowed when it is chosen,
+  // even if another block recorded another meanwhile.
+  std::string menuSite_;
   win32::UniqueIcon blockingIcon_;
   win32::UniqueIcon allowingIcon_;
   UINT taskbarCreated_ = 0;

@@ -19,6 +19,8 @@
 #define IDM_BLOCK_AD_POPUP_DEFAULT 111
 #define IDM_BLOCK_AD_POPUP_LOW 112
 #define IDM_ALLOW_POPUP 113
+// Shown above Help only after a block whose site can be allowed.
+#define IDM_ALLOW_SITE 114
 
 // Control ids of the three hidden buttons.
 #define IDC_FORM_CLOSE 201

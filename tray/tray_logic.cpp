@@ -1,7 +1,10 @@
 #include "tray_logic.h"
 
+#include <vector>
+
 #include "convert.h"
 #include "settings.h"
+#include "white_list.h"
 
 namespace vendrolix::tray {
 
@@ -13,6 +16,17 @@ std::string PathTrayAppText(const std::string& appPath) {
     if (c == '\\') text += '\\';
   }
   return text + "\\\\" + file::Tray;
+}
+
+std::string BlockedTip(std::uint32_t blocks) {
+  std::string tip = kTrayTip;
+  if (blocks == 0) return tip;
+  return tip + "\n" + ToDecimalText(blocks) + (blocks == 1 ? " pop-up blocked" : " pop-ups blocked");
+}
+
+std::string AllowSiteCaption(const std::string& site) {
+  std::string shown = site.size() > kSiteCaptionChars ? site.substr(0, kSiteCaptionChars) + "..." : site;
+  return "Allow Pop-ups from " + shown;
 }
 
 std::int16_t StartupLevel(TraySettings& settings, const std::string& appPath) {
@@ -181,7 +195,32 @@ void TrayController::Flash() {
   shell_.ShowIcon(icon_);
 }
 
+void TrayController::CountBlock() {
+  if (blocks_ < UINT32_MAX) ++blocks_;
+  shell_.ShowTip(BlockedTip(blocks_));
+}
+
+void TrayController::NotifyBlock() {
+  CountBlock();
+  Flash();
+}
+
+std::string TrayController::SiteToOffer() {
+  if (blocks_ == 0) return std::string();
+  const std::string site = settings_.ReadSite(value::LastBlocked).value_or("");
+  if (!IsSite(site)) return std::string();
+  // Read afresh: the user may have added it by hand since.
+  return ListsSite(shell_.WhiteListLines(), site) ? std::string() : site;
+}
+
+void TrayController::AllowSite(const std::string& site) {
+  if (!IsSite(site)) return;
+  settings_.Write(value::AllowSite, site);
+  OpenManager("0");
+}
+
 void TrayController::NotifyNsAolBlock() {
+  CountBlock();
   // Read at this moment: the user may have changed it in another program.
   std::int16_t sound = 0;
   ConvertToInt16(settings_.Get(value::Sound), sound);

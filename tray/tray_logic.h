@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -22,6 +23,9 @@ class TraySettings {
   virtual std::string Read(const std::string& name, const std::string& missingText) = 0;
   virtual void Write(const std::string& name, const std::string& text) = 0;
   virtual void Remove(const std::string& name) = 0;
+  // A site value as stored, letter case kept; nullopt when it is missing,
+  // unreadable or longer than a site can be.
+  virtual std::optional<std::string> ReadSite(const std::string& name) = 0;
 
   // The tray's own reading: a missing value reads as "1".
   std::string Get(const std::string& name) { return Read(name, "1"); }
@@ -46,6 +50,11 @@ class TrayShell {
   virtual void StartManager() = 0;
   virtual void PlayBlockWave() = 0;
   virtual void PlayBlockBeep() = 0;
+  // The icon's tip: set in the one record and shown at once.
+  virtual void ShowTip(const std::string& tip) = 0;
+  // The white list file's lines, one a call (false at the end), read as
+  // they are asked for: the file may be large, the tray needs one match.
+  virtual std::function<bool(std::string&)> WhiteListLines() = 0;
 };
 
 // The installer's marker for the first start after an installation.
@@ -81,6 +90,16 @@ inline constexpr std::int32_t kMessengerStartAutomatic = 2;
 inline constexpr const char* kNetStopMessenger = "STOP Messenger";
 inline constexpr const char* kNetStartMessenger = "START Messenger";
 
+// The icon's tip: the program's name, and once a block was told, on a second
+// line how many since the tray started.
+inline constexpr const char* kTrayTip = "Vendrolix Pro";
+std::string BlockedTip(std::uint32_t blocks);
+
+// The menu item that allows the last blocked site; a long host is cut after
+// kSiteCaptionChars characters and ends in "...".
+inline constexpr std::size_t kSiteCaptionChars = 40;
+std::string AllowSiteCaption(const std::string& site);
+
 // The check marks of the popup menu. They only mirror the settings; nothing
 // reads them back.
 struct MenuChecks {
@@ -112,9 +131,18 @@ class TrayController {
   void BlockMessenger();
   void AllowMessenger();
 
-  // Notifications clicked by other programs.
-  void Flash();
+  // Notifications clicked by other programs. Each is a block told: it is
+  // counted in the tip before the sound and the flash.
+  void NotifyBlock();
   void NotifyNsAolBlock();
+  void Flash();
+
+  // The site the menu offers to allow: the host the browser helper recorded
+  // at its last block, once a block was told since start and while the white
+  // list does not hold it; "" for no item.
+  std::string SiteToOffer();
+  // The item chosen: the manager is asked to add site to its white list.
+  void AllowSite(const std::string& site);
 
   TrayIcon icon() const { return icon_; }
   bool blocking_on() const { return BlockingOn; }
@@ -124,6 +152,7 @@ class TrayController {
  private:
   void CheckLevelOnly(int level);
   void RefreshAndFront();
+  void CountBlock();
 
   TraySettings& settings_;
   TrayShell& shell_;
@@ -133,6 +162,8 @@ class TrayController {
   std::int16_t MessengerState = 0;
   // Empty until the first flash ended, so the first one always runs.
   std::optional<std::uint64_t> LastFlashEnd;
+  // Blocks told since start; never stored.
+  std::uint32_t blocks_ = 0;
 };
 
 }  // namespace vendrolix::tray

@@ -44,6 +44,7 @@ class TextFileReader {
 
   bool is_open() const { return file_.valid(); }
   bool Next(std::string& line) { return is_open() && reader_.Next(line); }
+  bool Next(std::string_view& line) { return is_open() && reader_.Next(line); }
 
  private:
   UniqueFile file_;

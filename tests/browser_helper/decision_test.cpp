@@ -191,6 +191,7 @@ class FakeEnv : public NewWindowEnv {
   void CancelWindow() override { log += "cancel;"; }
   void PlayWave() override { log += "wave;"; }
   void Beep() override { log += "beep;"; }
+  void RecordBlocked(const std::string& site) override { log += "site " + site + ";"; }
   void PostClick(std::int32_t window) override { log += "click " + std::to_string(window) + ";"; }
 };
 
@@ -214,7 +215,7 @@ WindowState Active(std::int32_t clickStamp) {
 }
 
 TEST(NewWindow, DecidesByLevelListCtrlAndClickAge) {
-  const std::string blocked = "cancel;beep;click 22;";
+  const std::string blocked = "cancel;beep;site page;click 22;";
   const struct {
     const char* name;
     const char* popup;
@@ -244,8 +245,8 @@ TEST(NewWindow, DecidesByLevelListCtrlAndClickAge) {
       {"level 4 opens a listed page", "4", "1", "2", 1000, 1001, 0, false, 0, "", 0},
       {"level 4 opens with Ctrl", "4", "1", "2", 0, 1001, 1, true, 0, "", 0},
       {"listed page opens at level 2", "2", "1", "2", 0, 9000, 0, false, 0, "", 0},
-      {"sound 0 plays the wave", "2", "0", "2", 0, 9000, 1, false, 0, "cancel;wave;click 22;", 0},
-      {"sound 2 is silent but tells the tray", "2", "2", "2", 0, 9000, 1, false, 0, "cancel;click 22;", 0},
+      {"sound 0 plays the wave", "2", "0", "2", 0, 9000, 1, false, 0, "cancel;wave;site page;click 22;", 0},
+      {"sound 2 is silent but tells the tray", "2", "2", "2", 0, 9000, 1, false, 0, "cancel;site page;click 22;", 0},
       {"a click just before midnight has expired 30 s after it", "2", "1", "2", kDayMs - 1000, 29000, 1, false, 0,
        blocked, 0},
       {"a click just before midnight counts just after it", "2", "1", "2", kDayMs - 100, 100, 1, false, 0, "", 0},
@@ -279,7 +280,12 @@ TEST(NewWindow, OneClickLetsOneWindowThrough) {
   EXPECT_EQ(Actions(env.log), "");
   env.log.clear();
   OnNewWindow(state, env);
-  EXPECT_EQ(Actions(env.log), "cancel;beep;click 22;");
+  EXPECT_EQ(Actions(env.log), "cancel;beep;site page;click 22;");
+  // A page without a host records none, still before the click.
+  env.log.clear();
+  env.url = "about:blank";
+  OnNewWindow(state, env);
+  EXPECT_EQ(Actions(env.log), "cancel;beep;site ;click 22;");
 }
 
 TEST(NewWindow, ReadsInTheOrderTheSettingsAreNeeded) {

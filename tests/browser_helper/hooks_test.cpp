@@ -123,6 +123,7 @@ class FakeDesktop : public DialogEnv {
   std::int32_t Now() override { return now; }
   void PlayWave() override { log += "wave;"; }
   void Beep() override { log += "beep;"; }
+  void RecordBlocked(const std::string& site) override { log += "site " + site + ";"; }
   void PostClick(std::int32_t window) override { log += "click " + std::to_string(window) + ";"; }
   std::intptr_t FindDialogFrame() override {
     for (const auto& w : windows) {
@@ -159,6 +160,7 @@ struct Thread {
   Thread() {
     watch.FrameWindow = kFrame;
     window.TrayBlockButton = 9;
+    window.CurrentUrl = "http://ads.example/pop";
   }
 };
 
@@ -176,15 +178,15 @@ TEST(DialogWatch, JudgesNewDialogsOfThisWindow) {
   } cases[] = {
       {"level 2, 1 s after a release, is kept", kDialogMessage, "2", "1", 1000, false, 1, "", 0},
       {"level 3 keeps at 1 s", kDialogMessage, "3", "1", 1000, false, 1, "", 0},
-      {"level 3 closes at 1.5 s", kDialogMessage, "3", "1", 1500, false, 1, "close 200;click 9;beep;", 0},
-      {"no release closes", kDialogMessage, "2", "1", -1, false, 1, "close 200;click 9;beep;", 0},
+      {"level 3 closes at 1.5 s", kDialogMessage, "3", "1", 1500, false, 1, "close 200;site ads.example;click 9;beep;", 0},
+      {"no release closes", kDialogMessage, "2", "1", -1, false, 1, "close 200;site ads.example;click 9;beep;", 0},
       {"level 0 keeps", kDialogMessage, "0", "1", -1, false, 1, "", -1},
-      {"level 4 closes despite a release", kDialogMessage, "4", "0", 10, false, 1, "close 200;click 9;wave;", -1},
+      {"level 4 closes despite a release", kDialogMessage, "4", "0", 10, false, 1, "close 200;site ads.example;click 9;wave;", -1},
       {"level 4 keeps with Ctrl", kDialogMessage, "4", "1", -1, true, 1, "", -1},
       {"level 4 keeps a listed page", kDialogMessage, "4", "1", -1, false, 0, "", -1},
-      {"WM_USER rejects with the sound first", kUserMessage, "2", "1", 1201, false, 1, "beep;close 200;click 9;", 0},
+      {"WM_USER rejects with the sound first", kUserMessage, "2", "1", 1201, false, 1, "beep;close 200;site ads.example;click 9;", 0},
       {"WM_USER level 1 keeps at 2 s", kUserMessage, "1", "2", 2000, false, 1, "", 0},
-      {"WM_USER level 1 closes silently after 2 s", kUserMessage, "1", "2", 2001, false, 1, "close 200;click 9;", 0},
+      {"WM_USER level 1 closes silently after 2 s", kUserMessage, "1", "2", 2001, false, 1, "close 200;site ads.example;click 9;", 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -216,7 +218,7 @@ TEST(DialogWatch, NeverJudgesADialogTwiceAndLeavesOtherWindowsDialogs) {
 
   desktop.windows.push_back({200, kFrame, kDialogClass});
   OnHookedMessage(0, kDialogMessage, thread.watch, thread.window, thread.buttonUp, desktop);
-  EXPECT_EQ(desktop.log, "close 200;click 9;");
+  EXPECT_EQ(desktop.log, "close 200;site ads.example;click 9;");
   EXPECT_EQ(thread.watch.DialogList, "@200");
   desktop.log.clear();
   OnHookedMessage(0, kDialogMessage, thread.watch, thread.window, thread.buttonUp, desktop);

@@ -32,6 +32,31 @@ TEST(WebSiteListTest, ParsesTheCountAndTheLinesPresent) {
   for (const Case& c : cases) EXPECT_EQ(ParseWebSiteList(c.file), c.entries) << c.file;
 }
 
+TEST(WebSiteListTest, ASiteIsThePagesHostOrNothing) {
+  const std::string longest = std::string(251, 'a') + ".com";
+  const struct {
+    std::string address;
+    std::string site;
+  } cases[] = {
+      {"http://www.example.com/statement.asp?id=1", "www.example.com"},
+      {"HTTPS://user:pw@Bank.Example:8443#top", "Bank.Example"},
+      {"ftp://[2001:db8::1]:21/file", "[2001:db8::1]"},
+      {"http://" + longest + "/", longest},
+      {"http://a" + longest + "/", ""},  // 256 characters: no host is that long
+      {"about:blank", ""},
+      {"file:///C:/Pages/ad.htm", ""},
+      {"C:\\Pages\\ad.htm", ""},
+      {"javascript://x.example/", ""},
+      {"http:///path", ""},
+      {"http://www.ex ample.com/", ""},
+      {"http://shop&co.example/", ""},
+      {"http://.../", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(SiteOfAddress(c.address), c.site) << c.address;
+  EXPECT_EQ(FindSite({"news", "WWW.example.COM"}, "www.example.com"), 1u);
+  EXPECT_EQ(FindSite({"example.com"}, "www.example.com"), std::string::npos);
+}
+
 TEST(WebSiteListTest, FormatsCountAndEntriesWithCrLf) {
   EXPECT_EQ(FormatWebSiteList({}), "0\r\n");
   EXPECT_EQ(FormatWebSiteList({"alpha", "Beta"}), "2\r\nalpha\r\nBeta\r\n");

@@ -374,11 +374,16 @@ TEST_F(ManagerTest, AFullWhiteListRefusesTheNextAdd) {
     full += entry;
   }
   ASSERT_TRUE(WriteFileBytes(WebSite(), full));
+  // A site the tray sent is refused as a typed keyword is.
+  settings_.Set("Status", "0");
+  settings_.Set("AllowSite", "www.example.com");
   Manager manager;
   HWND page = StartShowing(manager, kWhiteListClass);
   ASSERT_NE(page, nullptr);
+  AnswerNotice(manager, "Add web site");
   HWND list = GetDlgItem(page, 101);
   ASSERT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), 32767);
+  EXPECT_EQ(ReadList(), full);
 
   Add(page, "one.more");
   AnswerNotice(manager, "Add web site", "message_white_list_full");
@@ -442,6 +447,48 @@ TEST_F(ManagerTest, StatusPicksTheFirstPage) {
     EXPECT_EQ(settings_.Get("Status"), c.status ? std::optional<std::string>(c.status) : std::nullopt)
         << "Status is never written";
     if (std::strcmp(c.shown, kCookieClass) == 0) Screenshot(page, "cookie_page");
+    ExitFrom(manager, page);
+  }
+}
+
+// The tray's request: Status "0" and the site, which the manager takes away
+// and adds as a typed keyword would be, but only once; selected and in view.
+TEST_F(ManagerTest, ASiteTheTraySentIsAddedOnceAndSelected) {
+  const std::string longest = std::string(251, 'a') + ".com";
+  const std::string many = [] {
+    std::string list = "40\r\n";
+    for (int i = 10; i < 50; ++i) list += "site" + std::to_string(i) + ".example\r\n";
+    return list;
+  }();
+  struct Case {
+    std::string site, before, after;
+    int selected;  // -1: none
+  };
+  const Case cases[] = {
+      {"www.example.com", "2\r\nalpha\r\nzeta\r\n", "3\r\nalpha\r\nwww.example.com\r\nzeta\r\n", 1},
+      {"www.example.com", "1\r\nWWW.EXAMPLE.COM\r\n", "1\r\nWWW.EXAMPLE.COM\r\n", 0},
+      {longest, "0\r\n", "1\r\n" + longest + "\r\n", 0},
+      {"site49.example", many, many, 39},
+      {"no site\r\n2", "0\r\n", "0\r\n", -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.site.substr(0, 20));
+    ASSERT_TRUE(WriteFileBytes(WebSite(), c.before));
+    settings_.Set("Status", "0");
+    settings_.Set("AllowSite", c.site);
+    Manager manager;
+    HWND page = StartShowing(manager, kWhiteListClass);
+    ASSERT_NE(page, nullptr);
+    HWND list = GetDlgItem(page, 101);
+    EXPECT_TRUE(WaitUntil([&] { return SendMessageA(list, LB_GETCURSEL, 0, 0) == c.selected; }, 5s));
+    EXPECT_EQ(settings_.Get("AllowSite"), std::nullopt) << "taken away once read";
+    if (c.selected >= 0) {
+      RECT item{}, view{};
+      SendMessageA(list, LB_GETITEMRECT, c.selected, reinterpret_cast<LPARAM>(&item));
+      GetClientRect(list, &view);
+      EXPECT_TRUE(item.top >= 0 && item.bottom <= view.bottom) << "the entry is in view";
+    }
+    EXPECT_EQ(ReadList(), c.after);
     ExitFrom(manager, page);
   }
 }

@@ -1,7 +1,9 @@
-// End to end: the bench browser with the real browser helper and the real
-// tray in one install folder. A blocked pop-up makes the tray flash its icon,
-// the browser window keeps the keyboard through the tray's start and flash,
-// and closing the last browser window ends the tray.
+// End to end: the bench browser with the real browser helper, the real tray
+// and the real manager in one install folder. A blocked pop-up makes the tray
+// count it in its tip and flash its icon, and offer the page's site in its
+// menu; choosing it has the manager add the site, after which the page's
+// windows open. The browser window keeps the keyboard through the tray's
+// start and flash, and closing the last browser window ends the tray.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -12,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "input_support.h"
 #include "settings.h"
 #include "tray_wine_support.h"
 #include "win32/handles.h"
@@ -33,8 +36,10 @@ class TrayEndToEnd : public test::BrowserBenchSuite<TrayEndToEnd> {
   test::IconObserver observer_;
 };
 
-TEST_F(TrayEndToEnd, ABlockedPopupFlashesTheTrayAndTheLastWindowEndsIt) {
+TEST_F(TrayEndToEnd, ABlockedPopupIsToldOfItsSiteAllowedInOneStepAndTheLastWindowEndsTheTray) {
   ASSERT_TRUE(observer_.Receiving());
+  ASSERT_EQ(install_->Copy(test::Arg("manager"), file::Manager), "");
+  ASSERT_TRUE(test::WriteFileBytes(install_->File(file::WhiteList), "0\r\n"));
   settings_.Set(value::Popup, "4");
   settings_.Set(value::Sound, "2");
   settings_.Set(value::AutoClean, "0");
@@ -42,36 +47,67 @@ TEST_F(TrayEndToEnd, ABlockedPopupFlashesTheTrayAndTheLastWindowEndsIt) {
   const std::string cleanerLog = install_->File("cleaner.log");
   SetEnvironmentVariableA("VENDROLIX_CLEANER_LOG", cleanerLog.c_str());
 
-  // The browser runs in the background while the test watches the tray.
-  const std::string scenario = install_->File("scenario.txt");
-  // The window is in front before the tray it started is up, and stays
-  // there through the tray's start and the flash of a block.
-  ASSERT_TRUE(test::WriteFileBytes(scenario,
-                                   "open W1\nfocus W1\nsleep 2000\nforeground W1\nnewwindow W1\nsleep 2500\n"
-                                   "foreground W1\n"));
-  test::BackgroundRun browser(test::BenchBrowserCommand(scenario), 120s);
-
+  test::BrowserProcess browser(test::WinePath(test::Arg("iexplore")));
+  ASSERT_EQ(browser.Do("open W1"), "open W1 helpers 1");
+  browser.Do("focus W1");
   // The helper started the tray at attach.
   HWND formButton = nullptr;
   win32::UniqueKernelHandle trayProcess(test::WaitForPublishedTray(settings_, 30s, &formButton));
   ASSERT_TRUE(trayProcess);
+  DWORD trayPid = 0;
+  GetWindowThreadProcessId(formButton, &trayPid);
+  EXPECT_EQ(browser.Do("foreground W1"), "foreground W1 yes");
 
-  // Added, flashed for the block, removed when the browser ended.
-  ASSERT_TRUE(test::WaitUntil(
-      [&] {
-        const auto events = observer_.Events();
-        return !events.empty() && events.back().message == NIM_DELETE;
-      },
-      60s))
+  browser.Do("navigate W1 http://www.example.com/statement.asp?month=11");
+  browser.Do("title W1 Statement");
+  EXPECT_EQ(browser.Do("newwindow W1"), "newwindow W1 cancelled");
+  EXPECT_EQ(settings_.Get(value::LastBlocked), "www.example.com");
+  // Counted in the tip, then the flash; the browser keeps the keyboard.
+  ASSERT_TRUE(test::WaitUntil([&] { return observer_.Events().size() >= 11; }, 20s))
       << test::IconTrail(observer_.Events());
-  const auto& result = browser.Wait();
-  EXPECT_TRUE(result.finished && result.exitCode == 0) << result.output;
-  EXPECT_NE(result.output.find("newwindow W1 cancelled"), std::string::npos) << result.output;
-  EXPECT_NE(result.output.find("foreground W1 yes"), std::string::npos) << result.output;
-  EXPECT_EQ(result.output.find("foreground W1 no"), std::string::npos) << result.output;
   const auto events = observer_.Events();
   EXPECT_EQ(events.front().message, static_cast<DWORD>(NIM_ADD));
-  EXPECT_EQ(test::IconTrail(events).substr(0, 10), "BABABABABB");
+  EXPECT_EQ(test::IconTrail(events).substr(0, 11), "BBABABABABB");
+  EXPECT_EQ(events[1].tip, "Vendrolix Pro\n1 pop-up blocked");
+  EXPECT_EQ(browser.Do("foreground W1"), "foreground W1 yes");
+
+  // The item stands above Help, the menu's first: Down, Enter.
+  HWND form = GetParent(formButton);
+  ASSERT_TRUE(PostMessageA(form, WM_MOUSEMOVE, 1, WM_RBUTTONUP));
+  ASSERT_TRUE(test::WaitUntil(
+      [&] {
+        HWND menu = FindWindowA("#32768", nullptr);
+        DWORD owner = 0;
+        if (menu) GetWindowThreadProcessId(menu, &owner);
+        return menu && owner == trayPid && IsWindowVisible(menu);
+      },
+      10s));
+  test::KeyPress(VK_DOWN);
+  test::KeyPress(VK_RETURN);
+  EXPECT_TRUE(test::WaitUntil(
+      [&] { return test::ReadFileBytes(install_->File(file::WhiteList)) == "1\r\nwww.example.com\r\n"; }, 60s))
+      << test::ReadFileBytes(install_->File(file::WhiteList)).value_or("(no list)");
+  EXPECT_EQ(settings_.Get(value::AllowSite), std::nullopt);
+  EXPECT_EQ(settings_.Get(value::Status), "0");
+  HWND page = FindWindowA("VendrolixProWhiteList", nullptr);
+  ASSERT_TRUE(page);
+  EXPECT_EQ(SendMessageA(GetDlgItem(page, 101), LB_GETCURSEL, 0, 0), 0);
+  DWORD managerPid = 0;
+  GetWindowThreadProcessId(page, &managerPid);
+  win32::UniqueKernelHandle manager(OpenProcess(SYNCHRONIZE, FALSE, managerPid));
+  PostMessageA(page, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WaitForSingleObject(manager.get(), 15000), WAIT_OBJECT_0) << "the manager still runs";
+
+  // Allowed: the page's next window opens, even at Block All.
+  EXPECT_EQ(browser.Do("newwindow W1"), "newwindow W1 opened");
+
+  EXPECT_EQ(browser.Do("close W1"), "close W1");
+  EXPECT_TRUE(test::WaitUntil(
+      [&] {
+        const auto all = observer_.Events();
+        return !all.empty() && all.back().message == NIM_DELETE;
+      },
+      30s));
   EXPECT_EQ(WaitForSingleObject(trayProcess.get(), 15000), WAIT_OBJECT_0) << "the tray still runs";
   EXPECT_EQ(settings_.Get(value::hForm), "0");
   EXPECT_FALSE(IsWindow(formButton));

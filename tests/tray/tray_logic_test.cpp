@@ -6,10 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "lines.h"
 #include "settings.h"
 
 namespace vendrolix::tray {
@@ -28,6 +30,11 @@ class FakeSettings final : public TraySettings {
   void Remove(const std::string& name) override {
     values.erase(name);
     writes.push_back("-" + name);
+  }
+  std::optional<std::string> ReadSite(const std::string& name) override {
+    auto it = values.find(name);
+    if (it == values.end() || it->second.size() > 255) return std::nullopt;
+    return it->second;
   }
   std::optional<std::string> Get(const std::string& name) const {
     auto it = values.find(name);
@@ -55,6 +62,17 @@ class FakeShell final : public TrayShell {
   void StartManager() override { calls.push_back("manager"); }
   void PlayBlockWave() override { calls.push_back("wave"); }
   void PlayBlockBeep() override { calls.push_back("beep"); }
+  void ShowTip(const std::string& tip) override { calls.push_back("tip " + tip); }
+  std::function<bool(std::string&)> WhiteListLines() override {
+    auto lines = std::make_shared<std::vector<std::string>>(SplitLines(whiteList.value_or("")));
+    return [lines, next = std::size_t{0}](std::string& line) mutable {
+      if (next >= lines->size()) return false;
+      line = (*lines)[next++];
+      return true;
+    };
+  }
+
+  std::optional<std::string> whiteList;
 
   std::uint64_t now = 5'000'000;
   std::vector<std::string> calls;
@@ -298,20 +316,65 @@ TEST_F(TrayLogic, NetscapeAolBlockPlaysTheSoundReadThenFlashes) {
     auto controller = Controller();
     controller.LoadLevel(1);
     controller.NotifyNsAolBlock();
-    ASSERT_FALSE(shell.calls.empty());
+    ASSERT_GE(shell.calls.size(), 2u);
+    EXPECT_EQ(shell.calls[0], "tip Vendrolix Pro\n1 pop-up blocked");
     if (c.played) {
-      EXPECT_EQ(shell.calls.front(), c.played);
-      EXPECT_EQ(shell.calls.size(), 18u);
+      EXPECT_EQ(shell.calls[1], c.played);
+      EXPECT_EQ(shell.calls.size(), 19u);
     } else {
-      EXPECT_EQ(shell.calls.front(), "icon A");
-      EXPECT_EQ(shell.calls.size(), 17u);
+      EXPECT_EQ(shell.calls[1], "icon A");
+      EXPECT_EQ(shell.calls.size(), 18u);
     }
-    // Within the second after: sound again, no flash.
+    // Within the second after: counted, sound again, no flash.
     shell.calls.clear();
     shell.now += 500;
     controller.NotifyNsAolBlock();
-    EXPECT_EQ(shell.calls, c.played ? Strings{c.played} : Strings{});
+    Strings again = {"tip Vendrolix Pro\n2 pop-ups blocked"};
+    if (c.played) again.push_back(c.played);
+    EXPECT_EQ(shell.calls, again);
   }
+}
+
+TEST_F(TrayLogic, TheLastBlockedSiteIsOfferedUntilTheWhiteListHoldsIt) {
+  const std::string longHost = std::string(251, 'a') + ".com";  // 255 characters
+  const struct {
+    const char* name;
+    int blocks;
+    std::optional<std::string> recorded;
+    std::optional<std::string> whiteList;
+    std::string offered;
+  } cases[] = {
+      {"no block told yet", 0, "www.example.com", "0\r\n", ""},
+      {"a block", 1, "www.example.com", "1\r\nnews\r\n", "www.example.com"},
+      {"no white list", 1, "www.example.com", std::nullopt, "www.example.com"},
+      {"listed, in capitals", 1, "www.example.com", "2\r\nnews\r\nWWW.EXAMPLE.COM\r\n", ""},
+      {"a page without a host", 1, "", "0\r\n", ""},
+      {"nothing recorded", 1, std::nullopt, "0\r\n", ""},
+      {"no host", 1, "www.example.com/x y", "0\r\n", ""},
+      {"the longest host", 2, longHost, "0\r\n", longHost},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    settings = FakeSettings();
+    shell = FakeShell();
+    if (c.recorded) settings.values[value::LastBlocked] = *c.recorded;
+    shell.whiteList = c.whiteList;
+    auto controller = Controller();
+    for (int i = 0; i < c.blocks; ++i) controller.NotifyBlock();
+    EXPECT_EQ(controller.SiteToOffer(), c.offered);
+  }
+  EXPECT_EQ(shell.calls.front(), "tip Vendrolix Pro\n1 pop-up blocked");
+  EXPECT_EQ(AllowSiteCaption("www.example.com"), "Allow Pop-ups from www.example.com");
+  EXPECT_EQ(AllowSiteCaption(longHost), "Allow Pop-ups from " + std::string(40, 'a') + "...");
+
+  // Chosen: the site to add, then the white list page, then the manager.
+  shell.calls.clear();
+  settings.writes.clear();
+  auto controller = Controller();
+  controller.AllowSite("www.example.com");
+  controller.AllowSite("not a site");
+  EXPECT_EQ(settings.writes, (Strings{"AllowSite=www.example.com", "Status=0"}));
+  EXPECT_EQ(shell.calls, (Strings{"manager"}));
 }
 
 TEST_F(TrayLogic, MessengerAtStart) {

@@ -182,6 +182,7 @@ class NotifyAreaWatch {
     Clock::time_point at;
     ULONG_PTR message;
     HWND owner;
+    std::string tip;  // a line end shown as " / "
   };
 
   NotifyAreaWatch() {
@@ -211,7 +212,7 @@ class NotifyAreaWatch {
       const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
       {
         std::lock_guard<std::mutex> lock(self->lock_);
-        self->records_.push_back({Clock::now(), data->dwData, reinterpret_cast<HWND>(wParam)});
+        self->records_.push_back({Clock::now(), data->dwData, reinterpret_cast<HWND>(wParam), Tip(*data)});
       }
       for (HWND other = FindWindowExA(nullptr, nullptr, kNotifyAreaClass, nullptr); other;
            other = FindWindowExA(nullptr, other, kNotifyAreaClass, nullptr)) {
@@ -224,6 +225,21 @@ class NotifyAreaWatch {
     }
     if (message == WM_DESTROY) PostQuitMessage(0);
     return DefWindowProcA(window, message, wParam, lParam);
+  }
+
+  // Wine's record: window, id, flags, callback, then the tip as 128 wide
+  // characters.
+  static std::string Tip(const COPYDATASTRUCT& data) {
+    constexpr std::size_t kTipOffset = 16, kTipChars = 128;
+    std::string tip;
+    if (!data.lpData || data.cbData < kTipOffset + kTipChars * 2) return tip;
+    const auto* bytes = static_cast<const unsigned char*>(data.lpData) + kTipOffset;
+    for (std::size_t i = 0; i < kTipChars; ++i) {
+      const unsigned c = bytes[2 * i] | (bytes[2 * i + 1] << 8);
+      if (c == 0) break;
+      tip += c == '\n' ? std::string(" / ") : std::string(1, c < 128 ? static_cast<char>(c) : '?');
+    }
+    return tip;
   }
 
   void Run() {
@@ -403,6 +419,13 @@ class Session {
     Row("pop-up on page load", "blocked", Verdict(browser.Do("newwindow W1")));
     if (trayInstalled_) {
       Row("pop-up on page load: tray flashes", "flashes", Flash(notifyArea, beforeBlock, trayForm));
+      Row("pop-up on page load: site recorded", "www.popups.example.net", Setting(vendrolix::value::LastBlocked));
+      std::string tip = "no tip";
+      for (const auto& r : notifyArea.Since(beforeBlock)) {
+        if (r.owner == trayForm && !r.tip.empty()) tip = r.tip;
+      }
+      Row("pop-up on page load: tray tip", "Vendrolix Pro / 1 pop-up blocked", tip);
+      // Captured with the item that allows the site, above Help.
       TrayMenu(trayForm);
     } else {
       Row("pop-up on page load: tray flashes", "flashes", "pending: no tray");

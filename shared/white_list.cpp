@@ -1,0 +1,105 @@
+#include "white_list.h"
+
+#include <cstdint>
+
+#include "convert.h"
+#include "lines.h"
+#include "text.h"
+
+namespace vendrolix {
+
+void ForEachWebSite(const std::function<bool(std::string&)>& nextLine,
+                    const std::function<bool(const std::string&)>& visit) {
+  std::string line;
+  if (!nextLine(line)) return;
+  std::int16_t count = 0;
+  ConvertToInt16(line, count);
+  for (std::int16_t i = 0; i < count; ++i) {
+    if (!nextLine(line) || !visit(line)) return;
+  }
+}
+
+std::vector<std::string> ParseWebSiteList(const std::function<bool(std::string&)>& nextLine) {
+  std::vector<std::string> entries;
+  ForEachWebSite(nextLine, [&entries](const std::string& entry) {
+    entries.push_back(entry);
+    return true;
+  });
+  return entries;
+}
+
+std::vector<std::string> ParseWebSiteList(std::string_view content) {
+  std::vector<std::string> lines = SplitLines(content);
+  std::size_t next = 0;
+  return ParseWebSiteList([&](std::string& line) {
+    if (next >= lines.size()) return false;
+    line = lines[next++];
+    return true;
+  });
+}
+
+namespace {
+
+bool IsNameChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+         c == '_';
+}
+
+bool IsLiteralChar(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F') || c == ':' || c == '.';
+}
+
+}  // namespace
+
+bool IsSite(std::string_view text) {
+  if (text.empty() || text.size() > kSiteLimit) return false;
+  // An address literal, [2001:db8::1].
+  if (text.front() == '[') {
+    if (text.size() < 3 || text.back() != ']') return false;
+    for (char c : text.substr(1, text.size() - 2)) {
+      if (!IsLiteralChar(c)) return false;
+    }
+    return true;
+  }
+  // Nothing else: no space, no control character, no menu mnemonic, no
+  // line end that would split the white list's line in two.
+  for (char c : text) {
+    if (!IsNameChar(c)) return false;
+  }
+  return text.find_first_not_of('.') != std::string_view::npos;
+}
+
+std::string SiteOfAddress(std::string_view address) {
+  const std::size_t scheme = address.find("://");
+  if (scheme == std::string_view::npos) return std::string();
+  const std::string_view name = address.substr(0, scheme);
+  if (!EqualsNoCase(name, "http") && !EqualsNoCase(name, "https") && !EqualsNoCase(name, "ftp")) {
+    return std::string();
+  }
+  std::string_view authority = address.substr(scheme + 3);
+  authority = authority.substr(0, authority.find_first_of("/?#\\"));
+  const std::size_t user = authority.rfind('@');
+  if (user != std::string_view::npos) authority.remove_prefix(user + 1);
+  std::string_view host = authority;
+  if (!host.empty() && host.front() == '[') {
+    host = host.substr(0, host.find(']') == std::string_view::npos ? host.size() : host.find(']') + 1);
+  } else {
+    host = host.substr(0, host.find(':'));
+  }
+  return IsSite(host) ? std::string(host) : std::string();
+}
+
+bool ListsSite(const std::function<bool(std::string&)>& nextLine, std::string_view site) {
+  bool listed = false;
+  ForEachWebSite(nextLine, [&](const std::string& entry) { return !(listed = EqualsNoCase(entry, site)); });
+  return listed;
+}
+
+std::size_t FindSite(const std::vector<std::string>& entries, std::string_view site) {
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (EqualsNoCase(entries[i], site)) return i;
+  }
+  return std::string::npos;
+}
+
+}  // namespace vendrolix

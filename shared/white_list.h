@@ -1,0 +1,46 @@
+// The white list as more than one program reads it, and the sites it is
+// offered: the host of a page whose pop-up was refused, recorded by the
+// browser helper, offered by the tray and added by the manager.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vendrolix {
+
+// Entries of a white list file read line by line (nextLine returns false at
+// the end). The first line is the count; a count that is not a number, is
+// negative or is missing loads nothing. A count larger than the lines present
+// loads the lines present: nothing is made up. Entries are taken unchanged.
+std::vector<std::string> ParseWebSiteList(const std::function<bool(std::string&)>& nextLine);
+std::vector<std::string> ParseWebSiteList(std::string_view content);
+// The same reading, each entry handed to visit (false: stop) and none kept.
+void ForEachWebSite(const std::function<bool(std::string&)>& nextLine,
+                    const std::function<bool(const std::string&)>& visit);
+
+// A white-list line longer than this makes the list unreadable: no keyword
+// is that long, and no program may hold a line without end.
+inline constexpr std::size_t kWhiteListLineLimit = 64 * 1024;
+
+// The longest host a name can be; a longer text is no site and is never
+// recorded, offered or added.
+inline constexpr std::size_t kSiteLimit = 255;
+
+// The host of a web address (http, https or ftp), without user, password or
+// port, letter case kept; "" for an address that names no host (about:blank,
+// a file, a script) or whose host is not one a keyword could be.
+std::string SiteOfAddress(std::string_view address);
+
+// True when text is a host as SiteOfAddress gives one: what the tray and the
+// manager accept from the settings key, which any program could write.
+bool IsSite(std::string_view text);
+
+// The first entry that is site, letter case ignored; npos when none is.
+std::size_t FindSite(const std::vector<std::string>& entries, std::string_view site);
+// Whether a white list read line by line holds site so.
+bool ListsSite(const std::function<bool(std::string&)>& nextLine, std::string_view site);
+
+}  // namespace vendrolix
