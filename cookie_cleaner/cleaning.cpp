@@ -66,7 +66,7 @@ Outcome CleanIeCookies(Machine& machine) {
   if (!found.read) return outcome;
   outcome.acted = true;
   for (const cookies::IeCookie* cookie : cookies::IeCookiesToDelete(found.cookies, *keepLine)) {
-    const bool gone = cookie->entryName.empty() ? store.DeleteFile(cookie->file) : store.DeleteEntry(cookie->entryName);
+    const bool gone = cookie->entryName.empty() ? store.RemoveFile(cookie->file) : store.DeleteEntry(cookie->entryName);
     if (gone) {
       ++outcome.removed;
     } else {

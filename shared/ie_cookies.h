@@ -38,7 +38,7 @@ class IeCookieStore {
   // True when the entry is gone or the store deletes it once the browser
   // lets go of it.
   virtual bool DeleteEntry(const std::string& name) = 0;
-  virtual bool DeleteFile(const std::string& path) = 0;
+  virtual bool RemoveFile(const std::string& path) = 0;
 };
 
 // The folder inside the cookie folder that holds the cookies of the zones

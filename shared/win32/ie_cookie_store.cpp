@@ -125,7 +125,7 @@ bool WinInetCookieStore::DeleteEntry(const std::string& name) {
   return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_FILE_NOT_FOUND;
 }
 
-bool WinInetCookieStore::DeleteFile(const std::string& path) {
+bool WinInetCookieStore::RemoveFile(const std::string& path) {
   if (DeleteFileA(path.c_str())) return true;
   return GetLastError() == ERROR_FILE_NOT_FOUND;
 }

@@ -13,7 +13,7 @@ class WinInetCookieStore final : public cookies::IeCookieStore {
   std::optional<std::string> ReadBytes(const std::string& path) override;
   std::string UserName() override;
   bool DeleteEntry(const std::string& name) override;
-  bool DeleteFile(const std::string& path) override;
+  bool RemoveFile(const std::string& path) override;
 };
 
 }  // namespace vendrolix::win32

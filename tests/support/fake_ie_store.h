@@ -65,7 +65,7 @@ class FakeIeStore final : public cookies::IeCookieStore {
     }
     return false;
   }
-  bool DeleteFile(const std::string& path) override {
+  bool RemoveFile(const std::string& path) override {
     if (undeletable.count(path) || !files.erase(path)) return false;
     deleted.push_back(path);
     return true;

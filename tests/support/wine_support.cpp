@@ -414,6 +414,36 @@ std::string Arg(const std::string& name) {
   return std::string();
 }
 
+ProcessResult StoreCookies(const std::string& arguments, std::chrono::milliseconds timeout) {
+  return RunProcess(Quote(WinePath(Arg("store-cookies"))) + " " + arguments, timeout);
+}
+
+std::string PersistentCookie(const std::string& url, const std::string& nameValue) {
+  return Quote(url) + " " + Quote(nameValue + "; expires=Fri, 01 Jan 2038 00:00:00 GMT");
+}
+
+std::vector<StoreEntry> StoreEntries() {
+  std::vector<StoreEntry> entries;
+  for (const std::string& line : OutputLines(StoreCookies("list").output)) {
+    const std::size_t tab = line.find('\t');
+    if (tab == std::string::npos || tab <= 7 || _strnicmp(line.c_str(), "Cookie:", 7) != 0) continue;
+    entries.push_back({line.substr(7, tab - 7), line.substr(tab + 1)});
+  }
+  return entries;
+}
+
+std::vector<std::string> StoreSites() {
+  std::vector<std::string> sites;
+  for (const StoreEntry& entry : StoreEntries()) sites.push_back(entry.site);
+  return sites;
+}
+
+std::string StoreUser() {
+  char name[257] = {};
+  DWORD size = sizeof(name);
+  return GetUserNameA(name, &size) ? name : "";
+}
+
 bool WriteFileBytes(const std::string& path, const std::string& bytes) {
   win32::UniqueFile file(
       CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
