@@ -421,30 +421,6 @@ bool WriteJson(const std::string& path, bool allMet) {
 
 const char* const kShellFolders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
-const char* const kUserShellFolders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-
-// The cookie folder the programs started from now on use: the platform's
-// store follows the user's shell folder, the programs read the other one.
-class CookieFolder {
- public:
-  CookieFolder()
-      : saved_(test::GetText(HKEY_CURRENT_USER, kShellFolders, "Cookies")),
-        savedUser_(test::GetText(HKEY_CURRENT_USER, kUserShellFolders, "Cookies")) {}
-  ~CookieFolder() {
-    if (saved_) test::SetText(HKEY_CURRENT_USER, kShellFolders, "Cookies", *saved_);
-    if (savedUser_) test::SetText(HKEY_CURRENT_USER, kUserShellFolders, "Cookies", *savedUser_);
-  }
-  CookieFolder(const CookieFolder&) = delete;
-  CookieFolder& operator=(const CookieFolder&) = delete;
-  void Use(const std::string& folder) {
-    test::SetText(HKEY_CURRENT_USER, kShellFolders, "Cookies", folder);
-    test::SetText(HKEY_CURRENT_USER, kUserShellFolders, "Cookies", folder);
-  }
-
- private:
-  std::optional<std::string> saved_, savedUser_;
-};
-
 // A store of one cookie for each of `sites` sites, made once through the
 // platform's own cookie call and kept; "" when it could not be made.
 std::string CookieStore(long sites) {
@@ -454,6 +430,7 @@ std::string CookieStore(long sites) {
   if (GetFileAttributesA(complete.c_str()) != INVALID_FILE_ATTRIBUTES) return folder;
   test::RunProcess("cmd /c rmdir /s /q " + test::Quote(folder), std::chrono::minutes(10));
   CreateDirectoryA(folder.c_str(), nullptr);
+  const test::CookieFolder use(folder);
   std::printf("  (making a store of %ld cookies)\n", sites);
   std::fflush(stdout);
   const double start = Microseconds();
@@ -525,7 +502,6 @@ void ManagerRows(const test::ScratchFolder& install) {
   settings.Set(value::OptionCookie, "1");
   settings.Set(value::NSExist, "0");
   settings.Set(value::AutoClean, "0");
-  CookieFolder cookieFolder;
   const std::string floor = test::Quote(test::WinePath(g_options.floor));
   const std::vector<long> sizes = g_options.smoke ? std::vector<long>{1000} : std::vector<long>{1000, 10000, 100000};
 
@@ -537,7 +513,7 @@ void ManagerRows(const test::ScratchFolder& install) {
       Fail("no store of " + std::to_string(files) + " cookies could be made");
       continue;
     }
-    cookieFolder.Use(cookies);
+    const test::CookieFolder cookieFolder(cookies);
     settings.Set(value::Status, "1");
     Samples page, bare;
     const int repetitions = g_options.smoke ? 2 : files >= 100000 ? 3 : 5;

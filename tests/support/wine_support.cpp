@@ -444,6 +444,37 @@ std::string StoreUser() {
   return GetUserNameA(name, &size) ? name : "";
 }
 
+namespace {
+constexpr const char* kShellFolders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+constexpr const char* kUserShellFolders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+
+// The user's shell folders are expandable texts ("%USERPROFILE%\\...").
+void SetUserShellFolder(const std::string& value) {
+  win32::UniqueHKey key = Open(HKEY_CURRENT_USER, kUserShellFolders, KEY_ALL_ACCESS);
+  if (key) {
+    RegSetValueExA(key.get(), "Cookies", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>(value.size() + 1));
+  }
+}
+}  // namespace
+
+std::string StoreFolder() {
+  StoreCookies("list");
+  return GetText(HKEY_CURRENT_USER, kShellFolders, "Cookies").value_or("");
+}
+
+CookieFolder::CookieFolder(const std::string& folder)
+    : saved_(GetText(HKEY_CURRENT_USER, kShellFolders, "Cookies")),
+      savedUser_(GetText(HKEY_CURRENT_USER, kUserShellFolders, "Cookies")) {
+  SetText(HKEY_CURRENT_USER, kShellFolders, "Cookies", folder);
+  SetUserShellFolder(folder);
+}
+
+CookieFolder::~CookieFolder() {
+  if (saved_) SetText(HKEY_CURRENT_USER, kShellFolders, "Cookies", *saved_);
+  if (savedUser_) SetUserShellFolder(*savedUser_);
+}
+
 bool WriteFileBytes(const std::string& path, const std::string& bytes) {
   win32::UniqueFile file(
       CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -203,6 +203,22 @@ std::vector<StoreEntry> StoreEntries();
 std::vector<std::string> StoreSites();
 // The user name the store puts before "@".
 std::string StoreUser();
+// The folder of the store's files, as the store itself writes it into the
+// shell folders whenever a program opens it.
+std::string StoreFolder();
+
+// The cookie folder of the programs started while it lives: the store
+// follows the user's shell folder, the programs read the other one.
+class CookieFolder {
+ public:
+  explicit CookieFolder(const std::string& folder);
+  ~CookieFolder();
+  CookieFolder(const CookieFolder&) = delete;
+  CookieFolder& operator=(const CookieFolder&) = delete;
+
+ private:
+  std::optional<std::string> saved_, savedUser_;
+};
 
 // False when the bench runs on a machine that cannot execute 32-bit programs
 // (the bench then says so in VENDROLIX_WINE_NO32): tests whose work needs a
