@@ -12,6 +12,7 @@
 
 #include "CookieCleaner.h"
 #include "settings.h"
+#include "tray_wine_support.h"
 #include "win32/handles.h"
 #include "wine_support.h"
 
@@ -160,6 +161,35 @@ TEST_F(CleanerTest, FirstMethodDeletesTheUnkeptSitesOfBothStores) {
                                    cookies_ + "\\index.dat"}) {
     EXPECT_TRUE(Exists(stays)) << stays;
   }
+}
+
+// The tray runs with the user's own rights, where a Protected Mode browser's
+// last window reaches only the Low store: once the last browser window has
+// gone, the tray has both stores cleaned.
+TEST_F(CleanerTest, TheTrayCleansBothStoresOnceTheLastBrowserWindowHasGone) {
+  MakeCookies({{"http://www.example.com/", "a=1"}, {"http://news.example.org/", "b=2"}});
+  std::vector<std::string> lowFiles;
+  for (const auto& entry : test::StoreEntries()) {
+    lowFiles.push_back(low_ + entry.file.substr(entry.file.rfind('\\')));
+    ASSERT_TRUE(CopyFileA(entry.file.c_str(), lowFiles.back().c_str(), FALSE));
+  }
+  ASSERT_EQ(lowFiles.size(), 2u);
+  KeepList(file::IeKeepList, "#" + Site("www.example.com") + "#\r\n");
+  for (const auto& [name, text] : {std::pair<const char*, const char*>{value::AutoClean, "1"}, {value::NSAOLRun, "0"},
+                                   {value::hForm, "0"}, {value::Popup, "2"}}) {
+    settings_.Set(name, text);
+  }
+  {
+    test::BrowserWindow ie;
+    test::TrayProcess tray(test::WinePath(test::Arg("tray")));
+    ASSERT_TRUE(tray.WaitReady());
+    ASSERT_TRUE(PostMessageA(tray.formButton(), kButtonClickMessage, 0, 0));
+    ie.Close();
+    EXPECT_TRUE(tray.WaitExit(std::chrono::seconds(10)));
+  }
+  EXPECT_EQ(test::StoreSites(), std::vector<std::string>{Site("www.example.com/")});
+  EXPECT_TRUE(Exists(lowFiles[0]));
+  EXPECT_FALSE(Exists(lowFiles[1]));
 }
 
 TEST_F(CleanerTest, NothingIsDeletedWithoutTheCodeOrTheKeepList) {
