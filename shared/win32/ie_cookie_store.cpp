@@ -105,8 +105,20 @@ std::optional<std::vector<std::string>> WinInetCookieStore::FilesOf(const std::s
 }
 
 std::optional<std::string> WinInetCookieStore::ReadBytes(const std::string& path) {
-  std::string content;
-  if (!ReadWholeFile(path, content)) return std::nullopt;
+  // A site's cookie file holds at most a few dozen records of a few KB; a
+  // bigger file is no cookie file, and reading it whole inside a browser
+  // could exhaust its memory.
+  constexpr LONGLONG kLargestCookieFile = 1024 * 1024;
+  UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  LARGE_INTEGER size{};
+  if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart > kLargestCookieFile) return std::nullopt;
+  std::string content(static_cast<std::size_t>(size.QuadPart), '\0');
+  DWORD read = 0;
+  if (!content.empty() && !ReadFile(file.get(), &content[0], static_cast<DWORD>(content.size()), &read, nullptr)) {
+    return std::nullopt;
+  }
+  content.resize(read);
   return content;
 }
 
