@@ -23,7 +23,7 @@ void CleanNetscape(ExitWatchPlatform& platform, unsigned waitBeforeCall) {
   if (cleaner) cleaner->CleanNSCookies();
 }
 
-void CleanAol(ExitWatchPlatform& platform) {
+void CleanIeAol(ExitWatchPlatform& platform) {
   std::unique_ptr<CookieCleanerSession> cleaner = platform.CreateCookieCleaner();
   if (cleaner) cleaner->CleanIECookies();
 }
@@ -44,7 +44,7 @@ bool InternetExplorerOnly(ExitWatchPlatform& platform, bool nsAutoClean) {
       platform.Wait(kExitPassWaitMs);
       continue;
     }
-    if (ieAutoClean) CleanAol(platform);
+    if (ieAutoClean) CleanIeAol(platform);
     if (nsAutoClean && !platform.FindNetscapeWindow()) CleanNetscape(platform, 0);
     return true;
   }
@@ -76,13 +76,13 @@ bool AllBrowsers(ExitWatchPlatform& platform) {
     const bool AolOpen = platform.FindAolBrowserWindow();
     if (AolOpen) nothingOpen = false;
     if (!AolOpen && !aolDone) {
-      if (autoClean) CleanAol(platform);
+      if (autoClean) CleanIeAol(platform);
       ieCleaned = autoClean;
       aolDone = true;
     }
 
     if (!ieOpen && !ieDone) {
-      if (ieAutoClean && !ieCleaned) CleanAol(platform);
+      if (ieAutoClean && !ieCleaned) CleanIeAol(platform);
       ieDone = true;
     }
 
