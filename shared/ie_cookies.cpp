@@ -126,6 +126,7 @@ IeCookies ReadIeCookies(IeCookieStore& store, const std::optional<std::string>& 
   if (entries) {
     result.read = true;
     result.cookies.reserve(entries->size());
+    if (cookieFolder) indexed.reserve(entries->size());
     for (const IndexEntry& entry : *entries) {
       const std::string_view site = StoreSite(entry.name);
       if (site.empty()) continue;
@@ -133,7 +134,8 @@ IeCookies ReadIeCookies(IeCookieStore& store, const std::optional<std::string>& 
       cookie.sites.emplace_back(site);
       cookie.oldEntry = std::string(OldStyleEntry(FileNameOf(entry.localFile)));
       cookie.entryName = entry.name;
-      if (!entry.localFile.empty()) indexed.insert(ToUpper(entry.localFile));
+      // Only the folders' files need telling apart from the index's.
+      if (cookieFolder && !entry.localFile.empty()) indexed.insert(ToUpper(entry.localFile));
       result.cookies.push_back(std::move(cookie));
     }
   }
