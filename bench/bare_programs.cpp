@@ -1,9 +1,10 @@
 // The floors of the Wine bench's start-up figures: programs that do only
 // what the user waits for, the plainest way the system offers.
 //
-//   bench_floor list FOLDER ITEMS   a window with a list box the size of the
+//   bench_floor store               a window with a list box the size of the
 //                                   cookie page's, filled with the names of
-//                                   the first ITEMS files of FOLDER
+//                                   the entries of one enumeration of
+//                                   Internet Explorer's cookie store
 //   bench_floor lines FILE          the same, filled with the lines of FILE
 //                                   after its first (a white list file)
 //   bench_floor tray                a hidden window with three buttons, an
@@ -13,6 +14,7 @@
 // Each shows what it made and runs until its window is sent WM_CLOSE.
 #include <windows.h>
 #include <shellapi.h>
+#include <wininet.h>
 
 #include <cstdlib>
 #include <string>
@@ -64,14 +66,21 @@ void Fill(HWND list, const std::vector<std::string>& items) {
   SendMessageA(list, WM_SETREDRAW, TRUE, 0);
 }
 
-std::vector<std::string> FileNames(const std::string& folder, std::size_t limit) {
+std::vector<std::string> StoreEntries() {
   std::vector<std::string> names;
-  WIN32_FIND_DATAA data;
-  vendrolix::win32::UniqueFind find(FindFirstFileA((folder + "\\*").c_str(), &data));
-  if (!find) return names;
-  do {
-    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.emplace_back(data.cFileName);
-  } while (names.size() < limit && FindNextFileA(find.get(), &data));
+  std::vector<unsigned long long> buffer(512);
+  auto* info = reinterpret_cast<INTERNET_CACHE_ENTRY_INFOA*>(buffer.data());
+  for (const char* pattern : {"cookie:", "Cookie:"}) {
+    DWORD size = static_cast<DWORD>(buffer.size() * sizeof(buffer[0]));
+    HANDLE find = FindFirstUrlCacheEntryA(pattern, info, &size);
+    if (!find) continue;
+    do {
+      names.emplace_back(info->lpszSourceUrlName);
+      size = static_cast<DWORD>(buffer.size() * sizeof(buffer[0]));
+    } while (FindNextUrlCacheEntryA(find, info, &size));
+    FindCloseUrlCache(find);
+    break;
+  }
   return names;
 }
 
@@ -124,14 +133,14 @@ int main(int argc, char** argv) {
 
   const std::string mode = argc > 1 ? argv[1] : "";
   HWND window = nullptr;
-  if (mode == "list" && argc > 3) {
-    HWND list = nullptr;
-    window = ListWindow(list);
-    Fill(list, FileNames(argv[2], std::strtoul(argv[3], nullptr, 10)));
-  } else if (mode == "lines" && argc > 2) {
+  if (mode == "lines" && argc > 2) {
     HWND list = nullptr;
     window = ListWindow(list);
     Fill(list, LinesAfterFirst(argv[2]));
+  } else if (mode == "store") {
+    HWND list = nullptr;
+    window = ListWindow(list);
+    Fill(list, StoreEntries());
   } else if (mode == "tray") {
     window = TrayWindow();
   }

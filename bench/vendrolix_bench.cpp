@@ -26,6 +26,7 @@
 
 #include "cookie_logic.h"
 #include "cookies.h"
+#include "ie_cookies.h"
 #include "decision.h"
 #include "hooks.h"
 #include "lines.h"
@@ -136,64 +137,56 @@ BENCHMARK(WhiteListRead)->Arg(10)->Arg(1000)->Arg(32767)->Unit(benchmark::kMicro
 
 // ---- IE cookie listing -----------------------------------------------------
 
-// A cookie folder as a long-used browser leaves it: one file per site and
-// user, some sites twice in another letter case, and the index file.
-std::string CookieFolder(int files) {
-  const std::string folder = g_data + "/Cookies-" + std::to_string(files);
-  const std::string done = folder + ".complete";
-  if (fs::exists(done)) return folder;
-  fs::remove_all(folder);
-  fs::create_directories(folder);
-  std::ofstream(folder + "/index.dat") << "index";
-  for (int i = 0; i < files - 1; ++i) {
-    const std::string site = (i % 10 == 9) ? "SITE" + std::to_string(i - 1) : "site" + std::to_string(i);
-    const std::string name = folder + "/joe@" + site + ".example[" + std::to_string(1 + i % 3) + "].txt";
-    std::FILE* f = std::fopen(name.c_str(), "wb");
-    if (f) std::fclose(f);
+// Internet Explorer's store as a long-used browser leaves it: one entry per
+// site and user, every tenth site again in capitals under another path, each
+// entry's file named at random.
+class BenchStore final : public vendrolix::cookies::IeCookieStore {
+ public:
+  explicit BenchStore(int entries) {
+    for (int i = 0; i < entries; ++i) {
+      const std::string site = (i % 10 == 9) ? "JOE@WWW.SITE" + std::to_string(i - 1) + ".EXAMPLE/x"
+                                             : "joe@www.site" + std::to_string(i) + ".example/";
+      entries_.push_back({"Cookie:" + site, "C:\\COOKIES\\" + std::to_string(100000000 + i) + ".txt"});
+    }
   }
-  std::ofstream(done) << "complete";
-  return folder;
-}
+  std::optional<std::vector<vendrolix::cookies::IndexEntry>> IndexEntries() override { return entries_; }
+  std::optional<std::vector<std::string>> FilesOf(const std::string&) override { return std::nullopt; }
+  std::optional<std::string> ReadBytes(const std::string&) override { return std::nullopt; }
+  std::string UserName() override { return "joe"; }
+  bool DeleteEntry(const std::string&) override { return false; }
+  bool RemoveFile(const std::string&) override { return false; }
 
-// What the manager's folder listing returns: the names of the plain files.
-std::vector<std::string> FileNames(const std::string& folder) {
-  std::vector<std::string> names;
-  DIR* dir = ::opendir(folder.c_str());
-  if (!dir) return names;
-  while (const dirent* entry = ::readdir(dir)) {
-    if (entry->d_type == DT_DIR) continue;
-    names.emplace_back(entry->d_name);
-  }
-  ::closedir(dir);
-  return names;
-}
+ private:
+  std::vector<vendrolix::cookies::IndexEntry> entries_;
+};
 
 std::string KeepLine() {
   std::vector<std::string> kept;
-  for (int i = 0; i < 200; i += 7) kept.push_back("joe@site" + std::to_string(i) + ".example");
+  for (int i = 0; i < 200; i += 7) kept.push_back("joe@www.site" + std::to_string(i) + ".example");
   return vendrolix::cookies::FormatKeepLine(kept);
 }
 
 void IeCookieListing(benchmark::State& state) {
-  const std::string folder = CookieFolder(static_cast<int>(state.range(0)));
+  BenchStore store(static_cast<int>(state.range(0)));
   const std::string keepLine = KeepLine();
   for (auto _ : state) {
-    const auto listed =
-        vendrolix::manager::ArrangeCookies(vendrolix::manager::IeEntries(FileNames(folder)), keepLine);
+    const auto listed = vendrolix::manager::ArrangeCookies(
+        vendrolix::cookies::IeSites(vendrolix::cookies::ReadIeCookies(store, std::nullopt).cookies), keepLine);
     benchmark::DoNotOptimize(listed.data());
   }
 }
 
-void IeCookieFolderEnumeration(benchmark::State& state) {
-  const std::string folder = CookieFolder(static_cast<int>(state.range(0)));
+// The floor: the entries as one enumeration of the store hands them over.
+void IeCookieStoreEnumeration(benchmark::State& state) {
+  BenchStore store(static_cast<int>(state.range(0)));
   for (auto _ : state) {
-    const auto names = FileNames(folder);
-    benchmark::DoNotOptimize(names.data());
+    const auto entries = store.IndexEntries();
+    benchmark::DoNotOptimize(entries->data());
   }
 }
 
 BENCHMARK(IeCookieListing)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Least);
-BENCHMARK(IeCookieFolderEnumeration)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Least);
+BENCHMARK(IeCookieStoreEnumeration)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", Least);
 
 // ---- Mouse hook and grace period ------------------------------------------
 
@@ -308,13 +301,13 @@ int main(int argc, char** argv) {
   // under Wine) are its targets, these are reported.
   for (const char* n : {"10000", "100000"}) {
     std::printf("%-58s %10.2fx %12s\n",
-                (std::string("IE cookie listing / folder enumeration, files = ") + n).c_str(),
-                ratio(std::string("IeCookieListing/") + n, std::string("IeCookieFolderEnumeration/") + n), "reported");
+                (std::string("IE cookie listing / store enumeration, cookies = ") + n).c_str(),
+                ratio(std::string("IeCookieListing/") + n, std::string("IeCookieStoreEnumeration/") + n), "reported");
   }
-  std::printf("%-58s %10.2fx %12s\n", "IE cookie listing, 100,000 files / 10,000 files",
+  std::printf("%-58s %10.2fx %12s\n", "IE cookie listing, 100,000 cookies / 10,000 cookies",
               ratio("IeCookieListing/100000", "IeCookieListing/10000"), "reported");
-  std::printf("%-58s %10.2fx %12s\n", "folder enumeration, 100,000 files / 10,000 files",
-              ratio("IeCookieFolderEnumeration/100000", "IeCookieFolderEnumeration/10000"), "reported");
+  std::printf("%-58s %10.2fx %12s\n", "store enumeration, 100,000 cookies / 10,000 cookies",
+              ratio("IeCookieStoreEnumeration/100000", "IeCookieStoreEnumeration/10000"), "reported");
   std::printf("%-58s %10.1fns\n", "mouse-hook classification, per event", time("MouseHookClassification") * 1e9);
   std::printf("%-58s %10.1fns\n", "grace period computation", time("GracePeriodComputation") * 1e9);
   for (const char* n : {"10", "1000", "32767"}) {
@@ -324,7 +317,7 @@ int main(int argc, char** argv) {
   std::printf("%-58s %10.1fus\n", "white-list lookup, LF-only line ends, N = 32767",
               time("WhiteListLookupLfOnly/32767") * 1e6);
   for (const char* n : {"10000", "100000"}) {
-    std::printf("%-58s %10.2fms\n", (std::string("IE cookie listing, files = ") + n).c_str(),
+    std::printf("%-58s %10.2fms\n", (std::string("IE cookie listing, cookies = ") + n).c_str(),
                 time(std::string("IeCookieListing/") + n) * 1e3);
   }
   std::printf("%s\n", ok ? "every target met" : "a target was missed");

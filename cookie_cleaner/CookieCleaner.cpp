@@ -77,19 +77,26 @@ class CookieCleanerObject final : public vendrolix::win32::RefCounted<ICookieCle
   }
 
   HRESULT STDMETHODCALLTYPE CleanIECookies(BSTR* AccessCode) override {
-    if (!vendrolix::cleaner::IsAccessCode(CodeText(AccessCode))) return E_ACCESSDENIED;
-    vendrolix::cleaner::Win32Machine machine(vendrolix::win32::g_serverModule);
-    vendrolix::cleaner::CleanIeCookies(machine);
-    return S_OK;
+    return Clean(AccessCode, vendrolix::cleaner::CleanIeCookies);
   }
   HRESULT STDMETHODCALLTYPE CleanNSCookies(BSTR* AccessCode) override {
-    if (!vendrolix::cleaner::IsAccessCode(CodeText(AccessCode))) return E_ACCESSDENIED;
-    vendrolix::cleaner::Win32Machine machine(vendrolix::win32::g_serverModule);
-    vendrolix::cleaner::CleanNetscapeCookies(machine);
-    return S_OK;
+    return Clean(AccessCode, vendrolix::cleaner::CleanNetscapeCookies);
   }
 
  private:
+  // The caller is a browser window's thread or the tray's: a store of
+  // 100,000 cookies can run out of memory, and no exception may reach them.
+  static HRESULT Clean(BSTR* code, vendrolix::cleaner::Outcome (*clean)(vendrolix::cleaner::Machine&)) {
+    try {
+      if (!vendrolix::cleaner::IsAccessCode(CodeText(code))) return E_ACCESSDENIED;
+      vendrolix::cleaner::Win32Machine machine(vendrolix::win32::g_serverModule);
+      clean(machine);
+      return S_OK;
+    } catch (...) {
+      return E_OUTOFMEMORY;
+    }
+  }
+
   // Loaded on first use only: most callers bind early and never need it.
   ITypeInfo* TypeInfo() {
     if (!typeInfo_) typeInfo_ = LoadCleanerTypeInfo();

@@ -8,21 +8,6 @@ namespace vendrolix::cleaner {
 
 bool IsAccessCode(std::string_view code) { return code == kCleanerAccessCode; }
 
-bool IsIeCookieFile(std::string_view fileName) {
-  return EndsWithNoCase(fileName, ".txt") && !cookies::IsIndexFile(fileName);
-}
-
-std::vector<std::string> IeCookieFilesToDelete(const std::vector<std::string>& fileNames,
-                                               std::string_view keepLine) {
-  std::vector<std::string> doomed;
-  for (const auto& name : fileNames) {
-    if (!IsIeCookieFile(name)) continue;
-    if (cookies::IsKept(keepLine, cookies::IeCookieEntry(name))) continue;
-    doomed.push_back(name);
-  }
-  return doomed;
-}
-
 namespace {
 
 // Length of the line end starting at pos (0 when there is none): CR LF, a
@@ -74,13 +59,15 @@ Outcome CleanIeCookies(Machine& machine) {
   Outcome outcome;
   const auto keepLine = KeepLineOf(machine.ReadKeepFile(file::IeKeepList));
   if (!keepLine) return outcome;
-  const auto folder = machine.ShellFolder("Cookies");
-  if (!folder || !machine.FolderExists(*folder)) return outcome;
-  const auto names = machine.FilesOf(*folder);
-  if (!names) return outcome;
+  auto folder = machine.ShellFolder("Cookies");
+  if (folder && !machine.FolderExists(*folder)) folder.reset();
+  cookies::IeCookieStore& store = machine.IeStore();
+  const cookies::IeCookies found = cookies::ReadIeCookies(store, folder);
+  if (!found.read) return outcome;
   outcome.acted = true;
-  for (const auto& name : IeCookieFilesToDelete(*names, *keepLine)) {
-    if (machine.RemoveFile(*folder + "\\" + name)) {
+  for (const cookies::IeCookie* cookie : cookies::IeCookiesToDelete(found.cookies, *keepLine)) {
+    const bool gone = cookie->entryName.empty() ? store.RemoveFile(cookie->file) : store.DeleteEntry(cookie->entryName);
+    if (gone) {
       ++outcome.removed;
     } else {
       ++outcome.failures;

@@ -10,19 +10,12 @@
 #include <string_view>
 #include <vector>
 
+#include "ie_cookies.h"
+
 namespace vendrolix::cleaner {
 
 // The callers pass this code; anything else leaves every cookie alone.
 bool IsAccessCode(std::string_view code);
-
-// A file of the IE/AOL cookie folder that the cleaner may delete at all:
-// a ".txt" file that is not one of the browser's index files.
-bool IsIeCookieFile(std::string_view fileName);
-
-// The cookie files among fileNames whose site entry the keep line does not
-// spare, in the order given.
-std::vector<std::string> IeCookieFilesToDelete(const std::vector<std::string>& fileNames,
-                                               std::string_view keepLine);
 
 // "Cookies.txt" without the cookie lines whose domain the keep line does not
 // spare, and how many were dropped. Every other line (comments, blank lines,
@@ -48,13 +41,12 @@ class Machine {
   virtual std::optional<std::string> StoredNetscapeProfile() = 0;
   virtual bool FolderExists(const std::string& path) = 0;
   virtual bool FileExists(const std::string& path) = 0;
-  // Names of the plain files (nullopt: the folder cannot be listed).
-  virtual std::optional<std::vector<std::string>> FilesOf(const std::string& folder) = 0;
   // Names of the subfolders in enumeration order.
   virtual std::vector<std::string> SubfoldersOf(const std::string& folder) = 0;
   virtual std::optional<std::string> ReadBytes(const std::string& path) = 0;
   virtual bool ReplaceBytes(const std::string& path, const std::string& content) = 0;
-  virtual bool RemoveFile(const std::string& path) = 0;
+  // Internet Explorer's cookie store as this process reaches it.
+  virtual cookies::IeCookieStore& IeStore() = 0;
 };
 
 // The line a keep list file spares, or nullopt when there is no list to go
@@ -70,10 +62,13 @@ std::optional<std::string> FindNetscapeProfile(Machine& machine);
 
 struct Outcome {
   bool acted = false;    // the keep list and the cookies could be read
-  int removed = 0;       // cookie files deleted, or cookie lines dropped
+  int removed = 0;       // cookies deleted, or cookie lines dropped
   int failures = 0;      // deletions or the rewrite that did not succeed
 };
 
+// Both stores as far as this process reaches them: inside a Protected Mode
+// browser only the Low store, from the user's own programs the index of the
+// store and the Low store's files.
 Outcome CleanIeCookies(Machine& machine);
 Outcome CleanNetscapeCookies(Machine& machine);
 

@@ -57,10 +57,6 @@ bool Win32Machine::FolderExists(const std::string& path) { return win32::FolderE
 
 bool Win32Machine::FileExists(const std::string& path) { return win32::FileExists(path); }
 
-std::optional<std::vector<std::string>> Win32Machine::FilesOf(const std::string& folder) {
-  return ListFolder(folder, [](const WIN32_FIND_DATAA& data) { return !IsFolder(data); });
-}
-
 std::vector<std::string> Win32Machine::SubfoldersOf(const std::string& folder) {
   auto names = ListFolder(folder, [](const WIN32_FIND_DATAA& data) { return IsFolder(data); });
   return names ? *names : std::vector<std::string>();
@@ -75,7 +71,5 @@ std::optional<std::string> Win32Machine::ReadBytes(const std::string& path) {
 bool Win32Machine::ReplaceBytes(const std::string& path, const std::string& content) {
   return win32::ReplaceFileContent(path, content);
 }
-
-bool Win32Machine::RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != FALSE; }
 
 }  // namespace vendrolix::cleaner

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "cleaning.h"
+#include "win32/ie_cookie_store.h"
 
 namespace vendrolix::cleaner {
 
@@ -18,14 +19,14 @@ class Win32Machine final : public Machine {
   std::optional<std::string> StoredNetscapeProfile() override;
   bool FolderExists(const std::string& path) override;
   bool FileExists(const std::string& path) override;
-  std::optional<std::vector<std::string>> FilesOf(const std::string& folder) override;
   std::vector<std::string> SubfoldersOf(const std::string& folder) override;
   std::optional<std::string> ReadBytes(const std::string& path) override;
   bool ReplaceBytes(const std::string& path, const std::string& content) override;
-  bool RemoveFile(const std::string& path) override;
+  cookies::IeCookieStore& IeStore() override { return store_; }
 
  private:
   HMODULE component_;
+  win32::WinInetCookieStore store_;
 };
 
 }  // namespace vendrolix::cleaner

@@ -21,39 +21,7 @@ std::vector<std::string> FirstOfEach(const std::vector<std::string_view>& texts)
   return result;
 }
 
-// The entries a keep line spares: "#entry#" occurs in the line exactly when,
-// for an entry without "#", the entry is one of the texts between two
-// neighbouring "#", so those are looked up; other entries are searched for.
-class KeptEntries {
- public:
-  explicit KeptEntries(std::string_view line) : line_(line) {
-    for (std::size_t hash = line.find('#'); hash != std::string_view::npos;) {
-      const std::size_t next = line.find('#', hash + 1);
-      if (next == std::string_view::npos) break;
-      segments_.insert(ToUpper(line.substr(hash + 1, next - hash - 1)));
-      hash = next;
-    }
-  }
-  bool Keeps(std::string_view entry) const {
-    if (entry.find('#') != std::string_view::npos) return cookies::IsKept(line_, entry);
-    return segments_.count(ToUpper(entry)) > 0;
-  }
-
- private:
-  std::string_view line_;
-  std::unordered_set<std::string> segments_;
-};
-
 }  // namespace
-
-std::vector<std::string> IeEntries(const std::vector<std::string>& fileNames) {
-  std::vector<std::string_view> entries;
-  entries.reserve(fileNames.size());
-  for (const std::string& name : fileNames) {
-    if (!cookies::IsIndexFile(name)) entries.push_back(cookies::IeCookieEntryView(name));
-  }
-  return FirstOfEach(entries);
-}
 
 std::vector<std::string> NetscapeEntries(const std::function<bool(std::string&)>& nextLine) {
   std::vector<std::string> domains;
@@ -70,17 +38,25 @@ std::optional<std::string> AcceptedProfileInput(std::string_view typed) {
   return folder;
 }
 
-std::vector<ListedCookie> ArrangeCookies(std::vector<std::string> entries, std::string_view keepLine) {
-  std::stable_sort(entries.begin(), entries.end(), LessNoCase());
-  const KeptEntries kept(keepLine);
+std::vector<ListedCookie> ArrangeCookies(std::vector<cookies::IeSite> sites, std::string_view keepLine) {
+  std::stable_sort(sites.begin(), sites.end(),
+                   [](const cookies::IeSite& a, const cookies::IeSite& b) { return LessNoCase()(a.entry, b.entry); });
+  const cookies::KeepLookup kept(keepLine);
   std::vector<ListedCookie> listed;
-  listed.reserve(entries.size());
-  for (std::string& entry : entries) {
-    const bool keep = kept.Keeps(entry);
-    listed.push_back({std::move(entry), keep});
+  listed.reserve(sites.size());
+  for (cookies::IeSite& site : sites) {
+    const bool keep = kept.Keeps(site);
+    listed.push_back({std::move(site.entry), keep});
   }
   std::stable_partition(listed.begin(), listed.end(), [](const ListedCookie& c) { return c.kept; });
   return listed;
+}
+
+std::vector<ListedCookie> ArrangeCookies(const std::vector<std::string>& entries, std::string_view keepLine) {
+  std::vector<cookies::IeSite> sites;
+  sites.reserve(entries.size());
+  for (const std::string& entry : entries) sites.push_back({entry, {}});
+  return ArrangeCookies(std::move(sites), keepLine);
 }
 
 }  // namespace vendrolix::manager

@@ -1,5 +1,5 @@
-// The cookie page's rules that need no window: site entries of a cookie
-// folder and of Netscape's cookie file, the keep-list order and the path
+// The cookie page's rules that need no window: site entries of Netscape's
+// cookie file (Internet Explorer's come from ie_cookies.h), the keep-list order and the path
 // dialog's check. File access goes through
 // CookieFiles, which the Win32 front end implements and tests fake.
 #pragma once
@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "ie_cookies.h"
+
 namespace vendrolix::manager {
 
 class CookieFiles {
@@ -17,14 +19,9 @@ class CookieFiles {
   virtual ~CookieFiles() = default;
   virtual bool FolderExists(const std::string& path) = 0;
   virtual bool FileExists(const std::string& path) = 0;
-  // Names of the folder's files, or of its subfolders, in its own order.
-  virtual std::vector<std::string> Files(const std::string& folder) = 0;
+  // Names of the folder's subfolders, in its own order.
   virtual std::vector<std::string> Subfolders(const std::string& folder) = 0;
 };
-
-// Entries of the IE/AOL cookie files named, unique without regard to case
-// (the first form met is kept), index files skipped.
-std::vector<std::string> IeEntries(const std::vector<std::string>& fileNames);
 
 // Entries of Netscape's cookie file, from at most its first 1000 lines,
 // unique without regard to case.
@@ -34,13 +31,15 @@ std::vector<std::string> NetscapeEntries(const std::function<bool(std::string&)>
 // it ends with ".slt" and is longer than three characters.
 std::optional<std::string> AcceptedProfileInput(std::string_view typed);
 
-// The list as shown: entries in case-insensitive order, those named in the
-// keep line first and ticked, then the others.
+// The list as shown: entries in case-insensitive order, those the keep line
+// spares first and ticked, then the others. An IE/AOL site is also spared by
+// the old-style entry of one of its files.
 struct ListedCookie {
   std::string entry;
   bool kept = false;
 };
-std::vector<ListedCookie> ArrangeCookies(std::vector<std::string> entries, std::string_view keepLine);
+std::vector<ListedCookie> ArrangeCookies(std::vector<cookies::IeSite> sites, std::string_view keepLine);
+std::vector<ListedCookie> ArrangeCookies(const std::vector<std::string>& entries, std::string_view keepLine);
 
 inline constexpr const char* kIeCaption = "Auto-Clean IE/AOL Cookies When IE/AOL Exists.";
 inline constexpr const char* kNsCaption = "Auto-Clean Cookies When Netscape Exists.(Disable Quick Launch)";

@@ -62,21 +62,25 @@ void CookiePage::ShowCookieList() {
 
 void CookiePage::ListIECookies() {
   host_.ClearList();
-  std::vector<std::string> names;
-  if (host_.Files().FolderExists(strIeFolder_)) names = host_.Files().Files(strIeFolder_);
-  MarkKeptCookies(IeEntries(names), file::IeKeepList);
+  std::optional<std::string> folder;
+  if (host_.Files().FolderExists(strIeFolder_)) folder = strIeFolder_;
+  MarkKeptCookies(cookies::IeSites(cookies::ReadIeCookies(host_.IeStore(), folder).cookies), file::IeKeepList);
 }
 
 void CookiePage::ListNSCookies() {
   if (!blnNsFound_) return;
   host_.ClearList();
-  MarkKeptCookies(host_.NetscapeFileEntries(strNsFolder_ + cookies::kNetscapeCookieFile), file::NsKeepList);
+  std::vector<cookies::IeSite> domains;
+  for (std::string& entry : host_.NetscapeFileEntries(strNsFolder_ + cookies::kNetscapeCookieFile)) {
+    domains.push_back({std::move(entry), {}});
+  }
+  MarkKeptCookies(std::move(domains), file::NsKeepList);
 }
 
-void CookiePage::MarkKeptCookies(const std::vector<std::string>& entries, const char* keepFile) {
+void CookiePage::MarkKeptCookies(std::vector<cookies::IeSite> sites, const char* keepFile) {
   std::string keepLine = host_.ReadKeepLine(keepFile);
   host_.ClearList();
-  host_.FillList(ArrangeCookies(entries, keepLine));
+  host_.FillList(ArrangeCookies(std::move(sites), keepLine));
 }
 
 bool CookiePage::WriteKeepList(const char* keepFile) {

@@ -20,6 +20,8 @@ class CookiePageHost {
   virtual void WriteSetting(const char* name, const std::string& text) = 0;
   virtual std::string ShellFolder(const char* name) = 0;  // "No" when missing
   virtual CookieFiles& Files() = 0;
+  // Internet Explorer's cookie store as the manager's process reaches it.
+  virtual cookies::IeCookieStore& IeStore() = 0;
   // Entries of the Netscape cookie file (at most its first 1000 lines).
   virtual std::vector<std::string> NetscapeFileEntries(const std::string& cookieFile) = 0;
   // First line of a keep list of the program folder ("" for a missing
@@ -67,7 +69,7 @@ class CookiePage {
   void ShowCookieList();
   void ListIECookies();
   void ListNSCookies();
-  void MarkKeptCookies(const std::vector<std::string>& entries, const char* keepFile);
+  void MarkKeptCookies(std::vector<cookies::IeSite> sites, const char* keepFile);
   // False when the keep list could not be written (nothing to save is no
   // failure).
   bool SaveIECookies();

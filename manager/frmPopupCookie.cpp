@@ -36,11 +36,7 @@ class Win32CookieFiles final : public CookieFiles {
  public:
   bool FolderExists(const std::string& path) override { return win32::FolderExists(path); }
   bool FileExists(const std::string& path) override { return win32::FileExists(path); }
-  std::vector<std::string> Files(const std::string& folder) override { return List(folder, false); }
-  std::vector<std::string> Subfolders(const std::string& folder) override { return List(folder, true); }
-
- private:
-  static std::vector<std::string> List(const std::string& folder, bool folders) {
+  std::vector<std::string> Subfolders(const std::string& folder) override {
     std::vector<std::string> names;
     WIN32_FIND_DATAA data;
     win32::UniqueFind find(FindFirstFileA((folder + "\\*").c_str(), &data));
@@ -49,7 +45,7 @@ class Win32CookieFiles final : public CookieFiles {
       bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
       std::string name = data.cFileName;
       if (name == "." || name == "..") continue;
-      if (isFolder == folders) names.push_back(name);
+      if (isFolder) names.push_back(name);
     } while (FindNextFileA(find.get(), &data));
     return names;
   }
@@ -261,6 +257,8 @@ std::string FrmPopupCookie::ShellFolder(const char* name) {
 }
 
 CookieFiles& FrmPopupCookie::Files() { return *files_; }
+
+cookies::IeCookieStore& FrmPopupCookie::IeStore() { return store_; }
 
 std::vector<std::string> FrmPopupCookie::NetscapeFileEntries(const std::string& cookieFile) {
   // Read only: a missing cookie file is not created.

@@ -11,6 +11,7 @@
 #include "cookie_page.h"
 #include "manager_logic.h"
 #include "skin.h"
+#include "win32/ie_cookie_store.h"
 
 namespace vendrolix::manager {
 
@@ -83,6 +84,7 @@ class FrmPopupCookie final : public PageWindow, private CookiePageHost {
   void WriteSetting(const char* name, const std::string& text) override;
   std::string ShellFolder(const char* name) override;
   CookieFiles& Files() override;
+  cookies::IeCookieStore& IeStore() override;
   std::vector<std::string> NetscapeFileEntries(const std::string& cookieFile) override;
   std::string ReadKeepLine(const char* fileName) override;
   bool WriteKeepFile(const char* fileName, const std::string& content) override;
@@ -100,6 +102,7 @@ class FrmPopupCookie final : public PageWindow, private CookiePageHost {
 
   CookiePage logic_;
   std::unique_ptr<CookieFiles> files_;
+  win32::WinInetCookieStore store_;
   HWND lstCookie_ = nullptr;
   HWND optIECookie_ = nullptr;
   HWND optNSCookie_ = nullptr;

@@ -6,17 +6,6 @@ namespace vendrolix::cookies {
 
 bool IsIndexFile(std::string_view fileName) { return StartsWithNoCase(fileName, "INDEX"); }
 
-std::string_view IeCookieEntryView(std::string_view fileName) {
-  const std::size_t bracket = fileName.find('[');
-  if (bracket == std::string_view::npos || bracket == 0) {
-    if (fileName.size() < 4) return std::string_view();
-    return fileName.substr(0, fileName.size() - 4);
-  }
-  return fileName.substr(0, bracket);
-}
-
-std::string IeCookieEntry(std::string_view fileName) { return std::string(IeCookieEntryView(fileName)); }
-
 std::optional<std::string> NetscapeDomain(std::string_view line) {
   if (!line.empty() && line[0] == '#') return std::nullopt;
   const std::size_t tab = line.find('\t');

@@ -15,12 +15,6 @@ namespace vendrolix::cookies {
 // The browser's index files in the cookie folder are not cookies.
 bool IsIndexFile(std::string_view fileName);
 
-// Site entry of an IE/AOL cookie file: the name up to its first "[", or,
-// when the name has no "[" or starts with one, the name without its last
-// four characters (the ".txt"). A name too short for that has no entry.
-std::string IeCookieEntry(std::string_view fileName);
-std::string_view IeCookieEntryView(std::string_view fileName);
-
 // Site entry of a Netscape "Cookies.txt" line: the first tab-separated field,
 // trimmed. Comment lines ("#" first) and lines without a tab have none.
 std::optional<std::string> NetscapeDomain(std::string_view line);

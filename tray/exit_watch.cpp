@@ -23,19 +23,28 @@ void CleanNetscape(ExitWatchPlatform& platform, unsigned waitBeforeCall) {
   if (cleaner) cleaner->CleanNSCookies();
 }
 
-void CleanAol(ExitWatchPlatform& platform) {
+void CleanIeAol(ExitWatchPlatform& platform) {
   std::unique_ptr<CookieCleanerSession> cleaner = platform.CreateCookieCleaner();
   if (cleaner) cleaner->CleanIECookies();
+}
+
+// Internet Explorer's own switch. The browser's last window cleans what a
+// Protected Mode browser may touch, only its Low store; the tray runs with
+// the user's own rights and so cleans both stores once the browser is gone.
+bool IeAutoClean(ExitWatchPlatform& platform) {
+  return CleaningSwitchOn(platform.ReadStoredSetting(value::AutoClean));
 }
 
 // Internet Explorer only: Netscape is looked at once, after the last
 // Internet Explorer window has gone.
 bool InternetExplorerOnly(ExitWatchPlatform& platform, bool nsAutoClean) {
+  const bool ieAutoClean = IeAutoClean(platform);
   for (int pass = 0; pass < kExitPasses; ++pass) {
     if (platform.InternetExplorerWindowExists()) {
       platform.Wait(kExitPassWaitMs);
       continue;
     }
+    if (ieAutoClean) CleanIeAol(platform);
     if (nsAutoClean && !platform.FindNetscapeWindow()) CleanNetscape(platform, 0);
     return true;
   }
@@ -47,10 +56,15 @@ bool InternetExplorerOnly(ExitWatchPlatform& platform, bool nsAutoClean) {
 bool AllBrowsers(ExitWatchPlatform& platform) {
   const bool autoClean = SwitchIfInstalled(platform, value::AOLExist, value::AutoClean);
   const bool nsAutoClean = SwitchIfInstalled(platform, value::NSExist, value::NSAutoClean);
+  const bool ieAutoClean = IeAutoClean(platform);
   bool netscapeDone = false;
   bool aolDone = false;
+  bool ieDone = false;
   for (int pass = 0; pass < kExitPasses; ++pass) {
-    bool nothingOpen = !platform.InternetExplorerWindowExists();
+    const bool ieOpen = platform.InternetExplorerWindowExists();
+    bool nothingOpen = !ieOpen;
+    // The AOL cleaning below is the same cleaning; one a pass is enough.
+    bool ieCleaned = false;
 
     const bool NetscapeOpen = platform.FindNetscapeWindow();
     if (NetscapeOpen) nothingOpen = false;
@@ -62,8 +76,14 @@ bool AllBrowsers(ExitWatchPlatform& platform) {
     const bool AolOpen = platform.FindAolBrowserWindow();
     if (AolOpen) nothingOpen = false;
     if (!AolOpen && !aolDone) {
-      if (autoClean) CleanAol(platform);
+      if (autoClean) CleanIeAol(platform);
+      ieCleaned = autoClean;
       aolDone = true;
+    }
+
+    if (!ieOpen && !ieDone) {
+      if (ieAutoClean && !ieCleaned) CleanIeAol(platform);
+      ieDone = true;
     }
 
     if (nothingOpen) return true;

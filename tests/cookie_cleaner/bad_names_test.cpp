@@ -1,59 +1,82 @@
-// Odd cookie file names: the site entry the manager lists for each and what
-// the cleaner does with the file when no keep list spares it. The two must
-// agree: a file is deleted only if it is a cookie file, and a listed site's
-// files only when unticked.
+// Cookie file names where the store's index cannot be read and the files are
+// all there is: the name never gives a site, the records do; a name of the
+// old style ("user@site[1].txt") only still spares what keep lists saved
+// from it, and lists a file whose records are damaged, which is never
+// deleted. The manager and the cleaner must agree on every row.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "cleaning.h"
-#include "cookie_logic.h"
 #include "cookies.h"
+#include "fake_ie_store.h"
+#include "ie_cookies.h"
 
 namespace vendrolix::cleaner {
 namespace {
 
-TEST(BadCookieNames, EntryListingAndDeletion) {
+std::vector<std::string> Entries(const std::vector<cookies::IeSite>& sites) {
+  std::vector<std::string> entries;
+  for (const auto& site : sites) entries.push_back(site.entry);
+  return entries;
+}
+
+TEST(OldStyleNames, ListingAndDeletionWithoutTheIndex) {
   const std::string long300(300, 'a');
   const struct Row {
     std::string name;
-    std::string entry;  // "" : none, never listed
-    bool deleted;       // with a keep line that spares nothing
+    std::string oldEntry;  // what an older keep list named it by; "" none
+    bool cookieFile;       // looked at at all
   } rows[] = {
-      {"no bracket.txt", "no bracket", true},
-      {"[leading].txt", "[leading]", true},
-      {"[1]", "", false},  // too short to lose ".txt", and not a cookie file
-      {"[", "", false},
-      {long300 + ".txt", long300, true},
-      {long300 + "[1].txt", long300, true},
-      {std::string(300, '['), std::string(296, '['), false},
+      {"joe@site[1].txt", "joe@site", true},
+      {"JOE@SITE[2].TXT", "JOE@SITE", true},
       {"caf\xE9@site[1].txt", "caf\xE9@site", true},
-      {"\xC9T\xC9@SITE[1].TXT", "\xC9T\xC9@SITE", true},
-      {"\x80\xFF[2].txt", "\x80\xFF", true},
+      {long300 + "@x[1].txt", long300 + "@x", true},
+      {"5IHP3ER5.txt", "", true},  // today's random names
+      {"deep[0].txt", "", true},   // the store's name for a path, no user
+      {"[1]joe@x.txt", "", true},
+      {"@site[1].txt", "", true},
+      {"joe@[1].txt", "", true},
       {"index.dat", "", false},
       {"INDEX[1].txt", "", false},  // the browser's index, whatever it ends with
-      {".txt", "", true},           // a cookie file naming no site is not spared
-      {"name[1].dat", "name", false},
+      {"joe@site[1].dat", "", false},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    const auto listed = manager::IeEntries({row.name});
-    EXPECT_EQ(listed, row.entry.empty() ? std::vector<std::string>{} : std::vector<std::string>{row.entry});
-    EXPECT_EQ(IeCookieFilesToDelete({row.name}, "").size(), row.deleted ? 1u : 0u);
-    // Ticked in the manager, the file is spared.
-    if (!row.entry.empty()) {
-      EXPECT_TRUE(IeCookieFilesToDelete({row.name}, cookies::FormatKeepLine({row.entry})).empty());
+    for (const bool damaged : {false, true}) {
+      test::FakeIeStore store;
+      store.index.reset();
+      store.folders = {"C:\\C"};
+      store.files["C:\\C\\" + row.name] = damaged ? "id\nv\nsite.com/\n" : test::CookieRecord(".site.com/");
+      const auto found = cookies::ReadIeCookies(store, std::string("C:\\C"));
+      ASSERT_TRUE(found.read);
+      const auto sites = cookies::IeSites(found.cookies);
+      std::vector<std::string> listed;
+      if (row.cookieFile && !damaged) listed = {"joe@site.com"};
+      if (row.cookieFile && damaged && !row.oldEntry.empty()) listed = {row.oldEntry};
+      EXPECT_EQ(Entries(sites), listed) << damaged;
+      EXPECT_EQ(cookies::IeCookiesToDelete(found.cookies, "").size(), row.cookieFile && !damaged ? 1u : 0u);
+      // Ticked in the manager, under either name, the file is spared.
+      for (const std::string& entry : listed) {
+        EXPECT_TRUE(cookies::IeCookiesToDelete(found.cookies, cookies::FormatKeepLine({entry})).empty());
+      }
+      if (!row.oldEntry.empty()) {
+        EXPECT_TRUE(cookies::IeCookiesToDelete(found.cookies, cookies::FormatKeepLine({row.oldEntry})).empty());
+      }
     }
   }
 }
 
-TEST(BadCookieNames, LetterCaseFoldsAsciiOnly) {
+TEST(OldStyleNames, LetterCaseFoldsAsciiOnly) {
   // "É" and "é" are different bytes, so two sites; "A" and "a" are one.
-  const auto listed = manager::IeEntries({"caf\xE9[1].txt", "CAF\xC9[1].txt", "Caf\xE9[2].txt"});
-  EXPECT_EQ(listed, (std::vector<std::string>{"caf\xE9", "CAF\xC9"}));
-  EXPECT_EQ(IeCookieFilesToDelete({"caf\xE9[1].txt", "CAF\xC9[1].txt"}, "#CAF\xE9#"),
-            std::vector<std::string>{"CAF\xC9[1].txt"});
+  std::vector<cookies::IeCookie> found;
+  for (const char* site : {"joe@caf\xE9.com", "JOE@CAF\xC9.COM", "Joe@Caf\xE9.com"}) {
+    found.push_back({{site}, "", std::string("Cookie:") + site + "/", ""});
+  }
+  EXPECT_EQ(Entries(cookies::IeSites(found)), (std::vector<std::string>{"joe@caf\xE9.com", "JOE@CAF\xC9.COM"}));
+  const auto doomed = cookies::IeCookiesToDelete(found, "#JOE@CAF\xE9.COM#");
+  ASSERT_EQ(doomed.size(), 1u);
+  EXPECT_EQ(doomed[0]->entryName, "Cookie:JOE@CAF\xC9.COM/");
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <map>
 #include <set>
 
+#include "fake_ie_store.h"
+
 namespace vendrolix::cleaner {
 namespace {
 
@@ -15,34 +17,6 @@ TEST(AccessCode, OnlyTheExactCodeActs) {
   EXPECT_TRUE(IsAccessCode("MORVATHELK"));
   for (const char* other : {"", "morvathelk", "MORVATHELK ", " MORVATHELK", "MORVATHEL", "MORVATHELKX"}) {
     EXPECT_FALSE(IsAccessCode(other)) << other;
-  }
-}
-
-TEST(IeCookieFiles, ChoosesUnkeptCookieFilesOnly) {
-  struct Case {
-    const char* name;
-    const char* keepLine;
-    bool deleted;
-  };
-  const Case cases[] = {
-      {"joe@site[1].txt", "", true},
-      {"joe@site[1].txt", "#joe@site#", false},
-      {"joe@site[2].TXT", "#JOE@SITE#", false},     // case differences
-      {"joe@site[1].txt", "#joe@sites#", true},     // a longer entry does not spare a prefix
-      {"joe@sites[1].txt", "#joe@site#", true},     // nor a shorter one a longer name
-      {"joe@site[1].txt", "#x##joe@site##y#", false},
-      {"joe@site[1].txt", "joe@site", true},        // no delimiters: not an entry
-      {"index.dat", "", false},
-      {"INDEX[1].txt", "", false},                  // the browser's index, whatever its form
-      {"desktop.ini", "", false},
-      {"notes.doc", "", false},
-      {"plain.txt", "", true},                      // no counter: entry is the name less ".txt"
-      {"plain.txt", "#plain#", false},
-      {"[1]x.txt", "#[1]x#", false},                // "[" first: same rule as above
-  };
-  for (const auto& c : cases) {
-    const auto doomed = IeCookieFilesToDelete({c.name}, c.keepLine);
-    EXPECT_EQ(!doomed.empty(), c.deleted) << c.name << " with " << c.keepLine;
   }
 }
 
@@ -79,11 +53,9 @@ class FakeMachine final : public Machine {
   std::set<std::string> folders;
   std::map<std::string, std::string> files;  // full path -> content
   std::map<std::string, std::vector<std::string>> subfolders;
-  bool listFails = false;
   bool replaceFails = false;
-  std::set<std::string> undeletable;
-  std::vector<std::string> removed;
   std::vector<std::string> replaced;
+  test::FakeIeStore store;
 
   std::optional<std::string> ReadKeepFile(const std::string& name) override {
     auto it = keepFiles.find(name);
@@ -98,16 +70,6 @@ class FakeMachine final : public Machine {
   std::optional<std::string> StoredNetscapeProfile() override { return storedProfile; }
   bool FolderExists(const std::string& path) override { return folders.count(path) > 0; }
   bool FileExists(const std::string& path) override { return files.count(path) > 0; }
-  std::optional<std::vector<std::string>> FilesOf(const std::string& folder) override {
-    if (listFails) return std::nullopt;
-    std::vector<std::string> names;
-    for (const auto& [path, content] : files) {
-      if (path.rfind(folder + "\\", 0) == 0 && path.find('\\', folder.size() + 1) == std::string::npos) {
-        names.push_back(path.substr(folder.size() + 1));
-      }
-    }
-    return names;
-  }
   std::vector<std::string> SubfoldersOf(const std::string& folder) override { return subfolders[folder]; }
   std::optional<std::string> ReadBytes(const std::string& path) override {
     auto it = files.find(path);
@@ -120,31 +82,69 @@ class FakeMachine final : public Machine {
     files[path] = content;
     return true;
   }
-  bool RemoveFile(const std::string& path) override {
-    if (undeletable.count(path)) return false;
-    removed.push_back(path);
-    return files.erase(path) > 0;
-  }
+  cookies::IeCookieStore& IeStore() override { return store; }
 };
 
+// The three sites of a store made by the platform's own cookie calls, one
+// with two paths, a Low store beside it and a stray file the index does not
+// hold.
 FakeMachine IeMachine() {
   FakeMachine m;
-  m.keepFiles["IECookieURL.dat"] = "#joe@kept#\r\n";
+  m.keepFiles["IECookieURL.dat"] = "#joe@www.kept.com#\r\n";
   m.shellFolders["Cookies"] = "C:\\COOKIES";
   m.folders.insert("C:\\COOKIES");
-  m.files["C:\\COOKIES\\joe@kept[1].txt"] = "k";
-  m.files["C:\\COOKIES\\joe@gone[1].txt"] = "g";
-  m.files["C:\\COOKIES\\index.dat"] = "i";
-  m.files["C:\\COOKIES\\sub\\joe@deep[1].txt"] = "d";
+  m.store.folders = {"C:\\COOKIES", "C:\\COOKIES\\Low"};
+  m.store.Add("joe@www.kept.com/", "C:\\COOKIES\\44XFPPP6.txt");
+  m.store.Add("joe@www.kept.com/deep", "C:\\COOKIES\\deep[0].txt");
+  m.store.Add("joe@news.gone.org/x/", "C:\\COOKIES\\WTZFPPP6.txt");
+  m.store.files["C:\\COOKIES\\index.dat"] = "i";
+  m.store.files["C:\\COOKIES\\STRAY.txt"] = test::CookieRecord("stray.net/");
+  m.store.files["C:\\COOKIES\\Low\\A1B2C3D4.txt"] = test::CookieRecord("www.kept.com/");
+  m.store.files["C:\\COOKIES\\Low\\E5F6G7H8.txt"] = test::CookieRecord(".low.gone.net/");
+  m.store.files["C:\\COOKIES\\Low\\index.dat"] = "i";
   return m;
 }
 
-TEST(CleanIe, DeletesTheUnkeptCookiesOfTheCookieFolderOnly) {
-  FakeMachine m = IeMachine();
-  const Outcome outcome = CleanIeCookies(m);
-  EXPECT_TRUE(outcome.acted);
-  EXPECT_EQ(outcome.removed, 1);
-  EXPECT_EQ(m.removed, std::vector<std::string>{"C:\\COOKIES\\joe@gone[1].txt"});
+TEST(CleanIe, DeletesTheUnkeptSitesThroughTheIndexAndTheLowStoresFiles) {
+  struct Case {
+    const char* what;
+    void (*change)(FakeMachine&);
+    std::vector<std::string> deleted;
+  };
+  const std::vector<std::string> both = {"Cookie:joe@news.gone.org/x/", "C:\\COOKIES\\Low\\E5F6G7H8.txt"};
+  const Case cases[] = {
+      {"one site kept by both of its paths and in both stores", [](FakeMachine&) {}, both},
+      {"a keep list saved from file names spares the site of an old-style file",
+       [](FakeMachine& m) {
+         m.keepFiles["IECookieURL.dat"] = "#joe@www.kept.com##joe@gone#\r\n";
+         m.store.Add("joe@gone.com/", "C:\\COOKIES\\joe@gone[1].txt");
+         m.store.Add("joe@gone.com/y", "C:\\COOKIES\\Q1W2E3R4.txt");
+       },
+       both},
+      {"a random name in the keep list spares nothing",
+       [](FakeMachine& m) { m.keepFiles["IECookieURL.dat"] = "#joe@www.kept.com##WTZFPPP6#\r\n"; }, both},
+      {"damaged records are never deleted",
+       [](FakeMachine& m) { m.store.files["C:\\COOKIES\\Low\\E5F6G7H8.txt"] = "id\nv\nlow.gone.net/\n0\n"; },
+       {"Cookie:joe@news.gone.org/x/"}},
+      {"no index: the folder's files by their records, the stray one too",
+       [](FakeMachine& m) {
+         m.store.index.reset();
+         m.store.files["C:\\COOKIES\\WTZFPPP6.txt"] = "damaged";
+       },
+       {"C:\\COOKIES\\STRAY.txt", "C:\\COOKIES\\Low\\E5F6G7H8.txt"}},
+      {"no cookie folder: the index alone", [](FakeMachine& m) { m.shellFolders.clear(); },
+       {"Cookie:joe@news.gone.org/x/"}},
+  };
+  for (const auto& c : cases) {
+    FakeMachine m = IeMachine();
+    c.change(m);
+    const Outcome outcome = CleanIeCookies(m);
+    EXPECT_TRUE(outcome.acted) << c.what;
+    EXPECT_EQ(m.store.deleted, c.deleted) << c.what;
+    EXPECT_EQ(outcome.removed, static_cast<int>(c.deleted.size())) << c.what;
+    EXPECT_TRUE(m.store.files.count("C:\\COOKIES\\index.dat") && m.store.files.count("C:\\COOKIES\\Low\\index.dat"))
+        << c.what;
+  }
 }
 
 TEST(CleanIe, DeletesNothingWhenTheDecisionCannotBeMade) {
@@ -155,9 +155,18 @@ TEST(CleanIe, DeletesNothingWhenTheDecisionCannotBeMade) {
   const Case cases[] = {
       {"keep list missing", [](FakeMachine& m) { m.keepFiles.clear(); }},
       {"keep list of 0 bytes, never saved", [](FakeMachine& m) { m.keepFiles["IECookieURL.dat"] = ""; }},
-      {"Cookies folder unknown", [](FakeMachine& m) { m.shellFolders.clear(); }},
-      {"Cookies folder missing", [](FakeMachine& m) { m.folders.clear(); }},
-      {"folder cannot be listed", [](FakeMachine& m) { m.listFails = true; }},
+      {"no index, Cookies folder unknown", [](FakeMachine& m) {
+         m.store.index.reset();
+         m.shellFolders.clear();
+       }},
+      {"no index, Cookies folder missing", [](FakeMachine& m) {
+         m.store.index.reset();
+         m.folders.clear();
+       }},
+      {"no index, folder cannot be listed", [](FakeMachine& m) {
+         m.store.index.reset();
+         m.store.folders.clear();
+       }},
       {"only the other keep list", [](FakeMachine& m) {
          m.keepFiles.clear();
          m.keepFiles["NSCookieURL.dat"] = "\r\n";
@@ -168,18 +177,18 @@ TEST(CleanIe, DeletesNothingWhenTheDecisionCannotBeMade) {
     c.spoil(m);
     const Outcome outcome = CleanIeCookies(m);
     EXPECT_FALSE(outcome.acted) << c.what;
-    EXPECT_TRUE(m.removed.empty()) << c.what;
+    EXPECT_TRUE(m.store.deleted.empty()) << c.what;
   }
 }
 
 TEST(CleanIe, GoesOnPastADeletionThatFails) {
   FakeMachine m = IeMachine();
   m.keepFiles["IECookieURL.dat"] = "\r\n";  // saved with nothing ticked
-  m.undeletable.insert("C:\\COOKIES\\joe@gone[1].txt");
+  m.store.undeletable.insert("Cookie:joe@www.kept.com/");
   const Outcome outcome = CleanIeCookies(m);
-  EXPECT_EQ(outcome.removed, 1);
+  EXPECT_EQ(outcome.removed, 4);
   EXPECT_EQ(outcome.failures, 1);
-  EXPECT_EQ(m.files.count("C:\\COOKIES\\joe@kept[1].txt"), 0u);
+  EXPECT_EQ(m.store.files.count("C:\\COOKIES\\Low\\A1B2C3D4.txt"), 0u);
 }
 
 const char* const kRoot = "C:\\APPDATA\\Mozilla\\Profiles\\default";

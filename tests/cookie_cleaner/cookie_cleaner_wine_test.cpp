@@ -1,16 +1,18 @@
 // The real cleaner, registered with regsvr32 in the test prefix and created
-// through COM, over cookie folders and keep lists made for each test.
+// through COM, over the prefix's own cookie store, filled by the platform's
+// cookie calls in a process of their own, and keep lists made for each test.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 #include <wrl/client.h>
 
-#include <map>
+#include <algorithm>
 #include <memory>
 #include <vector>
 
 #include "CookieCleaner.h"
 #include "settings.h"
+#include "tray_wine_support.h"
 #include "win32/handles.h"
 #include "wine_support.h"
 
@@ -53,12 +55,34 @@ class CleanerTest : public ::testing::Test {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     root_ = scratch_->File(info->name());
     CreateDirectoryA(root_.c_str(), nullptr);
-    cookies_ = root_ + "\\Cookies";
-    CreateDirectoryA(cookies_.c_str(), nullptr);
-    test::SetText(HKEY_CURRENT_USER, kShellFoldersKey, "Cookies", cookies_);
     DeleteFileA((install_ + "\\" + file::IeKeepList).c_str());
     DeleteFileA((install_ + "\\" + file::NsKeepList).c_str());
+    // The store's own folder: every program that opens the store writes it
+    // back into the shell folders, so a folder of the test's would not last.
+    ASSERT_EQ(test::StoreCookies("clear").exitCode, 0u);
+    cookies_ = test::GetText(HKEY_CURRENT_USER, kShellFoldersKey, "Cookies").value_or("");
+    ASSERT_FALSE(cookies_.empty());
+    low_ = cookies_ + "\\Low";
+    CreateDirectoryA(low_.c_str(), nullptr);
+    user_ = test::StoreUser();
   }
+  void TearDown() override {
+    test::StoreCookies("clear");
+    test::RunProcess("cmd /c rmdir /s /q " + test::Quote(low_));
+  }
+
+  // Persistent cookies of these addresses, made as a browser makes them.
+  void MakeCookies(const std::vector<std::pair<std::string, std::string>>& cookies) {
+    std::string arguments = "set";
+    for (const auto& [url, nameValue] : cookies) arguments += " " + test::PersistentCookie(url, nameValue);
+    ASSERT_EQ(test::StoreCookies(arguments).exitCode, 0u);
+  }
+  // A site's cookies read back in a new process, "" when it has none.
+  std::string CookieOf(const std::string& url) {
+    const auto lines = test::OutputLines(test::StoreCookies("get " + test::Quote(url)).output);
+    return lines.empty() ? "" : lines[0];
+  }
+  std::string Site(const std::string& hostPath) const { return user_ + "@" + hostPath; }
 
   void Put(const std::string& path, const std::string& bytes = "cookie\n") {
     ASSERT_TRUE(test::WriteFileBytes(path, bytes)) << path;
@@ -87,6 +111,8 @@ class CleanerTest : public ::testing::Test {
   test::SettingsKey settings_;
   std::string root_;
   std::string cookies_;
+  std::string low_;
+  std::string user_;
 };
 
 std::unique_ptr<test::ScratchFolder> CleanerTest::scratch_;
@@ -95,33 +121,79 @@ std::string CleanerTest::dll_;
 std::optional<std::string> CleanerTest::savedCookies_;
 std::optional<std::string> CleanerTest::savedAppData_;
 
-// name -> survives, for a keep list with a prefix entry and case differences.
-const std::map<std::string, bool> kCookieFolder = {
-    {"joe@ab[1].txt", true},        {"joe@AB[2].txt", true},   {"JOE@X.COM[1].txt", true},
-    {"joe@abc[1].txt", false},      {"joe@a[1].txt", false},   {"joe@other.net[3].txt", false},
-    {"index.dat", true},            {"Index.txt", true},       {"desktop.ini", true},
-    {"notes.doc", true},            {"plain.txt", false},
-};
-const char* const kIeKeepLine = "#joe@ab##joe@x.com#\r\n";
-
-TEST_F(CleanerTest, FirstMethodDeletesExactlyTheUnkeptCookieFiles) {
-  for (const auto& [name, survives] : kCookieFolder) Put(cookies_ + "\\" + name);
-  CreateDirectoryA((cookies_ + "\\Low").c_str(), nullptr);
-  Put(cookies_ + "\\Low\\joe@other.net[1].txt");
-  Put(root_ + "\\joe@other.net[1].txt");  // beside the folder, not in it
-  KeepList(file::IeKeepList, kIeKeepLine);
+// Three sites, one with two paths; the Low store holds copies of two of the
+// files the platform wrote, one damaged file and one of the old-style name
+// an older keep list names.
+TEST_F(CleanerTest, FirstMethodDeletesTheUnkeptSitesOfBothStores) {
+  MakeCookies({{"http://www.example.com/", "a=1"},
+               {"http://www.example.com/deep/", "d=4; path=/deep"},
+               {"http://news.example.org/x/", "b=2"},
+               {"http://shop.test.net/", "c=3"},
+               {"http://old.example.net/", "o=5"}});
+  const std::string& low = low_;
+  std::string kept, gone;
+  for (const auto& entry : test::StoreEntries()) {
+    std::string* copy = entry.site == Site("www.example.com/") ? &kept : entry.site == Site("shop.test.net/") ? &gone : nullptr;
+    std::string name = entry.file.substr(entry.file.rfind('\\') + 1);
+    if (entry.site == Site("old.example.net/")) name = user_ + "@oldsite[1].txt";
+    else if (!copy) continue;
+    ASSERT_TRUE(CopyFileA(entry.file.c_str(), (low + "\\" + name).c_str(), FALSE)) << entry.file;
+    if (copy) *copy = name;
+  }
+  ASSERT_FALSE(kept.empty() || gone.empty()) << "the store's entries name their files";
+  Put(low + "\\DAMAGED1.txt", "a\n1\n");
+  Put(low + "\\index.dat", "index");
+  KeepList(file::IeKeepList, "#" + Site("WWW.example.com") + "##" + user_ + "@oldsite#\r\n");
 
   EXPECT_EQ(Call(&ICookieCleaner::CleanIECookies, L"MORVATHELK"), S_OK);
 
-  for (const auto& [name, survives] : kCookieFolder) {
-    EXPECT_EQ(Exists(cookies_ + "\\" + name), survives) << name;
+  // A site a keep list spares by the old-style name of one of its files keeps
+  // all its cookies, as the manager shows it ticked.
+  std::vector<std::string> sites = test::StoreSites();
+  std::sort(sites.begin(), sites.end());
+  EXPECT_EQ(sites, (std::vector<std::string>{Site("old.example.net/"), Site("www.example.com/"), Site("www.example.com/deep")}));
+  EXPECT_EQ(CookieOf("http://www.example.com/"), "a=1");
+  EXPECT_EQ(CookieOf("http://news.example.org/x/"), "");
+  EXPECT_EQ(CookieOf("http://shop.test.net/"), "");
+  EXPECT_TRUE(Exists(low + "\\" + kept));
+  EXPECT_FALSE(Exists(low + "\\" + gone));
+  for (const std::string& stays : {low + "\\" + user_ + "@oldsite[1].txt", low + "\\DAMAGED1.txt", low + "\\index.dat",
+                                   cookies_ + "\\index.dat"}) {
+    EXPECT_TRUE(Exists(stays)) << stays;
   }
-  EXPECT_TRUE(Exists(cookies_ + "\\Low\\joe@other.net[1].txt"));
-  EXPECT_TRUE(Exists(root_ + "\\joe@other.net[1].txt"));
+}
+
+// The tray runs with the user's own rights, where a Protected Mode browser's
+// last window reaches only the Low store: once the last browser window has
+// gone, the tray has both stores cleaned.
+TEST_F(CleanerTest, TheTrayCleansBothStoresOnceTheLastBrowserWindowHasGone) {
+  MakeCookies({{"http://www.example.com/", "a=1"}, {"http://news.example.org/", "b=2"}});
+  std::vector<std::string> lowFiles;
+  for (const auto& entry : test::StoreEntries()) {
+    lowFiles.push_back(low_ + entry.file.substr(entry.file.rfind('\\')));
+    ASSERT_TRUE(CopyFileA(entry.file.c_str(), lowFiles.back().c_str(), FALSE));
+  }
+  ASSERT_EQ(lowFiles.size(), 2u);
+  KeepList(file::IeKeepList, "#" + Site("www.example.com") + "#\r\n");
+  for (const auto& [name, text] : {std::pair<const char*, const char*>{value::AutoClean, "1"}, {value::NSAOLRun, "0"},
+                                   {value::hForm, "0"}, {value::Popup, "2"}}) {
+    settings_.Set(name, text);
+  }
+  {
+    test::BrowserWindow ie;
+    test::TrayProcess tray(test::WinePath(test::Arg("tray")));
+    ASSERT_TRUE(tray.WaitReady());
+    ASSERT_TRUE(PostMessageA(tray.formButton(), kButtonClickMessage, 0, 0));
+    ie.Close();
+    EXPECT_TRUE(tray.WaitExit(std::chrono::seconds(10)));
+  }
+  EXPECT_EQ(test::StoreSites(), std::vector<std::string>{Site("www.example.com/")});
+  EXPECT_TRUE(Exists(lowFiles[0]));
+  EXPECT_FALSE(Exists(lowFiles[1]));
 }
 
 TEST_F(CleanerTest, NothingIsDeletedWithoutTheCodeOrTheKeepList) {
-  for (const auto& [name, survives] : kCookieFolder) Put(cookies_ + "\\" + name);
+  MakeCookies({{"http://www.example.com/", "a=1"}});
   struct Case {
     const char* what;
     const wchar_t* code;
@@ -137,7 +209,7 @@ TEST_F(CleanerTest, NothingIsDeletedWithoutTheCodeOrTheKeepList) {
     DeleteFileA((install_ + "\\" + file::IeKeepList).c_str());
     if (c.keepList) KeepList(file::IeKeepList, c.keepList);
     Call(&ICookieCleaner::CleanIECookies, c.code);
-    for (const auto& [name, survives] : kCookieFolder) EXPECT_TRUE(Exists(cookies_ + "\\" + name)) << c.what;
+    EXPECT_EQ(test::StoreSites(), std::vector<std::string>{Site("www.example.com/")}) << c.what;
   }
   EXPECT_EQ(Call(&ICookieCleaner::CleanIECookies, L"WRONG"), E_ACCESSDENIED);
 }
@@ -217,7 +289,7 @@ TEST_F(CleanerTest, SecondMethodWithoutKeepListOrCodeKeepsTheFile) {
 }
 
 TEST_F(CleanerTest, LateBoundCallersReachTheMethodsByName) {
-  Put(cookies_ + "\\joe@gone[1].txt");
+  MakeCookies({{"http://gone.example.com/", "g=1"}});
   KeepList(file::IeKeepList, "\r\n");
   win32::ScopedCoInit com;
   CLSID clsid{};
@@ -236,7 +308,7 @@ TEST_F(CleanerTest, LateBoundCallersReachTheMethodsByName) {
   EXPECT_EQ(dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr),
             S_OK);
   SysFreeString(code);
-  EXPECT_FALSE(Exists(cookies_ + "\\joe@gone[1].txt"));
+  EXPECT_TRUE(test::StoreSites().empty());
 }
 
 TEST(CleanerRegistration, UnregisteringRemovesTheClass) {

@@ -10,6 +10,7 @@
 
 #include "atomic_write.h"
 #include "cleaning.h"
+#include "fake_ie_store.h"
 #include "fault_files.h"
 
 namespace vendrolix::cleaner {
@@ -29,7 +30,6 @@ class DiskMachine final : public Machine {
   std::optional<std::string> StoredNetscapeProfile() override { return std::string(kProfile); }
   bool FolderExists(const std::string&) override { return true; }
   bool FileExists(const std::string& path) override { return disk_.files.count(path) > 0; }
-  std::optional<std::vector<std::string>> FilesOf(const std::string&) override { return std::nullopt; }
   std::vector<std::string> SubfoldersOf(const std::string&) override { return {}; }
   std::optional<std::string> ReadBytes(const std::string& path) override {
     const auto it = disk_.files.find(path);
@@ -39,10 +39,11 @@ class DiskMachine final : public Machine {
   bool ReplaceBytes(const std::string& path, const std::string& content) override {
     return WriteFileAtomically(disk_, path, content);
   }
-  bool RemoveFile(const std::string&) override { return false; }
+  cookies::IeCookieStore& IeStore() override { return store_; }
 
  private:
   FaultFiles& disk_;
+  test::FakeIeStore store_;
 };
 
 struct CookieFile {

@@ -1,4 +1,5 @@
-// Cookie rules: site entries from file names and Netscape lines, and the
+// Cookie rules: site entries from file names, store entries, cookie records
+// and Netscape lines, and the
 // keep list's round trip (every written entry is kept when read back).
 #include <cstdint>
 #include <cstdlib>
@@ -6,14 +7,23 @@
 #include <vector>
 
 #include "cookies.h"
+#include "ie_cookies.h"
 #include "text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string input(reinterpret_cast<const char*>(data), size);
 
-  const std::string entry = vendrolix::cookies::IeCookieEntry(input);
-  if (entry.size() > input.size()) std::abort();
-  if (input.compare(0, entry.size(), entry) != 0) std::abort();
+  const std::string_view site = vendrolix::cookies::StoreSite(input);
+  if (!site.empty() && (site.find('@') == std::string_view::npos || site.find('/') != std::string_view::npos))
+    std::abort();
+  const std::string_view old = vendrolix::cookies::OldStyleEntry(input);
+  if (!old.empty() && input.compare(0, old.size(), old) != 0) std::abort();
+  if (const auto sites = vendrolix::cookies::RecordSites(input, "u")) {
+    if (sites->empty()) std::abort();
+    for (const auto& s : *sites) {
+      if (s.compare(0, 2, "u@") != 0 || s.size() < 3 || s.find_first_of("/ \r\n") != std::string::npos) std::abort();
+    }
+  }
 
   const auto domain = vendrolix::cookies::NetscapeDomain(input);
   if (domain && (domain->find('\t') != std::string::npos || input.empty() || input[0] == '#')) std::abort();

@@ -1,57 +1,67 @@
-// IE/AOL cookie file names: the entry of a name, the manager's listing of a
-// folder and the cleaner's choice of files to delete must agree: the cleaner
-// deletes a cookie file exactly when the manager shows its site unticked.
+// Internet Explorer's store, index entries and loose files with any names
+// and contents: the manager's listing and the cleaner's choice must agree,
+// so the cleaner deletes a cookie exactly when the manager shows every site
+// of it unticked, and never one whose records cannot be read.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
-#include "cleaning.h"
 #include "cookie_logic.h"
-#include "cookies.h"
+#include "fake_ie_store.h"
+#include "ie_cookies.h"
 #include "text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider input(data, size);
   const std::string keepLine = input.ConsumeRandomLengthString(1024);
-  std::vector<std::string> names;
-  while (input.remaining_bytes() > 0 && names.size() < 64) names.push_back(input.ConsumeRandomLengthString(300));
-
-  for (const auto& name : names) {
-    const std::string entry = vendrolix::cookies::IeCookieEntry(name);
-    if (entry.size() > name.size() || name.compare(0, entry.size(), entry) != 0) std::abort();
-    const auto bracket = name.find('[');
-    if (bracket != std::string::npos && bracket > 0 && entry.size() != bracket) std::abort();
-    if ((bracket == std::string::npos || bracket == 0) && entry.size() != (name.size() < 4 ? 0 : name.size() - 4))
-      std::abort();
+  vendrolix::test::FakeIeStore store;
+  store.folders = {"C:\\C", "C:\\C\\Low"};
+  if (input.ConsumeBool()) store.index.reset();
+  while (input.remaining_bytes() > 0 && store.files.size() < 64) {
+    const std::string name = input.ConsumeRandomLengthString(300);
+    const std::string content = input.ConsumeRandomLengthString(600);
+    const std::string folder = input.ConsumeBool() ? "C:\\C" : "C:\\C\\Low";
+    if (store.index && input.ConsumeBool()) {
+      store.index->push_back({name, folder + "\\" + content.substr(0, 20)});
+    } else if (name.find('\\') == std::string::npos) {
+      store.files[folder + "\\" + name] = content;
+    }
   }
 
-  const auto entries = vendrolix::manager::IeEntries(names);
-  const auto listed = vendrolix::manager::ArrangeCookies(entries, keepLine);
+  const auto found = vendrolix::cookies::ReadIeCookies(store, std::string("C:\\C"));
+  for (const auto& cookie : found.cookies) {
+    for (const auto& site : cookie.sites) {
+      if (site.find('@') == std::string::npos) std::abort();
+    }
+    if (!cookie.entryName.empty() && cookie.sites.size() != 1) std::abort();
+  }
+  const auto listed = vendrolix::manager::ArrangeCookies(vendrolix::cookies::IeSites(found.cookies), keepLine);
   std::map<std::string, bool, vendrolix::LessNoCase> shown;
   for (const auto& c : listed) {
     if (c.entry.empty()) std::abort();
     if (!shown.emplace(c.entry, c.kept).second) std::abort();  // listed once
   }
 
-  const auto doomed = vendrolix::cleaner::IeCookieFilesToDelete(names, keepLine);
-  std::size_t d = 0;
-  for (const auto& name : names) {
-    const bool deleted = d < doomed.size() && doomed[d] == name;
-    if (deleted) ++d;
-    if (!vendrolix::cleaner::IsIeCookieFile(name)) {
+  const auto doomed = vendrolix::cookies::IeCookiesToDelete(found.cookies, keepLine);
+  const std::set<const vendrolix::cookies::IeCookie*> gone(doomed.begin(), doomed.end());
+  for (const auto& cookie : found.cookies) {
+    const bool deleted = gone.count(&cookie) > 0;
+    if (cookie.sites.empty()) {
       if (deleted) std::abort();
       continue;
     }
-    const std::string entry = vendrolix::cookies::IeCookieEntry(name);
-    if (entry.empty()) continue;  // never listed; its "##" piece is the keep line's business
-    const auto it = shown.find(entry);
-    if (it == shown.end()) std::abort();
-    if (deleted == it->second) std::abort();
+    bool anyKept = false;
+    for (const auto& site : cookie.sites) {
+      const auto it = shown.find(site);
+      if (it == shown.end()) std::abort();
+      anyKept = anyKept || it->second;
+    }
+    if (deleted == anyKept) std::abort();
   }
-  if (d != doomed.size()) std::abort();
   return 0;
 }

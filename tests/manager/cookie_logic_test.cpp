@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "fake_ie_store.h"
 #include "text.h"
 
 namespace vendrolix::manager {
@@ -13,20 +14,29 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-TEST(CookieEntriesTest, IeFilesGiveUniqueEntries) {
+// The entries of the store's index, as the page lists them.
+Names IeEntries(const Names& entryNames) {
+  test::FakeIeStore store;
+  for (const std::string& name : entryNames) store.index->push_back({name, ""});
+  Names entries;
+  for (const auto& site : cookies::IeSites(cookies::ReadIeCookies(store, std::nullopt).cookies))
+    entries.push_back(site.entry);
+  return entries;
+}
+
+TEST(CookieEntriesTest, IeStoreEntriesGiveOneEntryPerSite) {
   struct Case {
-    Names files;
+    Names index;
     Names entries;
   };
   const Case cases[] = {
-      {{"user@site[1].txt", "user@site[2].txt", "USER@Site[1].txt"}, {"user@site"}},
-      {{"USER@Site[1].txt", "user@site[2].txt"}, {"USER@Site"}},  // first form met is kept
-      {{"nobracket.txt", "[odd].txt"}, {"nobracket", "[odd]"}},
-      {{"index.dat", "INDEX.DAT", "Index[1].txt", "user@b[1].txt"}, {"user@b"}},
-      {{"abc", ".txt", "user@a[1].txt"}, {"user@a"}},  // no entry from too-short names
+      {{"Cookie:user@site/", "Cookie:user@site/a/b", "Cookie:USER@Site/"}, {"user@site"}},
+      {{"Cookie:USER@Site/", "cookie:user@site/x"}, {"USER@Site"}},  // first form met is kept
+      {{"Cookie:user@www.site.com/", "Cookie:user@site.com/"}, {"user@www.site.com", "user@site.com"}},
+      {{"Visited:user@a/", "Cookie:user@/", "Cookie:@b/", "Cookie:user@b"}, {"user@b"}},
       {{}, {}},
   };
-  for (const Case& c : cases) EXPECT_EQ(IeEntries(c.files), c.entries) << c.files.size();
+  for (const Case& c : cases) EXPECT_EQ(IeEntries(c.index), c.entries) << c.index.size();
 }
 
 TEST(CookieEntriesTest, NetscapeLinesGiveUniqueDomainsFromTheFirst1000Lines) {
@@ -56,14 +66,14 @@ TEST(CookieEntriesTest, NetscapeLinesGiveUniqueDomainsFromTheFirst1000Lines) {
   EXPECT_EQ(parse(padded), (Names{"first.com"}));
 }
 
-TEST(CookieEntriesTest, TenThousandCookieFilesListQuickly) {
-  Names files;
+TEST(CookieEntriesTest, TenThousandSitesListQuickly) {
+  Names index;
   for (int i = 0; i < 10000; ++i) {
-    files.push_back("user@site" + std::to_string(i) + "[1].txt");
-    files.push_back("USER@SITE" + std::to_string(i) + "[2].txt");
+    index.push_back("Cookie:user@site" + std::to_string(i) + "/");
+    index.push_back("Cookie:USER@SITE" + std::to_string(i) + "/path");
   }
   auto start = std::chrono::steady_clock::now();
-  Names entries = IeEntries(files);
+  Names entries = IeEntries(index);
   std::vector<ListedCookie> shown = ArrangeCookies(entries, "#user@site5##user@site77#");
   auto elapsed = std::chrono::steady_clock::now() - start;
   EXPECT_EQ(entries.size(), 10000u);
@@ -88,6 +98,13 @@ TEST(KeepListTest, KeptEntriesComeFirstAndTicked) {
       {{"b", "a"}, "", {{"a", false}, {"b", false}}},
       {{"zeta", "Alpha", "beta"}, "#zeta#", {{"zeta", true}, {"Alpha", false}, {"beta", false}}},
   };
+  // A keep list saved from old-style file names ticks the site of such a file.
+  const std::vector<ListedCookie> old =
+      ArrangeCookies(std::vector<cookies::IeSite>{{"joe@b.com", {}}, {"joe@google.com", {"joe@google"}}}, "#joe@google#");
+  ASSERT_EQ(old.size(), 2u);
+  EXPECT_EQ(old[0].entry, "joe@google.com");
+  EXPECT_TRUE(old[0].kept);
+  EXPECT_FALSE(old[1].kept);
   for (const Case& c : cases) {
     std::vector<ListedCookie> shown = ArrangeCookies(c.entries, c.line);
     ASSERT_EQ(shown.size(), c.shown.size()) << c.line;

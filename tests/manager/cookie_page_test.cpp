@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "fake_ie_store.h"
 #include "text.h"
 
 namespace vendrolix::manager {
@@ -27,7 +28,6 @@ class FakeFiles : public CookieFiles {
       if (EqualsNoCase(name, path.substr(slash + 1))) return true;
     return false;
   }
-  Names Files(const std::string& folder) override { return files.count(folder) ? files[folder] : Names{}; }
   Names Subfolders(const std::string& folder) override { return subfolders.count(folder) ? subfolders[folder] : Names{}; }
 };
 
@@ -38,6 +38,7 @@ class FakeHost : public CookiePageHost {
   std::map<std::string, std::string> keepFiles;
   std::map<std::string, Names> netscapeFiles;
   FakeFiles fs;
+  test::FakeIeStore store;
   std::vector<ListedCookie> list;
   bool autoClean = false;
   int view = -1;
@@ -59,6 +60,7 @@ class FakeHost : public CookiePageHost {
     return it == registry.end() ? "No" : ToUpper(it->second);
   }
   CookieFiles& Files() override { return fs; }
+  cookies::IeCookieStore& IeStore() override { return store; }
   Names NetscapeFileEntries(const std::string& cookieFile) override {
     log.push_back("read " + cookieFile);
     return netscapeFiles[cookieFile];
@@ -115,7 +117,8 @@ FakeHost IeHost() {
   FakeHost host;
   host.registry["shell:Cookies"] = kCookies;
   host.registry["shell:AppData"] = "C:\\APPDATA";
-  host.fs.files[kCookies] = {"me@c[1].txt", "me@a[1].txt", "me@b[1].txt", "index.dat"};
+  host.fs.files[kCookies] = {};
+  for (const char* site : {"me@c/", "me@a/", "me@b/"}) host.store.Add(site, std::string(kCookies) + "\\X.txt");
   return host;
 }
 

@@ -14,6 +14,7 @@
 
 #include "atomic_write.h"
 #include "input_support.h"
+#include "text.h"
 #include "wine_support.h"
 
 namespace vendrolix::test {
@@ -81,14 +82,14 @@ class Manager {
     EnumWindows(FindOne, reinterpret_cast<LPARAM>(&data));
     return data.found;
   }
-  HWND WaitFor(const char* className, bool visible = true) const {
+  HWND WaitFor(const char* className, bool visible = true, std::chrono::milliseconds timeout = 15s) const {
     HWND found = nullptr;
     WaitUntil(
         [&] {
           found = Find(className);
           return found && (!visible || IsWindowVisible(found));
         },
-        15s);
+        timeout);
     return found && (!visible || IsWindowVisible(found)) ? found : nullptr;
   }
   bool WaitForExit(std::chrono::milliseconds timeout) const {
@@ -648,24 +649,32 @@ class CookiePageTest : public ManagerTest {
  protected:
   void SetUp() override {
     ManagerTest::SetUp();
-    cookies_ = folder_->path() + "\\cookies";
     appData_ = folder_->path() + "\\appdata";
-    RunProcess("cmd /c rmdir /s /q " + Quote(cookies_), 30s);
     RunProcess("cmd /c rmdir /s /q " + Quote(appData_), 30s);
-    CreateDirectoryA(cookies_.c_str(), nullptr);
     CreateDirectoryA(appData_.c_str(), nullptr);
-    savedCookies_ = GetText(HKEY_CURRENT_USER, kShellFolders, "Cookies");
+    // The prefix's own store, emptied; its Low store made for the test.
+    ASSERT_EQ(StoreCookies("clear").exitCode, 0u);
+    low_ = StoreFolder() + "\\Low";
+    CreateDirectoryA(low_.c_str(), nullptr);
+    user_ = StoreUser();
     savedAppData_ = GetText(HKEY_CURRENT_USER, kShellFolders, "AppData");
-    SetText(HKEY_CURRENT_USER, kShellFolders, "Cookies", cookies_);
     SetText(HKEY_CURRENT_USER, kShellFolders, "AppData", appData_);
     for (const char* name : {"IECookieURL.dat", "NSCookieURL.dat"}) DeleteFileA(folder_->File(name).c_str());
     settings_.Set("Status", "1");
   }
   void TearDown() override {
-    if (savedCookies_) SetText(HKEY_CURRENT_USER, kShellFolders, "Cookies", *savedCookies_);
     if (savedAppData_) SetText(HKEY_CURRENT_USER, kShellFolders, "AppData", *savedAppData_);
+    StoreCookies("clear");
+    RunProcess("cmd /c rmdir /s /q " + Quote(low_), 30s);
   }
-  void Cookie(const std::string& name) { ASSERT_TRUE(WriteFileBytes(cookies_ + "\\" + name, "x")); }
+  // A persistent cookie of each of these hosts, made as a browser makes it.
+  void Cookies(const std::vector<std::string>& hosts) {
+    std::string arguments = "set";
+    for (const std::string& host : hosts) arguments += " " + PersistentCookie("http://" + host + "/", "n=1");
+    ASSERT_EQ(StoreCookies(arguments).exitCode, 0u);
+  }
+  // The entry the page lists for a host.
+  std::string Entry(const std::string& host) const { return user_ + "@" + host; }
   std::string Keep(const char* name) const { return ReadFileBytes(folder_->File(name)).value_or("<missing>"); }
   // A Netscape profile folder below the default root, with or without its cookie file.
   std::string Profile(const std::string& name, const std::optional<std::string>& cookies) {
@@ -685,9 +694,9 @@ class CookiePageTest : public ManagerTest {
     settings_.Set("NSExist", installed);
     settings_.Set("OptionCookie", view);
   }
-  HWND StartOnCookiePage(Manager& manager) {
+  HWND StartOnCookiePage(Manager& manager, std::chrono::milliseconds timeout = 15s) {
     if (!manager.Start(Exe())) return nullptr;
-    HWND page = manager.WaitFor(kCookieClass);
+    HWND page = manager.WaitFor(kCookieClass, true, timeout);
     // Input reaches the page once it is the foreground window.
     if (page) WaitUntil([&] { return GetForegroundWindow() == page; }, 3s);
     if (page) Sleep(300);
@@ -719,40 +728,44 @@ class CookiePageTest : public ManagerTest {
         << "entry " << i << " not toggled";
   }
 
-  std::string cookies_;
+  std::string low_;
+  std::string user_;
   std::string appData_;
-  std::optional<std::string> savedCookies_;
   std::optional<std::string> savedAppData_;
 };
 
+// Sites of the store, one with two paths, and of the Low store: one from
+// whole records, one damaged file that still has an old-style name, and a
+// damaged one that has none.
 TEST_F(CookiePageTest, ListsIeCookiesTicksTheKeepListAndApplies) {
-  for (const char* name : {"me@gamma[1].txt", "me@beta[1].txt", "me@alpha[1].txt", "me@alpha[2].txt",
-                           "ME@ALPHA[3].txt", "index.dat", "INDEX.DAT.bak", "[odd].txt", "nobracket.txt"})
-    Cookie(name);
-  ASSERT_TRUE(WriteFileBytes(folder_->File("IECookieURL.dat"), "#me@beta##ME@ALPHA#\r\n"));
+  Cookies({"gamma", "beta", "alpha"});
+  ASSERT_EQ(StoreCookies("set " + PersistentCookie("http://alpha/x/", "p=2; path=/x")).exitCode, 0u);
+  ASSERT_TRUE(WriteFileBytes(low_ + "\\A1B2C3D4.txt", "n\nv\ndelta/\n0\n1\n2\n3\n4\n*\n"));
+  ASSERT_TRUE(WriteFileBytes(low_ + "\\" + Entry("epsilon") + "[1].txt", "damaged"));
+  ASSERT_TRUE(WriteFileBytes(low_ + "\\DAMAGED1.txt", "damaged"));
+  ASSERT_TRUE(WriteFileBytes(folder_->File("IECookieURL.dat"), "#" + Entry("beta") + "##" + ToUpper(Entry("alpha")) + "#\r\n"));
   Manager manager;
   HWND page = StartOnCookiePage(manager);
   ASSERT_NE(page, nullptr);
   std::vector<std::pair<std::string, bool>> shown = Shown(page);
+  EXPECT_EQ(shown, (std::vector<std::pair<std::string, bool>>{{Entry("alpha"), true},
+                                                              {Entry("beta"), true},
+                                                              {Entry("delta"), false},
+                                                              {Entry("epsilon"), false},
+                                                              {Entry("gamma"), false}}));
   ASSERT_EQ(shown.size(), 5u);
-  EXPECT_TRUE(shown[0].first == "me@alpha" || shown[0].first == "ME@ALPHA") << shown[0].first;
-  EXPECT_TRUE(shown[0].second);
-  EXPECT_EQ(shown[1], std::make_pair(std::string("me@beta"), true));
-  EXPECT_EQ(shown[2], std::make_pair(std::string("me@gamma"), false));
-  EXPECT_EQ(shown[3], std::make_pair(std::string("nobracket"), false));
-  EXPECT_EQ(shown[4], std::make_pair(std::string("[odd]"), false));  // "[" sorts after the letters
   EXPECT_TRUE(Checked(page, 202)) << "IE/AOL view";
   EXPECT_FALSE(Checked(page, 204));
   Screenshot(page, "cookie_page_ticked");
 
-  // Untick beta, tick gamma, switch auto-clean on; Apply.
+  // Untick beta, tick delta, switch auto-clean on; Apply.
   TickBox(page, 1);
   TickBox(page, 2);
   ClickAt(page, kCheckX, kCheckY);
   EXPECT_TRUE(WaitUntil([&] { return Checked(page, 204); }, 3s));
   ClickAt(page, kApplyX, kButtonY);
-  std::string alpha = shown[0].first;
-  EXPECT_TRUE(WaitUntil([&] { return Keep("IECookieURL.dat") == "#" + alpha + "##me@gamma#\r\n"; }, 5s))
+  const std::string saved = "#" + Entry("alpha") + "##" + Entry("delta") + "#\r\n";
+  EXPECT_TRUE(WaitUntil([&] { return Keep("IECookieURL.dat") == saved; }, 5s))
       << Keep("IECookieURL.dat");
   EXPECT_EQ(settings_.Get("AutoClean"), "1");
   EXPECT_EQ(settings_.Get("OptionCookie"), "1");
@@ -780,8 +793,7 @@ TEST_F(CookiePageTest, ListsIeCookiesTicksTheKeepListAndApplies) {
 }
 
 TEST_F(CookiePageTest, UnsavedTicksSurviveATabSwitchAndExitDiscardsThem) {
-  Cookie("me@one[1].txt");
-  Cookie("me@two[1].txt");
+  Cookies({"one", "two"});
   Manager manager;
   HWND page = StartOnCookiePage(manager);
   ASSERT_NE(page, nullptr);
@@ -806,7 +818,7 @@ TEST_F(CookiePageTest, UnsavedTicksSurviveATabSwitchAndExitDiscardsThem) {
 }
 
 TEST_F(CookiePageTest, NetscapeWithoutNetscapeShowsTheBoxAndSavesTheIeView) {
-  Cookie("me@one[1].txt");
+  Cookies({"one"});
   SetNetscape("0", "0");
   Manager manager;
   HWND page = StartOnCookiePage(manager);
@@ -815,12 +827,12 @@ TEST_F(CookiePageTest, NetscapeWithoutNetscapeShowsTheBoxAndSavesTheIeView) {
   TickBox(page, 0);
   ClickAt(page, kOptNsX, kOptNsY);
   AnswerNotice(manager, "No Netscape");
-  EXPECT_TRUE(WaitUntil([&] { return Keep("IECookieURL.dat") == "#me@one#\r\n"; }, 5s)) << Keep("IECookieURL.dat");
+  EXPECT_TRUE(WaitUntil([&] { return Keep("IECookieURL.dat") == "#" + Entry("one") + "#\r\n"; }, 5s)) << Keep("IECookieURL.dat");
   EXPECT_EQ(settings_.Get("AutoClean"), "0");
   EXPECT_EQ(settings_.Get("OptionCookie"), "1");
   EXPECT_TRUE(Checked(page, 202));
   EXPECT_FALSE(Checked(page, 203));
-  EXPECT_EQ(Shown(page), (std::vector<std::pair<std::string, bool>>{{"me@one", true}}));
+  EXPECT_EQ(Shown(page), (std::vector<std::pair<std::string, bool>>{{Entry("one"), true}}));
   ExitFrom(manager, page);
 }
 
@@ -830,7 +842,7 @@ TEST_F(CookiePageTest, NetscapeProfileFoundBySearchListsTheFirst1000Lines) {
   Profile("abc.slt", std::nullopt);
   Profile("plain", std::string("other.com\tTRUE\r\n"));
   Profile("xyz.slt", lines);
-  Cookie("me@one[1].txt");
+  Cookies({"one"});
   SetNetscape("1", "1");
   Manager manager;
   HWND page = StartOnCookiePage(manager);
@@ -845,7 +857,7 @@ TEST_F(CookiePageTest, NetscapeProfileFoundBySearchListsTheFirst1000Lines) {
   TickBox(page, 0);
   ClickAt(page, kOptNsX, kOptNsY);
   EXPECT_TRUE(WaitUntil([&] { return Checked(page, 203); }, 5s));
-  EXPECT_TRUE(WaitUntil([&] { return Keep("IECookieURL.dat") == "#me@one#\r\n"; }, 5s)) << "the IE view left is saved";
+  EXPECT_TRUE(WaitUntil([&] { return Keep("IECookieURL.dat") == "#" + Entry("one") + "#\r\n"; }, 5s)) << "the IE view left is saved";
   EXPECT_EQ(settings_.Get("OptionCookie"), "0");
   EXPECT_EQ(SendMessageA(List(page), LB_GETCOUNT, 0, 0), 999) << "lines 2 to 1000 hold one domain each";
   EXPECT_EQ(ListItem(List(page), 0), "site1.com");
@@ -862,7 +874,7 @@ TEST_F(CookiePageTest, PathDialogCancelRefusalAndAcceptance) {
   std::string profile = folder_->path() + "\\elsewhere.slt";
   CreateDirectoryA(profile.c_str(), nullptr);
   ASSERT_TRUE(WriteFileBytes(profile + "\\Cookies.txt", "found.com\tTRUE\r\n"));
-  Cookie("me@one[1].txt");
+  Cookies({"one"});
   SetNetscape("1", "1");
   Manager manager;
   HWND page = StartOnCookiePage(manager);
@@ -938,11 +950,10 @@ TEST_F(CookiePageTest, ACloseDuringAQuestionSavesNothing) {
       {"the No Netscape notice", "0", nullptr, kMessageClass},
       {"the still-not-found message", "1", "C:\\nothing\\here.slt", "#32770"},
   };
-  Cookie("me@one[1].txt");
-  Cookie("me@two[1].txt");
+  Cookies({"one", "two"});
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    ASSERT_TRUE(WriteFileBytes(folder_->File("IECookieURL.dat"), "#me@one#\r\n"));
+    ASSERT_TRUE(WriteFileBytes(folder_->File("IECookieURL.dat"), "#" + Entry("one") + "#\r\n"));
     settings_.Set("AutoClean", "1");
     settings_.Set("OptionCookie", "1");
     settings_.Set("NSExist", c.nsExist);
@@ -962,7 +973,7 @@ TEST_F(CookiePageTest, ACloseDuringAQuestionSavesNothing) {
     // so the system menu's Close would not reach it.
     PostMessageA(page, WM_CLOSE, 0, 0);
     EXPECT_TRUE(manager.WaitForExit(10s));
-    EXPECT_EQ(Keep("IECookieURL.dat"), "#me@one#\r\n");
+    EXPECT_EQ(Keep("IECookieURL.dat"), "#" + Entry("one") + "#\r\n");
     EXPECT_EQ(settings_.Get("AutoClean"), "1");
     EXPECT_EQ(settings_.Get("OptionCookie"), "1");
     settings_.Remove("PathNSCookie");
@@ -973,10 +984,13 @@ TEST_F(CookiePageTest, ACloseDuringAQuestionSavesNothing) {
 // entries too, not the one whose number has the same low 16 bits.
 TEST_F(CookiePageTest, AClickTicksTheEntryClickedInAListBeyond65535Entries) {
   ASSERT_FALSE(Arg("many-cookies").empty()) << "--many-cookies=PATH missing";
-  constexpr int kEntries = 70001;  // me@site000000[1].txt to me@site070000[1].txt
-  SetText(HKEY_CURRENT_USER, kShellFolders, "Cookies", WinePath(Arg("many-cookies")));
+  constexpr int kEntries = 70001;  // Low store files of the sites site000000 to site070000
+  const CookieFolder many(WinePath(Arg("many-cookies")));
   Manager manager;
-  HWND page = StartOnCookiePage(manager);
+  // Each file of the Low store is read for its site: slow under Wine.
+  const DWORD start = GetTickCount();
+  HWND page = StartOnCookiePage(manager, 180s);
+  std::printf("70,001 Low store files listed in %lu ms\n", GetTickCount() - start);
   ASSERT_NE(page, nullptr);
   ASSERT_TRUE(WaitUntil([&] { return SendMessageA(List(page), LB_GETCOUNT, 0, 0) == kEntries; }, 120s));
   std::set<int> ticked;
@@ -1082,7 +1096,7 @@ const std::vector<TwipsBox> kMessageBoxes = {{420, 120, 2592, 312}, {300, 600, 3
 // and the option and check boxes are whole, at 96 and at 120 dpi.
 TEST_F(CookiePageTest, CaptionsFitAndBoxesAreWholeAt96And120Dpi) {
   Profile("p.slt", std::string("shown.com\tTRUE\r\n"));
-  Cookie("me@one[1].txt");
+  Cookies({"one"});
   settings_.Set("NSExist", "1");
   for (int dpi : {96, 120}) {
     SCOPED_TRACE(std::to_string(dpi) + " dpi");

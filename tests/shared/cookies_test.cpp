@@ -1,4 +1,5 @@
 #include "cookies.h"
+#include "ie_cookies.h"
 
 #include <gtest/gtest.h>
 
@@ -8,26 +9,27 @@
 namespace vendrolix::cookies {
 namespace {
 
-struct EntryCase {
-  const char* fileName;
-  const char* entry;
-};
-
-void PrintTo(const EntryCase& c, std::ostream* os) { *os << '"' << c.fileName << '"'; }
-
-class IeEntries : public ::testing::TestWithParam<EntryCase> {};
-
-TEST_P(IeEntries, CutBeforeTheFirstBracketOrDropTheExtension) {
-  EXPECT_EQ(IeCookieEntry(GetParam().fileName), GetParam().entry) << GetParam().fileName;
+// A cookie file's records give its sites; anything but whole records gives
+// none, so such a file is never taken for a site it does not hold.
+TEST(Cookies, RecordSites) {
+  const std::string record = "n\nv\nwww.a.com/\n0\n1\n2\n3\n4\n*\n";
+  const struct {
+    std::string content;
+    std::optional<std::vector<std::string>> sites;
+  } cases[] = {
+      {record, std::vector<std::string>{"joe@www.a.com"}},
+      {record + "m\nw\n.B.ORG/x\n1024\n1\n2\n3\n4\n*\n" + record, std::vector<std::string>{"joe@www.a.com", "joe@B.ORG"}},
+      {"n\r\nv\r\na.com/p\r\n0\r\n1\r\n2\r\n3\r\n4\r\n*", std::vector<std::string>{"joe@a.com"}},
+      {"", std::nullopt},
+      {record.substr(0, record.size() - 2), std::nullopt},     // cut before the "*"
+      {record + "n\n", std::nullopt},                           // a record begun
+      {"n\nv\nwww.a.com\n0\n1\n2\n3\n4\n*\n", std::nullopt},  // no path
+      {"n\nv\n/\n0\n1\n2\n3\n4\n*\n", std::nullopt},        // no host
+      {"n\nv\na b.com/\n0\n1\n2\n3\n4\n*\n", std::nullopt},  // not a host
+      {"n\nv\na.com/\n0\nx\n2\n3\n4\n*\n", std::nullopt},    // not a time
+  };
+  for (const auto& c : cases) EXPECT_EQ(RecordSites(c.content, "joe"), c.sites) << c.content;
 }
-
-INSTANTIATE_TEST_SUITE_P(Table, IeEntries,
-                         ::testing::Values(EntryCase{"me@example[1].txt", "me@example"},
-                                           EntryCase{"me@example[2].txt", "me@example"},
-                                           EntryCase{"ME@Example[1].txt", "ME@Example"},
-                                           EntryCase{"me@site.txt", "me@site"}, EntryCase{"[1].txt", "[1]"},
-                                           EntryCase{"a[b[c].txt", "a"}, EntryCase{".txt", ""},
-                                           EntryCase{"ab", ""}, EntryCase{"", ""}));
 
 TEST(Cookies, IndexFilesInAnyCase) {
   EXPECT_TRUE(IsIndexFile("index.dat"));

@@ -430,6 +430,67 @@ std::string Arg(const std::string& name) {
   return std::string();
 }
 
+ProcessResult StoreCookies(const std::string& arguments, std::chrono::milliseconds timeout) {
+  return RunProcess(Quote(WinePath(Arg("store-cookies"))) + " " + arguments, timeout);
+}
+
+std::string PersistentCookie(const std::string& url, const std::string& nameValue) {
+  return Quote(url) + " " + Quote(nameValue + "; expires=Fri, 01 Jan 2038 00:00:00 GMT");
+}
+
+std::vector<StoreEntry> StoreEntries() {
+  std::vector<StoreEntry> entries;
+  for (const std::string& line : OutputLines(StoreCookies("list").output)) {
+    const std::size_t tab = line.find('\t');
+    if (tab == std::string::npos || tab <= 7 || _strnicmp(line.c_str(), "Cookie:", 7) != 0) continue;
+    entries.push_back({line.substr(7, tab - 7), line.substr(tab + 1)});
+  }
+  return entries;
+}
+
+std::vector<std::string> StoreSites() {
+  std::vector<std::string> sites;
+  for (const StoreEntry& entry : StoreEntries()) sites.push_back(entry.site);
+  return sites;
+}
+
+std::string StoreUser() {
+  char name[257] = {};
+  DWORD size = sizeof(name);
+  return GetUserNameA(name, &size) ? name : "";
+}
+
+namespace {
+constexpr const char* kShellFolders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+constexpr const char* kUserShellFolders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+
+// The user's shell folders are expandable texts ("%USERPROFILE%\\...").
+void SetUserShellFolder(const std::string& value) {
+  win32::UniqueHKey key = Open(HKEY_CURRENT_USER, kUserShellFolders, KEY_ALL_ACCESS);
+  if (key) {
+    RegSetValueExA(key.get(), "Cookies", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>(value.size() + 1));
+  }
+}
+}  // namespace
+
+std::string StoreFolder() {
+  StoreCookies("list");
+  return GetText(HKEY_CURRENT_USER, kShellFolders, "Cookies").value_or("");
+}
+
+CookieFolder::CookieFolder(const std::string& folder)
+    : saved_(GetText(HKEY_CURRENT_USER, kShellFolders, "Cookies")),
+      savedUser_(GetText(HKEY_CURRENT_USER, kUserShellFolders, "Cookies")) {
+  SetText(HKEY_CURRENT_USER, kShellFolders, "Cookies", folder);
+  SetUserShellFolder(folder);
+}
+
+CookieFolder::~CookieFolder() {
+  if (saved_) SetText(HKEY_CURRENT_USER, kShellFolders, "Cookies", *saved_);
+  if (savedUser_) SetUserShellFolder(*savedUser_);
+}
+
 bool WriteFileBytes(const std::string& path, const std::string& bytes) {
   win32::UniqueFile file(
       CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));

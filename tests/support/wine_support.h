@@ -228,6 +228,39 @@ std::vector<std::string> OutputLines(const std::string& output);
 // The value of this program's "--name=value" argument; "" when it has none.
 std::string Arg(const std::string& name);
 
+// The prefix's Internet Explorer cookie store, through the platform's own
+// cookie calls in a process of their own: the store_cookies program named by
+// --store-cookies, with these arguments (its own comment lists them).
+ProcessResult StoreCookies(const std::string& arguments, std::chrono::milliseconds timeout = std::chrono::seconds(60));
+// A persistent cookie for a site's address ("http://host/path").
+std::string PersistentCookie(const std::string& url, const std::string& nameValue);
+// The cookie entries the store lists, as "user@host/path" (without
+// "Cookie:"), in its order, and the files that hold their records.
+struct StoreEntry {
+  std::string site, file;
+};
+std::vector<StoreEntry> StoreEntries();
+// Their sites alone.
+std::vector<std::string> StoreSites();
+// The user name the store puts before "@".
+std::string StoreUser();
+// The folder of the store's files, as the store itself writes it into the
+// shell folders whenever a program opens it.
+std::string StoreFolder();
+
+// The cookie folder of the programs started while it lives: the store
+// follows the user's shell folder, the programs read the other one.
+class CookieFolder {
+ public:
+  explicit CookieFolder(const std::string& folder);
+  ~CookieFolder();
+  CookieFolder(const CookieFolder&) = delete;
+  CookieFolder& operator=(const CookieFolder&) = delete;
+
+ private:
+  std::optional<std::string> saved_, savedUser_;
+};
+
 // False when the bench runs on a machine that cannot execute 32-bit programs
 // (the bench then says so in VENDROLIX_WINE_NO32): tests whose work needs a
 // 32-bit program beside them skip with kNo32BitSkip. A test program all of

@@ -14,6 +14,7 @@
 #include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <wininet.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -488,17 +489,13 @@ class Session {
                     std::string("2\r\nnews.example.com\r\n") + kWhiteListed + "\r\n")) {
       Note("cannot write the white list");
     }
-    std::string cookies;
-    if (!vendrolix::win32::ReadRegText(HKEY_CURRENT_USER, vendrolix::kShellFoldersKey, "Cookies", MAX_PATH,
-                                       cookies)) {
-      char path[MAX_PATH] = {};
-      if (SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_COOKIES | CSIDL_FLAG_CREATE, nullptr, 0, path))) cookies = path;
-    }
-    if (cookies.empty()) return;
-    CreateDirectoryA(cookies.c_str(), nullptr);
-    for (const char* name : {"user@example.com[1].txt", "user@news.example.com[2].txt", "user@ads.example.net[1].txt",
-                             "user@trusted-example.org[1].txt"}) {
-      WriteBytes(cookies + "\\" + name, "id\n1\nexample.com/\n1024\n0\n0\n0\n0\n*\n");
+    // Made by the platform's own cookie call, as a browser makes them: the
+    // store names each file at random and keeps the site in its index.
+    for (const char* url : {"http://example.com/", "http://news.example.com/", "http://ads.example.net/",
+                            "http://trusted-example.org/"}) {
+      if (!InternetSetCookieA(url, nullptr, "id=1; expires=Fri, 01 Jan 2038 00:00:00 GMT")) {
+        Note(std::string("cannot make a cookie of ") + url);
+      }
     }
   }
 
