@@ -142,7 +142,6 @@ bool FrmTrayForm::Load() {
   BuildMenu();
   taskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
   Form_Load();
-  loading_ = false;
   return true;
 }
 
@@ -223,6 +222,10 @@ void FrmTrayForm::Form_Load() {
   Publish(value::hButton, cmdBlock_);
   Publish(value::hNSAOLButton, cmdBlockNSAOL_);
   ShowWindow(hwnd_, SW_HIDE);
+  // Its own showing is over. What follows may wait on COM, which lets a
+  // message sent from outside in: a resize from now on is another
+  // program's, and hides the form.
+  loading_ = false;
 
   controller_.ApplyPendingMessenger(module_.messengerAvailable);
   ApplyChecks();
