@@ -2,8 +2,9 @@
 // the same run, with the ratios the suite promises:
 //   - a new-window request through the real helper in the bench browser,
 //     allowed (after a click) and blocked, against the same request without
-//     the helper plus the reads every decision must make, done bare in the
-//     same process (settings values and one read of the white list);
+//     the helper plus the reads a decision makes when it keeps nothing,
+//     done bare in the same process (settings values and one read of the
+//     white list, which the helper reads again only when its stamp changed);
 //   - a browser window's attach with the tray already running, against a
 //     window without the helper;
 //   - the manager from process start to its cookie page shown and filled

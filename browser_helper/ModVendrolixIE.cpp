@@ -4,12 +4,16 @@
 #include <objbase.h>
 #include <wrl/client.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstring>
+#include <memory>
 #include <new>
 #include <string_view>
 
 #include "CookieCleaner.h"
 #include "hooks.h"
+#include "lines.h"
 #include "settings.h"
 #include "text.h"
 #include "win32/bstr.h"
@@ -170,17 +174,105 @@ void RecordBlockedSite(SettingsReader& settings, const std::string& site) {
   WriteRegString(value::LastBlocked, site);
 }
 
+namespace {
+
+// The white list as last read whole, for the requests after it: under Wine
+// its open, read and close are most of what the browser waits for at every
+// new window, while its stamp is read without a round trip to the server.
+// One copy for the process (every window reads the same file).
+struct KeptWhiteList {
+  std::string path;
+  WIN32_FILE_ATTRIBUTE_DATA stamp{};
+  std::shared_ptr<const std::string> content;
+};
+SRWLOCK g_keptListLock = SRWLOCK_INIT;
+KeptWhiteList g_keptList;
+
+// Bigger lists are read from the file each time, as they were before any
+// copy was kept: the browser process holds no more than this for them.
+constexpr std::uint64_t kKeptListLimit = 1 << 20;
+
+// A file written this recently (100 ns units) may be written again within
+// the same tick of its file system's clock (two seconds on FAT) and keep its
+// stamp; it is read afresh until its stamp is older than that.
+constexpr std::uint64_t kSettledAge = 3ull * 10000000;
+
+std::uint64_t Ticks(const FILETIME& time) {
+  return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+bool SameStamp(const WIN32_FILE_ATTRIBUTE_DATA& a, const WIN32_FILE_ATTRIBUTE_DATA& b) {
+  return a.dwFileAttributes == b.dwFileAttributes && Ticks(a.ftCreationTime) == Ticks(b.ftCreationTime) &&
+         Ticks(a.ftLastWriteTime) == Ticks(b.ftLastWriteTime) && a.nFileSizeHigh == b.nFileSizeHigh &&
+         a.nFileSizeLow == b.nFileSizeLow;
+}
+
+std::shared_ptr<const std::string> KeptCopy(const std::string& path, const WIN32_FILE_ATTRIBUTE_DATA& stamp) {
+  AcquireSRWLockShared(&g_keptListLock);
+  std::shared_ptr<const std::string> content;
+  if (g_keptList.content && g_keptList.path == path && SameStamp(g_keptList.stamp, stamp)) content = g_keptList.content;
+  ReleaseSRWLockShared(&g_keptListLock);
+  return content;
+}
+
+void Keep(const std::string& path, const WIN32_FILE_ATTRIBUTE_DATA& stamp, std::shared_ptr<const std::string> content) {
+  KeptWhiteList kept{path, stamp, std::move(content)};
+  AcquireSRWLockExclusive(&g_keptListLock);
+  std::swap(g_keptList, kept);
+  ReleaseSRWLockExclusive(&g_keptListLock);
+}
+
+// The kept list's stamp, taken before its content is read: a write between
+// the two leaves a newer stamp, so the copy is never used with a stamp it
+// does not have. False for a file that cannot be kept.
+bool KeepableStamp(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA& stamp) {
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &stamp)) return false;
+  if (stamp.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
+  const std::uint64_t size = (static_cast<std::uint64_t>(stamp.nFileSizeHigh) << 32) | stamp.nFileSizeLow;
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  const std::uint64_t written = Ticks(stamp.ftLastWriteTime);
+  return size <= kKeptListLimit && written <= Ticks(now) && Ticks(now) - written >= kSettledAge;
+}
+
+std::int16_t LookUpIn(const std::string& content, const std::string& url) {
+  std::size_t at = 0;
+  LineReader lines(
+      [&](char* buffer, std::size_t capacity) {
+        const std::size_t n = std::min(capacity, content.size() - at);
+        std::memcpy(buffer, content.data() + at, n);
+        at += n;
+        return n;
+      },
+      kWhiteListLineLimit);
+  return WhiteListLookupOf([&lines](std::string_view& line) { return lines.Next(line); }, url);
+}
+
+}  // namespace
+
 std::int16_t IsBlockedUrl(const std::string& appPath, const std::string& url) {
   // A list that cannot be read, whatever the reason, lets nothing through.
   try {
-    win32::TextFileReader reader(appPath + "\\" + file::WhiteList, win32::TextFileReader::OpenMode::CreateIfMissing,
-                                 kWhiteListLineLimit);
+    const std::string path = appPath + "\\" + file::WhiteList;
+    WIN32_FILE_ATTRIBUTE_DATA stamp{};
+    if (KeepableStamp(path, stamp)) {
+      if (const auto kept = KeptCopy(path, stamp)) return LookUpIn(*kept, url);
+      std::string content;
+      if (win32::ReadWholeFile(path, content, kKeptListLimit)) {
+        auto shared = std::make_shared<const std::string>(std::move(content));
+        Keep(path, stamp, shared);
+        return LookUpIn(*shared, url);
+      }
+    }
+    win32::TextFileReader reader(path, win32::TextFileReader::OpenMode::CreateIfMissing, kWhiteListLineLimit);
     if (!reader.is_open()) return 1;
     return WhiteListLookupOf([&reader](std::string_view& line) { return reader.Next(line); }, url);
   } catch (...) {
     return 1;
   }
 }
+
+void ForgetWhiteList() { Keep(std::string(), WIN32_FILE_ATTRIBUTE_DATA{}, nullptr); }
 
 std::int32_t NowStamp() {
   SYSTEMTIME time;

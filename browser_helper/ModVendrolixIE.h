@@ -86,6 +86,8 @@ void RecordBlockedSite(SettingsReader& settings, const std::string& site);
 
 // 0 when the current address is white-listed in AppPath\WebSite.dat, else 1.
 std::int16_t IsBlockedUrl(const std::string& appPath, const std::string& url);
+// Frees the copy of the white list IsBlockedUrl keeps, at the DLL's unload.
+void ForgetWhiteList();
 
 // Now as milliseconds of the local day.
 std::int32_t NowStamp();

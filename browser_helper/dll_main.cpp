@@ -31,6 +31,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
       // more on any thread.
       if (!reserved) {
         FreeThreadStates();
+        ForgetWhiteList();
         vendrolix::win32::ReleaseDllRuntime();
       }
       break;

@@ -65,7 +65,7 @@ TextFileReader::TextFileReader(const std::string& path, OpenMode mode, std::size
           },
           maxLine) {}
 
-bool ReadWholeFile(const std::string& path, std::string& content) {
+bool ReadWholeFile(const std::string& path, std::string& content, std::size_t maxBytes) {
   UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
@@ -75,6 +75,7 @@ bool ReadWholeFile(const std::string& path, std::string& content) {
     DWORD read = 0;
     if (!ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr)) return false;
     if (read == 0) return true;
+    if (read > maxBytes - content.size()) return false;
     content.append(buffer.data(), read);
   }
 }

@@ -51,8 +51,9 @@ class TextFileReader {
   LineReader reader_;
 };
 
-// The whole file, or false when it cannot be opened or read.
-bool ReadWholeFile(const std::string& path, std::string& content);
+// The whole file, or false when it cannot be opened or read or holds more
+// than maxBytes.
+bool ReadWholeFile(const std::string& path, std::string& content, std::size_t maxBytes = static_cast<std::size_t>(-1));
 
 bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);

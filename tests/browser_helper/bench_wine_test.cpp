@@ -212,6 +212,45 @@ TEST_F(BrowserBench, DecidesNewWindowsByLevelListCtrlAndClick) {
   }
 }
 
+// The helper may keep the list between requests; each change made to the
+// file is still followed at the next request, a rewrite within one tick of
+// a coarse file-system clock (same size, same stamp) and a deletion too.
+TEST_F(BrowserBench, EachChangeOfTheWhiteListIsFollowed) {
+  settings_.Set(value::Popup, "4");
+  settings_.Set(value::Sound, "2");
+  const std::string path = install_->File(file::WhiteList);
+  // Each write stamped with the time given: 0 now, else that many seconds ago.
+  FILETIME stamp{};
+  const auto write = [&](const char* content, int secondsAgo) {
+    ASSERT_TRUE(test::WriteFileBytes(path, content));
+    if (secondsAgo >= 0) {
+      GetSystemTimeAsFileTime(&stamp);
+      ULARGE_INTEGER time{{stamp.dwLowDateTime, stamp.dwHighDateTime}};
+      time.QuadPart -= secondsAgo * 10000000ull;
+      stamp = {time.LowPart, time.HighPart};
+    }
+    win32::UniqueFile file(
+        CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(SetFileTime(file.get(), nullptr, nullptr, &stamp));
+  };
+  constexpr int kSameStamp = -1;
+  test::BrowserProcess browser(test::WinePath(test::Arg("iexplore")));
+  ASSERT_EQ(browser.Do("open W1"), "open W1 helpers 1");
+  browser.Do("location W1 http://example.com/");
+  write("1\r\nexample.com\r\n", 3600);
+  EXPECT_EQ(browser.Do("newwindow W1"), "newwindow W1 opened");
+  write("1\r\nexample.org\r\n", 1800);
+  EXPECT_EQ(browser.Do("newwindow W1"), "newwindow W1 cancelled");
+  write("1\r\nexample.com\r\n", 0);
+  EXPECT_EQ(browser.Do("newwindow W1"), "newwindow W1 opened");
+  write("1\r\nexample.org\r\n", kSameStamp);
+  EXPECT_EQ(browser.Do("newwindow W1"), "newwindow W1 cancelled");
+  ASSERT_TRUE(DeleteFileA(path.c_str()));
+  EXPECT_EQ(browser.Do("newwindow W1"), "newwindow W1 cancelled");
+  EXPECT_EQ(test::ReadFileBytes(path), "");
+  browser.Do("close W1");
+}
+
 TEST_F(BrowserBench, ANewWindowRightAfterAttachOpensOnce) {
   // Popup 7 acts as 2: the attach stamp lets one window through, not two,
   // and it is stale after 800 ms where level 1 would still allow it.
