@@ -4,9 +4,7 @@
 #include <objbase.h>
 #include <wrl/client.h>
 
-#include <algorithm>
 #include <atomic>
-#include <cstring>
 #include <memory>
 #include <new>
 #include <string_view>
@@ -236,15 +234,7 @@ bool KeepableStamp(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA& stamp) {
 }
 
 std::int16_t LookUpIn(const std::string& content, const std::string& url) {
-  std::size_t at = 0;
-  LineReader lines(
-      [&](char* buffer, std::size_t capacity) {
-        const std::size_t n = std::min(capacity, content.size() - at);
-        std::memcpy(buffer, content.data() + at, n);
-        at += n;
-        return n;
-      },
-      kWhiteListLineLimit);
+  LineReader lines(TextSource(content), kWhiteListLineLimit);
   return WhiteListLookupOf([&lines](std::string_view& line) { return lines.Next(line); }, url);
 }
 

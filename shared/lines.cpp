@@ -99,14 +99,17 @@ bool LineReader::Next(std::string_view& line) {
   }
 }
 
-std::vector<std::string> SplitLines(std::string_view content) {
-  std::size_t offset = 0;
-  LineReader reader([&](char* buffer, std::size_t capacity) {
+LineReader::ReadFn TextSource(std::string_view content) {
+  return [content, offset = std::size_t{0}](char* buffer, std::size_t capacity) mutable {
     const std::size_t n = std::min(capacity, content.size() - offset);
     std::memcpy(buffer, content.data() + offset, n);
     offset += n;
     return n;
-  });
+  };
+}
+
+std::vector<std::string> SplitLines(std::string_view content) {
+  LineReader reader(TextSource(content));
   std::vector<std::string> lines;
   std::string line;
   while (reader.Next(line)) lines.push_back(line);

@@ -55,6 +55,9 @@ class LineReader {
   std::string spill_;
 };
 
+// A source of LineReader over text held in memory, which must outlive it.
+LineReader::ReadFn TextSource(std::string_view content);
+
 std::vector<std::string> SplitLines(std::string_view content);
 
 // Each line followed by CR LF, the last one included.
