@@ -60,6 +60,18 @@ class BrowserBench : public test::BrowserBenchSuite<BrowserBench> {
     return out;
   }
 
+  // A fresh run at level popup (nullptr: missing), without sound and with
+  // that white list (nullptr: none): the scenario's new-window decisions.
+  std::vector<std::string> Decisions(const char* popup, const std::string& scenario, const char* whiteList = nullptr) {
+    SetUp();
+    if (popup) settings_.Set(value::Popup, popup);
+    settings_.Set(value::Sound, "2");
+    if (whiteList) test::WriteFileBytes(install_->File(file::WhiteList), whiteList);
+    const auto decisions = Only(Run(test::Arg("iexplore"), scenario), "newwindow");
+    TearDown();
+    return decisions;
+  }
+
   std::string TrayLog() { return test::ReadFileBytes(trayLog_).value_or(""); }
   std::string CleanerLog() { return test::ReadFileBytes(cleanerLog_).value_or(""); }
 
@@ -202,13 +214,7 @@ TEST_F(BrowserBench, DecidesNewWindowsByLevelListCtrlAndClick) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    SetUp();
-    if (c.popup) settings_.Set(value::Popup, c.popup);
-    settings_.Set(value::Sound, "2");
-    if (c.whiteList) test::WriteFileBytes(install_->File(file::WhiteList), c.whiteList);
-    const auto lines = Run(test::Arg("iexplore"), std::string("open W1\nsleep 1500\n") + c.steps);
-    EXPECT_EQ(Only(lines, "newwindow"), c.decisions);
-    TearDown();
+    EXPECT_EQ(Decisions(c.popup, std::string("open W1\nsleep 1500\n") + c.steps, c.whiteList), c.decisions);
   }
 }
 
@@ -266,16 +272,7 @@ TEST_F(BrowserBench, ANewWindowRightAfterAttachOpensOnce) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.popup ? c.popup : "(missing)") + ": " + c.steps);
-    SetUp();
-    if (c.popup) {
-      settings_.Set(value::Popup, c.popup);
-    } else {
-      settings_.Remove(value::Popup);
-    }
-    settings_.Set(value::Sound, "2");
-    const auto lines = Run(test::Arg("iexplore"), std::string("open W1\n") + c.steps);
-    EXPECT_EQ(Only(lines, "newwindow"), c.decisions);
-    TearDown();
+    EXPECT_EQ(Decisions(c.popup, std::string("open W1\n") + c.steps), c.decisions);
   }
 }
 
@@ -350,12 +347,7 @@ TEST_F(BrowserBench, RealClicksGivePermissionWhereTheyShould) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    SetUp();
-    settings_.Set(value::Popup, c.popup);
-    settings_.Set(value::Sound, "2");
-    const auto lines = Run(test::Arg("iexplore"), std::string("open W1\nsleep 500\ntitle W1 t\n") + c.steps);
-    EXPECT_EQ(Only(lines, "newwindow"), c.decisions);
-    TearDown();
+    EXPECT_EQ(Decisions(c.popup, std::string("open W1\nsleep 500\ntitle W1 t\n") + c.steps), c.decisions);
   }
 }
 
