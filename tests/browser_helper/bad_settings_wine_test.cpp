@@ -8,7 +8,6 @@
 
 #include <cstring>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -19,7 +18,7 @@
 namespace vendrolix {
 namespace {
 
-std::string HandleText(HWND window) { return std::to_string(static_cast<long long>(reinterpret_cast<INT_PTR>(window))); }
+using test::HandleText;
 
 // The handle of a window that existed and is gone.
 std::string DeadWindowText() {
@@ -35,17 +34,12 @@ class BadSettings : public test::BrowserBenchSuite<BadSettings> {
   static constexpr bool kCleaner = false;
 
  protected:
-  // Runs a scenario; returns its result lines and whether the host ended well.
+  // Runs a scenario; returns its newwindow and reg lines and whether the host
+  // ended well.
   std::vector<std::string> Run(const std::string& scenario, bool& ended) {
     const auto result = test::RunScenario(*install_, test::Arg("iexplore"), scenario, std::chrono::seconds(120));
     ended = result.finished && result.exitCode == 0;
-    std::vector<std::string> lines;
-    std::istringstream in(result.output);
-    for (std::string line; std::getline(in, line);) {
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      if (line.rfind("newwindow ", 0) == 0 || line.rfind("reg ", 0) == 0) lines.push_back(line);
-    }
-    return lines;
+    return test::LinesOf(test::OutputLines(result.output), {"newwindow", "reg"});
   }
 
   test::SettingsKey settings_;

@@ -51,13 +51,8 @@ class BrowserBench : public test::BrowserBenchSuite<BrowserBench> {
     return test::OutputLines(result.output);
   }
 
-  // Lines of the run whose first word is one of words (space separated).
-  static std::vector<std::string> Only(const std::vector<std::string>& lines, const std::string& word) {
-    std::vector<std::string> out;
-    for (const auto& line : lines) {
-      if (line.rfind(word + " ", 0) == 0) out.push_back(line);
-    }
-    return out;
+  static std::vector<std::string> Only(const std::vector<std::string>& lines, const char* word) {
+    return test::LinesOf(lines, {word});
   }
 
   // A fresh run at level popup (nullptr: missing), without sound and with
@@ -285,9 +280,7 @@ TEST_F(BrowserBench, HandlesNamingAnotherProgramsButtonsGetNoClick) {
   HWND block = CreateWindowExA(0, kButtonClass, kBlockCaption, WS_CHILD, 0, 0, 10, 10, owner, nullptr, nullptr,
                                nullptr);
   ASSERT_TRUE(form && block);
-  auto text = [](HWND window) {
-    return std::to_string(static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(window)));
-  };
+  const auto text = test::HandleText;
   settings_.Set(value::Popup, "4");
   settings_.Set(value::Sound, "2");
   settings_.Set(value::AutoClean, "0");

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -389,6 +390,10 @@ ProcessResult RunScenario(const ScratchFolder& folder, const std::string& host, 
   return result;
 }
 
+std::string HandleText(HWND window) {
+  return std::to_string(static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(window)));
+}
+
 void StopTrayStandIn(const std::string& formText) {
   HWND form = reinterpret_cast<HWND>(static_cast<INT_PTR>(std::strtoll(formText.c_str(), nullptr, 10)));
   if (form && IsWindow(form)) {
@@ -406,6 +411,19 @@ std::vector<std::string> OutputLines(const std::string& output) {
     lines.push_back(line);
   }
   return lines;
+}
+
+std::vector<std::string> LinesOf(const std::vector<std::string>& lines, std::initializer_list<const char*> words) {
+  std::vector<std::string> out;
+  for (const std::string& line : lines) {
+    for (const char* word : words) {
+      if (line.rfind(std::string(word) + " ", 0) == 0) {
+        out.push_back(line);
+        break;
+      }
+    }
+  }
+  return out;
 }
 
 BackgroundRun::BackgroundRun(std::string commandLine, std::chrono::milliseconds timeout)

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -217,6 +218,9 @@ class BrowserProcess {
   std::string pending_;
 };
 
+// A window's handle as the settings hold it: its 32-bit number in decimal.
+std::string HandleText(HWND window);
+
 // Ends the tray stand-in a helper started, by a click of its form, whose
 // handle is given as the settings hold it; nothing when that window is gone.
 void StopTrayStandIn(const std::string& formText);
@@ -224,6 +228,8 @@ void StopTrayStandIn(const std::string& formText);
 // A program's output as lines without their line ends, less Wine's own
 // diagnostics (":fixme:" and ":err:" lines), which share the stream.
 std::vector<std::string> OutputLines(const std::string& output);
+// Those of lines whose first word is one of words, in their order.
+std::vector<std::string> LinesOf(const std::vector<std::string>& lines, std::initializer_list<const char*> words);
 
 // The value of this program's "--name=value" argument; "" when it has none.
 std::string Arg(const std::string& name);
