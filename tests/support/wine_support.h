@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "browser_process.h"
 #include "time_scale.h"
 #include "win32/handles.h"
 
@@ -198,25 +199,6 @@ class BrowserBenchSuite : public ::testing::Test {
 // nothing about what is tested, so it gets one more try. A crash does not.
 ProcessResult RunScenario(const ScratchFolder& folder, const std::string& host, const std::string& scenario,
                           std::chrono::milliseconds timeout);
-
-// The bench browser on the other end of two pipes, driven one command at a
-// time: one command a line in, one result line out. The end of its input is
-// the end of its script: it closes its windows and ends.
-class BrowserProcess {
- public:
-  explicit BrowserProcess(const std::string& exe);
-  ~BrowserProcess();
-  BrowserProcess(const BrowserProcess&) = delete;
-  BrowserProcess& operator=(const BrowserProcess&) = delete;
-  // The command's result line, or "" when none came within a minute.
-  std::string Do(const std::string& command);
-
- private:
-  win32::UniqueKernelHandle process_;
-  win32::UniqueKernelHandle toChild_;
-  win32::UniqueKernelHandle fromChild_;
-  std::string pending_;
-};
 
 // A window's handle as the settings hold it: its 32-bit number in decimal.
 std::string HandleText(HWND window);

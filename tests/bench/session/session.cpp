@@ -21,7 +21,6 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <deque>
@@ -30,6 +29,7 @@
 #include <thread>
 #include <vector>
 
+#include "browser_process.h"
 #include "png_writer.h"
 #include "settings.h"
 #include "win32/handles.h"
@@ -269,112 +269,19 @@ class NotifyAreaWatch {
   std::deque<Record> records_;
 };
 
-// The browser stand-in on the other end of two pipes: one command a line in,
-// one result line out.
+// The browser stand-in, each command and its result noted.
 class Browser {
  public:
-  bool Start(const std::string& program) {
-    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-    HANDLE childIn = nullptr, toChild = nullptr, fromChild = nullptr, childOut = nullptr;
-    if (!CreatePipe(&childIn, &toChild, &inherit, 0)) return false;
-    if (!CreatePipe(&fromChild, &childOut, &inherit, 0)) {
-      CloseHandle(childIn);
-      CloseHandle(toChild);
-      return false;
-    }
-    SetHandleInformation(toChild, HANDLE_FLAG_INHERIT, 0);
-    SetHandleInformation(fromChild, HANDLE_FLAG_INHERIT, 0);
-    toChild_.reset(toChild);
-    fromChild_.reset(fromChild);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = childIn;
-    startup.hStdOutput = childOut;
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    PROCESS_INFORMATION process{};
-    std::string commandLine = "\"" + program + "\"";
-    const BOOL started = CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
-                                        nullptr, &startup, &process);
-    CloseHandle(childIn);
-    CloseHandle(childOut);
-    if (!started) return false;
-    CloseHandle(process.hThread);
-    process_.reset(process.hProcess);
-    reader_ = std::thread([this] { Read(); });
-    return true;
-  }
-
-  ~Browser() {
-    toChild_.reset();  // end of the scenario: the stand-in closes what is open and ends
-    if (process_ && WaitForSingleObject(process_.get(), 30000) != WAIT_OBJECT_0) TerminateProcess(process_.get(), 1);
-    // The pipe ends with the process unless a program it started (the tray,
-    // under Wine) holds it: the reader is given a bounded time, then told to stop.
-    {
-      std::unique_lock<std::mutex> lock(lock_);
-      if (!arrived_.wait_for(lock, std::chrono::seconds(15), [this] { return ended_; })) {
-        Note("a program the browser started still holds its output; no longer read");
-      }
-    }
-    stop_ = true;
-    if (reader_.joinable()) reader_.join();
-  }
-
-  // Sends one command and returns its result line ("" when none came).
-  std::string Do(const std::string& command, DWORD timeoutMs = 60000) {
-    const std::string line = command + "\n";
-    DWORD written = 0;
-    if (!WriteFile(toChild_.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr)) return "";
-    std::unique_lock<std::mutex> lock(lock_);
-    if (!arrived_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return !lines_.empty() || ended_; }))
-      return "";
-    if (lines_.empty()) return "";
-    std::string result = lines_.front();
-    lines_.pop_front();
+  explicit Browser(const std::string& program) : process_(program) {}
+  bool started() const { return process_.started(); }
+  std::string Do(const std::string& command) {
+    std::string result = process_.Do(command);
     Note(command + " -> " + result);
     return result;
   }
 
  private:
-  void Read() {
-    std::string pending;
-    char buffer[512];
-    DWORD got = 0;
-    // Never blocks in ReadFile: the destructor must be able to stop it.
-    for (;;) {
-      DWORD available = 0;
-      if (!PeekNamedPipe(fromChild_.get(), nullptr, 0, nullptr, &available, nullptr)) break;
-      if (available == 0) {
-        if (stop_) break;
-        Sleep(10);
-        continue;
-      }
-      if (!ReadFile(fromChild_.get(), buffer, available < sizeof(buffer) ? available : sizeof(buffer), &got, nullptr) ||
-          got == 0) {
-        break;
-      }
-      pending.append(buffer, got);
-      for (std::size_t end; (end = pending.find('\n')) != std::string::npos;) {
-        std::string line = pending.substr(0, end);
-        pending.erase(0, end + 1);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        std::lock_guard<std::mutex> lock(lock_);
-        lines_.push_back(line);
-        arrived_.notify_all();
-      }
-    }
-    std::lock_guard<std::mutex> lock(lock_);
-    ended_ = true;
-    arrived_.notify_all();
-  }
-
-  UniqueKernelHandle toChild_, fromChild_, process_;
-  std::thread reader_;
-  std::mutex lock_;
-  std::condition_variable arrived_;
-  std::deque<std::string> lines_;
-  bool ended_ = false;
-  std::atomic<bool> stop_{false};
+  vendrolix::test::BrowserProcess process_;
 };
 
 // The first visible top-level window of a class, or null.
@@ -396,8 +303,8 @@ class Session {
 
     NotifyAreaWatch notifyArea;
     if (!notifyArea.First()) Note("icon records go to another notification area window");
-    Browser browser;
-    if (!browser.Start(o_.browser)) {
+    Browser browser(o_.browser);
+    if (!browser.started()) {
       Row("browser stand-in starts", "started", "failed");
       return 1;
     }
