@@ -96,7 +96,11 @@ function(vendrolix_add_wine_test name)
     set(ARG_TIMEOUT 180)
   endif()
   add_test(NAME ${name} COMMAND ${ARG_COMMAND})
+  # Each test program starts in a copy of the template prefix with nothing
+  # running, so that its verdicts never depend on which tests ran before it
+  # (any -R subset, in any order, judges as the whole run does).
   set_tests_properties(${name} PROPERTIES
+    ENVIRONMENT VENDROLIX_WINE_FRESH=1
     FIXTURES_REQUIRED "wine;${ARG_DEPENDS_FIXTURES}"
     RESOURCE_LOCK wineprefix
     SKIP_RETURN_CODE ${VENDROLIX_WINE_SKIPPED}

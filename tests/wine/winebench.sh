@@ -4,7 +4,9 @@
 #
 #   winebench.sh --dir DIR setup       fresh prefix (copied from a template made
 #                                      once by wineboot) and a display
-#   winebench.sh --dir DIR run EXE ... run a Windows program in the prefix
+#   winebench.sh --dir DIR run EXE ... run a Windows program in the prefix;
+#                                      with VENDROLIX_WINE_FRESH=1 in a fresh
+#                                      one, nothing of an earlier run left
 #   winebench.sh --dir DIR shell CMD ..run a shell command with WINEPREFIX,
 #                                      DISPLAY and WINE set
 #   winebench.sh --dir DIR teardown    stop wineserver and the display
@@ -167,6 +169,13 @@ case "$mode" in
   run)
     if [ $no32 -eq 1 ] && { [ "$bits" = 32 ] || is_32bit_program "${1:-}"; }; then skip_32; fi
     ensure_ready || exit 1
+    if [ "${VENDROLIX_WINE_FRESH:-0}" = 1 ]; then
+      unset VENDROLIX_WINE_FRESH
+      exec 9>"$dir/lock"
+      flock 9
+      fresh_prefix
+      exec 9>&-
+    fi
     export WINEPREFIX="$prefix" DISPLAY="$(cat "$dir/display")"
     exec "$WINE" "$@"
     ;;
