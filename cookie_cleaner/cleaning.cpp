@@ -48,7 +48,8 @@ std::optional<std::string> KeepLineOf(const std::optional<std::string>& file) {
 std::optional<std::string> FindNetscapeProfile(Machine& machine) {
   const cookies::ProfileFolders folders{[&](const std::string& path) { return machine.FolderExists(path); },
                                         [&](const std::string& path) { return machine.FileExists(path); },
-                                        [&](const std::string& folder) { return machine.SubfoldersOf(folder); }};
+                                        [&](const std::string& folder) { return machine.SubfoldersOf(folder); },
+                                        [&](const std::string& path) { return machine.IsPlainLocal(path); }};
   const auto profile = cookies::FindNetscapeProfile(folders, machine.StoredNetscapeProfile().value_or(""),
                                                     machine.ShellFolder("AppData"));
   if (!profile) return std::nullopt;

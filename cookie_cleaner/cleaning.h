@@ -43,6 +43,9 @@ class Machine {
   virtual bool FileExists(const std::string& path) = 0;
   // Names of the subfolders in enumeration order.
   virtual std::vector<std::string> SubfoldersOf(const std::string& folder) = 0;
+  // On a fixed local drive and no reparse point (drive-letter paths only).
+  virtual bool IsPlainLocal(const std::string& path) = 0;
+  // nullopt when unreadable or larger than a Netscape cookie file can be.
   virtual std::optional<std::string> ReadBytes(const std::string& path) = 0;
   virtual bool ReplaceBytes(const std::string& path, const std::string& content) = 0;
   // Internet Explorer's cookie store as this process reaches it.

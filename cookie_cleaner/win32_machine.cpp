@@ -1,6 +1,7 @@
 #include "win32_machine.h"
 
 #include "Vendrolix.h"
+#include "cookies.h"
 #include "win32/file_io.h"
 #include "win32/handles.h"
 
@@ -64,7 +65,7 @@ std::vector<std::string> Win32Machine::SubfoldersOf(const std::string& folder) {
 
 std::optional<std::string> Win32Machine::ReadBytes(const std::string& path) {
   std::string content;
-  if (!win32::ReadWholeFile(path, content)) return std::nullopt;
+  if (!win32::ReadWholeFile(path, content, cookies::kLargestNetscapeFile)) return std::nullopt;
   return content;
 }
 

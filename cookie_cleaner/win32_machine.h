@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "cleaning.h"
+#include "win32/file_io.h"
 #include "win32/ie_cookie_store.h"
 
 namespace vendrolix::cleaner {
@@ -20,6 +21,7 @@ class Win32Machine final : public Machine {
   bool FolderExists(const std::string& path) override;
   bool FileExists(const std::string& path) override;
   std::vector<std::string> SubfoldersOf(const std::string& folder) override;
+  bool IsPlainLocal(const std::string& path) override { return win32::IsPlainLocalPath(path); }
   std::optional<std::string> ReadBytes(const std::string& path) override;
   bool ReplaceBytes(const std::string& path, const std::string& content) override;
   cookies::IeCookieStore& IeStore() override { return store_; }

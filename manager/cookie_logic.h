@@ -21,6 +21,8 @@ class CookieFiles {
   virtual bool FileExists(const std::string& path) = 0;
   // Names of the folder's subfolders, in its own order.
   virtual std::vector<std::string> Subfolders(const std::string& folder) = 0;
+  // On a fixed local drive and no reparse point (drive-letter paths only).
+  virtual bool IsPlainLocal(const std::string& path) = 0;
 };
 
 // Entries of Netscape's cookie file, from at most its first 1000 lines,

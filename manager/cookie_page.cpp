@@ -35,7 +35,8 @@ void CookiePage::GetNSCookiePath() {
   CookieFiles& files = host_.Files();
   const cookies::ProfileFolders folders{[&](const std::string& path) { return files.FolderExists(path); },
                                         [&](const std::string& path) { return files.FileExists(path); },
-                                        [&](const std::string& folder) { return files.Subfolders(folder); }};
+                                        [&](const std::string& folder) { return files.Subfolders(folder); },
+                                        [&](const std::string& path) { return files.IsPlainLocal(path); }};
   // "No" is how a missing shell folder reads, not a folder to search below.
   const auto profile = cookies::FindNetscapeProfile(
       folders, stored, appData == kShellFolderMissing ? std::nullopt : std::optional<std::string>(appData));

@@ -6,6 +6,7 @@
 #include "convert.h"
 #include "cookie_logic.h"
 #include "cookies.h"
+#include "lines.h"
 #include "manager_app.h"
 #include "resource.h"
 #include "win32/file_io.h"
@@ -36,6 +37,7 @@ class Win32CookieFiles final : public CookieFiles {
  public:
   bool FolderExists(const std::string& path) override { return win32::FolderExists(path); }
   bool FileExists(const std::string& path) override { return win32::FileExists(path); }
+  bool IsPlainLocal(const std::string& path) override { return win32::IsPlainLocalPath(path); }
   std::vector<std::string> Subfolders(const std::string& folder) override {
     std::vector<std::string> names;
     WIN32_FIND_DATAA data;
@@ -261,8 +263,12 @@ CookieFiles& FrmPopupCookie::Files() { return *files_; }
 cookies::IeCookieStore& FrmPopupCookie::IeStore() { return store_; }
 
 std::vector<std::string> FrmPopupCookie::NetscapeFileEntries(const std::string& cookieFile) {
-  // Read only: a missing cookie file is not created.
-  win32::TextFileReader reader(cookieFile, win32::TextFileReader::OpenMode::Plain);
+  // Read only: a missing cookie file is not created. Read whole within its
+  // bound, so that neither a huge file nor one endless line is taken in by
+  // an elevated program.
+  std::string content;
+  if (!win32::ReadWholeFile(cookieFile, content, cookies::kLargestNetscapeFile)) return {};
+  LineReader reader(TextSource(content));
   return NetscapeEntries([&reader](std::string& line) { return reader.Next(line); });
 }
 

@@ -34,18 +34,29 @@ std::string FormatKeepLine(const std::vector<std::string>& keptEntries) {
 
 bool IsProfileFolderName(std::string_view name) { return EndsWithNoCase(name, ".slt"); }
 
+bool IsDriveLetterPath(std::string_view path) {
+  if (path.size() < 3) return false;
+  const char letter = UpperChar(path[0]);
+  if (letter < 'A' || letter > 'Z' || path[1] != ':' || (path[2] != '\\' && path[2] != '/')) return false;
+  // A second colon names a stream or a device, not a folder.
+  return path.find(':', 2) == std::string_view::npos;
+}
+
 std::optional<NetscapeProfile> FindNetscapeProfile(const ProfileFolders& files, const std::string& storedFolder,
                                                    const std::optional<std::string>& appData) {
-  if (IsProfileFolderName(storedFolder) && files.fileExists(storedFolder + kNetscapeCookieFile)) {
-    return NetscapeProfile{storedFolder, false};
-  }
-  if (!appData) return std::nullopt;
+  // The text is judged before the file system is asked anything.
+  const auto holdsCookies = [&files](const std::string& folder) {
+    if (!IsProfileFolderName(folder) || !IsDriveLetterPath(folder) || !files.isPlainLocal(folder)) return false;
+    const std::string file = folder + kNetscapeCookieFile;
+    return files.fileExists(file) && files.isPlainLocal(file);
+  };
+  if (holdsCookies(storedFolder)) return NetscapeProfile{storedFolder, false};
+  if (!appData || !IsDriveLetterPath(*appData)) return std::nullopt;
   const std::string root = *appData + kNetscapeProfileRoot;
   if (!files.folderExists(root)) return std::nullopt;
   for (const std::string& name : files.subfolders(root)) {
-    if (!IsProfileFolderName(name)) continue;
     const std::string candidate = root + "\\" + name;
-    if (files.fileExists(candidate + kNetscapeCookieFile)) return NetscapeProfile{candidate, true};
+    if (holdsCookies(candidate)) return NetscapeProfile{candidate, true};
   }
   return std::nullopt;
 }

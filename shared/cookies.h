@@ -47,7 +47,20 @@ struct ProfileFolders {
   std::function<bool(const std::string& path)> fileExists;
   // Names of the folder's subfolders in the folder's own order.
   std::function<std::vector<std::string>(const std::string& folder)> subfolders;
+  // The path (a drive-letter path) is on a fixed local drive and is no
+  // reparse point: a junction or link could lead into another user's folder.
+  std::function<bool(const std::string& path)> isPlainLocal;
 };
+
+// A local absolute path with a drive letter ("C:\..."). Every network form
+// (\\host, //host, \\?\UNC\, \\.\, \??\) and every relative path fails, by
+// its text alone: asking the file system about a network path already
+// connects to that host and offers it the user's logon.
+bool IsDriveLetterPath(std::string_view path);
+
+// A "Cookies.txt" larger than this is no Netscape cookie file: it is neither
+// listed nor cleaned, and never read whole into memory.
+inline constexpr std::size_t kLargestNetscapeFile = 16u * 1024 * 1024;
 
 struct NetscapeProfile {
   std::string folder;     // holds "Cookies.txt"
@@ -56,7 +69,10 @@ struct NetscapeProfile {
 
 // The Netscape profile folder holding "Cookies.txt": the stored folder when it
 // is a profile folder that holds the file, else the first profile folder below
-// appData's default profile root, in listed order, that holds it. The manager
+// appData's default profile root, in listed order, that holds it. Either way
+// the folder and the file must be plain and local (IsDriveLetterPath, then
+// isPlainLocal); the stored value is written by others than the programs
+// that act on it. The manager
 // lists from it and the cookie cleaner cleans in it, so both find the same one.
 // nullopt when there is none; a missing appData searches nothing.
 std::optional<NetscapeProfile> FindNetscapeProfile(const ProfileFolders& files, const std::string& storedFolder,

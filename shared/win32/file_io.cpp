@@ -70,6 +70,10 @@ bool ReadWholeFile(const std::string& path, std::string& content, std::size_t ma
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
   content.clear();
+  // A file already too large is refused before a byte is read; one that
+  // grows while it is read is caught by the count below.
+  LARGE_INTEGER size{};
+  if (GetFileSizeEx(file.get(), &size) && static_cast<unsigned long long>(size.QuadPart) > maxBytes) return false;
   std::vector<char> buffer(64 * 1024);
   for (;;) {
     DWORD read = 0;
@@ -88,6 +92,14 @@ bool FileExists(const std::string& path) {
 bool FolderExists(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool IsPlainLocalPath(const std::string& path) {
+  if (path.size() < 3 || path[1] != ':') return false;
+  const char root[] = {path[0], ':', '\\', '\0'};
+  if (GetDriveTypeA(root) != DRIVE_FIXED) return false;
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 std::string ModulePath(HMODULE module) {

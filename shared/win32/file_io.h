@@ -58,6 +58,11 @@ bool ReadWholeFile(const std::string& path, std::string& content, std::size_t ma
 bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);
 
+// A drive-letter path whose drive is a fixed local one and which is no
+// reparse point (junction, link). Give it only paths whose text is known to
+// be a drive-letter path: a network path is never to be asked about.
+bool IsPlainLocalPath(const std::string& path);
+
 // A module's file (null: the program), or "" when it cannot be named.
 std::string ModulePath(HMODULE module);
 // Its folder without a trailing backslash.

@@ -71,6 +71,7 @@ class FakeMachine final : public Machine {
   bool FolderExists(const std::string& path) override { return folders.count(path) > 0; }
   bool FileExists(const std::string& path) override { return files.count(path) > 0; }
   std::vector<std::string> SubfoldersOf(const std::string& folder) override { return subfolders[folder]; }
+  bool IsPlainLocal(const std::string&) override { return true; }
   std::optional<std::string> ReadBytes(const std::string& path) override {
     auto it = files.find(path);
     if (it == files.end()) return std::nullopt;

@@ -241,18 +241,36 @@ const char* const kNetscapeKept =
     "no tab here\r\n"
     "keep.org\tFALSE\t/\tFALSE\t1100000000\tid\t5";
 
-TEST_F(CleanerTest, SecondMethodRewritesTheStoredProfilesCookieFile) {
-  const std::string profile = root_ + "\\abcd1234.slt";
-  CreateDirectoryA(profile.c_str(), nullptr);
-  Put(profile + "\\Cookies.txt", kNetscapeFile);
-  settings_.Set(value::PathNSCookie, profile);
-  KeepList(file::NsKeepList, "#AB.com##Keep.Org#\r\n");
+// The stored profile is written by others than the cleaner's callers: a
+// network path is never followed, even to a file a local path reaches.
+TEST_F(CleanerTest, SecondMethodRewritesTheStoredProfilesCookieFileOnALocalPathOnly) {
+  const test::UncShare share("vendrolix-host", "profiles");
+  ASSERT_FALSE(share.local().empty());
+  const struct {
+    std::string reached, stored;
+    bool cleaned;
+  } cases[] = {
+      {root_, root_, true},
+      {share.local(), share.local(), true},
+      {share.local(), share.unc(), false},
+      {share.local(), "//vendrolix-host/profiles", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.stored);
+    const std::string profile = c.reached + "\\abcd1234.slt";
+    CreateDirectoryA(profile.c_str(), nullptr);
+    Put(profile + "\\Cookies.txt", kNetscapeFile);
+    settings_.Set(value::PathNSCookie, c.stored + "\\abcd1234.slt");
+    KeepList(file::NsKeepList, "#AB.com##Keep.Org#\r\n");
 
-  EXPECT_EQ(Call(&ICookieCleaner::CleanNSCookies, L"MORVATHELK"), S_OK);
+    EXPECT_EQ(Call(&ICookieCleaner::CleanNSCookies, L"MORVATHELK"), S_OK);
 
-  EXPECT_EQ(test::ReadFileBytes(profile + "\\Cookies.txt"), std::string(kNetscapeKept));
-  EXPECT_EQ(settings_.Get(value::PathNSCookie), profile);
+    EXPECT_EQ(test::ReadFileBytes(profile + "\\Cookies.txt"), std::string(c.cleaned ? kNetscapeKept : kNetscapeFile));
+    EXPECT_EQ(settings_.Get(value::PathNSCookie), c.stored + "\\abcd1234.slt");
+  }
   // The IE/AOL method leaves the Netscape file alone.
+  const std::string profile = root_ + "\\abcd1234.slt";
+  settings_.Set(value::PathNSCookie, profile);
   EXPECT_EQ(Call(&ICookieCleaner::CleanIECookies, L"MORVATHELK"), S_OK);
   EXPECT_EQ(test::ReadFileBytes(profile + "\\Cookies.txt"), std::string(kNetscapeKept));
 }

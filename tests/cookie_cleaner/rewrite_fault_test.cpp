@@ -31,6 +31,7 @@ class DiskMachine final : public Machine {
   bool FolderExists(const std::string&) override { return true; }
   bool FileExists(const std::string& path) override { return disk_.files.count(path) > 0; }
   std::vector<std::string> SubfoldersOf(const std::string&) override { return {}; }
+  bool IsPlainLocal(const std::string&) override { return true; }
   std::optional<std::string> ReadBytes(const std::string& path) override {
     const auto it = disk_.files.find(path);
     if (it == disk_.files.end()) return std::nullopt;

@@ -29,6 +29,7 @@ class FakeFiles : public CookieFiles {
     return false;
   }
   Names Subfolders(const std::string& folder) override { return subfolders.count(folder) ? subfolders[folder] : Names{}; }
+  bool IsPlainLocal(const std::string&) override { return true; }
 };
 
 // Records what the page does, in order, and answers as a test sets it up.

@@ -86,16 +86,27 @@ TEST(Cookies, ProfileFolders) {
 TEST(Cookies, NetscapeProfileStoredFirstThenTheSearch) {
   const std::string root = "C:\\APPDATA\\Mozilla\\Profiles\\default";
   std::map<std::string, std::vector<std::string>> folders = {{root, {"abc.slt", "plain", "xyz.slt", "later.slt"}}};
-  const std::set<std::string> files = {root + "\\plain\\Cookies.txt", root + "\\xyz.slt\\Cookies.txt",
-                                       root + "\\later.slt\\Cookies.txt", "D:\\KEPT\\MINE.SLT\\Cookies.txt",
-                                       "D:\\KEPT\\Cookies.txt"};
+  std::set<std::string> files = {root + "\\plain\\Cookies.txt", root + "\\xyz.slt\\Cookies.txt",
+                                 root + "\\later.slt\\Cookies.txt", "D:\\KEPT\\MINE.SLT\\Cookies.txt",
+                                 "D:\\KEPT\\Cookies.txt", "D:\\LINK.SLT\\Cookies.txt", "D:\\F.SLT\\Cookies.txt"};
+  // Junctions, links and what is not on a fixed local drive.
+  const std::set<std::string> notPlain = {"D:\\LINK.SLT", "D:\\F.SLT\\Cookies.txt", "R:\\NET.SLT"};
+  // Every network form holds the file too: only its text may turn it away.
+  for (const char* remote : {"\\\\host\\share\\x.slt", "//host/share/x.slt", "\\\\?\\UNC\\host\\share\\x.slt",
+                             "\\\\.\\C:\\x.slt", "\\??\\C:\\x.slt", "\\\\?\\C:\\x.slt", "C:\\x.slt:stream", "x.slt",
+                             "R:\\NET.SLT"}) {
+    files.insert(std::string(remote) + "\\Cookies.txt");
+  }
   int listings = 0;
-  const ProfileFolders disk{[&](const std::string& path) { return folders.count(path) != 0; },
-                            [&](const std::string& path) { return files.count(path) != 0; },
+  std::vector<std::string> asked;
+  const auto ask = [&asked](const std::string& path) { asked.push_back(path); };
+  const ProfileFolders disk{[&](const std::string& path) { return ask(path), folders.count(path) != 0; },
+                            [&](const std::string& path) { return ask(path), files.count(path) != 0; },
                             [&](const std::string& folder) {
                               ++listings;
-                              return folders[folder];
-                            }};
+                              return ask(folder), folders[folder];
+                            },
+                            [&](const std::string& path) { return ask(path), notPlain.count(path) == 0; }};
   struct Case {
     const char* stored;
     std::optional<std::string> appData;
@@ -110,11 +121,25 @@ TEST(Cookies, NetscapeProfileStoredFirstThenTheSearch) {
       {"", std::string("C:\\APPDATA"), root + "\\xyz.slt", true},
       {"0", std::nullopt, std::nullopt, false},
       {"0", std::string("C:\\ELSEWHERE"), std::nullopt, false},
+      {"D:\\LINK.SLT", std::nullopt, std::nullopt, false},
+      {"D:\\F.SLT", std::nullopt, std::nullopt, false},
+      {"R:\\NET.SLT", std::nullopt, std::nullopt, false},
+      {"\\\\host\\share\\x.slt", std::nullopt, std::nullopt, false},
+      {"//host/share/x.slt", std::nullopt, std::nullopt, false},
+      {"\\\\?\\UNC\\host\\share\\x.slt", std::nullopt, std::nullopt, false},
+      {"\\\\.\\C:\\x.slt", std::nullopt, std::nullopt, false},
+      {"\\??\\C:\\x.slt", std::nullopt, std::nullopt, false},
+      {"\\\\?\\C:\\x.slt", std::nullopt, std::nullopt, false},
+      {"C:\\x.slt:stream", std::nullopt, std::nullopt, false},
+      {"x.slt", std::nullopt, std::nullopt, false},
+      {"0", std::string("\\\\host\\profiles\\joe"), std::nullopt, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.stored) + " / " + c.appData.value_or("(no AppData)"));
     listings = 0;
+    asked.clear();
     const auto profile = FindNetscapeProfile(disk, c.stored, c.appData);
+    for (const std::string& path : asked) EXPECT_TRUE(IsDriveLetterPath(path)) << "the file system was asked " << path;
     ASSERT_EQ(profile.has_value(), c.found.has_value());
     if (profile) {
       EXPECT_EQ(profile->folder, *c.found);
