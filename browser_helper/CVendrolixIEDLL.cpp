@@ -58,7 +58,9 @@ class BrowserEnv final : public NewWindowEnv {
   void PlayWave() override { PlayBlockWave(state_.AppPath); }
   void Beep() override { ::Beep(150, 200); }
   void RecordBlocked(const std::string& site) override { RecordBlockedSite(settings_, site); }
-  void PostClick(std::int32_t window) override { PostTrayClick(window, kBlockCaption, &state_.blockButton); }
+  void PostClick(std::int32_t window) override {
+    PostTrayClick(window, kBlockCaption, state_.AppPath, &state_.blockButton);
+  }
 
  private:
   ModVendrolixIE& state_;
@@ -239,7 +241,7 @@ void CVendrolixIEDLL::Quit() {
   if (window_.countIE > 0) return;
 
   window_.TrayFormButton = ReadHandle(value::hForm, window_.TrayFormButton);
-  PostTrayClick(window_.TrayFormButton, kFormCloseCaption);
+  PostTrayClick(window_.TrayFormButton, kFormCloseCaption, state.AppPath);
 
   // A switch that is missing or cannot be read cleans nothing: every other
   // reading defaults to "1", which here would delete the user's cookies.

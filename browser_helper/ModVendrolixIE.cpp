@@ -314,7 +314,9 @@ class MessageHookEnv final : public DialogEnv {
   void PlayWave() override { PlayBlockWave(state_.AppPath); }
   void Beep() override { ::Beep(150, 200); }
   void RecordBlocked(const std::string& site) override { RecordBlockedSite(settings_, site); }
-  void PostClick(std::int32_t window) override { PostTrayClick(window, kBlockCaption, &state_.blockButton); }
+  void PostClick(std::int32_t window) override {
+    PostTrayClick(window, kBlockCaption, state_.AppPath, &state_.blockButton);
+  }
   std::intptr_t FindDialogFrame() override {
     return reinterpret_cast<std::intptr_t>(FindWindowA(kDialogClass, nullptr));
   }
@@ -367,7 +369,7 @@ void PlayBlockWave(const std::string& appPath) {
   PlaySoundA((appPath + kBlockSoundSuffix).c_str(), nullptr, SND_ASYNC);
 }
 
-bool IsTrayButton(HWND window, const char* caption) {
+bool IsTrayButton(HWND window, const char* caption, const std::string& appPath) {
   char text[32];
   const int classLength = GetClassNameA(window, text, sizeof text);
   if (classLength <= 0 || !EqualsNoCase(std::string_view(text, static_cast<std::size_t>(classLength)), kButtonClass)) {
@@ -385,10 +387,10 @@ bool IsTrayButton(HWND window, const char* caption) {
   char path[1024];
   DWORD size = sizeof path;
   if (!QueryFullProcessImageNameA(process.get(), 0, path, &size)) return false;
-  return IsTrayProgram(std::string_view(path, size));
+  return IsTrayProgram(std::string_view(path, size), appPath);
 }
 
-void PostTrayClick(std::int32_t window, const char* caption, CheckedTrayButton* checked) {
+void PostTrayClick(std::int32_t window, const char* caption, const std::string& appPath, CheckedTrayButton* checked) {
   // Posted to no window, the click would land in the browser thread's own
   // queue; a tray that is not running is told nothing.
   if (window == 0) return;
@@ -398,7 +400,7 @@ void PostTrayClick(std::int32_t window, const char* caption, CheckedTrayButton* 
                      processId == checked->processId;
   if (!known) {
     if (checked) *checked = CheckedTrayButton{};
-    if (!IsTrayButton(target, caption)) return;
+    if (!IsTrayButton(target, caption, appPath)) return;
     if (checked && GetWindowThreadProcessId(target, &processId)) *checked = CheckedTrayButton{target, processId};
   }
   PostMessageA(target, kButtonClickMessage, 0, 0);

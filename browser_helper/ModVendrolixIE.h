@@ -102,12 +102,14 @@ void PlayBlockWave(const std::string& appPath);
 // The handles come from the settings, written by a tray that may have ended
 // since, and Windows reuses handles: another program's window that took one
 // over must never be clicked.
-bool IsTrayButton(HWND window, const char* caption);
-// BM_CLICK to the tray's button of that caption, if window still is it.
+bool IsTrayButton(HWND window, const char* caption, const std::string& appPath);
+// BM_CLICK to the tray's button of that caption, if window still is it and
+// belongs to the tray of appPath.
 // With checked, a window found to be the button before is taken as it while
 // the same process owns it (a handle cannot pass to another window of that
 // process's lifetime); any other is checked in full and remembered there.
-void PostTrayClick(std::int32_t window, const char* caption, CheckedTrayButton* checked = nullptr);
+void PostTrayClick(std::int32_t window, const char* caption, const std::string& appPath,
+                   CheckedTrayButton* checked = nullptr);
 
 // Starts AppPath\VendrolixTray.exe minimised without waiting for it.
 void StartTray(const std::string& appPath);

@@ -52,7 +52,12 @@ std::int32_t GracePeriod(std::int16_t countIE, bool dialogPresent, std::int16_t 
   return base;
 }
 
-bool IsTrayProgram(std::string_view imagePath) { return ImageNameIs(imagePath, file::Tray); }
+bool IsTrayProgram(std::string_view imagePath, std::string_view appPath) {
+  const std::string_view tray = file::Tray;
+  if (imagePath.size() != appPath.size() + 1 + tray.size() || imagePath[appPath.size()] != '\\') return false;
+  return EqualsNoCase(imagePath.substr(0, appPath.size()), appPath) &&
+         EqualsNoCase(imagePath.substr(appPath.size() + 1), tray);
+}
 
 std::int16_t WhiteListLookup(const std::function<bool(std::string&)>& nextLine, std::string_view url) {
   std::string text;

@@ -36,9 +36,10 @@ std::int32_t GracePeriod(std::int16_t countIE, bool dialogPresent, std::int16_t 
 
 using ::vendrolix::PassesHostTest;
 
-// True when a process image path names the tray program (its file name,
-// letter case ignored).
-bool IsTrayProgram(std::string_view imagePath);
+// True when a process image path is the tray program of this installation,
+// appPath\VendrolixTray.exe (letter case ignored): a program of that name
+// elsewhere, which anyone may start, is not the tray.
+bool IsTrayProgram(std::string_view imagePath, std::string_view appPath);
 
 // White-list lookup of WebSite.dat: first line the number of entries, then
 // one keyword per line. 0 when url contains an entry (letter case ignored),

@@ -296,6 +296,31 @@ TEST_F(BrowserBench, HandlesNamingAnotherProgramsButtonsGetNoClick) {
   HWND standIn = FindWindowExA(FindWindowA(nullptr, kTrayFormCaption), nullptr, kButtonClass, kFormCloseCaption);
   if (standIn) settings_.Set(value::hForm, text(standIn));
   DestroyWindow(owner);
+  TearDown();
+
+  // A program of the tray's name started from another folder, as anyone
+  // may start one, publishes its buttons first: the helper's own tray then
+  // ends at once, and the other program gets no click either.
+  SetUp();
+  settings_.Set(value::Popup, "4");
+  settings_.Set(value::Sound, "2");
+  settings_.Set(value::AutoClean, "0");
+  const test::ScratchFolder elsewhere("tray-elsewhere");
+  ASSERT_TRUE(CopyFileA(test::WinePath(test::Arg("tray")).c_str(), elsewhere.File(file::Tray).c_str(), FALSE));
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION started{};
+  std::string command = test::Quote(elsewhere.File(file::Tray));
+  ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started));
+  const win32::UniqueKernelHandle process(started.hProcess), thread(started.hThread);
+  ASSERT_TRUE(test::WaitUntil([&] { return settings_.Get(value::hButton).has_value(); }, std::chrono::seconds(20)));
+  const auto again = Run(test::Arg("iexplore"), "open W1\nsleep 1500\nnewwindow W1\nclose W1\n");
+  EXPECT_EQ(Only(again, "newwindow"), (Lines{"newwindow W1 cancelled"}));
+  Sleep(500);
+  EXPECT_EQ(Count(TrayLog(), "click"), 0u) << TrayLog();
+  // Ended through its own form button before its folder goes.
+  TearDown();
+  EXPECT_EQ(WaitForSingleObject(process.get(), 10000), WAIT_OBJECT_0);
 }
 
 TEST_F(BrowserBench, EachBlockTellsTheTrayWhateverTheSound) {

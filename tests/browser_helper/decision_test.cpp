@@ -65,6 +65,23 @@ TEST(HostTest, TestsTheFirstLetterOfTheLastTwentyCharactersFileName) {
   }
 }
 
+TEST(TrayProgram, IsTheTrayOfTheHelpersOwnFolderOnly) {
+  const char* const folder = "C:\\Program Files (x86)\\Vendrolix";
+  const struct {
+    const char* image;
+    bool tray;
+  } cases[] = {
+      {"C:\\Program Files (x86)\\Vendrolix\\VendrolixTray.exe", true},
+      {"c:\\PROGRAM FILES (X86)\\vendrolix\\VENDROLIXTRAY.EXE", true},
+      {"C:\\Users\\joe\\VendrolixTray.exe", false},
+      {"C:\\Program Files (x86)\\VendrolixX\\VendrolixTray.exe", false},
+      {"C:\\Program Files (x86)\\Vendrolix\\sub\\VendrolixTray.exe", false},
+      {"C:\\Program Files (x86)\\Vendrolix\\VendrolixTray.exe.exe", false},
+      {"VendrolixTray.exe", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsTrayProgram(c.image, folder), c.tray) << c.image;
+}
+
 // Keys 100 and 200 are browser frames, 300 Edge's window; the quitting
 // window is under the row's own key on thread 1.
 TEST(BrowserWindows, CountsEachWindowOnceWhateverSourcesShowIt) {
