@@ -9,7 +9,7 @@
 ;   Users                   read, and set or delete values (0x2001b: KEY_READ
 ;                           and KEY_SET_VALUE): the tray, running as the user,
 ;                           writes its menu settings, its window handles,
-;                           Status, AllowSite, NSExist and AOLExist, and removes
+;                           Status, NSExist and AOLExist, and removes
 ;                           FirstStart;
 ;   Low mandatory label,    so that the browser helper inside a Protected Mode
 ;   no write-up             browser (low integrity) may write CountIE and

@@ -110,12 +110,10 @@ int Main() {
 
   g_state.strAppPath = win32::ModuleFolder(nullptr);
   g_state.intStatus = StatusFromText(CRegistry::ForManager().GetRegStringValue(value::Status));
-  // Read as stored (a keyword keeps its case) and taken away, so that a later
-  // start adds nobody's site twice; anything but a site is dropped.
-  std::string site;
-  if (win32::ReadRegText(HKEY_LOCAL_MACHINE, kSettingsKey, value::AllowSite, kSiteLimit + 1, site) && IsSite(site)) {
-    g_state.strSiteToAdd = site;
-  }
+  // A site comes only from the tray's start, whose consent covers its
+  // command line; a value in the settings, which others can write, is taken
+  // away unread.
+  g_state.strSiteToAdd = HostToAllowOfCommandLine(GetCommandLineA());
   win32::DeleteRegValue(HKEY_LOCAL_MACHINE, kSettingsKey, value::AllowSite);
 
   const Dpi dpi = ScreenDpi();

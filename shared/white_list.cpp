@@ -69,6 +69,42 @@ bool IsSite(std::string_view text) {
   return text.find_first_not_of('.') != std::string_view::npos;
 }
 
+bool IsHostToAllow(std::string_view text) {
+  if (text.empty() || text.size() > kSiteLimit || text.front() == '.' || text.back() == '.') return false;
+  if (text.find("..") != std::string_view::npos || text.find('.') == std::string_view::npos) return false;
+  for (char c : text) {
+    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.')) {
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string HostToAllowOfCommandLine(std::string_view commandLine) {
+  // The program's name, quoted or not, as the system splits it.
+  std::size_t at = commandLine.find_first_not_of(" \t");
+  if (at == std::string_view::npos) return std::string();
+  if (commandLine[at] == '"') {
+    at = commandLine.find('"', at + 1);
+    if (at == std::string_view::npos) return std::string();
+    ++at;
+  } else {
+    at = commandLine.find_first_of(" \t", at);
+    if (at == std::string_view::npos) return std::string();
+  }
+  const std::string_view arguments = commandLine.substr(at);
+  const std::size_t first = arguments.find_first_not_of(" \t");
+  const std::size_t last = arguments.find_last_not_of(" \t");
+  if (first == std::string_view::npos) return std::string();
+  const std::string_view argument = arguments.substr(first, last - first + 1);
+  const std::string_view option = kAllowSiteOption;
+  if (argument.size() <= option.size() || !EqualsNoCase(argument.substr(0, option.size()), option)) {
+    return std::string();
+  }
+  const std::string_view host = argument.substr(option.size());
+  return IsHostToAllow(host) ? std::string(host) : std::string();
+}
+
 std::string SiteOfAddress(std::string_view address) {
   const std::size_t scheme = address.find("://");
   if (scheme == std::string_view::npos) return std::string();

@@ -38,6 +38,19 @@ std::string SiteOfAddress(std::string_view address);
 // manager accept from the settings key, which any program could write.
 bool IsSite(std::string_view text);
 
+// True when text is a host the tray may offer to allow and the manager may
+// add from that offer: letters, digits, '-' and '.', in at least two
+// non-empty labels. A keyword is found anywhere in an address, so a bare
+// top-level domain ("com") or a word every address holds ("http", "www")
+// would white-list every page; a person may still type one as a keyword.
+bool IsHostToAllow(std::string_view text);
+
+// The option that hands the manager a host to allow, and the host of a
+// command line's arguments that give it (the program's own name first, as
+// Windows gives a command line); "" when they give none or not a host.
+inline constexpr const char* kAllowSiteOption = "/AllowSite=";
+std::string HostToAllowOfCommandLine(std::string_view commandLine);
+
 // The first entry that is site, letter case ignored; npos when none is.
 std::size_t FindSite(const std::vector<std::string>& entries, std::string_view site);
 // Whether a white list read line by line holds site so.

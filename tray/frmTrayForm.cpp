@@ -433,7 +433,7 @@ void FrmTrayForm::RunNet(const std::string& parameters) {
   ShellExecuteA(hwnd_, "open", net.c_str(), parameters.c_str(), nullptr, SW_HIDE);
 }
 
-void FrmTrayForm::StartManager() {
+void FrmTrayForm::StartManager(const std::string& hostToAllow) {
   // The manager asks for elevation, which CreateProcess refuses; the shell
   // asks the user for consent and starts it. A missing manager or a refused
   // consent shows nothing.
@@ -444,6 +444,8 @@ void FrmTrayForm::StartManager() {
   start.hwnd = hwnd_;
   start.lpVerb = "open";
   start.lpFile = program.c_str();
+  const std::string parameters = hostToAllow.empty() ? std::string() : kAllowSiteOption + hostToAllow;
+  start.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
   start.lpDirectory = module_.AppPath.empty() ? nullptr : module_.AppPath.c_str();
   start.nShow = SW_SHOWNORMAL;
   ShellExecuteExA(&start);

@@ -46,7 +46,7 @@ class FrmTrayForm final : public TrayShell {
   std::uint64_t NowMs() override;
   void WriteMessengerStart(std::int32_t startType) override;
   void RunNet(const std::string& parameters) override;
-  void StartManager() override;
+  void StartManager(const std::string& hostToAllow) override;
   void PlayBlockWave() override;
   void PlayBlockBeep() override;
   void ShowTip(const std::string& tip) override;

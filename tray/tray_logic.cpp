@@ -153,9 +153,9 @@ void TrayController::SelectSound(int sound) {
   settings_.Write(value::Sound, ToDecimalText(sound));
 }
 
-void TrayController::OpenManager(const char* status) {
+void TrayController::OpenManager(const char* status, const std::string& hostToAllow) {
   settings_.Write(value::Status, status);
-  shell_.StartManager();
+  shell_.StartManager(hostToAllow);
 }
 
 void TrayController::BlockMessenger() {
@@ -208,15 +208,16 @@ void TrayController::NotifyBlock() {
 std::string TrayController::SiteToOffer() {
   if (blocks_ == 0) return std::string();
   const std::string site = settings_.ReadSite(value::LastBlocked).value_or("");
-  if (!IsSite(site)) return std::string();
+  if (!IsHostToAllow(site)) return std::string();
   // Read afresh: the user may have added it by hand since.
   return ListsSite(shell_.WhiteListLines(), site) ? std::string() : site;
 }
 
 void TrayController::AllowSite(const std::string& site) {
-  if (!IsSite(site)) return;
-  settings_.Write(value::AllowSite, site);
-  OpenManager("0");
+  // Handed over on the manager's command line, under the consent its start
+  // asks for: never through a value that others could write.
+  if (!IsHostToAllow(site)) return;
+  OpenManager("0", site);
 }
 
 void TrayController::NotifyNsAolBlock() {

@@ -47,7 +47,9 @@ class TrayShell {
   virtual void WriteMessengerStart(std::int32_t startType) = 0;
   // Starts the system's NET.EXE hidden, without waiting for it.
   virtual void RunNet(const std::string& parameters) = 0;
-  virtual void StartManager() = 0;
+  // With a host to allow, the manager adds it to the white list (its
+  // command line's kAllowSiteOption).
+  virtual void StartManager(const std::string& hostToAllow) = 0;
   virtual void PlayBlockWave() = 0;
   virtual void PlayBlockBeep() = 0;
   // The icon's tip: set in the one record and shown at once.
@@ -127,7 +129,8 @@ class TrayController {
   void AllowPopup();
   void ToggleLevel();
   void SelectSound(int sound);
-  void OpenManager(const char* status);  // "0" white list, "1" cookies
+  // "0" white list, "1" cookies; with a host the white list is to allow.
+  void OpenManager(const char* status, const std::string& hostToAllow = std::string());
   void BlockMessenger();
   void AllowMessenger();
 

@@ -57,6 +57,34 @@ TEST(WebSiteListTest, ASiteIsThePagesHostOrNothing) {
   EXPECT_EQ(FindSite({"example.com"}, "www.example.com"), std::string::npos);
 }
 
+// The tray's offer reaches the manager on its command line, the program's
+// name first: only a host of two labels or more is taken from it.
+TEST(WebSiteListTest, OnlyAHostIsTakenFromTheCommandLine) {
+  const std::string longest = std::string(251, 'a') + ".com";
+  const struct {
+    std::string commandLine;
+    std::string host;
+  } cases[] = {
+      {"\"C:\\Program Files\\Vendrolix\\VendrolixPro.exe\" /AllowSite=www.example.com", "www.example.com"},
+      {"VendrolixPro.exe  /allowsite=Bank.Example-1.co.uk ", "Bank.Example-1.co.uk"},
+      {"\"VendrolixPro.exe\" /AllowSite=" + longest, longest},
+      {"\"VendrolixPro.exe\" /AllowSite=a" + longest, ""},
+      {"\"VendrolixPro.exe\"", ""},
+      {"\"VendrolixPro.exe\" /AllowSite=", ""},
+      {"\"VendrolixPro.exe\" /AllowSite=http", ""},
+      {"\"VendrolixPro.exe\" /AllowSite=com", ""},
+      {"\"VendrolixPro.exe\" /AllowSite=.com", ""},
+      {"\"VendrolixPro.exe\" /AllowSite=www.", ""},
+      {"\"VendrolixPro.exe\" /AllowSite=www..com", ""},
+      {"\"VendrolixPro.exe\" /AllowSite=[2001:db8::1]", ""},
+      {"\"VendrolixPro.exe\" /AllowSite=a_b.example", ""},
+      {"\"VendrolixPro.exe\" /AllowSite=www.example.com other", ""},
+      {"\"VendrolixPro.exe\" www.example.com", ""},
+      {"\"/AllowSite=www.example.com", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(HostToAllowOfCommandLine(c.commandLine), c.host) << c.commandLine;
+}
+
 TEST(WebSiteListTest, FormatsCountAndEntriesWithCrLf) {
   EXPECT_EQ(FormatWebSiteList({}), "0\r\n");
   EXPECT_EQ(FormatWebSiteList({"alpha", "Beta"}), "2\r\nalpha\r\nBeta\r\n");

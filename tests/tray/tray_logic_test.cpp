@@ -59,7 +59,9 @@ class FakeShell final : public TrayShell {
   std::uint64_t NowMs() override { return now; }
   void WriteMessengerStart(std::int32_t startType) override { calls.push_back("Start=" + std::to_string(startType)); }
   void RunNet(const std::string& parameters) override { calls.push_back("net " + parameters); }
-  void StartManager() override { calls.push_back("manager"); }
+  void StartManager(const std::string& hostToAllow) override {
+    calls.push_back(hostToAllow.empty() ? "manager" : "manager " + hostToAllow);
+  }
   void PlayBlockWave() override { calls.push_back("wave"); }
   void PlayBlockBeep() override { calls.push_back("beep"); }
   void ShowTip(const std::string& tip) override { calls.push_back("tip " + tip); }
@@ -352,6 +354,10 @@ TEST_F(TrayLogic, TheLastBlockedSiteIsOfferedUntilTheWhiteListHoldsIt) {
       {"nothing recorded", 1, std::nullopt, "0\r\n", ""},
       {"no host", 1, "www.example.com/x y", "0\r\n", ""},
       {"the longest host", 2, longHost, "0\r\n", longHost},
+      {"a word every address holds", 1, "http", "0\r\n", ""},
+      {"a bare top-level domain", 1, "com", "0\r\n", ""},
+      {"a name of one label", 1, "intranet", "0\r\n", ""},
+      {"an empty label", 1, "www..com", "0\r\n", ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -367,14 +373,15 @@ TEST_F(TrayLogic, TheLastBlockedSiteIsOfferedUntilTheWhiteListHoldsIt) {
   EXPECT_EQ(AllowSiteCaption("www.example.com"), "Allow Pop-ups from www.example.com");
   EXPECT_EQ(AllowSiteCaption(longHost), "Allow Pop-ups from " + std::string(40, 'a') + "...");
 
-  // Chosen: the site to add, then the white list page, then the manager.
+  // Chosen: the white list page, then the manager with the site to add.
   shell.calls.clear();
   settings.writes.clear();
   auto controller = Controller();
   controller.AllowSite("www.example.com");
   controller.AllowSite("not a site");
-  EXPECT_EQ(settings.writes, (Strings{"AllowSite=www.example.com", "Status=0"}));
-  EXPECT_EQ(shell.calls, (Strings{"manager"}));
+  controller.AllowSite("com");
+  EXPECT_EQ(settings.writes, (Strings{"Status=0"}));
+  EXPECT_EQ(shell.calls, (Strings{"manager www.example.com"}));
 }
 
 TEST_F(TrayLogic, MessengerAtStart) {
