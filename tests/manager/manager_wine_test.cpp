@@ -1,6 +1,7 @@
 // Drives the real VendrolixPro.exe under Wine: real clicks on the painted
 // buttons, the white list file checked byte for byte afterwards.
 #include <windows.h>
+#include <psapi.h>  // after windows.h
 
 #include <gtest/gtest.h>
 
@@ -69,10 +70,10 @@ class Manager {
   Manager() = default;
   ~Manager() { Kill(); }
 
-  bool Start(const std::string& exe) {
+  bool Start(const std::string& exe, const std::string& arguments = std::string()) {
     STARTUPINFOA si = {};
     si.cb = sizeof(si);
-    std::string command = Quote(exe);
+    std::string command = Quote(exe) + (arguments.empty() ? "" : " " + arguments);
     if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi_)) return false;
     started_ = true;
     return true;
@@ -96,6 +97,12 @@ class Manager {
     return started_ && WaitForSingleObject(pi_.hProcess, static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0;
   }
   bool Running() const { return started_ && WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT; }
+  // The most memory the program has committed for itself so far.
+  std::size_t PeakMemory() const {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    return started_ && GetProcessMemoryInfo(pi_.hProcess, &counters, sizeof counters) ? counters.PeakPagefileUsage : 0;
+  }
   void Kill() {
     if (!started_) return;
     if (Running()) {
@@ -193,8 +200,8 @@ class ManagerTest : public ::testing::Test {
   }
   std::string Exe() const { return folder_->File("VendrolixPro.exe"); }
   // Starts the manager; the page of that class once it shows, else null.
-  HWND StartShowing(Manager& manager, const char* pageClass) {
-    EXPECT_TRUE(manager.Start(Exe()));
+  HWND StartShowing(Manager& manager, const char* pageClass, const std::string& arguments = std::string()) {
+    EXPECT_TRUE(manager.Start(Exe(), arguments));
     return manager.WaitFor(pageClass);
   }
   // Exit, clicked on a page, ends the program.
@@ -377,9 +384,8 @@ TEST_F(ManagerTest, AFullWhiteListRefusesTheNextAdd) {
   ASSERT_TRUE(WriteFileBytes(WebSite(), full));
   // A site the tray sent is refused as a typed keyword is.
   settings_.Set("Status", "0");
-  settings_.Set("AllowSite", "www.example.com");
   Manager manager;
-  HWND page = StartShowing(manager, kWhiteListClass);
+  HWND page = StartShowing(manager, kWhiteListClass, "/AllowSite=www.example.com");
   ASSERT_NE(page, nullptr);
   AnswerNotice(manager, "Add web site");
   HWND list = GetDlgItem(page, 101);
@@ -452,8 +458,10 @@ TEST_F(ManagerTest, StatusPicksTheFirstPage) {
   }
 }
 
-// The tray's request: Status "0" and the site, which the manager takes away
-// and adds as a typed keyword would be, but only once; selected and in view.
+// The tray's request: Status "0" and the site on the command line, which the
+// manager adds as a typed keyword would be, but only once; selected and in
+// view. Only a host is taken, and never from the settings, which others can
+// write: a site there is taken away unread.
 TEST_F(ManagerTest, ASiteTheTraySentIsAddedOnceAndSelected) {
   const std::string longest = std::string(251, 'a') + ".com";
   const std::string many = [] {
@@ -462,27 +470,30 @@ TEST_F(ManagerTest, ASiteTheTraySentIsAddedOnceAndSelected) {
     return list;
   }();
   struct Case {
-    std::string site, before, after;
+    std::string site, stray, before, after;
     int selected;  // -1: none
   };
   const Case cases[] = {
-      {"www.example.com", "2\r\nalpha\r\nzeta\r\n", "3\r\nalpha\r\nwww.example.com\r\nzeta\r\n", 1},
-      {"www.example.com", "1\r\nWWW.EXAMPLE.COM\r\n", "1\r\nWWW.EXAMPLE.COM\r\n", 0},
-      {longest, "0\r\n", "1\r\n" + longest + "\r\n", 0},
-      {"site49.example", many, many, 39},
-      {"no site\r\n2", "0\r\n", "0\r\n", -1},
+      {"www.example.com", "", "2\r\nalpha\r\nzeta\r\n", "3\r\nalpha\r\nwww.example.com\r\nzeta\r\n", 1},
+      {"www.example.com", "", "1\r\nWWW.EXAMPLE.COM\r\n", "1\r\nWWW.EXAMPLE.COM\r\n", 0},
+      {longest, "", "0\r\n", "1\r\n" + longest + "\r\n", 0},
+      {"site49.example", "", many, many, 39},
+      {"no site", "", "0\r\n", "0\r\n", -1},
+      {"http", "", "0\r\n", "0\r\n", -1},
+      {"com", "", "0\r\n", "0\r\n", -1},
+      {"", "www.example.com", "0\r\n", "0\r\n", -1},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.site.substr(0, 20));
+    SCOPED_TRACE(c.site.substr(0, 20) + " / " + c.stray);
     ASSERT_TRUE(WriteFileBytes(WebSite(), c.before));
     settings_.Set("Status", "0");
-    settings_.Set("AllowSite", c.site);
+    if (!c.stray.empty()) settings_.Set("AllowSite", c.stray);
     Manager manager;
-    HWND page = StartShowing(manager, kWhiteListClass);
+    HWND page = StartShowing(manager, kWhiteListClass, c.site.empty() ? "" : "/AllowSite=" + c.site);
     ASSERT_NE(page, nullptr);
     HWND list = GetDlgItem(page, 101);
     EXPECT_TRUE(WaitUntil([&] { return SendMessageA(list, LB_GETCURSEL, 0, 0) == c.selected; }, 5s));
-    EXPECT_EQ(settings_.Get("AllowSite"), std::nullopt) << "taken away once read";
+    EXPECT_TRUE(WaitUntil([&] { return !settings_.Get("AllowSite").has_value(); }, 5s)) << "taken away";
     if (c.selected >= 0) {
       RECT item{}, view{};
       SendMessageA(list, LB_GETITEMRECT, c.selected, reinterpret_cast<LPARAM>(&item));
@@ -868,6 +879,47 @@ TEST_F(CookiePageTest, NetscapeProfileFoundBySearchListsTheFirst1000Lines) {
   EXPECT_EQ(Keep("NSCookieURL.dat"), "#site1.com#\r\n");
   EXPECT_EQ(settings_.Get("NSAutoClean"), "1");
   EXPECT_EQ(settings_.Get("OptionCookie"), "0");
+}
+
+// The stored profile and its file are input others can write: a network
+// path is not listed from, though the same folder by its local path is, and
+// a file past the bound is not read in, whatever it holds.
+TEST_F(CookiePageTest, NetscapeViewListsOnlyALocalProfileAndACookieFileWithinTheBound) {
+  const UncShare share("vendrolix-host", "profiles");
+  ASSERT_FALSE(share.local().empty());
+  const std::string profile = share.local() + "\\p.slt";
+  ASSERT_TRUE(CreateDirectoryA(profile.c_str(), nullptr));
+  const std::string file = profile + "\\Cookies.txt";
+  const struct {
+    std::string stored;
+    LONGLONG size;  // 0: one cookie's line; else that many bytes of one line
+    LRESULT listed;
+  } cases[] = {
+      {profile, 0, 1},
+      {share.unc() + "\\p.slt", 0, 0},
+      {profile, 300LL << 20, 0},
+  };
+  SetNetscape("1", "0");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.stored + ", " + std::to_string(c.size) + " bytes");
+    ASSERT_TRUE(WriteFileBytes(file, "found.com\tTRUE\r\n"));
+    if (c.size > 0) {
+      // Sparse: a line of zero bytes without a line end.
+      win32::UniqueFile grown(CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+      LARGE_INTEGER at{};
+      at.QuadPart = c.size;
+      ASSERT_TRUE(grown && SetFilePointerEx(grown.get(), at, nullptr, FILE_BEGIN) && SetEndOfFile(grown.get()));
+    }
+    settings_.Set("PathNSCookie", c.stored);
+    Manager manager;
+    HWND page = StartOnCookiePage(manager);
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(SendMessageA(List(page), LB_GETCOUNT, 0, 0), c.listed);
+    const std::size_t peak = manager.PeakMemory();
+    EXPECT_GT(peak, 0u);
+    EXPECT_LT(peak, std::size_t{64} << 20);
+    ExitFrom(manager, page);
+  }
 }
 
 TEST_F(CookiePageTest, PathDialogCancelRefusalAndAcceptance) {

@@ -214,12 +214,20 @@ ReadOnlyKey::~ReadOnlyKey() {
 
 ReadOnlySettings::ReadOnlySettings() : ReadOnlyKey(HKEY_LOCAL_MACHINE, kSettingsKey) {}
 
-SettingsKey::SettingsKey(bool present) {
+// The maker's key above the settings key: an installation removes it with
+// the settings, so a test that made it must too.
+constexpr const char* kMakerKey = "Software\\Tervanic";
+
+SettingsKey::SettingsKey(bool present) : makerExisted_(KeyExists(HKEY_LOCAL_MACHINE, kMakerKey)) {
   DeleteKeyTree(HKEY_LOCAL_MACHINE, kSettingsKey);
   if (present) CreateKey(HKEY_LOCAL_MACHINE, kSettingsKey);
 }
 
-SettingsKey::~SettingsKey() { DeleteKeyTree(HKEY_LOCAL_MACHINE, kSettingsKey); }
+SettingsKey::~SettingsKey() {
+  DeleteKeyTree(HKEY_LOCAL_MACHINE, kSettingsKey);
+  // A key with subkeys is never deleted this way: another's stays.
+  if (!makerExisted_) RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kMakerKey, KEY_WOW64_32KEY, 0);
+}
 
 void SettingsKey::Set(const std::string& name, const std::string& value) const {
   SetText(HKEY_LOCAL_MACHINE, kSettingsKey, name, value);
@@ -347,6 +355,23 @@ ScratchFolder::ScratchFolder(const std::string& name) {
 }
 
 ScratchFolder::~ScratchFolder() { RunProcess("cmd /c rmdir /s /q " + Quote(path_), std::chrono::seconds(30)); }
+
+UncShare::UncShare(const std::string& host, const std::string& share) : unc_("\\\\" + host + "\\" + share) {
+  char prefix[MAX_PATH] = {};
+  const DWORD n = GetEnvironmentVariableA("WINEPREFIX", prefix, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return;
+  std::string path = WinePath(std::string(prefix, n)) + "\\dosdevices";
+  for (const std::string& part : {std::string("unc"), host, share}) {
+    path += "\\" + part;
+    // The first folder this object makes is the one it takes back.
+    if (CreateDirectoryA(path.c_str(), nullptr) && made_.empty()) made_ = path;
+  }
+  local_ = path;
+}
+
+UncShare::~UncShare() {
+  if (!made_.empty()) RunProcess("cmd /c rmdir /s /q " + Quote(made_), std::chrono::seconds(30));
+}
 
 BenchInstall::~BenchInstall() {
   if (listed_) ListBrowserHelper(false);

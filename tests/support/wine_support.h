@@ -91,6 +91,9 @@ class SettingsKey {
   void Set(const std::string& name, const std::string& value) const;
   std::optional<std::string> Get(const std::string& name) const;
   void Remove(const std::string& name) const;
+
+ private:
+  bool makerExisted_;
 };
 
 struct ProcessResult {
@@ -151,6 +154,23 @@ class ScratchFolder {
 
  private:
   std::string path_;
+};
+
+// A network share, \\host\share, as Wine gives it to the programs: the
+// prefix's dosdevices\unc\host\share, made empty for the object's life. The
+// same folder has a drive-letter path too (Z:\...), so a test can tell a
+// path refused for its form from a file that cannot be read.
+class UncShare {
+ public:
+  UncShare(const std::string& host, const std::string& share);
+  ~UncShare();
+  UncShare(const UncShare&) = delete;
+  UncShare& operator=(const UncShare&) = delete;
+  const std::string& unc() const { return unc_; }
+  const std::string& local() const { return local_; }
+
+ private:
+  std::string unc_, local_, made_;
 };
 
 // An install folder a test fills: files copied in under their installed
