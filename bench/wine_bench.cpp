@@ -440,7 +440,7 @@ void ManagerRows(const test::ScratchFolder& install) {
   // file: 100,000 would take most of an hour to make, 30,000 take minutes.
   const std::vector<long> sizes = g_options.smoke ? std::vector<long>{1000} : std::vector<long>{1000, 10000, kLargestStore};
 
-  double pageOverFloor10000 = 0, floor10000 = 0;
+  double page10000 = 0, floor10000 = 0;
   for (long files : sizes) {
     const std::string cookies = CookieStore(files);
     const long entries = files;  // one site each
@@ -450,16 +450,11 @@ void ManagerRows(const test::ScratchFolder& install) {
     }
     const test::CookieFolder cookieFolder(cookies);
     settings.Set(value::Status, "1");
-    // Each page is timed right beside a bare listing: their ratio is what a
-    // busy moment of the machine or of Wine's store changes least.
-    Samples page, bare, pageOverFloor;
+    Samples page, bare;
     const int repetitions = g_options.smoke ? 2 : files >= 100000 ? 3 : 5;
     for (int i = 0; i < repetitions; ++i) {
-      const double shown = TimeToFilledList(test::Quote(manager), "VendrolixProCookie", 201, entries);
-      const double listed = TimeToFilledList(floor + " store", "VendrolixBenchFloor", 1, entries);
-      page.Add(shown);
-      bare.Add(listed);
-      if (shown > 0 && listed > 0) pageOverFloor.Add(shown / listed);
+      page.Add(TimeToFilledList(test::Quote(manager), "VendrolixProCookie", 201, entries));
+      bare.Add(TimeToFilledList(floor + " store", "VendrolixBenchFloor", 1, entries));
     }
     if (!page.Seen() || !bare.Seen()) Fail("cookie page or its floor not shown and filled");
     if (page.missed + bare.missed > 0) std::printf("  (%d repetitions not seen)\n", page.missed + bare.missed);
@@ -472,23 +467,21 @@ void ManagerRows(const test::ScratchFolder& install) {
     row.target = files == 10000 ? 2.0 : 0;
     Add(row);
     if (files == 10000) {
-      pageOverFloor10000 = pageOverFloor.Median();
+      page10000 = row.value;
       floor10000 = row.floor;
     }
     if (files == kLargestStore) {
       // Wine's own store enumeration grows faster than linear (it has grown
       // 6x over the threefold growth here), and the page cannot list a store
       // faster than the store is enumerated: the page's growth is judged
-      // against the enumeration's growth in the same run, as the growth of
-      // the page's ratio to the enumeration timed beside it (the median of
-      // the pairs at each size). The floor is the page at 30,000 as the
-      // ratio at 10,000 would have it.
+      // against the enumeration's growth in the same run. The floor is the
+      // 10,000 page scaled by that growth.
+      const double storeGrowth = floor10000 > 0 ? row.floor / floor10000 : 0;
       Row growth;
       growth.key = "cookie_page_growth";
       growth.what = "cookie page 30,000 / 10,000 x store growth";
       growth.value = row.value;
-      growth.ratio = pageOverFloor10000 > 0 ? pageOverFloor.Median() / pageOverFloor10000 : 0;
-      growth.floor = growth.ratio > 0 ? row.value / growth.ratio : 0;
+      growth.floor = page10000 * storeGrowth;
       growth.against = "cookie page with 10,000 cookies, grown as the store enumeration grew";
       growth.target = 1.2;
       Add(growth);
