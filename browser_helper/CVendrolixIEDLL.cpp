@@ -31,7 +31,7 @@ std::string FullNameOf(IWebBrowser2* browser) {
 }
 
 std::int32_t ReadHandle(const char* name, std::int32_t current) {
-  ConvertToInt32(ReadRegString(kSettingsKey, name), current);
+  ConvertToInt32(ReadRegString(SettingsKeyOf(name), name), current);
   return current;
 }
 
@@ -188,7 +188,7 @@ void CVendrolixIEDLL::Attach(IUnknown* site) {
   window_.TrayBlockButton = ReadHandle(value::hButton, window_.TrayBlockButton);
   window_.TrayFormButton = ReadHandle(value::hForm, window_.TrayFormButton);
 
-  ConvertToInt16(ReadRegString(kSettingsKey, value::CountIE), window_.countIE);
+  ConvertToInt16(ReadRegString(SettingsKeyOf(value::CountIE), value::CountIE), window_.countIE);
   // A count that cannot grow stays at its largest value.
   if (window_.countIE < INT16_MAX) ++window_.countIE;
   WriteRegString(value::CountIE, ToDecimalText(window_.countIE));
@@ -245,7 +245,7 @@ void CVendrolixIEDLL::Quit() {
 
   // A switch that is missing or cannot be read cleans nothing: every other
   // reading defaults to "1", which here would delete the user's cookies.
-  if (CleaningSwitchOn(ReadStoredRegString(kSettingsKey, value::AutoClean))) CleanIECookies();
+  if (CleaningSwitchOn(ReadStoredRegString(SettingsKeyOf(value::AutoClean), value::AutoClean))) CleanIECookies();
 }
 
 std::string CVendrolixIEDLL::LocationUrl() {

@@ -154,17 +154,19 @@ std::string SettingsReader::Read(const char* name) {
 }
 
 std::optional<std::string> SettingsReader::ReadStored(const char* name) {
-  if (!opened_) {
-    key_ = win32::OpenSuiteKey(HKEY_LOCAL_MACHINE, kSettingsKey, KEY_QUERY_VALUE);
-    opened_ = true;
+  const char* keyName = SettingsKeyOf(name);
+  OpenedKey& key = keyName == kBrowserKey ? browserKey_ : keyName == kManagerKey ? managerKey_ : settingsKey_;
+  if (!key.opened) {
+    key.handle = win32::OpenSuiteKey(HKEY_LOCAL_MACHINE, keyName, KEY_QUERY_VALUE);
+    key.opened = true;
   }
   std::string text;
-  if (!win32::ReadRegText(key_.get(), name, kReadBufferSize, text)) return std::nullopt;
+  if (!win32::ReadRegText(key.handle.get(), name, kReadBufferSize, text)) return std::nullopt;
   return text;
 }
 
 void WriteRegString(const char* name, const std::string& value) {
-  win32::WriteRegText(HKEY_LOCAL_MACHINE, kSettingsKey, name, value);
+  win32::WriteRegText(HKEY_LOCAL_MACHINE, SettingsKeyOf(name), name, value);
 }
 
 void RecordBlockedSite(SettingsReader& settings, const std::string& site) {
@@ -282,7 +284,7 @@ class MouseHookEnv final : public MouseEnv {
  public:
   MouseHookEnv(const ModVendrolixIE& state, HWND target) : state_(state), target_(target) {}
   std::string TargetClassName() override { return ClassNameOf(target_, 250); }
-  std::string PopupText() override { return ReadRegString(kSettingsKey, value::Popup); }
+  std::string PopupText() override { return ReadRegString(SettingsKeyOf(value::Popup), value::Popup); }
   bool CursorIsFrameCursor() override { return reinterpret_cast<std::uintptr_t>(GetCursor()) == state_.FrameCursor; }
   std::int32_t Now() override { return NowStamp(); }
 

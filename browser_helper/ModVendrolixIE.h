@@ -63,10 +63,11 @@ void SetThisModule(HMODULE module);
 std::string ReadRegString(const char* key, const char* name);
 // The same read without the default: nullopt on any failure.
 std::optional<std::string> ReadStoredRegString(const char* key, const char* name);
-// ReadRegString for the values one event reads, the settings key opened at
-// the first of them and kept open until the event is handled: each value is
+// ReadRegString for the values one event reads, each key opened at the first
+// value asked of it and kept open until the event is handled: each value is
 // still read afresh when it is asked for, and under Wine every open costs
-// several round trips to the server while the browser waits.
+// several round trips to the server while the browser waits. Only the
+// settings key and the browser's own are read during a new window.
 class SettingsReader {
  public:
   std::string Read(const char* name);
@@ -74,10 +75,15 @@ class SettingsReader {
   std::optional<std::string> ReadStored(const char* name);
 
  private:
-  bool opened_ = false;
-  win32::UniqueHKey key_;
+  struct OpenedKey {
+    bool opened = false;
+    win32::UniqueHKey handle;
+  };
+  OpenedKey settingsKey_;
+  OpenedKey browserKey_;
+  OpenedKey managerKey_;
 };
-// Writes a text value under the settings key; dropped when it cannot be opened.
+// Writes a text value in the key that holds it; dropped when it cannot be opened.
 void WriteRegString(const char* name, const std::string& value);
 // LastBlocked = site, written only when it holds something else: a page
 // that keeps opening pop-ups costs the browser a read, not a write, per

@@ -1,6 +1,6 @@
 ; The Windows Installer package's settings steps, the ones Windows Installer
-; cannot take by itself: the settings key's first values, its access list and
-; label, the tray's elevation-policy entry, and at removal all of these and,
+; cannot take by itself: the installation folder's access list, the settings
+; keys' first values, access lists and labels, the tray's elevation-policy entry, and at removal all of these and,
 ; when asked, the user's lists. The same steps as the setup program's, from
 ; the same include files. A 64-bit program, as the package is for 64-bit
 ; Windows; the package installs it and runs it as a deferred custom action
@@ -10,6 +10,7 @@
 ;   VendrolixSettings.exe /remove [/keeplists=0] [/family=<upgrade code> /product=<product code>]
 ;                         [/D=<folder>]
 ;   VendrolixSettings.exe /rejoin /family=<upgrade code> /product=<product code>
+;   VendrolixSettings.exe /folder /D=<folder>
 ;
 ; <folder> is the installation folder, by default this program's own. An
 ; empty option counts as not given. /remove changes nothing while another
@@ -19,7 +20,9 @@
 ; no longer finds it there: Wine's, removing the older version of an
 ; upgrade, drops the family's whole entry, and an installation that is not
 ; found there escapes the next upgrade, the downgrade refusal and the setup
-; program's test. Where the product is found it changes nothing. Exit code
+; program's test. Where the product is found it changes nothing. /folder
+; creates the installation folder when missing and gives it its access
+; list (the package runs it before copying files). Exit code
 ; 0: done; 2: no mode or a wrong value, nothing done; 3: a step failed (the
 ; package then rolls back).
 ;
@@ -43,6 +46,7 @@ OutFile "${OUTFILE}"
 
 Var Params  ; the command line's options
 Var Failed  ; the first step that failed, or empty
+Var GivenFolder  ; the folder named by /D=, or empty
 
 ; The value of OPTION in the command line, or empty when it is not there.
 !macro Option OPTION RESULT
@@ -63,6 +67,7 @@ Var Failed  ; the first step that failed, or empty
 
 Function .onInit
   ${GetParameters} $Params
+  StrCpy $GivenFolder $INSTDIR
   ${If} $INSTDIR == ""
     StrCpy $INSTDIR $EXEDIR
   ${EndIf}
@@ -86,6 +91,7 @@ Function Install
   ${EndSelect}
 
   SetRegView 32
+  !insertmacro MoveOlderSettings
   ClearErrors
   ${If} $R1 != ""
     ; A level given: the tray's first start must not put its default over it.
@@ -105,15 +111,15 @@ Function Install
   ${EndIf}
   ClearErrors
   ${If} $R2 != ""
-    WriteRegStr HKLM "${SETTINGS_KEY}" "AutoClean" $R2
+    WriteRegStr HKLM "${MANAGER_KEY}" "AutoClean" $R2
     !insertmacro NoteFailure "AutoClean"
-    WriteRegStr HKLM "${SETTINGS_KEY}" "NSAutoClean" $R2
+    WriteRegStr HKLM "${MANAGER_KEY}" "NSAutoClean" $R2
     !insertmacro NoteFailure "NSAutoClean"
   ${Else}
     ; Off unless a user already chose, as the setup program leaves them.
-    !insertmacro SettingDefault "AutoClean" "0"
+    !insertmacro SettingDefault "${MANAGER_KEY}" "AutoClean" "0"
     !insertmacro NoteFailure "AutoClean"
-    !insertmacro SettingDefault "NSAutoClean" "0"
+    !insertmacro SettingDefault "${MANAGER_KEY}" "NSAutoClean" "0"
     !insertmacro NoteFailure "NSAutoClean"
   ${EndIf}
 
@@ -130,6 +136,22 @@ Function Install
     SetErrorLevel 3
   ${Else}
     SetErrorLevel 0
+  ${EndIf}
+FunctionEnd
+
+; Runs from the package's own tables before any file is copied, so the
+; folder must be named: this program's folder is then a temporary one.
+Function Folder
+  ${If} $GivenFolder == ""
+    SetErrorLevel 2
+    Return
+  ${EndIf}
+  !insertmacro GrantInstallFolder "$GivenFolder"
+  Pop $0
+  ${If} $0 == "ok"
+    SetErrorLevel 0
+  ${Else}
+    SetErrorLevel 3
   ${EndIf}
 FunctionEnd
 
@@ -285,6 +307,12 @@ Section
   ${GetOptions} $Params "/remove" $0
   ${IfNot} ${Errors}
     Call Remove
+    Return
+  ${EndIf}
+  ClearErrors
+  ${GetOptions} $Params "/folder" $0
+  ${IfNot} ${Errors}
+    Call Folder
     Return
   ${EndIf}
   ClearErrors

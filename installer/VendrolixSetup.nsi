@@ -153,6 +153,16 @@ FunctionEnd
 Section "Vendrolix" SecMain
   SectionIn RO
   Call CloseTray
+  ; The folder's access list comes before its first file: a folder chosen
+  ; under C:\ would otherwise let any user replace a program an
+  ; administrator runs, or plant a DLL beside it.
+  !insertmacro GrantInstallFolder "$INSTDIR"
+  Pop $0
+  ${If} $0 != "ok"
+    DetailPrint "The access rights of $INSTDIR could not be set ($0)."
+    MessageBox MB_OK|MB_ICONSTOP "The access rights of the installation folder could not be set, so Vendrolix is not installed there: any user could change its programs. Choose another folder." /SD IDOK
+    Abort
+  ${EndIf}
   SetOutPath "$INSTDIR"
   SetOverwrite on
   !insertmacro MoveAsideIfInUse "VendrolixIEDLL.dll"
@@ -178,12 +188,13 @@ Section "Vendrolix" SecMain
   ; tray would otherwise read the missing switches as on and delete every
   ; cookie at the first browser exit. Switches a user already set are kept.
   SetRegView 32
+  !insertmacro MoveOlderSettings
   WriteRegStr HKLM "${SETTINGS_KEY}" "FirstStart" "1"
-  !insertmacro SettingDefault "AutoClean" "0"
-  !insertmacro SettingDefault "NSAutoClean" "0"
+  !insertmacro SettingDefault "${MANAGER_KEY}" "AutoClean" "0"
+  !insertmacro SettingDefault "${MANAGER_KEY}" "NSAutoClean" "0"
 
   ; Users may write the values the tray and the browser helper write, and
-  ; nothing else; the installation folder is left as Program Files has it.
+  ; nothing else.
   !insertmacro GrantSettingsKey
   Pop $0
   ${If} $0 != "ok"

@@ -109,6 +109,7 @@ place() { # action after|before anchor
   [ "$2" = after ] && number=$((number + 1)) || number=$((number - 1))
   msibuild "$msi" -q "UPDATE InstallExecuteSequence SET Sequence=$number WHERE Action='$1'"
 }
+place SettingsFolder before InstallFiles
 place SettingsInstall after WriteRegistryValues
 place SettingsRemove before RemoveFiles
 # An older version goes once this one is in place, not before: Wine's Windows
@@ -120,7 +121,7 @@ place SettingsRemove before RemoveFiles
 # settings tool files this version there again right after.
 place RemoveExistingProducts after InstallFinalize
 place SettingsRejoin after RemoveExistingProducts
-for check in "InstallInitialize SettingsRemove RemoveFiles" "WriteRegistryValues SettingsInstall InstallFinalize" \
+for check in "InstallInitialize SettingsFolder InstallFiles" "InstallInitialize SettingsRemove RemoveFiles" "WriteRegistryValues SettingsInstall InstallFinalize" \
   "InstallFinalize RemoveExistingProducts SettingsRejoin" "RemoveExistingProducts SettingsRejoin 999999"; do
   read -r first action last <<<"$check"
   if ! [ "$(sequence "$first")" -lt "$(sequence "$action")" ] || ! [ "$(sequence "$action")" -lt "$(sequence "$last")" ]; then

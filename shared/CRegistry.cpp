@@ -20,14 +20,14 @@ std::string CRegistry::GetRegStringValue(const std::string& strValueName) const 
 
 std::optional<std::string> CRegistry::GetStoredRegStringValue(const std::string& strValueName) const {
   std::string text;
-  if (!win32::ReadRegText(HKEY_LOCAL_MACHINE, kSettingsKey, strValueName.c_str(), readBufferSize_, text)) {
+  if (!win32::ReadRegText(HKEY_LOCAL_MACHINE, SettingsKeyOf(strValueName.c_str()), strValueName.c_str(), readBufferSize_, text)) {
     return std::nullopt;
   }
   return ToUpper(Trim(text));
 }
 
 void CRegistry::SetRegStringValue(const std::string& strValueName, const std::string& strValueData) const {
-  win32::WriteRegText(HKEY_LOCAL_MACHINE, kSettingsKey, strValueName.c_str(), strValueData);
+  win32::WriteRegText(HKEY_LOCAL_MACHINE, SettingsKeyOf(strValueName.c_str()), strValueName.c_str(), strValueData);
 }
 
 void CRegistry::SetRegStringValueEx(const std::string& strSubKey, const std::string& strValueName,

@@ -5,8 +5,17 @@
 
 namespace vendrolix {
 
-// HKEY_LOCAL_MACHINE\<kSettingsKey>. Installation creates it; no program does.
+// HKEY_LOCAL_MACHINE\<kSettingsKey> and its two subkeys below. Installation
+// creates all three; no program does. The values are split by who may write
+// them, since a registry key has one access list for all its values:
+//   kSettingsKey  Administrators; Users set values (the tray, as the user)
+//   kBrowserKey   also low integrity: what the browser helper writes from a
+//                 Protected Mode browser, and nothing else
+//   kManagerKey   Administrators only; Users and low integrity read: what
+//                 the manager (run as administrator) sets for every user
 inline constexpr const char* kSettingsKey = "Software\\Tervanic\\Vendrolix";
+inline constexpr const char* kBrowserKey = "Software\\Tervanic\\Vendrolix\\Browser";
+inline constexpr const char* kManagerKey = "Software\\Tervanic\\Vendrolix\\Manager";
 
 namespace value {
 inline constexpr const char* Popup = "Popup";                // blocking level "0".."4"
@@ -35,6 +44,25 @@ inline constexpr const char* AllowSite = "AllowSite";
 // Set by the installer, removed by the tray's first start after it.
 inline constexpr const char* FirstStart = "FirstStart";
 }  // namespace value
+
+namespace detail {
+constexpr bool SameName(const char* a, const char* b) {
+  while (*a != '\0' && *a == *b) ++a, ++b;
+  return *a == *b;
+}
+}  // namespace detail
+
+// The key that holds a value: every reader and writer asks here, so a value
+// never lives in two places.
+constexpr const char* SettingsKeyOf(const char* name) {
+  using detail::SameName;
+  if (SameName(name, value::CountIE) || SameName(name, value::LastBlocked)) return kBrowserKey;
+  if (SameName(name, value::AutoClean) || SameName(name, value::NSAutoClean) ||
+      SameName(name, value::OptionCookie) || SameName(name, value::PathNSCookie)) {
+    return kManagerKey;
+  }
+  return kSettingsKey;
+}
 
 // Other registry places.
 inline constexpr const char* kMessengerServiceKey = "System\\CurrentControlSet\\Services\\Messenger";

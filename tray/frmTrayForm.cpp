@@ -74,12 +74,12 @@ void RegistrySettings::Write(const std::string& name, const std::string& text) {
 }
 
 void RegistrySettings::Remove(const std::string& name) {
-  win32::DeleteRegValue(HKEY_LOCAL_MACHINE, kSettingsKey, name.c_str());
+  win32::DeleteRegValue(HKEY_LOCAL_MACHINE, SettingsKeyOf(name.c_str()), name.c_str());
 }
 
 std::optional<std::string> RegistrySettings::ReadSite(const std::string& name) {
   std::string text;
-  if (!win32::ReadRegText(HKEY_LOCAL_MACHINE, kSettingsKey, name.c_str(), kSiteLimit + 1, text)) return std::nullopt;
+  if (!win32::ReadRegText(HKEY_LOCAL_MACHINE, SettingsKeyOf(name.c_str()), name.c_str(), kSiteLimit + 1, text)) return std::nullopt;
   return text;
 }
 

@@ -141,13 +141,16 @@ TEST_F(InstallerTest, SilentInstallPutsEverythingInPlaceAndUninstallRemovesIt) {
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, test::kSetupUninstallKey, KEY_WOW64_32KEY));
 }
 
+// The switch where versions before the split kept it: carried over, and no
+// copy left where users may write.
 TEST_F(InstallerTest, InstallingAgainKeepsTheUsersCleaningSwitches) {
   test::CreateKey(HKEY_LOCAL_MACHINE, kSettingsKey);
   test::SetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::AutoClean, "1");
   test::SetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::FirstStart, "0");
   Install();
-  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::AutoClean, KEY_WOW64_32KEY), "1");
-  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::NSAutoClean, KEY_WOW64_32KEY), "0");
+  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, kManagerKey, value::AutoClean, KEY_WOW64_32KEY), "1");
+  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::AutoClean, KEY_WOW64_32KEY), std::nullopt);
+  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, kManagerKey, value::NSAutoClean, KEY_WOW64_32KEY), "0");
   EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::FirstStart, KEY_WOW64_32KEY), "1");
   Uninstall();
   EXPECT_FALSE(Exists(folder_ + "\\CookieCleaner.dll"));

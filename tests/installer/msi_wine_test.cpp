@@ -160,7 +160,9 @@ class MsiTest : public ::testing::Test {
   void WriteLists() {
     for (const char* name : kLists) ASSERT_TRUE(test::WriteFileBytes(folder_ + "\\" + name, kListText));
   }
-  std::optional<std::string> Setting(const char* name) { return GetText(HKEY_LOCAL_MACHINE, kSettingsKey, name); }
+  std::optional<std::string> Setting(const char* name) {
+    return GetText(HKEY_LOCAL_MACHINE, SettingsKeyOf(name), name);
+  }
 
   std::string folder_;
   std::string menu_;
@@ -407,10 +409,14 @@ TEST_F(MsiTest, UpgradeKeepsTheUsersListsAndSwitchesAndAnOlderPackageIsRefused) 
   ASSERT_FALSE(test::Arg("older-msi").empty());
   const auto older = Install(test::Arg("older-msi"), "BLOCKLEVEL=3");
   ASSERT_EQ(older.exitCode, 0u);
-  // What the user then did with the tray and the manager.
+  // What the user then did with the tray and the manager, the manager's
+  // switch and the browser's count where versions before the split kept
+  // them: the upgrade carries them over and leaves no copy users may write.
+  for (const char* key : {kBrowserKey, kManagerKey}) test::DeleteKeyTree(HKEY_LOCAL_MACHINE, key);
   test::SetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::Popup, "4");
   test::SetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::Sound, "2");
   test::SetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::AutoClean, "1");
+  test::SetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::CountIE, "3");
   WriteLists();
 
   InstallOk();
@@ -421,7 +427,11 @@ TEST_F(MsiTest, UpgradeKeepsTheUsersListsAndSwitchesAndAnOlderPackageIsRefused) 
   EXPECT_EQ(Setting(value::Sound), "2");
   EXPECT_EQ(Setting(value::AutoClean), "1");
   EXPECT_EQ(Setting(value::NSAutoClean), "0");
+  EXPECT_EQ(Setting(value::CountIE), "3");
   EXPECT_EQ(Setting(value::FirstStart), std::nullopt);
+  for (const char* moved : {value::AutoClean, value::CountIE}) {
+    EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, kSettingsKey, moved), std::nullopt) << moved;
+  }
   test::ExpectInstalledGrants(folder_);
   for (const char* name : kLists) EXPECT_EQ(test::ReadFileBytes(folder_ + "\\" + name), kListText) << name;
   EXPECT_TRUE(Exists(folder_ + "\\VendrolixIEDLL64.dll"));

@@ -156,13 +156,32 @@ TEST(InstallerGrants, TheSettingsToolGrantsAndRemovesAndOtherwiseChangesNothing)
     test::ExpectNoElevationPolicy();
   }
 
-  const auto grant = test::RunProcess(tool + " /install /D=" + folder.path());
-  ASSERT_TRUE(grant.finished) << grant.output;
-  EXPECT_EQ(grant.exitCode, 0u) << grant.output;
+  // The folder step needs its folder named: its own is a temporary one.
+  const auto unnamed = test::RunProcess(tool + " /folder");
+  ASSERT_TRUE(unnamed.finished) << unnamed.output;
+  EXPECT_EQ(unnamed.exitCode, 2u);
+
+  // Values where versions before the split kept them are carried over.
+  test::SetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::AutoClean, "1");
+  test::SetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::CountIE, "3");
+  // Wine keeps no access list on a folder (it maps one to Unix mode bits
+  // and makes one up when asked): that the folder is made and its list set
+  // without an error is what shows here.
+  const std::string installed = folder.path() + "\\Vendrolix";
+  for (const char* step : {" /folder", " /install"}) {
+    const auto grant = test::RunProcess(tool + step + " /D=" + installed);
+    ASSERT_TRUE(grant.finished) << grant.output;
+    EXPECT_EQ(grant.exitCode, 0u) << step << grant.output;
+  }
+  EXPECT_TRUE(test::Exists(installed));
   EXPECT_EQ(settings.Get(value::FirstStart), "1");
-  EXPECT_EQ(settings.Get(value::AutoClean), "0");
+  EXPECT_EQ(settings.Get(value::AutoClean), "1");
   EXPECT_EQ(settings.Get(value::NSAutoClean), "0");
-  test::ExpectInstalledGrants(folder.path());
+  EXPECT_EQ(settings.Get(value::CountIE), "3");
+  for (const char* moved : {value::AutoClean, value::CountIE}) {
+    EXPECT_EQ(test::GetText(HKEY_LOCAL_MACHINE, kSettingsKey, moved), std::nullopt) << moved;
+  }
+  test::ExpectInstalledGrants(installed);
 
   const auto remove = test::RunProcess(tool + " /remove /D=" + folder.path());
   ASSERT_TRUE(remove.finished) << remove.output;

@@ -105,10 +105,13 @@ bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) !
 std::string HelperListingKey() { return std::string(kBrowserHelperObjectsKey) + "\\" + kHelperClsid; }
 
 void ExpectInstalledGrants(const std::string& folder) {
-  const auto expected = CanonicalSddl(kSettingsKeyDacl, DACL_SECURITY_INFORMATION);
-  ASSERT_TRUE(expected.has_value());
-  EXPECT_EQ(KeySecurity(HKEY_LOCAL_MACHINE, kSettingsKey, DACL_SECURITY_INFORMATION), expected);
-  EXPECT_EQ(LabelOf(HKEY_LOCAL_MACHINE, kSettingsKey), kSettingsKeyLabel);
+  for (const KeyGrant& grant : kKeyGrants) {
+    SCOPED_TRACE(grant.key);
+    const auto expected = CanonicalSddl(grant.dacl, DACL_SECURITY_INFORMATION);
+    ASSERT_TRUE(expected.has_value());
+    EXPECT_EQ(KeySecurity(HKEY_LOCAL_MACHINE, grant.key, DACL_SECURITY_INFORMATION), expected);
+    EXPECT_EQ(LabelOf(HKEY_LOCAL_MACHINE, grant.key), grant.label);
+  }
   for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
     SCOPED_TRACE(view == KEY_WOW64_32KEY ? "32-bit view" : "64-bit view");
     EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, kElevationPolicyKey, "AppName", view), "VendrolixTray.exe");
@@ -154,8 +157,8 @@ void ExpectSuiteInstalled(const std::string& folder, const std::string& menu, co
   // the browser at low integrity may write, and the tray in the browser's
   // elevation policy.
   EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::FirstStart), "1");
-  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::AutoClean), "0");
-  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::NSAutoClean), "0");
+  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, kManagerKey, value::AutoClean), "0");
+  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, kManagerKey, value::NSAutoClean), "0");
   ExpectInstalledGrants(folder);
 
   // Each class once per view, each view with the file of its own bitness;

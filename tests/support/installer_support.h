@@ -13,12 +13,20 @@ namespace vendrolix::test {
 inline constexpr const char* kElevationPolicyKey =
     "SOFTWARE\\Microsoft\\Internet Explorer\\Low Rights\\ElevationPolicy\\{CA70E4CD-4C0B-4918-9C21-BA831664B845}";
 
-// The settings key's access list (SYSTEM and Administrators everything,
-// Users read and set values, nothing inherited) and its mandatory label
-// (low integrity may write; written as "ML;<mask>;<SID>": no write-up 0x1,
-// the low level's SID).
-inline constexpr const char* kSettingsKeyDacl = "D:P(A;;KA;;;SY)(A;;KA;;;BA)(A;;0x2001b;;;BU)";
-inline constexpr const char* kSettingsKeyLabel = "ML;0x1;S-1-16-4096";
+// Each settings key's access list (SYSTEM and Administrators everything,
+// nothing inherited; Users read and set values, or only read) and mandatory
+// label (written as "ML;<mask>;<SID>": no write-up 0x1, the level's SID:
+// only the browser's key lets low integrity write).
+struct KeyGrant {
+  const char* key;
+  const char* dacl;
+  const char* label;
+};
+inline constexpr KeyGrant kKeyGrants[] = {
+    {"Software\\Tervanic\\Vendrolix", "D:P(A;;KA;;;SY)(A;;KA;;;BA)(A;;0x2001b;;;BU)", "ML;0x1;S-1-16-8192"},
+    {"Software\\Tervanic\\Vendrolix\\Browser", "D:P(A;;KA;;;SY)(A;;KA;;;BA)(A;;0x2001b;;;BU)", "ML;0x1;S-1-16-4096"},
+    {"Software\\Tervanic\\Vendrolix\\Manager", "D:P(A;;KA;;;SY)(A;;KA;;;BA)(A;;KR;;;BU)", "ML;0x1;S-1-16-8192"},
+};
 
 // The cookie cleaner's class, and the helper's listing under Browser Helper
 // Objects (kHelperClsid in wine_support.h).

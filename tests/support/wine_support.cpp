@@ -212,7 +212,10 @@ ReadOnlyKey::~ReadOnlyKey() {
   if (applied_) SetSecurity(root_, subKey_, saved_, DACL_SECURITY_INFORMATION, view_);
 }
 
-ReadOnlySettings::ReadOnlySettings() : ReadOnlyKey(HKEY_LOCAL_MACHINE, kSettingsKey) {}
+ReadOnlySettings::ReadOnlySettings()
+    : settings_(HKEY_LOCAL_MACHINE, kSettingsKey),
+      browser_(HKEY_LOCAL_MACHINE, kBrowserKey),
+      manager_(HKEY_LOCAL_MACHINE, kManagerKey) {}
 
 // The maker's key above the settings key: an installation removes it with
 // the settings, so a test that made it must too.
@@ -220,7 +223,8 @@ constexpr const char* kMakerKey = "Software\\Tervanic";
 
 SettingsKey::SettingsKey(bool present) : makerExisted_(KeyExists(HKEY_LOCAL_MACHINE, kMakerKey)) {
   DeleteKeyTree(HKEY_LOCAL_MACHINE, kSettingsKey);
-  if (present) CreateKey(HKEY_LOCAL_MACHINE, kSettingsKey);
+  if (!present) return;
+  for (const char* key : {kSettingsKey, kBrowserKey, kManagerKey}) CreateKey(HKEY_LOCAL_MACHINE, key);
 }
 
 SettingsKey::~SettingsKey() {
@@ -230,14 +234,16 @@ SettingsKey::~SettingsKey() {
 }
 
 void SettingsKey::Set(const std::string& name, const std::string& value) const {
-  SetText(HKEY_LOCAL_MACHINE, kSettingsKey, name, value);
+  SetText(HKEY_LOCAL_MACHINE, SettingsKeyOf(name.c_str()), name, value);
 }
 
 std::optional<std::string> SettingsKey::Get(const std::string& name) const {
-  return GetText(HKEY_LOCAL_MACHINE, kSettingsKey, name);
+  return GetText(HKEY_LOCAL_MACHINE, SettingsKeyOf(name.c_str()), name);
 }
 
-void SettingsKey::Remove(const std::string& name) const { DeleteValue(HKEY_LOCAL_MACHINE, kSettingsKey, name); }
+void SettingsKey::Remove(const std::string& name) const {
+  DeleteValue(HKEY_LOCAL_MACHINE, SettingsKeyOf(name.c_str()), name);
+}
 
 ProcessResult RunProcess(const std::string& commandLine, std::chrono::milliseconds timeout,
                          std::chrono::milliseconds childGrace) {

@@ -70,10 +70,14 @@ class ReadOnlyKey {
   bool applied_ = false;
 };
 
-// The settings key, read-only so.
-class ReadOnlySettings : public ReadOnlyKey {
+// The settings key and its two subkeys, read-only so.
+class ReadOnlySettings {
  public:
   ReadOnlySettings();
+  bool applied() const { return settings_.applied() && browser_.applied() && manager_.applied(); }
+
+ private:
+  ReadOnlyKey settings_, browser_, manager_;
 };
 
 // The browser helper's class, and its listing under Internet Explorer's

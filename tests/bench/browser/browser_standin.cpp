@@ -141,7 +141,7 @@ std::string Took(double microseconds) {
 long long BareReads(const std::string& file, const std::vector<std::string>& names) {
   for (const std::string& name : names) {
     HKEY opened = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, vendrolix::kSettingsKey, 0, KEY_QUERY_VALUE | vendrolix::win32::kSuiteView,
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, vendrolix::SettingsKeyOf(name.c_str()), 0, KEY_QUERY_VALUE | vendrolix::win32::kSuiteView,
                       &opened) != ERROR_SUCCESS) {
       return -1;
     }
@@ -687,16 +687,16 @@ class Scenario {
       return Say("ctrl " + name + " " + argument + (seen ? "" : " unseen, in front: " + Describe(GetForegroundWindow())));
     }
     if (command == "set") {
-      vendrolix::win32::WriteRegText(HKEY_LOCAL_MACHINE, vendrolix::kSettingsKey, name.c_str(), argument);
+      vendrolix::win32::WriteRegText(HKEY_LOCAL_MACHINE, vendrolix::SettingsKeyOf(name.c_str()), name.c_str(), argument);
       return Say("set " + name + " " + argument);
     }
     if (command == "unset") {
-      vendrolix::win32::DeleteRegValue(HKEY_LOCAL_MACHINE, vendrolix::kSettingsKey, name.c_str());
+      vendrolix::win32::DeleteRegValue(HKEY_LOCAL_MACHINE, vendrolix::SettingsKeyOf(name.c_str()), name.c_str());
       return Say("unset " + name);
     }
     if (command == "reg") {
       std::string text;
-      if (vendrolix::win32::ReadRegText(HKEY_LOCAL_MACHINE, vendrolix::kSettingsKey, name.c_str(), 1024, text)) {
+      if (vendrolix::win32::ReadRegText(HKEY_LOCAL_MACHINE, vendrolix::SettingsKeyOf(name.c_str()), name.c_str(), 1024, text)) {
         return Say("reg " + name + " " + text);
       }
       return Say("reg " + name + " missing");

@@ -74,7 +74,7 @@ bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs, DWORD stepMs = 
 
 std::string Setting(const char* name) {
   std::string text;
-  if (!vendrolix::win32::ReadRegText(HKEY_LOCAL_MACHINE, vendrolix::kSettingsKey, name, 1024, text)) return "missing";
+  if (!vendrolix::win32::ReadRegText(HKEY_LOCAL_MACHINE, vendrolix::SettingsKeyOf(name), name, 1024, text)) return "missing";
   return text;
 }
 
