@@ -54,10 +54,7 @@ constexpr UINT kLevelItems[5] = {IDM_ALLOW_POPUP, IDM_BLOCK_AD_POPUP_LOW, IDM_BL
                                  IDM_BLOCK_AD_POPUP_HIGH, IDM_BLOCK_ALL_POPUP};
 constexpr UINT kSoundItems[3] = {IDM_WAVE_SOUND, IDM_INTERNAL_SOUND, IDM_NO_SOUND};
 
-// The tip field of the record layout the tray passes (the first one): the
-// shell reads no further, whatever the structure declares today.
-constexpr std::size_t kTipField = 64;
-static_assert(offsetof(NOTIFYICONDATAA, szTip) + kTipField == NOTIFYICONDATAA_V1_SIZE, "first record layout");
+constexpr std::size_t kTipField = sizeof(NOTIFYICONDATAA{}.szTip);
 
 void Check(HMENU menu, UINT id, bool checked) {
   CheckMenuItem(menu, id, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
@@ -187,7 +184,15 @@ HICON FrmTrayForm::IconHandle(TrayIcon icon) const {
   return icon == TrayIcon::Allowing ? allowingIcon_.get() : blockingIcon_.get();
 }
 
-void FrmTrayForm::AddIcon() { Shell_NotifyIconA(NIM_ADD, &module_.TrayIconData); }
+void FrmTrayForm::AddIcon() {
+  NOTIFYICONDATAA& data = module_.TrayIconData;
+  Shell_NotifyIconA(NIM_ADD, &data);
+  // Asked again at every add, as the shell forgets it with the icon. With
+  // the fourth version the shell tells a keyboard selection and where a
+  // context menu belongs; a shell that refuses it keeps the mouse messages.
+  data.uVersion = NOTIFYICON_VERSION_4;
+  version4_ = Shell_NotifyIconA(NIM_SETVERSION, &data) != FALSE;
+}
 
 void FrmTrayForm::Publish(const char* name, HWND window) {
   const auto handle = static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(window));
@@ -200,18 +205,18 @@ void FrmTrayForm::Form_Load() {
 
   NOTIFYICONDATAA& data = module_.TrayIconData;
   std::memset(&data, 0, sizeof data);
-  // The smallest ANSI record: every shell version takes it, and the tray
-  // uses nothing the later layouts add.
-  data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+  // The whole record: the fourth version of the icon's messages needs at
+  // least the second layout, and Windows 7 takes this one.
+  data.cbSize = sizeof data;
   data.hWnd = hwnd_;
   data.uID = 1;
   data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
   data.uCallbackMessage = WM_MOUSEMOVE;
   data.hIcon = blockingIcon_.get();
-  std::strncpy(data.szTip, "Vendrolix Pro", 63);
 
   controller_.LoadLevel(module_.PopupLevel);
   data.hIcon = IconHandle(controller_.icon());
+  SetTipText(controller_.Tip());
   Registry.emplace(CRegistry::ForTray());
   controller_.LoadSound();
   controller_.LoadMessenger(module_.messengerAvailable);
@@ -254,19 +259,38 @@ void FrmTrayForm::Form_Resize() {
   if (!loading_) ShowWindow(hwnd_, SW_HIDE);
 }
 
-void FrmTrayForm::TrayCallback(UINT mouseMessage) {
-  if (mouseMessage == WM_LBUTTONUP) {
+void FrmTrayForm::TrayCallback(UINT event, WPARAM anchor) {
+  // The fourth version sends the mouse messages too, followed by what they
+  // mean: each click is acted on once, by its meaning.
+  const bool select = version4_ ? (event == NIN_SELECT || event == NIN_KEYSELECT) : event == WM_LBUTTONUP;
+  if (select) {
     controller_.ToggleLevel();
     ApplyChecks();
-  } else if (mouseMessage == WM_RBUTTONUP) {
-    SetForegroundWindow(hwnd_);
-    ShowSiteItem();
+    return;
+  }
+  if (version4_ && event == WM_CONTEXTMENU) {
+    // The anchor is the pointer for a click, the icon for Shift+F10 or the
+    // menu key.
+    OpenMenu(POINT{static_cast<short>(LOWORD(anchor)), static_cast<short>(HIWORD(anchor))});
+  } else if (!version4_ && event == WM_RBUTTONUP) {
     POINT cursor{};
     GetCursorPos(&cursor);
-    TrackPopupMenu(mnuPopupTray_, TPM_LEFTALIGN | TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, hwnd_, nullptr);
-    // Lets the menu close when the user clicks elsewhere next time.
-    PostMessageA(hwnd_, WM_NULL, 0, 0);
+    OpenMenu(cursor);
   }
+}
+
+void FrmTrayForm::OpenMenu(POINT at) {
+  SetForegroundWindow(hwnd_);
+  ShowSiteItem();
+  const UINT command = static_cast<UINT>(
+      TrackPopupMenu(mnuPopupTray_, TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD, at.x, at.y, 0, hwnd_, nullptr));
+  const bool escaped = command == 0 && (GetKeyState(VK_ESCAPE) & 0x8000) != 0;
+  // Lets the menu close when the user clicks elsewhere next time.
+  PostMessageA(hwnd_, WM_NULL, 0, 0);
+  if (command != 0) MenuCommand(command);
+  // Left with Esc: the keyboard goes back to the notification area, where
+  // the user was.
+  if (escaped && version4_) Shell_NotifyIconA(NIM_SETFOCUS, &module_.TrayIconData);
 }
 
 void FrmTrayForm::mnuHelp_Click() {
@@ -351,7 +375,7 @@ void FrmTrayForm::ButtonClick(int id) {
 LRESULT FrmTrayForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_MOUSEMOVE:
-      TrayCallback(static_cast<UINT>(lParam & 0xFFFF));
+      TrayCallback(static_cast<UINT>(lParam & 0xFFFF), wParam);
       return 0;
     case WM_COMMAND:
       // Menu commands only; the buttons report nothing through here.
@@ -415,6 +439,8 @@ LRESULT CALLBACK FrmTrayForm::ButtonProc(HWND window, UINT message, WPARAM wPara
 
 void FrmTrayForm::ShowIcon(TrayIcon icon) {
   module_.TrayIconData.hIcon = IconHandle(icon);
+  // A level's change always shows its icon: the tip names the level.
+  SetTipText(controller_.Tip());
   Shell_NotifyIconA(NIM_MODIFY, &module_.TrayIconData);
 }
 
@@ -458,11 +484,15 @@ void FrmTrayForm::PlayBlockWave() {
 
 void FrmTrayForm::PlayBlockBeep() { Beep(150, 150); }
 
-void FrmTrayForm::ShowTip(const std::string& tip) {
+void FrmTrayForm::SetTipText(const std::string& tip) {
   char* field = module_.TrayIconData.szTip;
   const std::size_t n = tip.size() < kTipField - 1 ? tip.size() : kTipField - 1;
   std::memset(field, 0, kTipField);
   std::memcpy(field, tip.data(), n);
+}
+
+void FrmTrayForm::ShowTip(const std::string& tip) {
+  SetTipText(tip);
   Shell_NotifyIconA(NIM_MODIFY, &module_.TrayIconData);
 }
 

@@ -60,7 +60,11 @@ class FrmTrayForm final : public TrayShell {
   void Form_Load();
   void Form_Unload();
   void Form_Resize();
-  void TrayCallback(UINT mouseMessage);
+  // event: the low word of the icon's message; anchor: its wParam, the
+  // screen point of the fourth version's WM_CONTEXTMENU.
+  void TrayCallback(UINT event, WPARAM anchor);
+  void OpenMenu(POINT at);
+  void SetTipText(const std::string& tip);
   void MenuCommand(UINT id);
   void ButtonClick(int id);
   void cmdForm_Click();
@@ -92,6 +96,8 @@ class FrmTrayForm final : public TrayShell {
   win32::UniqueIcon allowingIcon_;
   UINT taskbarCreated_ = 0;
   bool loading_ = false;
+  // The shell took NOTIFYICON_VERSION_4 for the icon.
+  bool version4_ = false;
   bool unloaded_ = false;
 };
 

@@ -18,8 +18,9 @@ std::string PathTrayAppText(const std::string& appPath) {
   return text + "\\\\" + file::Tray;
 }
 
-std::string BlockedTip(std::uint32_t blocks) {
+std::string BlockedTip(int level, std::uint32_t blocks) {
   std::string tip = kTrayTip;
+  if (level >= kLevelAllow && level <= kLevelAll) tip = tip + " - " + kLevelNames[level];
   if (blocks == 0) return tip;
   return tip + "\n" + ToDecimalText(blocks) + (blocks == 1 ? " pop-up blocked" : " pop-ups blocked");
 }
@@ -195,9 +196,17 @@ void TrayController::Flash() {
   shell_.ShowIcon(icon_);
 }
 
+std::string TrayController::Tip() const {
+  int level = -1;
+  for (std::size_t i = 0; i < checks_.level.size(); ++i) {
+    if (checks_.level[i]) level = static_cast<int>(i);
+  }
+  return BlockedTip(level, blocks_);
+}
+
 void TrayController::CountBlock() {
   if (blocks_ < UINT32_MAX) ++blocks_;
-  shell_.ShowTip(BlockedTip(blocks_));
+  shell_.ShowTip(Tip());
 }
 
 void TrayController::NotifyBlock() {

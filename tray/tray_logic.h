@@ -92,10 +92,13 @@ inline constexpr std::int32_t kMessengerStartAutomatic = 2;
 inline constexpr const char* kNetStopMessenger = "STOP Messenger";
 inline constexpr const char* kNetStartMessenger = "START Messenger";
 
-// The icon's tip: the program's name, and once a block was told, on a second
-// line how many since the tray started.
+// The icon's tip: the program's name with the blocking level (level -1: none
+// checked, the name alone), and once a block was told, on a second line how
+// many since the tray started. The levels' names are the menu's.
 inline constexpr const char* kTrayTip = "Vendrolix Pro";
-std::string BlockedTip(std::uint32_t blocks);
+inline constexpr const char* kLevelNames[5] = {"Allow Popup", "Block Ad Popup-Low", "Block Ad Popup-Default",
+                                               "Block Ad Popup-High", "Block All Popup"};
+std::string BlockedTip(int level, std::uint32_t blocks);
 
 // The menu item that allows the last blocked site; a long host is cut after
 // kSiteCaptionChars characters and ends in "...".
@@ -148,6 +151,8 @@ class TrayController {
   void AllowSite(const std::string& site);
 
   TrayIcon icon() const { return icon_; }
+  // The tip for the level checked and the blocks told so far.
+  std::string Tip() const;
   bool blocking_on() const { return BlockingOn; }
   const MenuChecks& checks() const { return checks_; }
   std::int16_t messenger_state() const { return MessengerState; }

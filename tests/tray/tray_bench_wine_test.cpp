@@ -63,17 +63,17 @@ TEST_F(TrayEndToEnd, ABlockedPopupIsToldOfItsSiteAllowedInOneStepAndTheLastWindo
   EXPECT_EQ(browser.Do("newwindow W1"), "newwindow W1 cancelled");
   EXPECT_EQ(settings_.Get(value::LastBlocked), "www.example.com");
   // Counted in the tip, then the flash; the browser keeps the keyboard.
-  ASSERT_TRUE(test::WaitUntil([&] { return observer_.Events().size() >= 11; }, 20s))
+  ASSERT_TRUE(test::WaitUntil([&] { return observer_.Events().size() >= 12; }, 20s))
       << test::IconTrail(observer_.Events());
   const auto events = observer_.Events();
   EXPECT_EQ(events.front().message, static_cast<DWORD>(NIM_ADD));
-  EXPECT_EQ(test::IconTrail(events).substr(0, 11), "BBABABABABB");
-  EXPECT_EQ(events[1].tip, "Vendrolix Pro\n1 pop-up blocked");
+  EXPECT_EQ(test::IconTrail(events).substr(0, 12), "BBBABABABABB");
+  EXPECT_EQ(events[2].tip, "Vendrolix Pro - Block All Popup\n1 pop-up blocked");
   EXPECT_EQ(browser.Do("foreground W1"), "foreground W1 yes");
 
   // The item stands above Help, the menu's first: Down, Enter.
   HWND form = GetParent(formButton);
-  ASSERT_TRUE(PostMessageA(form, WM_MOUSEMOVE, 1, WM_RBUTTONUP));
+  ASSERT_TRUE(PostMessageA(form, WM_MOUSEMOVE, MAKEWPARAM(300, 300), MAKELPARAM(WM_CONTEXTMENU, 1)));
   ASSERT_TRUE(test::WaitUntil(
       [&] {
         HWND menu = FindWindowA("#32768", nullptr);

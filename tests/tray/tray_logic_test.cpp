@@ -111,6 +111,23 @@ TEST(PathTrayApp, DoublesEveryBackslash) {
   EXPECT_EQ(PathTrayAppText(""), "\\\\VendrolixTray.exe");
 }
 
+// The tip names the level as the menu does, and the count fits beside the
+// longest name.
+TEST(TrayTip, NamesTheLevelAndTheBlocks) {
+  const struct {
+    int level;
+    std::uint32_t blocks;
+    const char* tip;
+  } cases[] = {
+      {-1, 0, "Vendrolix Pro"},
+      {7, 2, "Vendrolix Pro\n2 pop-ups blocked"},
+      {0, 1, "Vendrolix Pro - Allow Popup\n1 pop-up blocked"},
+      {2, 0, "Vendrolix Pro - Block Ad Popup-Default"},
+      {2, UINT32_MAX, "Vendrolix Pro - Block Ad Popup-Default\n4294967295 pop-ups blocked"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(BlockedTip(c.level, c.blocks), c.tip) << c.level << " " << c.blocks;
+}
+
 TEST_F(TrayLogic, StartUpSettlesTheLevel) {
   const std::string path = PathTrayAppText("C:\\App");
   const struct {
@@ -319,7 +336,7 @@ TEST_F(TrayLogic, NetscapeAolBlockPlaysTheSoundReadThenFlashes) {
     controller.LoadLevel(1);
     controller.NotifyNsAolBlock();
     ASSERT_GE(shell.calls.size(), 2u);
-    EXPECT_EQ(shell.calls[0], "tip Vendrolix Pro\n1 pop-up blocked");
+    EXPECT_EQ(shell.calls[0], "tip Vendrolix Pro - Block Ad Popup-Low\n1 pop-up blocked");
     if (c.played) {
       EXPECT_EQ(shell.calls[1], c.played);
       EXPECT_EQ(shell.calls.size(), 19u);
@@ -331,7 +348,7 @@ TEST_F(TrayLogic, NetscapeAolBlockPlaysTheSoundReadThenFlashes) {
     shell.calls.clear();
     shell.now += 500;
     controller.NotifyNsAolBlock();
-    Strings again = {"tip Vendrolix Pro\n2 pop-ups blocked"};
+    Strings again = {"tip Vendrolix Pro - Block Ad Popup-Low\n2 pop-ups blocked"};
     if (c.played) again.push_back(c.played);
     EXPECT_EQ(shell.calls, again);
   }

@@ -1,5 +1,6 @@
 #include "tray_wine_support.h"
 
+#include <shellapi.h>
 #include <tlhelp32.h>
 
 #include <cstdlib>
@@ -84,6 +85,12 @@ LRESULT CALLBACK IconObserver::WindowProc(HWND window, UINT message, WPARAM wPar
       std::memcpy(&c, data + kTipOffset + i * 2, 2);
       if (c == 0) break;
       event.tip += static_cast<char>(c < 128 ? c : '?');
+    }
+    // Wine's record after the tip: state, mask, 256 wide characters of
+    // balloon text, then the version.
+    constexpr std::size_t kVersionOffset = kTipOffset + kTipChars * 2 + 8 + 512;
+    if (event.message == NIM_SETVERSION && copy->cbData >= kVersionOffset + 4) {
+      std::memcpy(&event.version, data + kVersionOffset, 4);
     }
     event.icon = ClassifyIcon(data, copy->cbData);
     event.tick = GetTickCount();

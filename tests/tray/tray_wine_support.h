@@ -16,12 +16,13 @@ namespace vendrolix::test {
 
 // What the tray asked of the notification area, in order.
 struct IconEvent {
-  DWORD message = 0;  // NIM_ADD, NIM_MODIFY, NIM_DELETE
+  DWORD message = 0;  // NIM_ADD, NIM_MODIFY, NIM_DELETE, NIM_SETFOCUS, NIM_SETVERSION
   HWND window = nullptr;
   UINT id = 0;
   UINT flags = 0;
   UINT callback = 0;
   std::string tip;
+  UINT version = 0;  // uVersion, of NIM_SETVERSION
   char icon = '?';  // 'B' blocking (red), 'A' allowing (green), '?' none or other
   DWORD tick = 0;   // GetTickCount when it arrived
 };

@@ -112,15 +112,18 @@ TEST_F(TrayWine, PublishesItsHiddenButtonsAndShowsTheIcon) {
   EXPECT_FALSE(IsWindowVisible(tray->form()));
 
   const auto events = observer_.Events();
-  ASSERT_EQ(events.size(), 1u);
+  ASSERT_EQ(events.size(), 2u);
   const IconEvent& add = events[0];
   EXPECT_EQ(add.message, static_cast<DWORD>(NIM_ADD));
   EXPECT_EQ(add.window, tray->form());
   EXPECT_EQ(add.id, 1u);
   EXPECT_EQ(add.flags, 7u);
   EXPECT_EQ(add.callback, static_cast<UINT>(WM_MOUSEMOVE));
-  EXPECT_EQ(add.tip, "Vendrolix Pro");
+  EXPECT_EQ(add.tip, "Vendrolix Pro - Block Ad Popup-Default");
   EXPECT_EQ(add.icon, 'B');
+  // The shell's keyboard and context-menu messages, asked for at once.
+  EXPECT_EQ(events[1].message, static_cast<DWORD>(NIM_SETVERSION));
+  EXPECT_EQ(events[1].version, static_cast<UINT>(NOTIFYICON_VERSION_4));
 
   // A resize from outside hides it again.
   ShowWindow(tray->form(), SW_SHOWNOACTIVATE);
@@ -271,7 +274,7 @@ TEST_F(TrayWine, LevelItemsAndTheLeftClickToggle) {
       SCOPED_TRACE("step " + std::to_string(i));
       observer_.Clear();
       if (step.command == kLeftClick) {
-        ASSERT_TRUE(tray->Send(WM_MOUSEMOVE, 1, WM_LBUTTONUP));
+        ASSERT_TRUE(tray->Send(WM_MOUSEMOVE, 0, MAKELPARAM(NIN_SELECT, 1)));
       } else {
         ASSERT_TRUE(tray->Send(WM_COMMAND, step.command, 0));
       }
@@ -292,10 +295,10 @@ TEST_F(TrayWine, LevelItemsAndTheLeftClickToggle) {
   settings_.Remove(value::PopupSave);
   auto tray = StartTray();
   settings_.Set(value::Popup, "0");
-  ASSERT_TRUE(tray->Send(WM_MOUSEMOVE, 1, WM_LBUTTONUP));
+  ASSERT_TRUE(tray->Send(WM_MOUSEMOVE, 0, MAKELPARAM(NIN_KEYSELECT, 1)));
   EXPECT_EQ(settings_.Get(value::Popup), "0");
   EXPECT_EQ(settings_.Get(value::PopupSave), std::nullopt);
-  EXPECT_EQ(test::IconTrail(observer_.Events()), "BA");
+  EXPECT_EQ(test::IconTrail(observer_.Events()), "BBA");  // added, version asked, allowing
 }
 
 // A user who may read the settings key but not write it: the tray reads
@@ -327,18 +330,25 @@ TEST_F(TrayWine, OtherMouseMessagesOnTheIconDoNothing) {
   settings_.Set(value::Popup, "2");
   auto tray = StartTray();
   observer_.Clear();
-  for (LPARAM mouse : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, WM_MBUTTONUP}) {
+  // Under the fourth version the button-up messages only come before what
+  // they mean (a selection, a context menu), which is acted on instead.
+  for (LPARAM mouse :
+       {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, WM_MBUTTONUP, WM_LBUTTONUP, WM_RBUTTONUP}) {
     ASSERT_TRUE(tray->Send(WM_MOUSEMOVE, 1, mouse));
   }
   EXPECT_EQ(settings_.Get(value::Popup), "2");
   EXPECT_TRUE(observer_.Events().empty());
 }
 
-TEST_F(TrayWine, RightClickOpensTheMenuAtTheCursor) {
+// At the anchor the shell gives (the pointer, or the icon for Shift+F10),
+// wherever the pointer is; left with Esc, the keyboard goes back to the
+// notification area.
+TEST_F(TrayWine, ContextMenuOpensAtTheShellsAnchor) {
   settings_.Set(value::Popup, "2");
   auto tray = StartTray();
-  SetCursorPos(400, 300);
-  ASSERT_TRUE(tray->Post(WM_MOUSEMOVE, 1, WM_RBUTTONUP));
+  SetCursorPos(100, 100);
+  observer_.Clear();
+  ASSERT_TRUE(tray->Post(WM_MOUSEMOVE, MAKEWPARAM(400, 300), MAKELPARAM(WM_CONTEXTMENU, 1)));
   HWND menu = nullptr;
   ASSERT_TRUE(test::WaitUntil(
       [&] {
@@ -359,6 +369,8 @@ TEST_F(TrayWine, RightClickOpensTheMenuAtTheCursor) {
   EXPECT_TRUE(test::WaitUntil([&] { return !IsWindowVisible(menu); }, 10s));
   ASSERT_TRUE(tray->Send(WM_NULL));
   EXPECT_EQ(settings_.Get(value::Popup), "2");
+  ASSERT_EQ(observer_.Events().size(), 1u);
+  EXPECT_EQ(observer_.Events()[0].message, static_cast<DWORD>(NIM_SETFOCUS));
 }
 
 TEST_F(TrayWine, SoundItemsAndTheManager) {
@@ -394,10 +406,11 @@ TEST_F(TrayWine, BlockClicksFlashTheIconAtMostOnceASecond) {
   const struct {
     const char* popup;
     char restored;
-  } cases[] = {{"2", 'B'}, {"0", 'A'}};
+    const char* level;
+  } cases[] = {{"2", 'B', "Block Ad Popup-Default"}, {"0", 'A', "Allow Popup"}};
   // Each block is counted in the tip first; a new tray counts from one.
-  const auto tip = [](const char* count) { return std::string("Vendrolix Pro\n") + count; };
   for (const auto& c : cases) {
+    const auto tip = [&](const char* count) { return std::string("Vendrolix Pro - ") + c.level + "\n" + count; };
     SCOPED_TRACE(c.popup);
     settings_.Set(value::Popup, c.popup);
     auto tray = StartTray();

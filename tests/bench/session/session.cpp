@@ -332,7 +332,7 @@ class Session {
       for (const auto& r : notifyArea.Since(beforeBlock)) {
         if (r.owner == trayForm && !r.tip.empty()) tip = r.tip;
       }
-      Row("pop-up on page load: tray tip", "Vendrolix Pro / 1 pop-up blocked", tip);
+      Row("pop-up on page load: tray tip", "Vendrolix Pro - Block Ad Popup-Default / 1 pop-up blocked", tip);
       // Captured with the item that allows the site, above Help.
       TrayMenu(trayForm);
     } else {
@@ -499,7 +499,8 @@ class Session {
     const int x = GetSystemMetrics(SM_CXSCREEN) - 260, y = GetSystemMetrics(SM_CYSCREEN) - 140;
     SendMouseTo(x, y);
     WaitFor([] { return false; }, 200);
-    PostMessageA(trayForm, WM_MOUSEMOVE, 0, WM_RBUTTONUP);
+    // As the shell tells the fourth version of the icon's messages.
+    PostMessageA(trayForm, WM_MOUSEMOVE, MAKEWPARAM(x, y), MAKELPARAM(WM_CONTEXTMENU, 1));
     HWND menu = nullptr;
     const bool shown = WaitFor([&] { return (menu = Visible("#32768")) != nullptr; }, 5000);
     std::string actual = shown ? "shown" : "not shown";
