@@ -96,7 +96,7 @@ LRESULT CALLBACK IconObserver::WindowProc(HWND window, UINT message, WPARAM wPar
     event.tick = GetTickCount();
     std::lock_guard<std::mutex> lock(self->mutex_);
     self->events_.push_back(event);
-    return TRUE;
+    return event.message == NIM_SETVERSION && self->refuseVersions_ ? FALSE : TRUE;
   }
   return DefWindowProcA(window, message, wParam, lParam);
 }

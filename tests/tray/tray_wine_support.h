@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <optional>
@@ -43,6 +44,8 @@ class IconObserver {
   void Clear();
   // Waits until at least n events were seen.
   bool WaitForCount(std::size_t n, std::chrono::milliseconds timeout) const;
+  // Answers NIM_SETVERSION as a shell that knows no later version does.
+  void RefuseVersions() { refuseVersions_ = true; }
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -50,6 +53,7 @@ class IconObserver {
 
   mutable std::mutex mutex_;
   std::vector<IconEvent> events_;
+  std::atomic<bool> refuseVersions_{false};
   HWND window_ = nullptr;
   DWORD threadId_ = 0;
   HANDLE ready_ = nullptr;

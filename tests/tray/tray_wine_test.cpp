@@ -340,6 +340,21 @@ TEST_F(TrayWine, OtherMouseMessagesOnTheIconDoNothing) {
   EXPECT_TRUE(observer_.Events().empty());
 }
 
+// A shell that refuses the fourth version sends only the mouse messages:
+// then the button-up messages act, and nothing else does.
+TEST_F(TrayWine, AShellWithoutTheFourthVersionKeepsTheMouseMessages) {
+  observer_.RefuseVersions();
+  settings_.Set(value::Popup, "2");
+  auto tray = StartTray();
+  for (UINT ignored : {static_cast<UINT>(NIN_SELECT), static_cast<UINT>(NIN_KEYSELECT), static_cast<UINT>(WM_CONTEXTMENU)}) {
+    ASSERT_TRUE(tray->Send(WM_MOUSEMOVE, MAKEWPARAM(400, 300), MAKELPARAM(ignored, 1)));
+  }
+  EXPECT_EQ(settings_.Get(value::Popup), "2");
+  EXPECT_EQ(FindWindowA("#32768", nullptr) && IsWindowVisible(FindWindowA("#32768", nullptr)), false);
+  ASSERT_TRUE(tray->Send(WM_MOUSEMOVE, 1, WM_LBUTTONUP));
+  EXPECT_EQ(settings_.Get(value::Popup), "0");
+}
+
 // At the anchor the shell gives (the pointer, or the icon for Shift+F10),
 // wherever the pointer is; left with Esc, the keyboard goes back to the
 // notification area.
