@@ -160,7 +160,10 @@ void FrmTrayForm::BuildMenu() {
 void FrmTrayForm::ApplyChecks() {
   if (!mnuPopupTray_) return;
   const MenuChecks& checks = controller_.checks();
-  for (std::size_t i = 0; i < 5; ++i) Check(mnuPopupTray_, kLevelItems[i], checks.level[i]);
+  for (std::size_t i = 0; i < 5; ++i) {
+    Check(mnuPopupTray_, kLevelItems[i], checks.level[i]);
+    EnableMenuItem(mnuPopupTray_, kLevelItems[i], MF_BYCOMMAND | (checks.levelsLocked ? MF_GRAYED : MF_ENABLED));
+  }
   for (std::size_t i = 0; i < 3; ++i) Check(mnuPopupTray_, kSoundItems[i], checks.sound[i]);
   if (!checks.messengerShown) {
     // A popup menu has no invisible items: the three leave the menu.
@@ -211,6 +214,7 @@ void FrmTrayForm::Form_Load() {
   std::strncpy(data.szTip, "Vendrolix Pro", 63);
 
   controller_.LoadLevel(module_.PopupLevel);
+  controller_.RefreshPolicy();
   data.hIcon = IconHandle(controller_.icon());
   Registry.emplace(CRegistry::ForTray());
   controller_.LoadSound();
@@ -260,6 +264,8 @@ void FrmTrayForm::TrayCallback(UINT mouseMessage) {
     ApplyChecks();
   } else if (mouseMessage == WM_RBUTTONUP) {
     SetForegroundWindow(hwnd_);
+    controller_.RefreshPolicy();
+    ApplyChecks();
     ShowSiteItem();
     POINT cursor{};
     GetCursorPos(&cursor);
