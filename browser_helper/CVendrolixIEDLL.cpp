@@ -247,8 +247,9 @@ void CVendrolixIEDLL::Quit() {
 
   // A switch that is missing or cannot be read cleans nothing: every other
   // reading defaults to "1", which here would delete the user's cookies.
-  const auto enforced = win32::ReadPolicy(kPolicyCleaning).autoClean;
-  if (enforced.value_or(CleaningSwitchOn(ReadStoredRegString(kSettingsKey, value::AutoClean)))) CleanIECookies();
+  auto autoClean = win32::ReadEnforcedSetting(value::AutoClean);
+  if (!autoClean) autoClean = ReadStoredRegString(kSettingsKey, value::AutoClean);
+  if (CleaningSwitchOn(autoClean)) CleanIECookies();
 }
 
 std::string CVendrolixIEDLL::LocationUrl() {

@@ -10,7 +10,6 @@
 #include <string_view>
 
 #include "CookieCleaner.h"
-#include "convert.h"
 #include "hooks.h"
 #include "lines.h"
 #include "settings.h"
@@ -285,7 +284,8 @@ class MouseHookEnv final : public MouseEnv {
   MouseHookEnv(const ModVendrolixIE& state, HWND target) : state_(state), target_(target) {}
   std::string TargetClassName() override { return ClassNameOf(target_, 250); }
   std::string PopupText() override {
-    return win32::ReadEnforcedSetting(value::Popup).value_or(ReadRegString(kSettingsKey, value::Popup));
+    const auto enforced = win32::ReadEnforcedSetting(value::Popup);
+    return enforced ? *enforced : ReadRegString(kSettingsKey, value::Popup);
   }
   bool CursorIsFrameCursor() override { return reinterpret_cast<std::uintptr_t>(GetCursor()) == state_.FrameCursor; }
   std::int32_t Now() override { return NowStamp(); }

@@ -19,9 +19,9 @@ inline bool WritePolicyValue(const std::string& subKey, const std::string& name,
                       &key, nullptr) != ERROR_SUCCESS) {
     return false;
   }
-  const bool written = RegSetValueExA(key, name.c_str(), 0, type, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
+  const LONG status = RegSetValueExA(key, name.c_str(), 0, type, static_cast<const BYTE*>(data), size);
   RegCloseKey(key);
-  return written;
+  return status == ERROR_SUCCESS;
 }
 
 inline bool SetPolicyDword(const std::string& name, DWORD value) {
