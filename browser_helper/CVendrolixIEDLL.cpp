@@ -13,6 +13,7 @@
 #include "win32/bstr.h"
 #include "win32/browser_windows.h"
 #include "win32/file_io.h"
+#include "win32/policy_reader.h"
 
 namespace vendrolix::helper {
 
@@ -50,6 +51,7 @@ class BrowserEnv final : public NewWindowEnv {
     return text;
   }
   std::int16_t IsBlockedUrl(const std::string& url) override { return helper::IsBlockedUrl(state_.AppPath, url); }
+  Policy ReadPopupPolicy() override { return win32::ReadPolicy(kPolicyLevel | kPolicyAllowList); }
   bool CtrlDown() override { return GetKeyState(VK_CONTROL) < 0; }
   std::int32_t Now() override { return NowStamp(); }
   void CancelWindow() override {
@@ -245,7 +247,9 @@ void CVendrolixIEDLL::Quit() {
 
   // A switch that is missing or cannot be read cleans nothing: every other
   // reading defaults to "1", which here would delete the user's cookies.
-  if (CleaningSwitchOn(ReadStoredRegString(SettingsKeyOf(value::AutoClean), value::AutoClean))) CleanIECookies();
+  auto autoClean = win32::ReadEnforcedSetting(value::AutoClean);
+  if (!autoClean) autoClean = ReadStoredRegString(SettingsKeyOf(value::AutoClean), value::AutoClean);
+  if (CleaningSwitchOn(autoClean)) CleanIECookies();
 }
 
 std::string CVendrolixIEDLL::LocationUrl() {

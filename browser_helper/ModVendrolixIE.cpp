@@ -17,6 +17,7 @@
 #include "win32/bstr.h"
 #include "win32/file_io.h"
 #include "win32/handles.h"
+#include "win32/policy_reader.h"
 #include "win32/registry.h"
 
 namespace vendrolix::helper {
@@ -284,7 +285,10 @@ class MouseHookEnv final : public MouseEnv {
  public:
   MouseHookEnv(const ModVendrolixIE& state, HWND target) : state_(state), target_(target) {}
   std::string TargetClassName() override { return ClassNameOf(target_, 250); }
-  std::string PopupText() override { return ReadRegString(SettingsKeyOf(value::Popup), value::Popup); }
+  std::string PopupText() override {
+    const auto enforced = win32::ReadEnforcedSetting(value::Popup);
+    return enforced ? *enforced : ReadRegString(SettingsKeyOf(value::Popup), value::Popup);
+  }
   bool CursorIsFrameCursor() override { return reinterpret_cast<std::uintptr_t>(GetCursor()) == state_.FrameCursor; }
   std::int32_t Now() override { return NowStamp(); }
 
@@ -311,6 +315,7 @@ class MessageHookEnv final : public DialogEnv {
   explicit MessageHookEnv(ModVendrolixIE& state) : state_(state) {}
   std::string ReadSetting(const char* name) override { return settings_.Read(name); }
   std::int16_t IsBlockedUrl(const std::string& url) override { return helper::IsBlockedUrl(state_.AppPath, url); }
+  Policy ReadPopupPolicy() override { return win32::ReadPolicy(kPolicyLevel | kPolicyAllowList); }
   bool CtrlDown() override { return GetKeyState(VK_CONTROL) < 0; }
   std::int32_t Now() override { return NowStamp(); }
   void PlayWave() override { PlayBlockWave(state_.AppPath); }

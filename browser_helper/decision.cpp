@@ -98,10 +98,12 @@ void OnNewWindow(WindowState& state, NewWindowEnv& env) {
   std::int16_t level = 0;
   ConvertToInt16(env.ReadSetting(value::Sound), sound);
   ConvertToInt16(env.ReadSetting(value::Popup), level);
+  const Policy policy = env.ReadPopupPolicy();
+  if (policy.level) level = *policy.level;
   if (level == 0) return;
 
   state.CurrentUrl = env.LocationUrl();
-  if (env.IsBlockedUrl(state.CurrentUrl) == 0 || env.CtrlDown()) {
+  if (PolicyAllows(policy.allowList, state.CurrentUrl) || env.IsBlockedUrl(state.CurrentUrl) == 0 || env.CtrlDown()) {
     state.ClickStamp = 0;
     return;
   }

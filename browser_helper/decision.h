@@ -13,6 +13,7 @@
 
 #include "browser_windows.h"
 #include "convert.h"
+#include "policy.h"
 #include "text.h"
 #include "white_list.h"
 
@@ -86,6 +87,8 @@ class BlockEnv {
   virtual std::string ReadSetting(const char* name) = 0;
   // WhiteListLookup over the installed WebSite.dat.
   virtual std::int16_t IsBlockedUrl(const std::string& url) = 0;
+  // The administrator's level and AllowList, read afresh (none by default).
+  virtual Policy ReadPopupPolicy() { return Policy(); }
   virtual bool CtrlDown() = 0;
   virtual std::int32_t Now() = 0;
   virtual void PlayWave() = 0;

@@ -80,7 +80,12 @@ void Judge(unsigned trigger, DialogWatch& watch, WindowState& window, std::int32
   std::int16_t level = 0;
   ConvertToInt16(env.ReadSetting(value::Sound), sound);
   ConvertToInt16(env.ReadSetting(value::Popup), level);
-  if (level == 0 || env.CtrlDown() || env.IsBlockedUrl(window.CurrentUrl) == 0) return;
+  const Policy policy = env.ReadPopupPolicy();
+  if (policy.level) level = *policy.level;
+  if (level == 0 || env.CtrlDown() || PolicyAllows(policy.allowList, window.CurrentUrl) ||
+      env.IsBlockedUrl(window.CurrentUrl) == 0) {
+    return;
+  }
 
   const auto soundOnly = [&] {
     if (sound == 0) {

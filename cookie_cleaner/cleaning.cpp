@@ -21,7 +21,8 @@ std::size_t LineEndAt(std::string_view text, std::size_t pos) {
 
 }  // namespace
 
-NetscapeRewrite RewriteNetscapeCookies(std::string_view content, std::string_view keepLine) {
+NetscapeRewrite RewriteNetscapeCookies(std::string_view content, std::string_view keepLine,
+                                       const std::vector<std::string>& keptHosts) {
   NetscapeRewrite result;
   result.content.reserve(content.size());
   std::size_t start = 0;
@@ -30,7 +31,7 @@ NetscapeRewrite RewriteNetscapeCookies(std::string_view content, std::string_vie
     if (end == std::string_view::npos) end = content.size();
     const std::size_t next = end + LineEndAt(content, end);
     const auto domain = cookies::NetscapeDomain(content.substr(start, end - start));
-    if (!domain || cookies::IsKept(keepLine, *domain)) {
+    if (!domain || cookies::IsKept(keepLine, *domain) || PolicyKeepsSite(keptHosts, *domain)) {
       result.content.append(content.substr(start, next - start));
     } else {
       ++result.dropped;
@@ -60,6 +61,8 @@ Outcome CleanIeCookies(Machine& machine) {
   Outcome outcome;
   const auto keepLine = KeepLineOf(machine.ReadKeepFile(file::IeKeepList));
   if (!keepLine) return outcome;
+  const Policy policy = machine.ReadCookiePolicy();
+  if (policy.readFailed) return outcome;
   auto folder = machine.ShellFolder("Cookies");
   if (folder && !machine.FolderExists(*folder)) folder.reset();
   cookies::IeCookieStore& store = machine.IeStore();
@@ -67,6 +70,9 @@ Outcome CleanIeCookies(Machine& machine) {
   if (!found.read) return outcome;
   outcome.acted = true;
   for (const cookies::IeCookie* cookie : cookies::IeCookiesToDelete(found.cookies, *keepLine)) {
+    bool enforced = false;
+    for (const std::string& site : cookie->sites) enforced = enforced || PolicyKeepsSite(policy.keepCookies, site);
+    if (enforced) continue;
     const bool gone = cookie->entryName.empty() ? store.RemoveFile(cookie->file) : store.DeleteEntry(cookie->entryName);
     if (gone) {
       ++outcome.removed;
@@ -81,13 +87,15 @@ Outcome CleanNetscapeCookies(Machine& machine) {
   Outcome outcome;
   const auto keepLine = KeepLineOf(machine.ReadKeepFile(file::NsKeepList));
   if (!keepLine) return outcome;
+  const Policy policy = machine.ReadCookiePolicy();
+  if (policy.readFailed) return outcome;
   const auto profile = FindNetscapeProfile(machine);
   if (!profile) return outcome;
   const std::string path = *profile + cookies::kNetscapeCookieFile;
   const auto content = machine.ReadBytes(path);
   if (!content) return outcome;
   outcome.acted = true;
-  const NetscapeRewrite rewrite = RewriteNetscapeCookies(*content, *keepLine);
+  const NetscapeRewrite rewrite = RewriteNetscapeCookies(*content, *keepLine, policy.keepCookies);
   if (rewrite.dropped == 0) return outcome;  // nothing to drop: leave the file alone
   if (machine.ReplaceBytes(path, rewrite.content)) {
     outcome.removed = rewrite.dropped;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ie_cookies.h"
+#include "policy.h"
 
 namespace vendrolix::cleaner {
 
@@ -25,7 +26,9 @@ struct NetscapeRewrite {
   std::string content;
   int dropped = 0;
 };
-NetscapeRewrite RewriteNetscapeCookies(std::string_view content, std::string_view keepLine);
+// A line of a host the administrator keeps (keptHosts, KeepCookies) stays too.
+NetscapeRewrite RewriteNetscapeCookies(std::string_view content, std::string_view keepLine,
+                                       const std::vector<std::string>& keptHosts = {});
 
 // What the cleaner needs from the machine. The Windows shell implements it;
 // tests fake it. Every query answers "nothing" when it cannot be answered.
@@ -50,6 +53,9 @@ class Machine {
   virtual bool ReplaceBytes(const std::string& path, const std::string& content) = 0;
   // Internet Explorer's cookie store as this process reaches it.
   virtual cookies::IeCookieStore& IeStore() = 0;
+  // The administrator's KeepCookies (none by default); readFailed when the
+  // policy is there but could not be read.
+  virtual Policy ReadCookiePolicy() { return Policy(); }
 };
 
 // The line a keep list file spares, or nullopt when there is no list to go

@@ -8,6 +8,7 @@
 #include "cleaning.h"
 #include "win32/file_io.h"
 #include "win32/ie_cookie_store.h"
+#include "win32/policy_reader.h"
 
 namespace vendrolix::cleaner {
 
@@ -25,6 +26,7 @@ class Win32Machine final : public Machine {
   std::optional<std::string> ReadBytes(const std::string& path) override;
   bool ReplaceBytes(const std::string& path, const std::string& content) override;
   cookies::IeCookieStore& IeStore() override { return store_; }
+  Policy ReadCookiePolicy() override { return win32::ReadPolicy(kPolicyKeepCookies); }
 
  private:
   HMODULE component_;

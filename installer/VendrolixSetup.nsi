@@ -176,6 +176,12 @@ Section "Vendrolix" SecMain
   File "/oname=CookieCleaner.dll" "${DIST32}\CookieCleaner.dll"
   File "/oname=Block.wav" "${DIST32}\Block.wav"
   File "/oname=VendrolixHelp.chm" "${DIST32}\VendrolixHelp.chm"
+  ; The Group Policy templates, for administrators to copy into a policy store.
+  SetOutPath "$INSTDIR\PolicyDefinitions\en-US"
+  File "/oname=Vendrolix.adml" "${__FILEDIR__}\policy\en-US\Vendrolix.adml"
+  SetOutPath "$INSTDIR\PolicyDefinitions"
+  File "/oname=Vendrolix.admx" "${__FILEDIR__}\policy\Vendrolix.admx"
+  SetOutPath "$INSTDIR"
   !ifdef DIST64
     ${If} ${RunningX64}
       !insertmacro OptionalFile "${DIST64}\VendrolixIEDLL.dll" "VendrolixIEDLL64.dll"
@@ -273,6 +279,10 @@ Section "Uninstall"
   Delete "$INSTDIR\VendrolixPro.exe"
   Delete "$INSTDIR\Block.wav"
   Delete "$INSTDIR\VendrolixHelp.chm"
+  Delete "$INSTDIR\PolicyDefinitions\en-US\Vendrolix.adml"
+  RMDir "$INSTDIR\PolicyDefinitions\en-US"
+  Delete "$INSTDIR\PolicyDefinitions\Vendrolix.admx"
+  RMDir "$INSTDIR\PolicyDefinitions"
 
   ; The white list and the keep lists are the user's own work.
   MessageBox MB_YESNO|MB_ICONQUESTION "Do you want to keep your white list and the lists of cookies to keep, for a later installation?" /SD IDYES IDYES keep

@@ -73,6 +73,7 @@ rm -rf "$stage"
 mkdir -p "$stage"
 ln -s "$(cd "$dist32" && pwd)" "$stage/i686"
 ln -s "$(cd "$dist64" && pwd)" "$stage/x86_64"
+ln -s "$here/policy" "$stage/policy"
 ln -s "$(cd "$(dirname "$icon")" && pwd)/$(basename "$icon")" "$stage/VendrolixPro.ico"
 msi=$work/VendrolixSetup.msi
 rm -f "$msi"

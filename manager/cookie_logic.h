@@ -39,6 +39,7 @@ std::optional<std::string> AcceptedProfileInput(std::string_view typed);
 struct ListedCookie {
   std::string entry;
   bool kept = false;
+  bool enforced = false;  // kept by the administrator's KeepCookies
 };
 std::vector<ListedCookie> ArrangeCookies(std::vector<cookies::IeSite> sites, std::string_view keepLine);
 std::vector<ListedCookie> ArrangeCookies(const std::vector<std::string>& entries, std::string_view keepLine);

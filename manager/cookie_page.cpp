@@ -50,13 +50,16 @@ void CookiePage::ShowCookieList() {
     intView_ = 1;
     blnNsFound_ = false;
   }
+  policy_ = host_.ReadCookiePolicy();
   if (intView_ == 1) {
     host_.ShowView(1);
-    host_.ShowAutoClean(strIeCaption_, intIeAutoClean_ == 1);
+    host_.ShowAutoClean(strIeCaption_, policy_.autoClean.value_or(intIeAutoClean_ == 1));
+    host_.LockAutoClean(policy_.autoClean.has_value());
     ListIECookies();
   } else {
     host_.ShowView(0);
-    host_.ShowAutoClean(strNsCaption_, intNsAutoClean_ == 1);
+    host_.ShowAutoClean(strNsCaption_, policy_.nsAutoClean.value_or(intNsAutoClean_ == 1));
+    host_.LockAutoClean(policy_.nsAutoClean.has_value());
     ListNSCookies();
   }
 }
@@ -81,7 +84,9 @@ void CookiePage::ListNSCookies() {
 void CookiePage::MarkKeptCookies(std::vector<cookies::IeSite> sites, const char* keepFile) {
   std::string keepLine = host_.ReadKeepLine(keepFile);
   host_.ClearList();
-  host_.FillList(ArrangeCookies(std::move(sites), keepLine));
+  std::vector<ListedCookie> listed = ArrangeCookies(std::move(sites), keepLine);
+  for (ListedCookie& cookie : listed) cookie.enforced = PolicyKeepsSite(policy_.keepCookies, cookie.entry);
+  host_.FillList(listed);
 }
 
 bool CookiePage::WriteKeepList(const char* keepFile) {
@@ -89,15 +94,20 @@ bool CookiePage::WriteKeepList(const char* keepFile) {
 }
 
 bool CookiePage::SaveIECookies() {
-  intIeAutoClean_ = host_.AutoCleanTicked() ? 1 : 0;
-  host_.WriteSetting(value::AutoClean, ToDecimalText(intIeAutoClean_));
+  // An enforced switch leaves the user's own one as it was.
+  if (!policy_.autoClean) {
+    intIeAutoClean_ = host_.AutoCleanTicked() ? 1 : 0;
+    host_.WriteSetting(value::AutoClean, ToDecimalText(intIeAutoClean_));
+  }
   return WriteKeepList(file::IeKeepList);
 }
 
 bool CookiePage::SaveNSCookies() {
   if (!blnNsFound_) return true;
-  intNsAutoClean_ = host_.AutoCleanTicked() ? 1 : 0;
-  host_.WriteSetting(value::NSAutoClean, ToDecimalText(intNsAutoClean_));
+  if (!policy_.nsAutoClean) {
+    intNsAutoClean_ = host_.AutoCleanTicked() ? 1 : 0;
+    host_.WriteSetting(value::NSAutoClean, ToDecimalText(intNsAutoClean_));
+  }
   return WriteKeepList(file::NsKeepList);
 }
 

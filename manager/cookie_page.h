@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cookie_logic.h"
+#include "policy.h"
 
 namespace vendrolix::manager {
 
@@ -37,6 +38,10 @@ class CookiePageHost {
   virtual void FillList(const std::vector<ListedCookie>& cookies) = 0;
   virtual std::vector<std::string> TickedEntries() = 0;
   virtual bool AutoCleanTicked() = 0;
+  // The check box greyed while a policy enforces the switch it shows.
+  virtual void LockAutoClean(bool /*locked*/) {}
+  // The administrator's cleaning switches and KeepCookies (none by default).
+  virtual Policy ReadCookiePolicy() { return Policy(); }
 
   // The questions and notices.
   virtual void ShowNoNetscape() = 0;
@@ -91,6 +96,7 @@ class CookiePage {
   bool blnLoading_ = false;
   std::string strIeCaption_;
   std::string strNsCaption_;
+  Policy policy_;  // as read when the list was last shown
 };
 
 }  // namespace vendrolix::manager

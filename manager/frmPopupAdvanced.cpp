@@ -8,6 +8,7 @@
 #include "text.h"
 #include "white_list.h"
 #include "win32/file_io.h"
+#include "win32/policy_reader.h"
 
 namespace vendrolix::manager {
 namespace {
@@ -19,19 +20,22 @@ enum WhiteListLabel : std::size_t { kKeywordLabel = kPageLabelCount, kNoteLabel,
 
 // The list box keeps the case-insensitive order of the suite's text rules
 // rather than the control's locale sort, so WebSite.dat's order is the
-// same on every system.
-LRESULT AddSorted(HWND list, const std::string& text) {
+// same on every system. The user's entries follow the administrator's first
+// `from` ones.
+LRESULT AddSorted(HWND list, const std::string& text, std::size_t from) {
   LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
-  if (count == LB_ERR) count = 0;
-  std::size_t at = SortedInsertIndex(static_cast<std::size_t>(count),
-                                     [list](std::size_t i) { return ListText(list, static_cast<int>(i)); }, text);
+  if (count == LB_ERR || static_cast<std::size_t>(count) < from) count = static_cast<LRESULT>(from);
+  const auto itemAt = [list, from](std::size_t i) { return ListText(list, static_cast<int>(from + i)); };
+  std::size_t at = from + SortedInsertIndex(static_cast<std::size_t>(count) - from, itemAt, text);
   return SendMessageA(list, LB_INSERTSTRING, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(text.c_str()));
 }
 
-std::vector<std::string> ListEntries(HWND list) {
+std::vector<std::string> ListEntries(HWND list, std::size_t from) {
   std::vector<std::string> entries;
   LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
-  for (LRESULT i = 0; i < count && count != LB_ERR; ++i) entries.push_back(ListText(list, static_cast<int>(i)));
+  for (LRESULT i = static_cast<LRESULT>(from); i < count && count != LB_ERR; ++i) {
+    entries.push_back(ListText(list, static_cast<int>(i)));
+  }
   return entries;
 }
 
@@ -52,6 +56,7 @@ PageDesign FrmPopupAdvanced::Design() {
   design.labels[kKeywordLabel].rect = {480, 2688, 1452, 192};
   design.labels[kNoteLabel].text = "Note: White List is not valid for Netscape and AOL.";  // Label1
   design.labels[kNoteLabel].rect = {1920, 3000, 3852, 192};
+  design.labels[kNoteLabel].otherTexts = {kWhiteListLockedNote};
   design.buttons = {PageButton("Add", {2640, 3420, 1092, 432}), PageButton("Remove", {3840, 3420, 1092, 432}),
                     PageButton("Exit", {5040, 3408, 1092, 456})};
   return design;
@@ -77,7 +82,7 @@ void FrmPopupAdvanced::Load() {
   // Once: a page loaded again later must not add it again.
   const std::string site = std::move(State().strSiteToAdd);
   State().strSiteToAdd.clear();
-  if (!site.empty() && hwnd()) AddKeyword(site, true);
+  if (!site.empty() && hwnd() && !locked_) AddKeyword(site, true);
 }
 
 void FrmPopupAdvanced::OnButtonClick(int n) {
@@ -106,11 +111,23 @@ void FrmPopupAdvanced::LoadWebSiteList() {
   // order), filled at once: 32,767 inserts, each a search of the control,
   // took seconds.
   std::stable_sort(entries.begin(), entries.end(), LessNoCase());
-  FillListBox(lstURL_, entries);
+  const Policy policy = win32::ReadPolicy(kPolicyAllowList | kPolicyLock);
+  adminEntries_ = policy.allowList.size();
+  locked_ = policy.lockWhiteList;
+  std::vector<std::string> shown;
+  shown.reserve(adminEntries_ + entries.size());
+  for (const std::string& keyword : policy.allowList) shown.push_back(keyword + kAdminEntrySuffix);
+  shown.insert(shown.end(), entries.begin(), entries.end());
+  FillListBox(lstURL_, shown);
+  if (!locked_) return;
+  labels_[kNoteLabel].text = kWhiteListLockedNote;
+  HideButton(0);
+  HideButton(1);
+  EnableWindow(txtWebSite_, FALSE);
 }
 
 void FrmPopupAdvanced::SaveWebSiteList() {
-  const std::vector<std::string> entries = ListEntries(lstURL_);
+  const std::vector<std::string> entries = ListEntries(lstURL_, adminEntries_);
   // Written beside the old file and swapped in, so the browser helper never
   // reads a half-written list.
   if (win32::ReplaceFileContent(FilePath(), FormatWebSiteList(entries))) return;
@@ -118,7 +135,10 @@ void FrmPopupAdvanced::SaveWebSiteList() {
   ShowMessage(*this, kSaveFailedTitle, kSaveFailedText, "Ok");
 }
 
-void FrmPopupAdvanced::AddWebSite() { AddKeyword(Trim(WindowText(txtWebSite_)), false); }
+void FrmPopupAdvanced::AddWebSite() {
+  if (locked_) return;
+  AddKeyword(Trim(WindowText(txtWebSite_)), false);
+}
 
 void FrmPopupAdvanced::AddKeyword(const std::string& text, bool sentSite) {
   // A page closed while a notice was up has no controls left to touch.
@@ -134,29 +154,34 @@ void FrmPopupAdvanced::AddKeyword(const std::string& text, bool sentSite) {
   }
   if (sentSite) {
     // The tray's item says "allow this site": once in the list is enough.
-    const std::size_t listed = FindSite(ListEntries(lstURL_), text);
+    const std::size_t listed = FindSite(ListEntries(lstURL_, adminEntries_), text);
     if (listed != std::string::npos) {
-      Select(lstURL_, static_cast<LRESULT>(listed));
+      Select(lstURL_, static_cast<LRESULT>(adminEntries_ + listed));
       return;
     }
   }
   const LRESULT count = SendMessageA(lstURL_, LB_GETCOUNT, 0, 0);
-  if (count != LB_ERR && static_cast<std::size_t>(count) >= kWhiteListCapacity) {
+  if (count != LB_ERR && static_cast<std::size_t>(count) >= kWhiteListCapacity + adminEntries_) {
     // Saving one more would lose the whole list. The typed keyword stays.
     ShowMessage(*this, kAddTitle, kWhiteListFullText, "Ok");
     if (hwnd()) SetFocus(txtWebSite_);
     return;
   }
-  const LRESULT at = AddSorted(lstURL_, text);
+  const LRESULT at = AddSorted(lstURL_, text, adminEntries_);
   if (sentSite) Select(lstURL_, at);
   SaveWebSiteList();
   if (!sentSite) clearKeyword();
 }
 
 void FrmPopupAdvanced::RemoveWebSite() {
+  if (locked_) return;
   LRESULT selected = SendMessageA(lstURL_, LB_GETCURSEL, 0, 0);
   if (selected == LB_ERR) {
     ShowMessage(*this, kRemoveTitle, kRemoveText, "Ok");
+    return;
+  }
+  if (static_cast<std::size_t>(selected) < adminEntries_) {
+    ShowMessage(*this, kRemoveTitle, kAdminEntryText, "Ok");
     return;
   }
   SendMessageA(lstURL_, LB_DELETESTRING, static_cast<WPARAM>(selected), 0);

@@ -10,6 +10,7 @@
 #include "manager_app.h"
 #include "resource.h"
 #include "win32/file_io.h"
+#include "win32/policy_reader.h"
 
 #include <windowsx.h>  // after windows.h
 
@@ -53,12 +54,18 @@ class Win32CookieFiles final : public CookieFiles {
   }
 };
 
-// The check box of each entry is the item data: 1 ticked, 0 not.
+// The check box of each entry is the item data: kTicked when the user keeps
+// it, kEnforced when the administrator does (shown ticked and greyed, not
+// toggled, and never written to the keep list, which keeps the user's own).
+constexpr LRESULT kTicked = 1;
+constexpr LRESULT kEnforced = 2;
+
 void Toggle(HWND list, int index) {
   LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
   if (index < 0 || index >= count) return;
-  LRESULT ticked = SendMessageA(list, LB_GETITEMDATA, index, 0);
-  SendMessageA(list, LB_SETITEMDATA, index, ticked ? 0 : 1);
+  LRESULT data = SendMessageA(list, LB_GETITEMDATA, index, 0);
+  if (data == LB_ERR || (data & kEnforced)) return;
+  SendMessageA(list, LB_SETITEMDATA, index, data ^ kTicked);
   RECT rc;
   if (SendMessageA(list, LB_GETITEMRECT, index, reinterpret_cast<LPARAM>(&rc)) != LB_ERR)
     InvalidateRect(list, &rc, FALSE);
@@ -216,7 +223,8 @@ void FrmPopupCookie::DrawItem(const DRAWITEMSTRUCT& item) {
   const int top = (rc.top + rc.bottom - side) / 2;
   RECT box = {rc.left + 2, top, rc.left + 2 + side, top + side};
   UINT state = DFCS_BUTTONCHECK | DFCS_FLAT;
-  if (item.itemData) state |= DFCS_CHECKED;
+  if (item.itemData & static_cast<ULONG_PTR>(kTicked | kEnforced)) state |= DFCS_CHECKED;
+  if (item.itemData & static_cast<ULONG_PTR>(kEnforced)) state |= DFCS_INACTIVE;
   DrawFrameControl(dc, &box, DFC_BUTTON, state);
   std::string text = ListText(item.hwndItem, static_cast<int>(item.itemID));
   RECT textRect = {rc.left + CheckColumnWidth() + 2, rc.top, rc.right, rc.bottom};
@@ -311,7 +319,10 @@ void FrmPopupCookie::FillList(const std::vector<ListedCookie>& cookies) {
   const ListBoxFill fill(lstCookie_, cookies.size(), bytes);
   for (const ListedCookie& cookie : cookies) {
     LRESULT at = SendMessageA(lstCookie_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(cookie.entry.c_str()));
-    if (at >= 0) SendMessageA(lstCookie_, LB_SETITEMDATA, static_cast<WPARAM>(at), cookie.kept ? 1 : 0);
+    if (at >= 0) {
+      const LRESULT data = (cookie.kept ? kTicked : 0) | (cookie.enforced ? kEnforced : 0);
+      SendMessageA(lstCookie_, LB_SETITEMDATA, static_cast<WPARAM>(at), data);
+    }
   }
 }
 
@@ -319,11 +330,16 @@ std::vector<std::string> FrmPopupCookie::TickedEntries() {
   std::vector<std::string> kept;
   LRESULT count = SendMessageA(lstCookie_, LB_GETCOUNT, 0, 0);
   for (LRESULT i = 0; i < count && count != LB_ERR; ++i) {
-    if (SendMessageA(lstCookie_, LB_GETITEMDATA, static_cast<WPARAM>(i), 0) == 1)
+    const LRESULT data = SendMessageA(lstCookie_, LB_GETITEMDATA, static_cast<WPARAM>(i), 0);
+    if (data != LB_ERR && (data & kTicked))
       kept.push_back(ListText(lstCookie_, static_cast<int>(i)));
   }
   return kept;
 }
+
+void FrmPopupCookie::LockAutoClean(bool locked) { EnableWindow(chkAutoClean_, locked ? FALSE : TRUE); }
+
+Policy FrmPopupCookie::ReadCookiePolicy() { return win32::ReadPolicy(kPolicyCleaning | kPolicyKeepCookies); }
 
 bool FrmPopupCookie::AutoCleanTicked() { return SendMessageA(chkAutoClean_, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 

@@ -65,6 +65,10 @@ class FrmPopupAdvanced final : public PageWindow {
 
   HWND lstURL_ = nullptr;
   HWND txtWebSite_ = nullptr;
+  // The administrator's entries, at the head of the list, and the lock, as
+  // read when the list was loaded.
+  std::size_t adminEntries_ = 0;
+  bool locked_ = false;
 };
 
 class FrmPopupCookie final : public PageWindow, private CookiePageHost {
@@ -94,6 +98,8 @@ class FrmPopupCookie final : public PageWindow, private CookiePageHost {
   void FillList(const std::vector<ListedCookie>& cookies) override;
   std::vector<std::string> TickedEntries() override;
   bool AutoCleanTicked() override;
+  void LockAutoClean(bool locked) override;
+  Policy ReadCookiePolicy() override;
   void ShowNoNetscape() override;
   std::string AskProfileFolder() override;
   void ShowStillNotFound() override;

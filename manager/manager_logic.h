@@ -138,6 +138,12 @@ inline constexpr const char* kAddTitle = "Add web site";
 inline constexpr const char* kAddText = "You shoud type a web site address first.";
 inline constexpr const char* kRemoveTitle = "Remove web site";
 inline constexpr const char* kRemoveText = "You should select one item in the list box first!";
+// The administrator's AllowList entries head the list, marked, and never
+// reach WebSite.dat; with LockWhiteList the page takes no change at all.
+inline constexpr const char* kAdminEntrySuffix = "  (set by your administrator)";
+inline constexpr const char* kAdminEntryText =
+    "This web site was set by your administrator and cannot be removed here.";
+inline constexpr const char* kWhiteListLockedNote = "Note: Your administrator manages this white list.";
 inline constexpr const char* kWhiteListFullText =
     "The white list is full. Remove a web site before you add another one.";
 

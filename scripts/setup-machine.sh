@@ -19,7 +19,7 @@ vendrolix_packages=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools libwine-dev
   wine wine64 "$vendrolix_wine32" xvfb xauth
   nsis fp-utils clang libclang-rt-14-dev libbenchmark-dev
-  wixl wixl-data msitools osslsigncode openssl
+  wixl wixl-data msitools osslsigncode openssl python3
 )
 
 vendrolix_setup_machine() {

@@ -109,3 +109,19 @@ inline constexpr unsigned int kButtonClickMessage = 0x00F5;
 inline constexpr const char* kCleanerAccessCode = "MORVATHELK";
 
 }  // namespace vendrolix
+
+// Group Policy: values an administrator sets under HKEY_LOCAL_MACHINE\<kPolicyKey>
+// (64-bit view on 64-bit Windows, where the policy client writes them). Each
+// one, when set and valid, takes the place of the user's setting; unset or
+// invalid, the settings rule as before. Only administrators write there.
+namespace vendrolix {
+inline constexpr const char* kPolicyKey = "Software\\Policies\\Tervanic\\Vendrolix";
+namespace policy {
+inline constexpr const char* BlockLevel = "BlockLevel";          // REG_DWORD 0..4, in place of Popup
+inline constexpr const char* AllowList = "AllowList";            // subkey: REG_SZ keywords, as WebSite.dat's
+inline constexpr const char* LockWhiteList = "LockWhiteList";    // REG_DWORD 1: the white list is not edited
+inline constexpr const char* AutoClean = "AutoClean";            // REG_DWORD 0/1, in place of AutoClean
+inline constexpr const char* NSAutoClean = "NSAutoClean";        // REG_DWORD 0/1, in place of NSAutoClean
+inline constexpr const char* KeepCookies = "KeepCookies";        // subkey: REG_SZ hosts never cleaned
+}  // namespace policy
+}  // namespace vendrolix

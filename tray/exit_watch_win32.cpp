@@ -13,6 +13,7 @@
 #include "Vendrolix.h"
 #include "exit_watch.h"
 #include "settings.h"
+#include "win32/policy_reader.h"
 #include "win32/bstr.h"
 #include "win32/browser_windows.h"
 #include "win32/handles.h"
@@ -91,6 +92,7 @@ class Win32ExitWatch final : public ExitWatchPlatform {
  public:
   std::string ReadSetting(const char* name) override { return registry_.GetRegStringValue(name); }
   std::optional<std::string> ReadStoredSetting(const char* name) override {
+    if (auto enforced = win32::ReadEnforcedSetting(name)) return enforced;
     return registry_.GetStoredRegStringValue(name);
   }
   bool BlockerWindowExists() override { return BlockerWindowPresent(); }

@@ -157,7 +157,10 @@ void FrmTrayForm::BuildMenu() {
 void FrmTrayForm::ApplyChecks() {
   if (!mnuPopupTray_) return;
   const MenuChecks& checks = controller_.checks();
-  for (std::size_t i = 0; i < 5; ++i) Check(mnuPopupTray_, kLevelItems[i], checks.level[i]);
+  for (std::size_t i = 0; i < 5; ++i) {
+    Check(mnuPopupTray_, kLevelItems[i], checks.level[i]);
+    EnableMenuItem(mnuPopupTray_, kLevelItems[i], MF_BYCOMMAND | (checks.levelsLocked ? MF_GRAYED : MF_ENABLED));
+  }
   for (std::size_t i = 0; i < 3; ++i) Check(mnuPopupTray_, kSoundItems[i], checks.sound[i]);
   if (!checks.messengerShown) {
     // A popup menu has no invisible items: the three leave the menu.
@@ -215,6 +218,7 @@ void FrmTrayForm::Form_Load() {
   data.hIcon = blockingIcon_.get();
 
   controller_.LoadLevel(module_.PopupLevel);
+  controller_.RefreshPolicy();
   data.hIcon = IconHandle(controller_.icon());
   SetTipText(controller_.Tip());
   Registry.emplace(CRegistry::ForTray());
@@ -281,6 +285,8 @@ void FrmTrayForm::TrayCallback(UINT event, WPARAM anchor) {
 
 void FrmTrayForm::OpenMenu(POINT at) {
   SetForegroundWindow(hwnd_);
+  controller_.RefreshPolicy();
+  ApplyChecks();
   ShowSiteItem();
   const UINT command = static_cast<UINT>(
       TrackPopupMenu(mnuPopupTray_, TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD, at.x, at.y, 0, hwnd_, nullptr));

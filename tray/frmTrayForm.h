@@ -12,6 +12,7 @@
 #include "Vendrolix.h"
 #include "tray_logic.h"
 #include "win32/handles.h"
+#include "win32/policy_reader.h"
 
 namespace vendrolix::tray {
 
@@ -51,6 +52,7 @@ class FrmTrayForm final : public TrayShell {
   void PlayBlockBeep() override;
   void ShowTip(const std::string& tip) override;
   std::function<bool(std::string&)> WhiteListLines() override;
+  Policy ReadTrayPolicy() override { return win32::ReadPolicy(kPolicyLevel | kPolicyLock); }
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -105,8 +105,30 @@ void TrayController::RefreshAndFront() {
   shell_.BringToFront();
 }
 
+bool TrayController::LevelEnforced() {
+  const auto enforced = shell_.ReadTrayPolicy().level;
+  if (!enforced) {
+    if (checks_.levelsLocked) {
+      checks_.levelsLocked = false;
+      std::int16_t level = 0;
+      ConvertToInt16(settings_.Get(value::Popup), level);
+      LoadLevel(level);
+    }
+    return false;
+  }
+  LoadLevel(*enforced);
+  checks_.levelsLocked = true;
+  shell_.ShowIcon(icon_);
+  return true;
+}
+
+void TrayController::RefreshPolicy() {
+  const bool wasLocked = checks_.levelsLocked;
+  if (!LevelEnforced() && wasLocked) shell_.ShowIcon(icon_);
+}
+
 void TrayController::SetLevel(int level) {
-  if (level < kLevelLow || level > kLevelAll) return;
+  if (level < kLevelLow || level > kLevelAll || LevelEnforced()) return;
   icon_ = TrayIcon::Blocking;
   BlockingOn = true;
   CheckLevelOnly(level);
@@ -115,6 +137,7 @@ void TrayController::SetLevel(int level) {
 }
 
 void TrayController::AllowPopup() {
+  if (LevelEnforced()) return;
   icon_ = TrayIcon::Allowing;
   BlockingOn = false;
   CheckLevelOnly(kLevelAllow);
@@ -125,6 +148,7 @@ void TrayController::AllowPopup() {
 }
 
 void TrayController::ToggleLevel() {
+  if (LevelEnforced()) return;
   if (BlockingOn) {
     icon_ = TrayIcon::Allowing;
     BlockingOn = false;
@@ -215,7 +239,7 @@ void TrayController::NotifyBlock() {
 }
 
 std::string TrayController::SiteToOffer() {
-  if (blocks_ == 0) return std::string();
+  if (blocks_ == 0 || shell_.ReadTrayPolicy().lockWhiteList) return std::string();
   const std::string site = settings_.ReadSite(value::LastBlocked).value_or("");
   if (!IsHostToAllow(site)) return std::string();
   // Read afresh: the user may have added it by hand since.

@@ -11,6 +11,8 @@
 #include <optional>
 #include <string>
 
+#include "policy.h"
+
 namespace vendrolix::tray {
 
 enum class TrayIcon { Blocking, Allowing };
@@ -57,6 +59,9 @@ class TrayShell {
   // The white list file's lines, one a call (false at the end), read as
   // they are asked for: the file may be large, the tray needs one match.
   virtual std::function<bool(std::string&)> WhiteListLines() = 0;
+  // The administrator's level and white-list lock, read afresh (none by
+  // default).
+  virtual Policy ReadTrayPolicy() { return Policy(); }
 };
 
 // The installer's marker for the first start after an installation.
@@ -113,6 +118,9 @@ struct MenuChecks {
   bool blockMessenger = false;
   bool allowMessenger = false;
   bool messengerShown = true;
+  // An administrator enforces the level: the level items are greyed and
+  // show the enforced one; neither they nor the icon's click change it.
+  bool levelsLocked = false;
 };
 
 class TrayController {
@@ -143,6 +151,10 @@ class TrayController {
   void NotifyNsAolBlock();
   void Flash();
 
+  // Before the menu shows: the checks and the icon follow an enforced level,
+  // and go back to the user's level once the policy is removed.
+  void RefreshPolicy();
+
   // The site the menu offers to allow: the host the browser helper recorded
   // at its last block, once a block was told since start and while the white
   // list does not hold it; "" for no item.
@@ -159,6 +171,8 @@ class TrayController {
 
  private:
   void CheckLevelOnly(int level);
+  // True while a policy enforces the level (then shown, nothing written).
+  bool LevelEnforced();
   void RefreshAndFront();
   void CountBlock();
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "policy_key.h"
 #include "settings.h"
 #include "wine_support.h"
 
@@ -90,6 +91,33 @@ TEST_F(BadSettings, TheHelperActsOnWhatTheRulesMakeOfEachText) {
     }
     test::StopTrayStandIn(lines[0].substr(std::strlen("reg hForm ")));
   }
+}
+
+// The administrator's policies, read by the real helper afresh at each
+// request, in place of the settings while they are set.
+TEST_F(BadSettings, TheAdministratorsPolicyComesBeforeTheSettingsWhileItIsSet) {
+  const test::PolicyGuard policies;
+  settings_.Remove(value::CountIE);
+  const std::string scenario =
+      "open W1\nsleep 1500\nreg hForm\nset Sound 2\nset Popup 0\ntitle W1 t\n"
+      "location W1 http://intranet.corp/sign-in\n"
+      "policy BlockLevel 4\nnewwindow W1\n"
+      "policyentry AllowList INTRANET.corp\nnewwindow W1\n"
+      "location W1 http://other.example/\nnewwindow W1\n"
+      "nopolicy\nnewwindow W1\n"
+      // Values the templates never write count as no policy.
+      "policy BlockLevel 7\nnewwindow W1\n"
+      "close W1\nsleep 300\n";
+  bool ended = false;
+  const auto lines = Run(scenario, ended);
+  EXPECT_TRUE(ended) << "the browser did not end well";
+  ASSERT_EQ(lines.size(), 6u);
+  EXPECT_EQ(lines[1], "newwindow W1 cancelled") << "level 4 over Popup 0";
+  EXPECT_EQ(lines[2], "newwindow W1 opened") << "an AllowList keyword at level 4";
+  EXPECT_EQ(lines[3], "newwindow W1 cancelled") << "a page the keyword does not name";
+  EXPECT_EQ(lines[4], "newwindow W1 opened") << "the policy removed: Popup 0 again";
+  EXPECT_EQ(lines[5], "newwindow W1 opened") << "BlockLevel 7 is no policy";
+  test::StopTrayStandIn(lines[0].substr(std::strlen("reg hForm ")));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <cfenv>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -191,8 +192,10 @@ class FakeEnv : public NewWindowEnv {
   std::int16_t listed = 1;
   bool ctrl = false;
   std::int32_t now = 0;
+  Policy policy;
   std::string log;
 
+  Policy ReadPopupPolicy() override { return policy; }
   std::string ReadSetting(const char* name) override {
     log += std::string("read ") + name + ";";
     const auto it = settings.find(name);
@@ -285,6 +288,36 @@ TEST(NewWindow, DecidesByLevelListCtrlAndClickAge) {
     OnNewWindow(state, env);
     EXPECT_EQ(Actions(env.log), c.actions);
     EXPECT_EQ(state.ClickStamp, c.stampAfter);
+  }
+}
+
+TEST(NewWindow, AdministratorsLevelAndAllowListComeBeforeTheSettings) {
+  const std::string blocked = "cancel;beep;site intranet.corp;click 22;";
+  const struct {
+    const char* name;
+    std::optional<std::int16_t> level;
+    std::vector<std::string> allowList;
+    const char* popup;
+    std::string actions;
+  } cases[] = {
+      {"level 4 over Popup 0 blocks a fresh click", 4, {}, "0", blocked},
+      {"level 0 over Popup 4 opens", 0, {}, "4", ""},
+      {"a keyword in the address opens at level 4", 4, {"other", "INTRANET.corp"}, "0", ""},
+      {"a keyword opens at the user's level too", std::nullopt, {"intranet"}, "4", ""},
+      {"a keyword elsewhere does not", 4, {"extranet"}, "0", blocked},
+      {"no policy: the settings rule", std::nullopt, {}, "4", blocked},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeEnv env;
+    env.url = "http://intranet.corp/sign-in";
+    env.settings["Popup"] = c.popup;
+    env.policy.level = c.level;
+    env.policy.allowList = c.allowList;
+    env.now = 1001;
+    WindowState state = Active(1000);
+    OnNewWindow(state, env);
+    EXPECT_EQ(Actions(env.log), c.actions);
   }
 }
 

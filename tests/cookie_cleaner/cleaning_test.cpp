@@ -25,8 +25,11 @@ TEST(NetscapeRewrite, DropsOnlyUnkeptCookieLinesByteForByte) {
     const char* content;
     const char* keepLine;
     const char* expected;
+    std::vector<std::string> keptHosts = {};
   };
   const Case cases[] = {
+      // the administrator's host keeps itself and its subdomains, nothing more
+      {".a.com\tx\r\nwww.a.com\tx\r\nbada.com\tx\r\n", "", ".a.com\tx\r\nwww.a.com\tx\r\n", {"a.com"}},
       {"# Netscape HTTP Cookie File\r\n\r\n.a.com\tTRUE\t/\tFALSE\t0\tn\tv\r\nb.com\tFALSE\t/\tFALSE\t0\tn\tv\r\n",
        "#b.com#", "# Netscape HTTP Cookie File\r\n\r\nb.com\tFALSE\t/\tFALSE\t0\tn\tv\r\n"},
       // a leading dot makes a different site
@@ -41,7 +44,7 @@ TEST(NetscapeRewrite, DropsOnlyUnkeptCookieLinesByteForByte) {
       {"x\t1\r\nxy\t2\r\n", "#xy#", "xy\t2\r\n"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(RewriteNetscapeCookies(c.content, c.keepLine).content, c.expected) << c.content;
+    EXPECT_EQ(RewriteNetscapeCookies(c.content, c.keepLine, c.keptHosts).content, c.expected) << c.content;
   }
 }
 
@@ -84,6 +87,8 @@ class FakeMachine final : public Machine {
     return true;
   }
   cookies::IeCookieStore& IeStore() override { return store; }
+  Policy ReadCookiePolicy() override { return policy; }
+  Policy policy;
 };
 
 // The three sites of a store made by the platform's own cookie calls, one
@@ -135,6 +140,12 @@ TEST(CleanIe, DeletesTheUnkeptSitesThroughTheIndexAndTheLowStoresFiles) {
        {"C:\\COOKIES\\STRAY.txt", "C:\\COOKIES\\Low\\E5F6G7H8.txt"}},
       {"no cookie folder: the index alone", [](FakeMachine& m) { m.shellFolders.clear(); },
        {"Cookie:joe@news.gone.org/x/"}},
+      {"the administrator keeps a host's subdomains whatever the keep list says",
+       [](FakeMachine& m) {
+         m.keepFiles["IECookieURL.dat"] = "\r\n";
+         m.policy.keepCookies = {"gone.org", "kept.com"};
+       },
+       {"C:\\COOKIES\\Low\\E5F6G7H8.txt"}},
   };
   for (const auto& c : cases) {
     FakeMachine m = IeMachine();
@@ -168,6 +179,7 @@ TEST(CleanIe, DeletesNothingWhenTheDecisionCannotBeMade) {
          m.store.index.reset();
          m.store.folders.clear();
        }},
+      {"the administrator's hosts cannot be read", [](FakeMachine& m) { m.policy.readFailed = true; }},
       {"only the other keep list", [](FakeMachine& m) {
          m.keepFiles.clear();
          m.keepFiles["NSCookieURL.dat"] = "\r\n";

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "CookieCleaner.h"
+#include "policy_key.h"
 #include "settings.h"
 #include "tray_wine_support.h"
 #include "win32/handles.h"
@@ -161,6 +162,21 @@ TEST_F(CleanerTest, FirstMethodDeletesTheUnkeptSitesOfBothStores) {
                                    cookies_ + "\\index.dat"}) {
     EXPECT_TRUE(Exists(stays)) << stays;
   }
+}
+
+// The administrator's hosts keep their cookies and their subdomains'
+// whatever the keep list says; a host that only ends alike does not.
+TEST_F(CleanerTest, FirstMethodNeverCleansTheAdministratorsHosts) {
+  const test::PolicyGuard policies;
+  MakeCookies({{"http://intranet.corp.example/", "s=1"},
+               {"http://www.example.org/", "b=2"},
+               {"http://badcorp.example/", "c=3"}});
+  ASSERT_TRUE(test::AddPolicyEntry(policy::KeepCookies, " corp.example "));
+  KeepList(file::IeKeepList, "\r\n");
+  EXPECT_EQ(Call(&ICookieCleaner::CleanIECookies, L"MORVATHELK"), S_OK);
+  EXPECT_EQ(CookieOf("http://intranet.corp.example/"), "s=1");
+  EXPECT_EQ(CookieOf("http://www.example.org/"), "");
+  EXPECT_EQ(CookieOf("http://badcorp.example/"), "");
 }
 
 // The tray runs with the user's own rights, where a Protected Mode browser's

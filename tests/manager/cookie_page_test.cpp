@@ -91,6 +91,10 @@ class FakeHost : public CookiePageHost {
     return ticked;
   }
   bool AutoCleanTicked() override { return autoClean; }
+  void LockAutoClean(bool on) override { locked = on; }
+  Policy ReadCookiePolicy() override { return policy; }
+  Policy policy;
+  bool locked = false;
   void ShowNoNetscape() override { log.push_back("no netscape"); }
   std::string AskProfileFolder() override {
     log.push_back("ask");
@@ -106,7 +110,9 @@ class FakeHost : public CookiePageHost {
   }
   Names Shown() const {
     Names shown;
-    for (const ListedCookie& c : list) shown.push_back((c.kept ? "+" : "-") + c.entry);
+    for (const ListedCookie& c : list) {
+      shown.push_back(std::string(c.enforced ? "*" : "") + (c.kept ? "+" : "-") + c.entry);
+    }
     return shown;
   }
 };
@@ -148,6 +154,33 @@ TEST(CookiePageTest, LoadShowsTheStoredViewWithKeptEntriesFirst) {
   EXPECT_EQ(host.caption, kIeCaption);
   EXPECT_EQ(host.Shown(), (Names{"+me@a", "+me@b", "-me@c"}));
   EXPECT_TRUE(host.log.empty()) << "loading writes nothing";
+}
+
+// The administrator's switch shows greyed and leaves the user's own as it
+// was; the administrator's hosts show ticked and greyed, and only the user's
+// own ticks reach the keep list.
+TEST(CookiePageTest, TheAdministratorsSwitchAndHostsAreShownAndNeverSaved) {
+  FakeHost host = IeHost();
+  host.registry["OptionCookie"] = "1";
+  host.keepFiles["IECookieURL.dat"] = "#me@a#\r\n";
+  host.policy.autoClean = true;
+  host.policy.keepCookies = {"b"};
+  CookiePage page(host);
+  page.Load();
+  EXPECT_TRUE(host.autoClean);
+  EXPECT_TRUE(host.locked);
+  EXPECT_EQ(host.Shown(), (Names{"+me@a", "*-me@b", "-me@c"}));
+  page.ApplyChanges();
+  EXPECT_EQ(host.log, (Names{"set OptionCookie=1", "write IECookieURL.dat=#me@a#\r\n"}));
+
+  host.policy = Policy();
+  host.log.clear();
+  page.OptIECookieClick();
+  page.ApplyChanges();
+  EXPECT_FALSE(host.locked);
+  EXPECT_FALSE(host.autoClean) << "the user's own switch is back";
+  EXPECT_EQ(host.log, (Names{"set OptionCookie=1", "set OptionCookie=1", "set AutoClean=0",
+                             "write IECookieURL.dat=#me@a#\r\n"}));
 }
 
 TEST(CookiePageTest, WithoutNetscapeTheIeViewIsForcedAndTheSwitchRefused) {

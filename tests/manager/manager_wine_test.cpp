@@ -15,6 +15,7 @@
 
 #include "atomic_write.h"
 #include "input_support.h"
+#include "policy_key.h"
 #include "text.h"
 #include "wine_support.h"
 
@@ -403,6 +404,51 @@ TEST_F(ManagerTest, AFullWhiteListRefusesTheNextAdd) {
   EXPECT_TRUE(WaitUntil([&] { return ReadList().rfind("32766\r\nsite00001.example\r\n", 0) == 0; }, 10s));
   ClickAt(page, kAddX, kButtonY);
   EXPECT_TRUE(WaitUntil([&] { return ReadList().rfind("32767\r\none.more\r\nsite00001.example\r\n", 0) == 0; }, 10s));
+  ExitFrom(manager, page);
+}
+
+// The administrator's AllowList heads the list, marked, and never reaches
+// WebSite.dat; Remove refuses it. With LockWhiteList nothing is edited, not
+// even a site the tray sent.
+TEST_F(ManagerTest, TheAdministratorsEntriesAndLock) {
+  const test::PolicyGuard policies;
+  ASSERT_TRUE(test::AddPolicyEntry(policy::AllowList, "intranet.corp"));
+  ASSERT_TRUE(WriteFileBytes(WebSite(), "1\r\nkeep\r\n"));
+  const std::string admin = "intranet.corp  (set by your administrator)";
+  {
+    Manager manager;
+    HWND page = StartShowing(manager, kWhiteListClass);
+    ASSERT_NE(page, nullptr);
+    HWND list = GetDlgItem(page, 101);
+    EXPECT_EQ(ListItems(list), (std::vector<std::string>{admin, "keep"}));
+    SendMessageA(list, LB_SETCURSEL, 0, 0);
+    ClickAt(page, kRemoveX, kButtonY);
+    AnswerNotice(manager, "Remove web site", "message_admin_entry");
+    Add(page, "added");
+    EXPECT_TRUE(WaitUntil([&] { return ReadList() == "2\r\nadded\r\nkeep\r\n"; }, 10s)) << ReadList();
+    EXPECT_EQ(ListItems(list), (std::vector<std::string>{admin, "added", "keep"}));
+    SendMessageA(list, LB_SETCURSEL, 2, 0);
+    ClickAt(page, kRemoveX, kButtonY);
+    EXPECT_TRUE(WaitUntil([&] { return ReadList() == "1\r\nadded\r\n"; }, 10s)) << ReadList();
+    ExitFrom(manager, page);
+  }
+
+  ASSERT_TRUE(test::SetPolicyDword(policy::LockWhiteList, 1));
+  settings_.Set("Status", "0");
+  Manager manager;
+  HWND page = StartShowing(manager, kWhiteListClass, "/AllowSite=www.example.com");
+  ASSERT_NE(page, nullptr);
+  HWND list = GetDlgItem(page, 101);
+  EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, 102))) << "the keyword box is greyed";
+  Screenshot(page, "white_list_locked");
+  Add(page, "typed");
+  SendMessageA(list, LB_SETCURSEL, 1, 0);
+  ClickAt(page, kRemoveX, kButtonY);
+  Sleep(500);
+  ASSERT_TRUE(SendMessageA(page, WM_NULL, 0, 0) == 0) << "the page still answers";
+  EXPECT_EQ(FindWindowA(kMessageClass, nullptr), nullptr) << "no notice: the buttons are gone";
+  EXPECT_EQ(ListItems(list), (std::vector<std::string>{admin, "added"}));
+  EXPECT_EQ(ReadList(), "1\r\nadded\r\n");
   ExitFrom(manager, page);
 }
 

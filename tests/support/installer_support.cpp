@@ -93,6 +93,9 @@ const struct {
     {"Block.wav", false, "Block.wav"},                     {"VendrolixHelp.chm", false, "VendrolixHelp.chm"},
     {"VendrolixIEDLL64.dll", true, "VendrolixIEDLL.dll"},  {"CookieCleaner64.dll", true, "CookieCleaner.dll"},
 };
+// The Group Policy templates, shipped for administrators to copy.
+const char* const kPolicyTemplates[] = {"PolicyDefinitions\\Vendrolix.admx",
+                                        "PolicyDefinitions\\en-US\\Vendrolix.adml"};
 const char* const kShortcuts[] = {"Vendrolix Pro.lnk", "Vendrolix Help.lnk", "Uninstall Vendrolix.lnk"};
 const REGSAM kViews[] = {KEY_WOW64_32KEY, KEY_WOW64_64KEY};
 
@@ -152,6 +155,10 @@ void ExpectSuiteInstalled(const std::string& folder, const std::string& menu, co
     EXPECT_EQ(installed, ReadFileBytes(WinePath((file.bits64 ? dist64 : dist32) + "/" + file.distName))) << file.name;
   }
   if (const auto wav = ReadFileBytes(folder + "\\Block.wav")) ExpectPlayableWave(*wav);
+  for (const char* name : kPolicyTemplates) {
+    const auto installed = ReadFileBytes(folder + "\\" + name);
+    EXPECT_TRUE(installed && installed->find("PolicyDefinitions\"") != std::string::npos) << name;
+  }
 
   // The settings key in the suite's view, with cleaning off; what users and
   // the browser at low integrity may write, and the tray in the browser's
@@ -190,6 +197,8 @@ void ExpectSuiteInstalled(const std::string& folder, const std::string& menu, co
 void ExpectSuiteRemoved(const std::string& folder, const std::string& menu) {
   for (const auto& file : kSuiteFiles) EXPECT_FALSE(Exists(folder + "\\" + file.name)) << file.name;
   for (const char* name : {"Uninstall.exe", "VendrolixSettings.exe"}) EXPECT_FALSE(Exists(folder + "\\" + name)) << name;
+  for (const char* name : kPolicyTemplates) EXPECT_FALSE(Exists(folder + "\\" + name)) << name;
+  EXPECT_FALSE(Exists(folder + "\\PolicyDefinitions")) << "the templates' folders";
   EXPECT_FALSE(Exists(menu)) << menu;
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kSettingsKey));
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\Tervanic"));

@@ -74,7 +74,10 @@ class FakeShell final : public TrayShell {
     };
   }
 
+  Policy ReadTrayPolicy() override { return policy; }
+
   std::optional<std::string> whiteList;
+  Policy policy;
 
   std::uint64_t now = 5'000'000;
   std::vector<std::string> calls;
@@ -258,6 +261,37 @@ TEST_F(TrayLogic, LevelItemsAndTheToggle) {
   }
 }
 
+TEST_F(TrayLogic, AnEnforcedLevelIsShownGreyedAndNothingChangesIt) {
+  settings.values[value::Popup] = "2";
+  settings.values[value::PopupSave] = "3";
+  auto controller = Controller();
+  controller.LoadLevel(2);
+  for (const std::int16_t enforced : {4, 0}) {
+    SCOPED_TRACE(enforced);
+    shell.policy.level = enforced;
+    controller.RefreshPolicy();
+    const std::string shown = enforced == 4 ? "All" : "Allow";
+    const TrayIcon icon = enforced == 4 ? TrayIcon::Blocking : TrayIcon::Allowing;
+    controller.SetLevel(kLevelLow);
+    controller.AllowPopup();
+    controller.ToggleLevel();
+    EXPECT_EQ(Checked(controller.checks()), shown);
+    EXPECT_TRUE(controller.checks().levelsLocked);
+    EXPECT_EQ(controller.icon(), icon);
+    EXPECT_EQ(shell.calls.back(), icon == TrayIcon::Allowing ? "icon A" : "icon B");
+  }
+  EXPECT_TRUE(settings.writes.empty());
+
+  // The policy removed: the user's own level is back, and changes again.
+  shell.policy.level.reset();
+  controller.RefreshPolicy();
+  EXPECT_EQ(Checked(controller.checks()), "Default");
+  EXPECT_FALSE(controller.checks().levelsLocked);
+  EXPECT_EQ(controller.icon(), TrayIcon::Blocking);
+  controller.ToggleLevel();
+  EXPECT_EQ(settings.writes, (Strings{"PopupSave=2", "Popup=0"}));
+}
+
 TEST_F(TrayLogic, ASavedTextThatIsNoLevelNeverReachesPopup) {
   settings.values[value::Popup] = "0";
   settings.values[value::PopupSave] = "9";
@@ -362,8 +396,10 @@ TEST_F(TrayLogic, TheLastBlockedSiteIsOfferedUntilTheWhiteListHoldsIt) {
     std::optional<std::string> recorded;
     std::optional<std::string> whiteList;
     std::string offered;
+    bool locked = false;
   } cases[] = {
       {"no block told yet", 0, "www.example.com", "0\r\n", ""},
+      {"the administrator locks the white list", 1, "www.example.com", "0\r\n", "", true},
       {"a block", 1, "www.example.com", "1\r\nnews\r\n", "www.example.com"},
       {"no white list", 1, "www.example.com", std::nullopt, "www.example.com"},
       {"listed, in capitals", 1, "www.example.com", "2\r\nnews\r\nWWW.EXAMPLE.COM\r\n", ""},
@@ -382,6 +418,7 @@ TEST_F(TrayLogic, TheLastBlockedSiteIsOfferedUntilTheWhiteListHoldsIt) {
     shell = FakeShell();
     if (c.recorded) settings.values[value::LastBlocked] = *c.recorded;
     shell.whiteList = c.whiteList;
+    shell.policy.lockWhiteList = c.locked;
     auto controller = Controller();
     for (int i = 0; i < c.blocks; ++i) controller.NotifyBlock();
     EXPECT_EQ(controller.SiteToOffer(), c.offered);

@@ -14,6 +14,7 @@
 #include "resource.h"
 #include "settings.h"
 #include "input_support.h"
+#include "policy_key.h"
 #include "tray_wine_support.h"
 #include "wine_support.h"
 
@@ -299,6 +300,55 @@ TEST_F(TrayWine, LevelItemsAndTheLeftClickToggle) {
   EXPECT_EQ(settings_.Get(value::Popup), "0");
   EXPECT_EQ(settings_.Get(value::PopupSave), std::nullopt);
   EXPECT_EQ(test::IconTrail(observer_.Events()), "BBA");  // added, version asked, allowing
+}
+
+// The administrator's level: shown at start and when the menu opens, and
+// neither the level items nor the icon change it.
+TEST_F(TrayWine, AnEnforcedLevelIsShownAndNothingChangesIt) {
+  const test::PolicyGuard policies;
+  settings_.Set(value::Popup, "2");
+  settings_.Remove(value::PopupSave);
+  ASSERT_TRUE(test::SetPolicyDword(policy::BlockLevel, 0));
+  auto tray = StartTray();
+  ASSERT_TRUE(observer_.WaitForCount(1, 10s));
+  EXPECT_EQ(observer_.Events()[0].icon, 'A') << "the enforced Allow, not the user's level";
+  for (UINT command : {static_cast<UINT>(kLeftClick), static_cast<UINT>(IDM_BLOCK_ALL_POPUP),
+                       static_cast<UINT>(IDM_ALLOW_POPUP)}) {
+    SCOPED_TRACE(command);
+    if (command == kLeftClick) {
+      ASSERT_TRUE(tray->Send(WM_MOUSEMOVE, 1, WM_LBUTTONUP));
+    } else {
+      ASSERT_TRUE(tray->Send(WM_COMMAND, command, 0));
+    }
+    EXPECT_EQ(settings_.Get(value::Popup), "2");
+    EXPECT_EQ(settings_.Get(value::PopupSave), std::nullopt);
+    EXPECT_EQ(observer_.Events().back().icon, 'A');
+  }
+
+  // The menu opened reads the policy afresh. (Whether its items are greyed
+  // cannot be read from another process under Wine; the controller's tests
+  // hold the marks the menu is given.)
+  ASSERT_TRUE(test::SetPolicyDword(policy::BlockLevel, 3));
+  ASSERT_TRUE(tray->Post(WM_MOUSEMOVE, 1, WM_RBUTTONUP));
+  HWND menu = nullptr;
+  ASSERT_TRUE(test::WaitUntil(
+      [&] {
+        menu = FindWindowA("#32768", nullptr);
+        return menu && IsWindowVisible(menu);
+      },
+      10s));
+  EXPECT_EQ(observer_.Events().back().icon, 'B') << "the enforced High";
+  test::KeyPress(VK_ESCAPE);
+  EXPECT_TRUE(test::WaitUntil([&] { return !IsWindowVisible(menu); }, 10s));
+  ASSERT_TRUE(tray->Send(WM_MOUSEMOVE, 1, WM_LBUTTONUP));
+  EXPECT_EQ(settings_.Get(value::Popup), "2");
+
+  // Removed, the user's level is back at the next menu.
+  test::RemovePolicies();
+  ASSERT_TRUE(tray->Send(WM_MOUSEMOVE, 1, WM_LBUTTONUP));
+  EXPECT_EQ(settings_.Get(value::Popup), "0");
+  EXPECT_EQ(settings_.Get(value::PopupSave), "2");
+  Close(*tray);
 }
 
 // A user who may read the settings key but not write it: the tray reads

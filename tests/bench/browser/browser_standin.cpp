@@ -53,6 +53,8 @@
 //   sleep MS               waits
 //   set NAME VALUE         settings value written (unset NAME removes it)
 //   reg NAME               -> "reg NAME VALUE" or "reg NAME missing"
+//   policy NAME NUMBER     an administrator's REG_DWORD policy; policyentry LIST TEXT one
+//                          entry of a list policy; nopolicy removes every policy
 //   echo TEXT              -> TEXT
 //   # ...                  comment, no output
 //
@@ -83,6 +85,7 @@
 #include <vector>
 
 #include "../common/bench_browser.h"
+#include "../../support/policy_key.h"
 #include "../../support/time_scale.h"
 #include "settings.h"
 #include "win32/handles.h"
@@ -693,6 +696,20 @@ class Scenario {
     if (command == "unset") {
       vendrolix::win32::DeleteRegValue(HKEY_LOCAL_MACHINE, vendrolix::SettingsKeyOf(name.c_str()), name.c_str());
       return Say("unset " + name);
+    }
+    // The administrator's policies: "policy NAME NUMBER" (REG_DWORD),
+    // "policyentry LIST TEXT" and "nopolicy" (every policy removed).
+    if (command == "policy") {
+      vendrolix::test::SetPolicyDword(name, static_cast<DWORD>(std::strtoul(argument.c_str(), nullptr, 10)));
+      return Say("policy " + name + " " + argument);
+    }
+    if (command == "policyentry") {
+      vendrolix::test::AddPolicyEntry(name, argument);
+      return Say("policyentry " + name + " " + argument);
+    }
+    if (command == "nopolicy") {
+      vendrolix::test::RemovePolicies();
+      return Say("nopolicy");
     }
     if (command == "reg") {
       std::string text;

@@ -368,7 +368,21 @@ class Session {
     Row("HTML dialog without a click", "closed",
         dialog == "dialog D1 closed" ? "closed" : dialog == "dialog D1 open" ? "open" : dialog);
 
-    // 6. The last browser window closes.
+    // 6. The administrator's policies, over the user's level and list: Block
+    // All refuses the window a link click asks for; an allow-list entry
+    // still lets the intranet's sign-in window open. Then they are removed.
+    browser.Do("policy BlockLevel 4");
+    browser.Do("location W1 http://ads.example.net/");
+    browser.Do("title W1 Ads again");
+    browser.Do("click W1 link");
+    Row("administrator's level Block All: a link click's window", "blocked", Verdict(browser.Do("newwindow W1")));
+    browser.Do("policyentry AllowList intranet.example.org");
+    browser.Do("location W1 http://intranet.example.org/sign-in");
+    browser.Do("title W1 Sign in");
+    Row("administrator's allow list at Block All: sign-in window", "opens", Verdict(browser.Do("newwindow W1")));
+    browser.Do("nopolicy");
+
+    // 7. The last browser window closes.
     browser.Do("close W1");
     const std::string count = browser.Do("reg CountIE");
     Row("last window closed: browser count", "0", count.rfind("reg CountIE ", 0) == 0 ? count.substr(12) : count);
