@@ -40,7 +40,7 @@ std::int32_t ReadHandle(const char* name, std::int32_t current) {
 class BrowserEnv final : public NewWindowEnv {
  public:
   BrowserEnv(ModVendrolixIE& state, const WindowState& window, IWebBrowser2* browser, VARIANT_BOOL* cancel)
-      : state_(state), window_(window), browser_(browser), cancel_(cancel) {}
+      : state_(state), window_(window), settings_(state), browser_(browser), cancel_(cancel) {}
   std::string ReadSetting(const char* name) override { return settings_.Read(name); }
   std::string LocationUrl() override {
     if (!browser_) return window_.CurrentUrl;
@@ -231,6 +231,8 @@ void CVendrolixIEDLL::Quit() {
   ModVendrolixIE& state = ThreadState();
   RemoveHooks(state);
   if (state.window == &window_) state.window = nullptr;
+  // The thread may live on without a browser window; its keys need not.
+  for (win32::UniqueHKey& key : state.settingsKeys) key.reset();
 
   // Without a count, this may not be the last window: the tray is not told
   // to end and no cookie is cleaned, and the stored count waits for a quit

@@ -156,14 +156,17 @@ std::string SettingsReader::Read(const char* name) {
 
 std::optional<std::string> SettingsReader::ReadStored(const char* name) {
   const char* keyName = SettingsKeyOf(name);
-  OpenedKey& key = keyName == kBrowserKey ? browserKey_ : keyName == kManagerKey ? managerKey_ : settingsKey_;
-  if (!key.opened) {
-    key.handle = win32::OpenSuiteKey(HKEY_LOCAL_MACHINE, keyName, KEY_QUERY_VALUE);
-    key.opened = true;
-  }
+  win32::UniqueHKey& key = state_.settingsKeys[keyName == kBrowserKey ? 1 : keyName == kManagerKey ? 2 : 0];
   std::string text;
-  if (!win32::ReadRegText(key.handle.get(), name, kReadBufferSize, text)) return std::nullopt;
-  return text;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (!key) key = win32::OpenSuiteKey(HKEY_LOCAL_MACHINE, keyName, KEY_QUERY_VALUE);
+    if (!key) return std::nullopt;
+    const LONG status = win32::QueryRegText(key.get(), name, kReadBufferSize, text);
+    if (status == ERROR_SUCCESS) return text;
+    if (status != ERROR_KEY_DELETED) return std::nullopt;
+    key.reset();
+  }
+  return std::nullopt;
 }
 
 void WriteRegString(const char* name, const std::string& value) {
@@ -312,7 +315,7 @@ HWND AsWindow(std::intptr_t handle) { return reinterpret_cast<HWND>(handle); }
 
 class MessageHookEnv final : public DialogEnv {
  public:
-  explicit MessageHookEnv(ModVendrolixIE& state) : state_(state) {}
+  explicit MessageHookEnv(ModVendrolixIE& state) : state_(state), settings_(state) {}
   std::string ReadSetting(const char* name) override { return settings_.Read(name); }
   std::int16_t IsBlockedUrl(const std::string& url) override { return helper::IsBlockedUrl(state_.AppPath, url); }
   Policy ReadPopupPolicy() override { return win32::ReadPolicy(kPolicyLevel | kPolicyAllowList); }

@@ -41,6 +41,9 @@ struct ModVendrolixIE {
   WindowState* window = nullptr;
   // The block button the last block reaction clicked.
   CheckedTrayButton blockButton;
+  // The settings key and its Browser and Manager subkeys, opened for reading
+  // when first read on this thread (SettingsReader).
+  win32::UniqueHKey settingsKeys[3];
 };
 
 // This thread's state, created on first use; freed when the thread ends.
@@ -63,25 +66,20 @@ void SetThisModule(HMODULE module);
 std::string ReadRegString(const char* key, const char* name);
 // The same read without the default: nullopt on any failure.
 std::optional<std::string> ReadStoredRegString(const char* key, const char* name);
-// ReadRegString for the values one event reads, each key opened at the first
-// value asked of it and kept open until the event is handled: each value is
-// still read afresh when it is asked for, and under Wine every open costs
-// several round trips to the server while the browser waits. Only the
-// settings key and the browser's own are read during a new window.
+// ReadRegString for the values the helper's events read, through the keys
+// this thread keeps open: each value is still read afresh when it is asked
+// for, but under Wine every open costs several round trips to the server
+// while the browser waits, once per key per event otherwise. A key deleted
+// since (a removal and a new installation) is opened again.
 class SettingsReader {
  public:
+  explicit SettingsReader(ModVendrolixIE& state) : state_(state) {}
   std::string Read(const char* name);
   // The text as stored, untrimmed; nullopt on any failure.
   std::optional<std::string> ReadStored(const char* name);
 
  private:
-  struct OpenedKey {
-    bool opened = false;
-    win32::UniqueHKey handle;
-  };
-  OpenedKey settingsKey_;
-  OpenedKey browserKey_;
-  OpenedKey managerKey_;
+  ModVendrolixIE& state_;
 };
 // Writes a text value in the key that holds it; dropped when it cannot be opened.
 void WriteRegString(const char* name, const std::string& value);

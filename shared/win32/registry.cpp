@@ -16,19 +16,22 @@ bool ReadRegText(HKEY root, const char* subKey, const char* name, std::size_t bu
 }
 
 bool ReadRegText(HKEY key, const char* name, std::size_t bufferSize, std::string& text) {
-  if (!key || bufferSize == 0) return false;
+  return QueryRegText(key, name, bufferSize, text) == ERROR_SUCCESS;
+}
+
+LONG QueryRegText(HKEY key, const char* name, std::size_t bufferSize, std::string& text) {
+  if (!key || bufferSize == 0) return ERROR_INVALID_PARAMETER;
   std::vector<char> buffer(bufferSize, ' ');
   DWORD length = static_cast<DWORD>(bufferSize);
   DWORD type = 0;
-  if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &length) !=
-      ERROR_SUCCESS) {
-    return false;
-  }
-  if (length > bufferSize) return false;
+  const LONG status =
+      RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &length);
+  if (status != ERROR_SUCCESS) return status;
+  if (length > bufferSize) return ERROR_MORE_DATA;
   std::size_t n = 0;
   while (n < length && buffer[n] != '\0') ++n;
   text.assign(buffer.data(), n);
-  return true;
+  return ERROR_SUCCESS;
 }
 
 bool WriteRegText(HKEY root, const char* subKey, const char* name, const std::string& text) {

@@ -28,6 +28,9 @@ UniqueHKey OpenSuiteKey(HKEY root, const char* subKey, REGSAM rights);
 bool ReadRegText(HKEY root, const char* subKey, const char* name, std::size_t bufferSize, std::string& text);
 // The same read from a key already open.
 bool ReadRegText(HKEY key, const char* name, std::size_t bufferSize, std::string& text);
+// That read with the system's answer: ERROR_SUCCESS, or why not (among them
+// ERROR_KEY_DELETED for a key deleted since it was opened).
+LONG QueryRegText(HKEY key, const char* name, std::size_t bufferSize, std::string& text);
 
 // Writes REG_SZ text (with its terminator, as every reader expects).
 bool WriteRegText(HKEY root, const char* subKey, const char* name, const std::string& text);
