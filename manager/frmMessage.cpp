@@ -68,6 +68,16 @@ class FrmMessage final : public SkinnedWindow {
 
   // The box has no Close of its own; a close from outside answers nothing.
   void OnClose() override { Finish(); }
+
+  // Enter gives the first answer, Esc the last one shown ("Ok" alone, or
+  // the one that declines), as a system message box does.
+  bool OnMessage(UINT msg, WPARAM wParam, LPARAM, LRESULT* result) override {
+    if (msg != WM_KEYDOWN || (wParam != VK_RETURN && wParam != VK_ESCAPE)) return false;
+    const int answer = wParam == VK_ESCAPE && layout_.buttonVisible[1] ? 1 : 0;
+    if (layout_.buttonVisible[answer]) OnButtonClick(answer);
+    *result = 0;
+    return true;
+  }
   // Gone with its owner (the page closed under it): the modal show ends.
   void OnDestroy() override { closed_ = true; }
 
@@ -98,6 +108,8 @@ std::string ShowMessage(SkinnedWindow& caller, const std::string& title, const s
   state.strMsgResult.clear();
 
   HWND owner = caller.hwnd();
+  // Where the keyboard was, to give it back there once the box is answered.
+  HWND focused = GetFocus();
   FrmMessage box;
   box.Load(owner);
   if (box.closed() || !box.hwnd()) return state.strMsgResult;
@@ -124,6 +136,7 @@ std::string ShowMessage(SkinnedWindow& caller, const std::string& title, const s
   if (HWND page = caller.hwnd()) {
     EnableWindow(page, TRUE);
     SetForegroundWindow(page);
+    if (focused && IsChild(page, focused) && IsWindowEnabled(focused)) SetFocus(focused);
   }
   return state.strMsgResult;
 }

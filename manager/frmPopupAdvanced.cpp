@@ -101,6 +101,10 @@ void FrmPopupAdvanced::OnButtonClick(int n) {
   }
 }
 
+void FrmPopupAdvanced::OnEnterKey() {
+  if (txtWebSite_ && GetFocus() == txtWebSite_) AddWebSite();
+}
+
 std::string FrmPopupAdvanced::FilePath() const { return State().strAppPath + "\\" + file::WhiteList; }
 
 void FrmPopupAdvanced::LoadWebSiteList() {

@@ -36,6 +36,8 @@ class PageWindow : public SkinnedWindow {
  protected:
   void OnTabClick(int index) override;
   void OnClose() override;
+  // Esc is the page's Exit.
+  void OnEscapeKey() override { OnClose(); }
   void OnDestroy() override;
   std::vector<PaintedText> TextsToFit() const override;
   // The steps every page's load handler starts with.
@@ -53,6 +55,8 @@ class FrmPopupAdvanced final : public PageWindow {
  private:
   void OnCreate() override;
   void OnButtonClick(int n) override;
+  // Enter in the keyword box adds it, as Add does.
+  void OnEnterKey() override;
   void LoadWebSiteList();
   // Shows the notice when the file could not be written.
   void SaveWebSiteList();

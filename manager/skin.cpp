@@ -528,6 +528,17 @@ LRESULT SkinnedWindow::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       SetTextColor(dc, RGB(0, 0, 0));
       return reinterpret_cast<LRESULT>(backBrush_.get());
     }
+    case WM_COMMAND:
+      // IsDialogMessage's Enter and Esc: no control of ours has these ids.
+      if (lParam == 0 && LOWORD(wParam) == IDOK) {
+        OnEnterKey();
+        return 0;
+      }
+      if (lParam == 0 && LOWORD(wParam) == IDCANCEL) {
+        OnEscapeKey();
+        return 0;
+      }
+      break;
     case WM_CLOSE:
       OnClose();
       return 0;

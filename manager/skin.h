@@ -106,6 +106,11 @@ class SkinnedWindow {
   virtual void OnButtonClick(int n) {}
   virtual void OnTabClick(int index) {}
   virtual void OnClose() { Destroy(); }
+  // Enter and Esc as the dialog manager tells them (the program's message
+  // loop gives every page's keys to IsDialogMessage): the default answer and
+  // the way out.
+  virtual void OnEnterKey() {}
+  virtual void OnEscapeKey() {}
   virtual void OnDestroy() {}
   // Other messages: return true with *result set when handled.
   virtual bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) { return false; }

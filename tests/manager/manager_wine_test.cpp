@@ -373,6 +373,36 @@ TEST_F(ManagerTest, NoticesShowTheSkinnedBoxAndChangeNothing) {
   EXPECT_EQ(ControlText(GetDlgItem(page, 102)), "") << "the keyword box is emptied after the Add notice";
 }
 
+// Keys alone, as SendInput gives them to the program in front: Enter in the
+// keyword box adds it, an empty one brings the notice, Esc answers it and
+// the keyboard is back in the box, and Esc on the page is Exit.
+TEST_F(ManagerTest, KeysAloneAddAnswerTheNoticeAndExit) {
+  Manager manager;
+  HWND page = StartShowing(manager, kWhiteListClass);
+  ASSERT_NE(page, nullptr);
+  HWND edit = GetDlgItem(page, 102);
+  const auto focusOfPage = [&] {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(GetWindowThreadProcessId(page, nullptr), &info) ? info.hwndFocus : nullptr;
+  };
+  ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == page && focusOfPage() == edit; }, 5s));
+  SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("typed"));
+  KeyPress(VK_RETURN);
+  EXPECT_TRUE(WaitUntil([&] { return ReadList() == "1\r\ntyped\r\n"; }, 5s)) << ReadList();
+
+  KeyPress(VK_RETURN);
+  HWND box = manager.WaitFor(kMessageClass);
+  ASSERT_NE(box, nullptr) << "an empty keyword box brings the notice";
+  KeyPress(VK_ESCAPE);
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 5s));
+  EXPECT_TRUE(WaitUntil([&] { return focusOfPage() == edit; }, 5s)) << "the keyboard is back in the keyword box";
+
+  KeyPress(VK_ESCAPE);
+  EXPECT_TRUE(manager.WaitForExit(10s));
+  EXPECT_EQ(ReadList(), "1\r\ntyped\r\n");
+}
+
 // A list at its capacity refuses the next Add with the skinned box and writes
 // nothing; with one entry removed, one more fits again.
 TEST_F(ManagerTest, AFullWhiteListRefusesTheNextAdd) {
