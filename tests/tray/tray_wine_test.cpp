@@ -316,7 +316,7 @@ TEST_F(TrayWine, AnEnforcedLevelIsShownAndNothingChangesIt) {
                        static_cast<UINT>(IDM_ALLOW_POPUP)}) {
     SCOPED_TRACE(command);
     if (command == kLeftClick) {
-      ASSERT_TRUE(tray->Send(WM_MOUSEMOVE, 1, WM_LBUTTONUP));
+      ASSERT_TRUE(tray->Send(WM_MOUSEMOVE, 0, MAKELPARAM(NIN_SELECT, 1)));
     } else {
       ASSERT_TRUE(tray->Send(WM_COMMAND, command, 0));
     }
@@ -329,7 +329,7 @@ TEST_F(TrayWine, AnEnforcedLevelIsShownAndNothingChangesIt) {
   // cannot be read from another process under Wine; the controller's tests
   // hold the marks the menu is given.)
   ASSERT_TRUE(test::SetPolicyDword(policy::BlockLevel, 3));
-  ASSERT_TRUE(tray->Post(WM_MOUSEMOVE, 1, WM_RBUTTONUP));
+  ASSERT_TRUE(tray->Post(WM_MOUSEMOVE, MAKEWPARAM(400, 300), MAKELPARAM(WM_CONTEXTMENU, 1)));
   HWND menu = nullptr;
   ASSERT_TRUE(test::WaitUntil(
       [&] {
@@ -340,12 +340,12 @@ TEST_F(TrayWine, AnEnforcedLevelIsShownAndNothingChangesIt) {
   EXPECT_EQ(observer_.Events().back().icon, 'B') << "the enforced High";
   test::KeyPress(VK_ESCAPE);
   EXPECT_TRUE(test::WaitUntil([&] { return !IsWindowVisible(menu); }, 10s));
-  ASSERT_TRUE(tray->Send(WM_MOUSEMOVE, 1, WM_LBUTTONUP));
+  ASSERT_TRUE(tray->Send(WM_MOUSEMOVE, 0, MAKELPARAM(NIN_SELECT, 1)));
   EXPECT_EQ(settings_.Get(value::Popup), "2");
 
   // Removed, the user's level is back at the next menu.
   test::RemovePolicies();
-  ASSERT_TRUE(tray->Send(WM_MOUSEMOVE, 1, WM_LBUTTONUP));
+  ASSERT_TRUE(tray->Send(WM_MOUSEMOVE, 0, MAKELPARAM(NIN_SELECT, 1)));
   EXPECT_EQ(settings_.Get(value::Popup), "0");
   EXPECT_EQ(settings_.Get(value::PopupSave), "2");
   Close(*tray);
@@ -366,7 +366,7 @@ TEST_F(TrayWine, AKeyItMayOnlyReadShowsTheStoredLevelAndSurvivesItsMenu) {
                        static_cast<UINT>(IDM_WHITE_LIST)}) {
     ASSERT_TRUE(tray->Send(WM_COMMAND, command, 0)) << command;
   }
-  ASSERT_TRUE(tray->Send(WM_MOUSEMOVE, 1, WM_LBUTTONUP));
+  ASSERT_TRUE(tray->Send(WM_MOUSEMOVE, 0, MAKELPARAM(NIN_SELECT, 1)));
   EXPECT_TRUE(tray->running());
   EXPECT_EQ(settings_.Get(value::Popup), "0");
   EXPECT_EQ(settings_.Get(value::Sound), std::nullopt);
