@@ -3,7 +3,8 @@
 //   store_cookies set URL COOKIE [URL COOKIE ...]   InternetSetCookieA each
 //   store_cookies get URL                           prints InternetGetCookieA's answer; 1: none
 //   store_cookies list                              prints each cookie entry's name, a tab
-//                                                   and the file holding its records
+//                                                   and the file holding its records; 1: the
+//                                                   store could not be read
 //   store_cookies clear                             deletes every cookie entry
 //   store_cookies bulk N FIRST                      N persistent cookies of the sites
 //                                                   www.siteFIRST.example onwards
@@ -24,14 +25,20 @@ struct Entry {
   std::string name, file;
 };
 
-std::vector<Entry> Entries() {
+// An unreadable store is not an empty one: a test that saw "no entries"
+// where the listing failed would report cookies deleted that are still there.
+std::vector<Entry> Entries(bool* readable = nullptr) {
+  if (readable) *readable = true;
   std::vector<Entry> names;
   std::vector<unsigned long long> buffer(512);
   for (const char* pattern : kPatterns) {
     auto* info = reinterpret_cast<INTERNET_CACHE_ENTRY_INFOA*>(buffer.data());
     DWORD size = static_cast<DWORD>(buffer.size() * sizeof(buffer[0]));
     HANDLE find = FindFirstUrlCacheEntryA(pattern, info, &size);
-    if (!find) continue;
+    if (!find) {
+      if (GetLastError() != ERROR_NO_MORE_ITEMS && readable) *readable = false;
+      continue;
+    }
     do {
       if (info->CacheEntryType & COOKIE_CACHE_ENTRY) {
         names.push_back({info->lpszSourceUrlName, info->lpszLocalFileName ? info->lpszLocalFileName : ""});
@@ -63,8 +70,10 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (mode == "list") {
-    for (const Entry& entry : Entries()) std::printf("%s\t%s\n", entry.name.c_str(), entry.file.c_str());
-    return 0;
+    bool readable = true;
+    const std::vector<Entry> entries = Entries(&readable);
+    for (const Entry& entry : entries) std::printf("%s\t%s\n", entry.name.c_str(), entry.file.c_str());
+    return entries.empty() && !readable ? 1 : 0;
   }
   if (mode == "clear") {
     int status = 0;

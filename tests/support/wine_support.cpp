@@ -489,7 +489,19 @@ std::string PersistentCookie(const std::string& url, const std::string& nameValu
 
 std::vector<StoreEntry> StoreEntries() {
   std::vector<StoreEntry> entries;
-  for (const std::string& line : OutputLines(StoreCookies("list").output)) {
+  // A listing that did not run is no evidence of an empty store; a loaded
+  // machine now and then fails to start one, so it is tried again.
+  ProcessResult listing;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    listing = StoreCookies("list");
+    if (listing.finished && listing.exitCode == 0) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  }
+  if (!listing.finished || listing.exitCode != 0) {
+    ADD_FAILURE() << "the cookie store could not be listed: " << listing.output;
+    return entries;
+  }
+  for (const std::string& line : OutputLines(listing.output)) {
     const std::size_t tab = line.find('\t');
     if (tab == std::string::npos || tab <= 7 || _strnicmp(line.c_str(), "Cookie:", 7) != 0) continue;
     entries.push_back({line.substr(7, tab - 7), line.substr(tab + 1)});
