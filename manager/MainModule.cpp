@@ -134,6 +134,17 @@ int Main() {
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
     // Tab moves between a page's controls.
     HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+    // Ctrl+Tab and Ctrl+Shift+Tab: there are two pages, so both go to the other.
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB && GetKeyState(VK_CONTROL) < 0 && root) {
+      PageWindow* window = nullptr;
+      for (int page : {kWhiteListPage, kCookiePage}) {
+        if (FindPage(page) && FindPage(page)->hwnd() == root) window = FindPage(page);
+      }
+      if (window) {
+        window->ShowOtherPage();
+        continue;
+      }
+    }
     if (root && IsDialogMessageA(root, &msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageA(&msg);

@@ -50,6 +50,7 @@ class FrmMessage final : public SkinnedWindow {
     message.rect = {300, layout_.labelTop, 3612, kMessageLabelHeight};
     message.format = DT_LEFT | DT_TOP | DT_WORDBREAK;
     message.drags = true;
+    message.names = kReadableLabel;
     labels_.push_back(message);
     const long faceLeft[2] = {1560, 2760};
     for (int n = 0; n < 2; ++n) {
@@ -69,15 +70,12 @@ class FrmMessage final : public SkinnedWindow {
   // The box has no Close of its own; a close from outside answers nothing.
   void OnClose() override { Finish(); }
 
-  // Enter gives the first answer, Esc the last one shown ("Ok" alone, or
-  // the one that declines), as a system message box does.
-  bool OnMessage(UINT msg, WPARAM wParam, LPARAM, LRESULT* result) override {
-    if (msg != WM_KEYDOWN || (wParam != VK_RETURN && wParam != VK_ESCAPE)) return false;
-    const int answer = wParam == VK_ESCAPE && layout_.buttonVisible[1] ? 1 : 0;
-    if (layout_.buttonVisible[answer]) OnButtonClick(answer);
-    *result = 0;
-    return true;
+  // Enter on neither button gives the first answer, Esc the last one shown
+  // ("Ok" alone, or the one that declines), as a system message box does.
+  void OnEnterKey() override {
+    if (layout_.buttonVisible[0]) OnButtonClick(0);
   }
+  void OnEscapeKey() override { OnButtonClick(layout_.buttonVisible[1] ? 1 : 0); }
   // Gone with its owner (the page closed under it): the modal show ends.
   void OnDestroy() override { closed_ = true; }
 
@@ -128,6 +126,8 @@ std::string ShowMessage(SkinnedWindow& caller, const std::string& title, const s
       if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));
       break;
     }
+    // Tab between the answers, Enter and Esc.
+    if (box.hwnd() && IsDialogMessageA(box.hwnd(), &msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }

@@ -54,6 +54,7 @@ PageDesign FrmPopupAdvanced::Design() {
   design.labels.resize(kWhiteListLabelCount);
   design.labels[kKeywordLabel].text = "Web Site Keyword:";  // Label2
   design.labels[kKeywordLabel].rect = {480, 2688, 1452, 192};
+  design.labels[kKeywordLabel].names = kIdTextWebSite;
   design.labels[kNoteLabel].text = "Note: White List is not valid for Netscape and AOL.";  // Label1
   design.labels[kNoteLabel].rect = {1920, 3000, 3852, 192};
   design.labels[kNoteLabel].otherTexts = {kWhiteListLockedNote};
@@ -70,6 +71,9 @@ void FrmPopupAdvanced::OnCreate() {
 
   lstURL_ = AddChild("LISTBOX", WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, WS_EX_CLIENTEDGE,
                      {480, 900, 5412, 1584}, kIdListUrl);
+  // Named for assistive technology by the page's own name: the design has
+  // no label for it.
+  if (lstURL_) SetWindowTextA(lstURL_, "White List");
   txtWebSite_ = AddChild("EDIT", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, {1920, 2640, 3972, 288},
                          kIdTextWebSite);
 }

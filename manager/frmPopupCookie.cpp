@@ -130,6 +130,7 @@ PageDesign FrmPopupCookie::Design() {
   // box is only as wide as the design's font needed.
   design.labels[kHeadingLabel].text = "Check the cookies you want to keep.";
   design.labels[kHeadingLabel].rect = {480, 840, 3120, 192};
+  design.labels[kHeadingLabel].names = kIdListCookie;
   design.labels[kIeLabel].text = "IE/AOL";  // lblIECookie
   design.labels[kIeLabel].rect = {3960, 840, 732, 192};
   design.labels[kNsLabel].text = "Netscape";  // lblNSCookie
@@ -148,10 +149,12 @@ void FrmPopupCookie::OnCreate() {
   lines_ = PageFrameLines(kCookiePage);
 
   skinBrush_.reset(CreateSolidBrush(kSkinBack));
-  optIECookie_ = AddCheckBox(BS_RADIOBUTTON | WS_TABSTOP, {3720, 890, 132, 120}, kIdOptIE);
-  optNSCookie_ = AddCheckBox(BS_RADIOBUTTON | WS_TABSTOP, {4920, 890, 132, 120}, kIdOptNS);
+  // The two options are one group: Tab reaches the chosen one, the arrows
+  // move between them (ShowView keeps the tab stop on the chosen one).
+  optIECookie_ = AddCheckBox(BS_RADIOBUTTON | WS_GROUP | WS_TABSTOP, {3720, 890, 132, 120}, kIdOptIE, "IE/AOL");
+  optNSCookie_ = AddCheckBox(BS_RADIOBUTTON, {4920, 890, 132, 120}, kIdOptNS, "Netscape");
   lstCookie_ = AddChild("LISTBOX",
-                        WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_OWNERDRAWFIXED |
+                        WS_GROUP | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_OWNERDRAWFIXED |
                             LBS_HASSTRINGS,
                         WS_EX_CLIENTEDGE, {480, 1140, 5412, 1776}, kIdListCookie);
   if (lstCookie_) {
@@ -189,12 +192,13 @@ bool FrmPopupCookie::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* 
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN: {
       HDC dc = reinterpret_cast<HDC>(wParam);
-      SetBkColor(dc, kSkinBack);
-      *result = reinterpret_cast<LRESULT>(skinBrush_.get());
+      SetBkColor(dc, HighContrast() ? GetSysColor(COLOR_WINDOW) : kSkinBack);
+      SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+      *result = reinterpret_cast<LRESULT>(HighContrast() ? GetSysColorBrush(COLOR_WINDOW) : skinBrush_.get());
       return true;
     }
     case WM_COMMAND:
-      if (HIWORD(wParam) == BN_CLICKED) {
+      if (HIWORD(wParam) == BN_CLICKED && (LOWORD(wParam) == kIdOptIE || LOWORD(wParam) == kIdOptNS)) {
         // An option's click runs only when it becomes selected.
         if (LOWORD(wParam) == kIdOptIE && SendMessageA(optIECookie_, BM_GETCHECK, 0, 0) != BST_CHECKED) {
           ShowView(1);
@@ -217,7 +221,9 @@ void FrmPopupCookie::DrawItem(const DRAWITEMSTRUCT& item) {
   HDC dc = item.hDC;
   RECT rc = item.rcItem;
   bool selected = (item.itemState & ODS_SELECTED) != 0;
-  win32::UniqueGdiObject<HBRUSH> back(CreateSolidBrush(selected ? GetSysColor(COLOR_HIGHLIGHT) : kListBack));
+  const bool system = HighContrast();
+  win32::UniqueGdiObject<HBRUSH> back(
+      CreateSolidBrush(selected ? GetSysColor(COLOR_HIGHLIGHT) : system ? GetSysColor(COLOR_WINDOW) : kListBack));
   FillRect(dc, &rc, back.get());
   const int side = CheckBoxSide();
   const int top = (rc.top + rc.bottom - side) / 2;
@@ -229,7 +235,7 @@ void FrmPopupCookie::DrawItem(const DRAWITEMSTRUCT& item) {
   std::string text = ListText(item.hwndItem, static_cast<int>(item.itemID));
   RECT textRect = {rc.left + CheckColumnWidth() + 2, rc.top, rc.right, rc.bottom};
   SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, selected ? GetSysColor(COLOR_HIGHLIGHTTEXT) : RGB(0, 0, 0));
+  SetTextColor(dc, selected ? GetSysColor(COLOR_HIGHLIGHTTEXT) : system ? GetSysColor(COLOR_WINDOWTEXT) : RGB(0, 0, 0));
   DrawTextA(dc, text.c_str(), -1, &textRect, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
   if (item.itemState & ODS_FOCUS) DrawFocusRect(dc, &rc);
 }
@@ -238,6 +244,7 @@ void FrmPopupCookie::Load() {
   if (!CreatePage()) return;
   logic_.Load();
   ShowPage();
+  if (lstCookie_ && hwnd()) SetFocus(lstCookie_);
 }
 
 void FrmPopupCookie::OnButtonClick(int n) {
@@ -298,6 +305,12 @@ bool FrmPopupCookie::WriteKeepFile(const char* fileName, const std::string& cont
 void FrmPopupCookie::ShowView(int view) {
   SendMessageA(optIECookie_, BM_SETCHECK, view == 1 ? BST_CHECKED : BST_UNCHECKED, 0);
   SendMessageA(optNSCookie_, BM_SETCHECK, view == 1 ? BST_UNCHECKED : BST_CHECKED, 0);
+  const auto tabStop = [](HWND option, bool chosen) {
+    const LONG style = GetWindowLongA(option, GWL_STYLE);
+    SetWindowLongA(option, GWL_STYLE, chosen ? style | WS_TABSTOP : style & ~WS_TABSTOP);
+  };
+  tabStop(optIECookie_, view == 1);
+  tabStop(optNSCookie_, view != 1);
   labels_[kIeLabel].highlight = view == 1;
   labels_[kIeLabel].colour = kGrey;
   labels_[kNsLabel].highlight = view != 1;
@@ -307,6 +320,7 @@ void FrmPopupCookie::ShowView(int view) {
 
 void FrmPopupCookie::ShowAutoClean(const std::string& caption, bool ticked) {
   labels_[kAutoCleanLabel].text = caption;
+  SetWindowTextA(chkAutoClean_, caption.c_str());
   SendMessageA(chkAutoClean_, BM_SETCHECK, ticked ? BST_CHECKED : BST_UNCHECKED, 0);
   Invalidate();
 }

@@ -32,6 +32,8 @@ class PageWindow : public SkinnedWindow {
   int page() const { return page_; }
   // Form_Load and the first show.
   virtual void Load() = 0;
+  // Ctrl+Tab: the other page, as its tab's click.
+  void ShowOtherPage() { OnTabClick(page_ == kWhiteListPage ? kCookiePage : kWhiteListPage); }
 
  protected:
   void OnTabClick(int index) override;

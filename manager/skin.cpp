@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <set>
 
 namespace vendrolix::manager {
@@ -36,6 +37,17 @@ bool FitsBox(HDC dc, const BoxedText& text) {
 // Page frame colours: light top and left edges, dark bottom and right.
 constexpr COLORREF kFrameLight = RGB(176, 176, 176);
 constexpr COLORREF kFrameDark = RGB(48, 48, 48);
+
+// The skinned controls take no mouse input themselves: a press on them
+// reaches the window below, whose buttons sink under any mouse button and
+// click only where they were pressed. Their face is the window's picture,
+// so there is no background of their own to erase.
+LRESULT CALLBACK SkinControlProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  auto original = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  if (msg == WM_NCHITTEST) return HTTRANSPARENT;
+  if (msg == WM_ERASEBKGND) return 1;
+  return original ? CallWindowProcA(original, hwnd, msg, wParam, lParam) : DefWindowProcA(hwnd, msg, wParam, lParam);
+}
 
 bool RegisterSkinClass(const char* className, WNDPROC proc) {
   static std::set<std::string> registered;
@@ -88,6 +100,7 @@ std::vector<SkinLabel> PageTitleAndTabs() {
   shadow.highlight = false;
   shadow.colour = RGB(96, 96, 96);
   shadow.drags = true;  // it lies under the title
+  shadow.shadow = true;
   SkinLabel& title = labels[kTitleLabel];  // lblTitle1
   title.text = "Vendrolix Pro";
   title.rect = {240, 108, 2400, 432};
@@ -145,6 +158,23 @@ win32::UniqueGdiObject<HFONT> FittingFont(const DesignFont& font, int dpi, const
   return made;
 }
 
+bool HighContrastOn() {
+  HIGHCONTRASTA system = {};
+  system.cbSize = sizeof(system);
+  if (SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof(system), &system, 0) && (system.dwFlags & HCF_HIGHCONTRASTON))
+    return true;
+  char flags[16] = {};
+  DWORD size = sizeof(flags) - 1;
+  DWORD type = 0;
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\Accessibility\\HighContrast", 0, KEY_QUERY_VALUE, &key) !=
+      ERROR_SUCCESS)
+    return false;
+  const LONG read = RegQueryValueExA(key, "Flags", nullptr, &type, reinterpret_cast<BYTE*>(flags), &size);
+  RegCloseKey(key);
+  return read == ERROR_SUCCESS && type == REG_SZ && (std::strtoul(flags, nullptr, 10) & HCF_HIGHCONTRASTON) != 0;
+}
+
 int CheckBoxSide() { return std::max(GetSystemMetrics(SM_CXMENUCHECK), GetSystemMetrics(SM_CYMENUCHECK)); }
 
 Dpi ScreenDpi() {
@@ -200,6 +230,7 @@ bool SkinnedWindow::Create(HWND owner, const std::string& caption, TwipsPoint wh
   const Dpi dpi = ScreenDpi();
   dpiX_ = dpi.x;
   dpiY_ = dpi.y;
+  highContrast_ = HighContrastOn();
   RegisterSkinClass(design_.className, &SkinnedWindow::WindowProc);
   picture_.reset(static_cast<HBITMAP>(
       LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(design_.pictureId), IMAGE_BITMAP, 0, 0, 0)));
@@ -250,12 +281,14 @@ HWND SkinnedWindow::AddChild(const char* className, DWORD style, DWORD exStyle, 
   return child;
 }
 
-HWND SkinnedWindow::AddCheckBox(DWORD style, const TwipsRect& design, int id) {
+HWND SkinnedWindow::AddCheckBox(DWORD style, const TwipsRect& design, int id, const char* name) {
   // A pixel to spare around the box: the system's box and its metric may
   // differ by one.
   const int side = CheckBoxSide() + 2;
   const int middle = PxY(design.top + design.height / 2);
-  HWND box = CreateWindowExA(0, "BUTTON", "", WS_CHILD | WS_VISIBLE | style, PxX(design.left), middle - side / 2, side,
+  // The name is for assistive technology: the box is only as wide as its
+  // square, so the system draws none of the text.
+  HWND box = CreateWindowExA(0, "BUTTON", name, WS_CHILD | WS_VISIBLE | style, PxX(design.left), middle - side / 2, side,
                              side, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr),
                              nullptr);
   if (box) SendMessageA(box, WM_SETFONT, reinterpret_cast<WPARAM>(Font(SkinFont::Control)), FALSE);
@@ -263,7 +296,115 @@ HWND SkinnedWindow::AddCheckBox(DWORD style, const TwipsRect& design, int id) {
 }
 
 void SkinnedWindow::Invalidate() const {
-  if (hwnd_) InvalidateRect(hwnd_, nullptr, FALSE);
+  if (!hwnd_) return;
+  for (std::size_t i = 0; i < labelControls_.size() && i < labels_.size(); ++i) {
+    if (!labelControls_[i]) continue;
+    if (WindowText(labelControls_[i]) != labels_[i].text) SetWindowTextA(labelControls_[i], labels_[i].text.c_str());
+    InvalidateRect(labelControls_[i], nullptr, FALSE);
+  }
+  for (HWND control : buttonControls_) {
+    if (control) InvalidateRect(control, nullptr, FALSE);
+  }
+  InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void SkinnedWindow::AddSkinControls() {
+  const auto add = [this](const char* className, DWORD style, const TwipsRect& rect, int id, const std::string& text) {
+    HWND control = AddChild(className, style, 0, rect, id);
+    if (!control) return control;
+    SetWindowTextA(control, text.c_str());
+    LONG_PTR original = SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SkinControlProc));
+    SetWindowLongPtrA(control, GWLP_USERDATA, original);
+    return control;
+  };
+  buttonControls_.assign(buttons_.size(), nullptr);
+  for (std::size_t n = 0; n < buttons_.size(); ++n) {
+    buttonControls_[n] = add("BUTTON", BS_OWNERDRAW | WS_TABSTOP, buttons_[n].face,
+                             kSkinButtonId + static_cast<int>(n), buttons_[n].caption);
+  }
+  labelControls_.assign(labels_.size(), nullptr);
+  HWND lastTab = nullptr;
+  for (std::size_t i = 0; i < labels_.size(); ++i) {
+    const SkinLabel& label = labels_[i];
+    if (!label.tab && !label.names) continue;
+    const int id = kSkinLabelId + static_cast<int>(i);
+    HWND control = label.tab ? add("BUTTON", BS_OWNERDRAW | WS_TABSTOP | WS_GROUP, label.rect, id, label.text)
+                             : add("STATIC", SS_OWNERDRAW | SS_NOPREFIX, label.rect, id, label.text);
+    labelControls_[i] = control;
+    if (!control) continue;
+    // The tab order is the order of the children: the tabs first, as on a
+    // property sheet; a label just before the control it names; the
+    // buttons last, in their order.
+    if (label.tab) {
+      SetWindowPos(control, lastTab ? lastTab : HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+      lastTab = control;
+    } else if (HWND named = label.names > 0 ? GetDlgItem(hwnd_, label.names) : nullptr) {
+      HWND before = GetWindow(named, GW_HWNDPREV);
+      SetWindowPos(control, before ? before : HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+  }
+}
+
+int SkinnedWindow::ButtonOfControl(HWND control) const {
+  for (std::size_t n = 0; control && n < buttonControls_.size(); ++n) {
+    if (buttonControls_[n] == control) return static_cast<int>(n);
+  }
+  return -1;
+}
+
+int SkinnedWindow::TabOfControl(HWND control) const {
+  for (std::size_t i = 0; control && i < labelControls_.size() && i < labels_.size(); ++i) {
+    if (labelControls_[i] == control) return labels_[i].tab;
+  }
+  return 0;
+}
+
+void SkinnedWindow::ShowButtonControl(int n) {
+  if (n < 0 || n >= static_cast<int>(buttonControls_.size()) || !buttonControls_[n]) return;
+  HWND control = buttonControls_[n];
+  const bool shown = buttons_[n].look != ButtonLook::Hidden;
+  if (WindowText(control) != buttons_[n].caption) SetWindowTextA(control, buttons_[n].caption.c_str());
+  // A hidden button is no tab stop either; the keyboard leaves it first.
+  if (!shown && GetFocus() == control) {
+    if (HWND next = GetNextDlgTabItem(hwnd_, control, FALSE); next && next != control) SetFocus(next);
+  }
+  EnableWindow(control, shown ? TRUE : FALSE);
+  ShowWindow(control, shown ? SW_SHOWNA : SW_HIDE);
+}
+
+void SkinnedWindow::DrawSkinControl(const DRAWITEMSTRUCT& item) {
+  RECT client;
+  GetClientRect(hwnd_, &client);
+  RECT where = item.rcItem;
+  MapWindowPoints(item.hwndItem, hwnd_, reinterpret_cast<POINT*>(&where), 2);
+  HDC scene = CreateCompatibleDC(item.hDC);
+  win32::UniqueGdiObject<HBITMAP> buffer(CreateCompatibleBitmap(item.hDC, client.right, client.bottom));
+  if (!scene || !buffer) {
+    if (scene) DeleteDC(scene);
+    return;
+  }
+  HGDIOBJ oldBuffer = SelectObject(scene, buffer.get());
+  PaintScene(scene, client);
+  BitBlt(item.hDC, item.rcItem.left, item.rcItem.top, item.rcItem.right - item.rcItem.left,
+         item.rcItem.bottom - item.rcItem.top, scene, where.left, where.top, SRCCOPY);
+  SelectObject(scene, oldBuffer);
+  DeleteDC(scene);
+
+  // Focus shows once the keyboard has been used, as the system's own
+  // controls show it: a dotted frame in the caption's colour.
+  const bool cuesHidden = (SendMessageA(item.hwndItem, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) != 0;
+  if (item.CtlType != ODT_BUTTON || !(item.itemState & ODS_FOCUS) || (item.itemState & ODS_NOFOCUSRECT) || cuesHidden)
+    return;
+  RECT frame = item.rcItem;
+  const int inset = ButtonOfControl(item.hwndItem) >= 0 ? 3 : 0;
+  InflateRect(&frame, -inset, -inset);
+  win32::UniqueGdiObject<HPEN> pen(CreatePen(PS_DOT, 1, highContrast_ ? GetSysColor(COLOR_BTNTEXT) : ToColorref(ColoursFor(ButtonLook::Normal).caption)));
+  HGDIOBJ oldPen = SelectObject(item.hDC, pen.get());
+  HGDIOBJ oldBrush = SelectObject(item.hDC, GetStockObject(NULL_BRUSH));
+  SetBkMode(item.hDC, TRANSPARENT);
+  Rectangle(item.hDC, frame.left, frame.top, frame.right, frame.bottom);
+  SelectObject(item.hDC, oldBrush);
+  SelectObject(item.hDC, oldPen);
 }
 
 void SkinnedWindow::SetWindowShape() {
@@ -284,6 +425,7 @@ void SkinnedWindow::AddSystemMenu() {
 void SkinnedWindow::SetButtonNormal(int n) {
   if (n < 0 || n >= static_cast<int>(buttons_.size())) return;
   buttons_[n].look = ButtonLook::Normal;
+  ShowButtonControl(n);
   Invalidate();
 }
 
@@ -297,6 +439,7 @@ void SkinnedWindow::SetButtonPressed(int n) {
 void SkinnedWindow::HideButton(int n) {
   if (n < 0 || n >= static_cast<int>(buttons_.size())) return;
   buttons_[n].look = ButtonLook::Hidden;
+  ShowButtonControl(n);
   Invalidate();
 }
 
@@ -388,6 +531,16 @@ void SkinnedWindow::OnMouseUp(int x, int y) {
 void SkinnedWindow::PaintButton(HDC dc, const SkinButton& button) {
   if (button.look == ButtonLook::Hidden) return;
   ButtonColours colours = ColoursFor(button.look);
+  if (highContrast_) {
+    // The system's button colours; pressed shows as the highlight.
+    const auto rgb = [](int index) {
+      const COLORREF c = GetSysColor(index);
+      return static_cast<Rgb>((GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c));
+    };
+    const bool pressed = button.look == ButtonLook::Pressed;
+    colours = {rgb(pressed ? COLOR_HIGHLIGHT : COLOR_BTNFACE), rgb(pressed ? COLOR_HIGHLIGHTTEXT : COLOR_BTNTEXT),
+               rgb(COLOR_BTNTEXT), rgb(COLOR_BTNTEXT)};
+  }
   RECT face = PxRect(button.face);
   win32::UniqueGdiObject<HBRUSH> brush(CreateSolidBrush(ToColorref(colours.face)));
   FillRect(dc, &face, brush.get());
@@ -424,11 +577,17 @@ void SkinnedWindow::Paint(HDC target) {
     return;
   }
   HGDIOBJ oldBuffer = SelectObject(dc, buffer.get());
+  PaintScene(dc, client);
+  BitBlt(target, 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY);
+  SelectObject(dc, oldBuffer);
+  DeleteDC(dc);
+}
 
-  win32::UniqueGdiObject<HBRUSH> back(CreateSolidBrush(kSkinBack));
+void SkinnedWindow::PaintScene(HDC dc, const RECT& client) {
+  win32::UniqueGdiObject<HBRUSH> back(CreateSolidBrush(highContrast_ ? GetSysColor(COLOR_WINDOW) : kSkinBack));
   FillRect(dc, &client, back.get());
-  if (picture_) {
-    HDC pictureDc = CreateCompatibleDC(target);
+  if (picture_ && !highContrast_) {
+    HDC pictureDc = CreateCompatibleDC(dc);
     if (pictureDc) {
       BITMAP info = {};
       GetObjectA(picture_.get(), sizeof(info), &info);
@@ -444,7 +603,8 @@ void SkinnedWindow::Paint(HDC target) {
   }
 
   for (const SkinLine& line : lines_) {
-    win32::UniqueGdiObject<HPEN> pen(CreatePen(PS_SOLID, 1, line.colour));
+    win32::UniqueGdiObject<HPEN> pen(
+        CreatePen(PS_SOLID, 1, highContrast_ ? GetSysColor(COLOR_WINDOWTEXT) : line.colour));
     HGDIOBJ oldPen = SelectObject(dc, pen.get());
     MoveToEx(dc, PxX(line.x1), PxY(line.y1), nullptr);
     LineTo(dc, PxX(line.x2), PxY(line.y2));
@@ -454,8 +614,9 @@ void SkinnedWindow::Paint(HDC target) {
   SetBkMode(dc, TRANSPARENT);
   COLORREF highlight = GetSysColor(COLOR_HIGHLIGHTTEXT);
   for (const SkinLabel& label : labels_) {
+    if (highContrast_ && label.shadow) continue;
     RECT rc = PxRect(label.rect);
-    SetTextColor(dc, label.highlight ? highlight : label.colour);
+    SetTextColor(dc, highContrast_ ? GetSysColor(COLOR_WINDOWTEXT) : label.highlight ? highlight : label.colour);
     HGDIOBJ oldFont = SelectObject(dc, Font(label.font));
     // Single-line labels may run past their box where the system substitutes
     // a wider face for the design font; cutting the text would hide words.
@@ -464,11 +625,14 @@ void SkinnedWindow::Paint(HDC target) {
     SelectObject(dc, oldFont);
   }
 
-  for (const SkinButton& button : buttons_) PaintButton(dc, button);
-
-  BitBlt(target, 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY);
-  SelectObject(dc, oldBuffer);
-  DeleteDC(dc);
+  for (std::size_t n = 0; n < buttons_.size(); ++n) {
+    // Space held on a focused button sinks it as a mouse press does.
+    SkinButton shown = buttons_[n];
+    HWND control = n < buttonControls_.size() ? buttonControls_[n] : nullptr;
+    if (shown.look == ButtonLook::Normal && control && (SendMessageA(control, BM_GETSTATE, 0, 0) & BST_PUSHED))
+      shown.look = ButtonLook::Pressed;
+    PaintButton(dc, shown);
+  }
 }
 
 LRESULT CALLBACK SkinnedWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -489,7 +653,33 @@ LRESULT SkinnedWindow::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_CREATE:
       OnCreate();
+      AddSkinControls();
       return 0;
+    case WM_DRAWITEM: {
+      const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+      if (!item || item->CtlID < kSkinButtonId || item->CtlID >= kSkinLabelId + labels_.size()) break;
+      DrawSkinControl(*item);
+      return TRUE;
+    }
+    case WM_ACTIVATE:
+      // As a dialog box does: the keyboard goes back where it was, or to
+      // the first control, rather than to the window itself.
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus && IsChild(hwnd_, focus)) lastFocus_ = focus;
+        return 0;
+      }
+      if (!HIWORD(wParam)) {
+        HWND target = lastFocus_ && IsChild(hwnd_, lastFocus_) && IsWindowVisible(lastFocus_) &&
+                              IsWindowEnabled(lastFocus_)
+                          ? lastFocus_
+                          : GetNextDlgTabItem(hwnd_, nullptr, FALSE);
+        if (target) {
+          SetFocus(target);
+          return 0;
+        }
+      }
+      break;
     case WM_ERASEBKGND:
       return 1;
     case WM_PAINT: {
@@ -524,14 +714,40 @@ LRESULT SkinnedWindow::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX: {
       HDC dc = reinterpret_cast<HDC>(wParam);
-      SetBkColor(dc, kListBack);
-      SetTextColor(dc, RGB(0, 0, 0));
-      return reinterpret_cast<LRESULT>(backBrush_.get());
+      SetBkColor(dc, highContrast_ ? GetSysColor(COLOR_WINDOW) : kListBack);
+      SetTextColor(dc, highContrast_ ? GetSysColor(COLOR_WINDOWTEXT) : RGB(0, 0, 0));
+      return reinterpret_cast<LRESULT>(highContrast_ ? GetSysColorBrush(COLOR_WINDOW) : backBrush_.get());
     }
-    case WM_COMMAND:
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+      // High contrast switched on or off, or its colours changed, while open.
+      highContrast_ = HighContrastOn();
+      RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+      return 0;
+    case WM_COMMAND: {
+      // A skinned button or tab clicked with Space, or by assistive
+      // technology's default action.
+      HWND from = reinterpret_cast<HWND>(lParam);
+      if (from && HIWORD(wParam) == BN_CLICKED) {
+        if (const int n = ButtonOfControl(from); n >= 0) {
+          OnButtonClick(n);
+          return 0;
+        }
+        if (const int tab = TabOfControl(from)) {
+          OnTabClick(tab);
+          return 0;
+        }
+      }
       // IsDialogMessage's Enter and Esc: no control of ours has these ids.
       if (lParam == 0 && LOWORD(wParam) == IDOK) {
-        OnEnterKey();
+        HWND focus = GetFocus();
+        if (const int n = ButtonOfControl(focus); n >= 0) {
+          OnButtonClick(n);
+        } else if (const int tab = TabOfControl(focus)) {
+          OnTabClick(tab);
+        } else {
+          OnEnterKey();
+        }
         return 0;
       }
       if (lParam == 0 && LOWORD(wParam) == IDCANCEL) {
@@ -539,6 +755,7 @@ LRESULT SkinnedWindow::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
       }
       break;
+    }
     case WM_CLOSE:
       OnClose();
       return 0;
@@ -546,6 +763,9 @@ LRESULT SkinnedWindow::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       LRESULT r = DefWindowProcA(hwnd_, msg, wParam, lParam);
       SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
       hwnd_ = nullptr;
+      buttonControls_.clear();
+      labelControls_.clear();
+      lastFocus_ = nullptr;
       hRgn_ = nullptr;
       OnDestroy();
       return r;

@@ -14,6 +14,13 @@
 
 namespace vendrolix::manager {
 
+// The skinned buttons, tabs and heard labels are owner-drawn child windows
+// (so the keyboard, the dialog manager and assistive technology know them),
+// drawn from the same picture the window paints and transparent to the
+// mouse, whose mechanics stay the window's own.
+inline constexpr int kSkinButtonId = 410;  // + button number
+inline constexpr int kSkinLabelId = 430;   // + label index
+
 // Rectangle in twips: left, top, width, height as in the window designs.
 struct TwipsRect {
   long left = 0;
@@ -40,7 +47,15 @@ struct SkinLabel {
   int tab = 0;
   // Texts the label shows at other times; its font must fit them too.
   std::vector<std::string> otherTexts;
+  // Heard as well as seen: the label is also a static child window, just
+  // before the control of this id in the tab order, which a screen reader
+  // then names by it; kReadableLabel for a text that names no control (a
+  // message). 0: painted only. Tab labels are always controls of their own.
+  int names = 0;
+  // A drop shadow of the label before it: not drawn in high contrast.
+  bool shadow = false;
 };
+inline constexpr int kReadableLabel = -1;
 
 struct SkinLine {
   long x1, y1, x2, y2;  // twips
@@ -107,8 +122,8 @@ class SkinnedWindow {
   virtual void OnTabClick(int index) {}
   virtual void OnClose() { Destroy(); }
   // Enter and Esc as the dialog manager tells them (the program's message
-  // loop gives every page's keys to IsDialogMessage): the default answer and
-  // the way out.
+  // loops give every skinned window's keys to IsDialogMessage): the default
+  // answer and the way out. Enter on a skinned button or tab is its click.
   virtual void OnEnterKey() {}
   virtual void OnEscapeKey() {}
   virtual void OnDestroy() {}
@@ -123,8 +138,13 @@ class SkinnedWindow {
   // An option or check box without caption, sized by the system's metrics
   // for the screen's DPI (a design box may be smaller than the box the
   // system draws): at the design's left edge, centred on its middle.
-  HWND AddCheckBox(DWORD style, const TwipsRect& design, int id);
+  HWND AddCheckBox(DWORD style, const TwipsRect& design, int id, const char* name = "");
+  // Repaints the window and its skinned controls, whose texts follow the
+  // labels' and buttons'.
   void Invalidate() const;
+  // The system is in high contrast: the skin gives way to the system's
+  // colours, with no picture.
+  bool HighContrast() const { return highContrast_; }
   // The painted texts the fonts are fitted to: the window's labels and
   // buttons.
   virtual std::vector<PaintedText> TextsToFit() const;
@@ -133,7 +153,13 @@ class SkinnedWindow {
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
   LRESULT Handle(UINT msg, WPARAM wParam, LPARAM lParam);
   void Paint(HDC dc);
+  void PaintScene(HDC dc, const RECT& client);
   void PaintButton(HDC dc, const SkinButton& button);
+  void AddSkinControls();
+  void DrawSkinControl(const DRAWITEMSTRUCT& item);
+  void ShowButtonControl(int n);
+  int ButtonOfControl(HWND control) const;
+  int TabOfControl(HWND control) const;
   void OnMouseDown(int x, int y);
   void OnMouseUp(int x, int y);
   int ButtonAt(int x, int y) const;
@@ -151,6 +177,10 @@ class SkinnedWindow {
   win32::UniqueGdiObject<HFONT> fonts_[static_cast<int>(SkinFont::Count)];
   ButtonTracker tracker_;
   int tabDown_ = 0;
+  std::vector<HWND> buttonControls_;  // by button number
+  std::vector<HWND> labelControls_;   // by label index; null where painted only
+  HWND lastFocus_ = nullptr;          // given back when the window is active again
+  bool highContrast_ = false;
 };
 
 // What a page window is made of besides its controls.
@@ -195,6 +225,10 @@ struct BoxedText {
 win32::UniqueGdiObject<HFONT> FittingFont(const DesignFont& font, int dpi, const std::vector<BoxedText>& texts);
 // An option or check box as the system draws it now: its side in pixels.
 int CheckBoxSide();
+// Whether the system is in high contrast. Where the system keeps no such
+// mode (Wine answers the query with nothing set), the user's stored choice
+// under "Control Panel\Accessibility\HighContrast" stands in.
+bool HighContrastOn();
 
 // Texts of the manager's controls, whole whatever their length.
 std::string ListText(HWND list, int index);

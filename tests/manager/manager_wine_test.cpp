@@ -1,7 +1,8 @@
 // Drives the real VendrolixPro.exe under Wine: real clicks on the painted
 // buttons, the white list file checked byte for byte afterwards.
 #include <windows.h>
-#include <psapi.h>  // after windows.h
+#include <oleacc.h>  // after windows.h
+#include <psapi.h>
 
 #include <gtest/gtest.h>
 
@@ -57,6 +58,21 @@ POINT At(HWND window, long xTwips, long yTwips, int dpi = 96) {
 void ClickAt(HWND window, long xTwips, long yTwips, int dpi = 96) {
   POINT p = At(window, xTwips, yTwips, dpi);
   MouseClick(p.x, p.y);
+}
+
+// Where the keyboard is in another program's window.
+HWND FocusOf(HWND window) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
+}
+
+// A screen rectangle's colours, taken once its window has drawn.
+std::vector<COLORREF> Capture(HWND window) {
+  RECT rc = {};
+  GetWindowRect(window, &rc);
+  Sleep(300);
+  return CaptureScreen(rc).pixels;
 }
 
 // Button centres and tab labels of the page windows, in twips.
@@ -381,11 +397,7 @@ TEST_F(ManagerTest, KeysAloneAddAnswerTheNoticeAndExit) {
   HWND page = StartShowing(manager, kWhiteListClass);
   ASSERT_NE(page, nullptr);
   HWND edit = GetDlgItem(page, 102);
-  const auto focusOfPage = [&] {
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
-    return GetGUIThreadInfo(GetWindowThreadProcessId(page, nullptr), &info) ? info.hwndFocus : nullptr;
-  };
+  const auto focusOfPage = [&] { return FocusOf(page); };
   ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == page && focusOfPage() == edit; }, 5s));
   SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("typed"));
   KeyPress(VK_RETURN);
@@ -902,6 +914,81 @@ TEST_F(CookiePageTest, UnsavedTicksSurviveATabSwitchAndExitDiscardsThem) {
   EXPECT_EQ(Keep("IECookieURL.dat"), "<missing>");
   EXPECT_EQ(ReadList(), "<missing>") << "the white list page was only read";
   EXPECT_EQ(settings_.Get("AutoClean"), std::nullopt);
+}
+
+// Keys alone: Tab reaches each control once in the page's order, each heard
+// by its name; Space ticks a cookie, Ctrl+Tab goes to the other page and
+// back, and Enter on the focused Ok saves the tick and ends the program. A
+// focused button looks different from an unfocused one.
+TEST_F(CookiePageTest, KeysAloneReachEveryControlTickACookieAndSaveIt) {
+  Cookies({"alpha", "beta"});
+  Manager manager;
+  HWND page = StartOnCookiePage(manager);
+  ASSERT_NE(page, nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return FocusOf(page) == List(page); }, 5s)) << "the page opens in its list";
+  HWND ok = GetDlgItem(page, 410);
+  ASSERT_NE(ok, nullptr);
+  const std::vector<COLORREF> okUnfocused = Capture(ok);
+  KeyPress(VK_HOME);
+  KeyPress(VK_SPACE);
+  ASSERT_TRUE(WaitUntil([&] { return SendMessageA(List(page), LB_GETITEMDATA, 0, 0) == 1; }, 3s));
+
+  struct Stop {
+    int id;
+    const char* name;  // the window text assistive technology reads
+  };
+  const Stop order[] = {{204, "Auto-Clean IE/AOL Cookies When IE/AOL Exists."},
+                        {410, "Ok"},
+                        {411, "Apply"},
+                        {412, "Exit"},
+                        {432, "White List"},
+                        {433, "Cookie Manager"},
+                        {202, "IE/AOL"},
+                        {201, nullptr}};
+  for (const Stop& stop : order) {
+    KeyPress(VK_TAB);
+    HWND expected = GetDlgItem(page, stop.id);
+    EXPECT_TRUE(WaitUntil([&] { return FocusOf(page) == expected; }, 3s))
+        << "Tab to control " << stop.id << ", found " << GetDlgCtrlID(FocusOf(page));
+    if (stop.name) {
+      EXPECT_EQ(ControlText(expected), stop.name);
+    }
+  }
+  EXPECT_EQ(ControlText(GetWindow(List(page), GW_HWNDPREV)), "Check the cookies you want to keep.")
+      << "the label a screen reader names the list by";
+
+  // The screen reader's view, where Wine's oleacc answers for another process.
+  IAccessible* accessible = nullptr;
+  if (SUCCEEDED(AccessibleObjectFromWindow(ok, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&accessible)))) {
+    VARIANT self;
+    VariantInit(&self);
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    if (accessible->get_accName(self, &name) == S_OK) {
+      EXPECT_STREQ(name, L"Ok");
+    }
+    SysFreeString(name);
+    accessible->Release();
+  }
+
+  KeyPress(VK_TAB, {VK_CONTROL});
+  HWND white = manager.WaitFor(kWhiteListClass);
+  ASSERT_NE(white, nullptr) << "Ctrl+Tab shows the other page";
+  EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == white; }, 5s));
+  KeyPress(VK_TAB, {VK_CONTROL, VK_SHIFT});
+  ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == page && FocusOf(page) == List(page); }, 5s))
+      << "Ctrl+Shift+Tab comes back, the keyboard where it was";
+
+  KeyPress(VK_TAB);
+  KeyPress(VK_TAB);
+  ASSERT_TRUE(WaitUntil([&] { return FocusOf(page) == ok; }, 3s));
+  const std::vector<COLORREF> okFocused = Capture(ok);
+  EXPECT_NE(okFocused, okUnfocused) << "focus is seen";
+  Screenshot(page, "cookie_page_keyboard_focus");
+  KeyPress(VK_RETURN);
+  EXPECT_TRUE(manager.WaitForExit(10s));
+  EXPECT_EQ(Keep("IECookieURL.dat"), "#" + Entry("alpha") + "#\r\n");
 }
 
 TEST_F(CookiePageTest, NetscapeWithoutNetscapeShowsTheBoxAndSavesTheIeView) {

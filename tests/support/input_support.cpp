@@ -1,5 +1,6 @@
 #include "input_support.h"
 
+#include <iterator>
 #include <vector>
 
 namespace vendrolix::test {
@@ -33,13 +34,20 @@ void MouseClick(int x, int y) {
   MouseUp(x, y);
 }
 
-void KeyPress(WORD virtualKey) {
-  INPUT inputs[2] = {};
-  inputs[0].type = INPUT_KEYBOARD;
-  inputs[0].ki.wVk = virtualKey;
-  inputs[1] = inputs[0];
-  inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
-  SendInput(2, inputs, sizeof(INPUT));
+void KeyPress(WORD virtualKey, std::initializer_list<WORD> held) {
+  std::vector<INPUT> inputs;
+  const auto key = [&inputs](WORD vk, DWORD flags) {
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = vk;
+    input.ki.dwFlags = flags;
+    inputs.push_back(input);
+  };
+  for (WORD vk : held) key(vk, 0);
+  key(virtualKey, 0);
+  key(virtualKey, KEYEVENTF_KEYUP);
+  for (auto vk = std::rbegin(held); vk != std::rend(held); ++vk) key(*vk, KEYEVENTF_KEYUP);
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
   Sleep(60);
 }
 

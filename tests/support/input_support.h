@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -15,8 +16,9 @@ void MouseDown(int x, int y);
 void MouseUp(int x, int y);
 void MouseClick(int x, int y);
 
-// A key pressed and released through SendInput (virtual-key code).
-void KeyPress(WORD virtualKey);
+// A key pressed and released through SendInput (virtual-key code), with
+// the keys of `held` (Ctrl, Shift) down around it.
+void KeyPress(WORD virtualKey, std::initializer_list<WORD> held = {});
 
 // The screen's colour at x, y.
 COLORREF ScreenPixel(int x, int y);
