@@ -7,7 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <iterator>
+#include <map>
 #include <cstdio>
 #include <optional>
 #include <set>
@@ -1350,6 +1353,81 @@ TEST_F(CookiePageTest, CaptionsFitAndBoxesAreWholeAt96And120Dpi) {
     ClickAt(white, kExitX, kButtonY, dpi);
     EXPECT_TRUE(manager.WaitForExit(10s));
   }
+}
+
+// High contrast for one test: the user's stored choice (which Wine keeps
+// where it ignores the system's switch) and a dark palette, both set back
+// afterwards.
+class HighContrast {
+ public:
+  HighContrast() : savedFlags_(GetText(HKEY_CURRENT_USER, kKey, "Flags")) {
+    for (std::size_t i = 0; i < std::size(kIndexes); ++i) saved_[i] = GetSysColor(kIndexes[i]);
+    SetText(HKEY_CURRENT_USER, kKey, "Flags", "127");
+    const COLORREF dark[] = {RGB(0, 0, 0),       RGB(255, 255, 255), RGB(0, 0, 0), RGB(255, 255, 255),
+                             RGB(0, 255, 255),   RGB(0, 0, 0),       RGB(63, 242, 63)};
+    SetSysColors(static_cast<int>(std::size(kIndexes)), kIndexes, dark);
+  }
+  ~HighContrast() {
+    SetSysColors(static_cast<int>(std::size(kIndexes)), kIndexes, saved_);
+    if (savedFlags_) {
+      SetText(HKEY_CURRENT_USER, kKey, "Flags", *savedFlags_);
+    } else {
+      DeleteValue(HKEY_CURRENT_USER, kKey, "Flags");
+    }
+  }
+  HighContrast(const HighContrast&) = delete;
+  HighContrast& operator=(const HighContrast&) = delete;
+
+ private:
+  static constexpr const char* kKey = "Control Panel\\Accessibility\\HighContrast";
+  static constexpr int kIndexes[] = {COLOR_WINDOW,    COLOR_WINDOWTEXT,    COLOR_BTNFACE, COLOR_BTNTEXT,
+                                     COLOR_HIGHLIGHT, COLOR_HIGHLIGHTTEXT, COLOR_GRAYTEXT};
+  COLORREF saved_[std::size(kIndexes)] = {};
+  std::optional<std::string> savedFlags_;
+};
+
+// Relative luminance and contrast ratio as the accessibility rules define them.
+double Luminance(COLORREF c) {
+  const auto channel = [](int v) {
+    const double s = v / 255.0;
+    return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+  };
+  return 0.2126 * channel(GetRValue(c)) + 0.7152 * channel(GetGValue(c)) + 0.0722 * channel(GetBValue(c));
+}
+double Contrast(COLORREF a, COLORREF b) {
+  const double la = Luminance(a), lb = Luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// In high contrast every painted text stands out from what lies under it by
+// 4.5:1 at least (each box's commonest colour against its most distinct one).
+TEST_F(ManagerTest, HighContrastTextsStandOutByTheRulesRatio) {
+  HighContrast mode;
+  Manager manager;
+  HWND page = StartShowing(manager, kWhiteListClass);
+  ASSERT_NE(page, nullptr);
+  Sleep(500);
+  Screenshot(page, "white_list_page_high_contrast");
+  RECT rc = {};
+  GetWindowRect(page, &rc);
+  const ScreenCapture capture = CaptureScreen(rc);
+  ASSERT_FALSE(capture.pixels.empty());
+  for (const TwipsBox& box : kWhiteListBoxes) {
+    std::map<COLORREF, int> counts;
+    for (int y = MulDiv(box.top, 96, 1440); y < MulDiv(box.top + box.height, 96, 1440) && y < capture.height; ++y) {
+      for (int x = MulDiv(box.left, 96, 1440); x < MulDiv(box.left + box.width, 96, 1440) && x < capture.width; ++x)
+        ++counts[capture.At(x, y)];
+    }
+    const auto back = std::max_element(counts.begin(), counts.end(),
+                                       [](const auto& a, const auto& b) { return a.second < b.second; });
+    ASSERT_NE(back, counts.end());
+    double best = 1.0;
+    for (const auto& [colour, count] : counts) {
+      if (count >= 3) best = std::max(best, Contrast(colour, back->first));
+    }
+    EXPECT_GE(best, 4.5) << "text box at " << box.left << "," << box.top;
+  }
+  ExitFrom(manager, page);
 }
 
 }  // namespace
