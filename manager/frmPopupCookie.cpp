@@ -23,7 +23,23 @@ constexpr COLORREF kGrey = RGB(0xA0, 0xA0, 0xA0);
 
 // The column of the entries' check boxes: the system's box and a margin of
 // two pixels each side.
-int CheckColumnWidth() { return CheckBoxSide() + 4; }
+int CheckColumnWidth(HWND list) {
+  const SkinnedWindow* page = SkinnedWindow::FromHandle(GetParent(list));
+  return CheckBoxSide(page ? page->dpi() : ScreenDpi().y) + 4;
+}
+
+// Tall enough for the list's text and for the check box, at the page's DPI.
+int EntryHeight(HWND page, HFONT font, int dpi) {
+  int textHeight = 0;
+  if (HDC dc = GetDC(page)) {
+    HGDIOBJ old = SelectObject(dc, font);
+    TEXTMETRICA metrics = {};
+    if (GetTextMetricsA(dc, &metrics)) textHeight = metrics.tmHeight;
+    SelectObject(dc, old);
+    ReleaseDC(page, dc);
+  }
+  return std::max(textHeight + 3, CheckBoxSide(dpi) + 3);
+}
 
 // The page's own labels, after the title and the tabs.
 enum CookieLabel : std::size_t {
@@ -99,7 +115,7 @@ LRESULT CALLBACK CheckListProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
     case WM_LBUTTONDBLCLK: {
       LRESULT r = CallWindowProcA(original, hwnd, msg, wParam, lParam);
       POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-      if (pt.x < CheckColumnWidth()) Toggle(hwnd, EntryAt(hwnd, pt));
+      if (pt.x < CheckColumnWidth(hwnd)) Toggle(hwnd, EntryAt(hwnd, pt));
       return r;
     }
     case WM_KEYDOWN:
@@ -169,16 +185,7 @@ bool FrmPopupCookie::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* 
     case WM_MEASUREITEM: {
       auto* measure = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
       if (measure->CtlID != kIdListCookie) return false;
-      // Tall enough for the list's text and for the check box, at any DPI.
-      int textHeight = 0;
-      if (HDC dc = GetDC(hwnd())) {
-        HGDIOBJ old = SelectObject(dc, Font(SkinFont::Control));
-        TEXTMETRICA metrics = {};
-        if (GetTextMetricsA(dc, &metrics)) textHeight = metrics.tmHeight;
-        SelectObject(dc, old);
-        ReleaseDC(hwnd(), dc);
-      }
-      measure->itemHeight = static_cast<UINT>(std::max(textHeight + 3, CheckBoxSide() + 3));
+      measure->itemHeight = static_cast<UINT>(EntryHeight(hwnd(), Font(SkinFont::Control), dpi()));
       *result = TRUE;
       return true;
     }
@@ -216,6 +223,10 @@ bool FrmPopupCookie::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* 
   }
 }
 
+void FrmPopupCookie::OnDpiChanged() {
+  SendMessageA(lstCookie_, LB_SETITEMHEIGHT, 0, EntryHeight(hwnd(), Font(SkinFont::Control), dpi()));
+}
+
 void FrmPopupCookie::DrawItem(const DRAWITEMSTRUCT& item) {
   if (item.itemID == static_cast<UINT>(-1)) return;
   HDC dc = item.hDC;
@@ -225,7 +236,7 @@ void FrmPopupCookie::DrawItem(const DRAWITEMSTRUCT& item) {
   win32::UniqueGdiObject<HBRUSH> back(
       CreateSolidBrush(selected ? GetSysColor(COLOR_HIGHLIGHT) : system ? GetSysColor(COLOR_WINDOW) : kListBack));
   FillRect(dc, &rc, back.get());
-  const int side = CheckBoxSide();
+  const int side = CheckBoxSide(dpi());
   const int top = (rc.top + rc.bottom - side) / 2;
   RECT box = {rc.left + 2, top, rc.left + 2 + side, top + side};
   UINT state = DFCS_BUTTONCHECK | DFCS_FLAT;
@@ -233,7 +244,7 @@ void FrmPopupCookie::DrawItem(const DRAWITEMSTRUCT& item) {
   if (item.itemData & static_cast<ULONG_PTR>(kEnforced)) state |= DFCS_INACTIVE;
   DrawFrameControl(dc, &box, DFC_BUTTON, state);
   std::string text = ListText(item.hwndItem, static_cast<int>(item.itemID));
-  RECT textRect = {rc.left + CheckColumnWidth() + 2, rc.top, rc.right, rc.bottom};
+  RECT textRect = {rc.left + CheckColumnWidth(item.hwndItem) + 2, rc.top, rc.right, rc.bottom};
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, selected ? GetSysColor(COLOR_HIGHLIGHTTEXT) : system ? GetSysColor(COLOR_WINDOWTEXT) : RGB(0, 0, 0));
   DrawTextA(dc, text.c_str(), -1, &textRect, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);

@@ -87,6 +87,7 @@ class FrmPopupCookie final : public PageWindow, private CookiePageHost {
   void OnCreate() override;
   void OnButtonClick(int n) override;
   bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+  void OnDpiChanged() override;
   void DrawItem(const DRAWITEMSTRUCT& item);
 
   // CookiePageHost

@@ -175,7 +175,18 @@ bool HighContrastOn() {
   return read == ERROR_SUCCESS && type == REG_SZ && (std::strtoul(flags, nullptr, 10) & HCF_HIGHCONTRASTON) != 0;
 }
 
-int CheckBoxSide() { return std::max(GetSystemMetrics(SM_CXMENUCHECK), GetSystemMetrics(SM_CYMENUCHECK)); }
+int CheckBoxSide(int dpi) {
+  // Per monitor where the system can tell (Windows 10 1607 on), else the
+  // system's metric scaled from the screen's DPI.
+  using ForDpi = int(WINAPI*)(int, UINT);
+  static const auto forDpi =
+      reinterpret_cast<ForDpi>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "GetSystemMetricsForDpi")));
+  if (forDpi && dpi > 0) {
+    return std::max(forDpi(SM_CXMENUCHECK, static_cast<UINT>(dpi)), forDpi(SM_CYMENUCHECK, static_cast<UINT>(dpi)));
+  }
+  const int side = std::max(GetSystemMetrics(SM_CXMENUCHECK), GetSystemMetrics(SM_CYMENUCHECK));
+  return dpi > 0 ? MulDiv(side, dpi, ScreenDpi().y) : side;
+}
 
 Dpi ScreenDpi() {
   Dpi dpi;
@@ -277,21 +288,58 @@ HWND SkinnedWindow::AddChild(const char* className, DWORD style, DWORD exStyle, 
   HWND child = CreateWindowExA(exStyle, className, "", WS_CHILD | WS_VISIBLE | style, rc.left, rc.top,
                                rc.right - rc.left, rc.bottom - rc.top, hwnd_,
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
-  if (child) SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(Font(SkinFont::Control)), FALSE);
+  if (child) {
+    SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(Font(SkinFont::Control)), FALSE);
+    children_.push_back({child, rect, false});
+  }
   return child;
 }
 
+void SkinnedWindow::PlaceChild(HWND child, const TwipsRect& design, bool checkBox) {
+  RECT rc = PxRect(design);
+  if (checkBox) {
+    // A pixel to spare around the box: the system's box and its metric may
+    // differ by one.
+    const int side = CheckBoxSide(dpiY_) + 2;
+    const int middle = PxY(design.top + design.height / 2);
+    rc = {rc.left, middle - side / 2, rc.left + side, middle - side / 2 + side};
+  }
+  SetWindowPos(child, nullptr, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+SkinnedWindow* SkinnedWindow::FromHandle(HWND window) {
+  char name[64] = {};
+  if (!window || !GetClassNameA(window, name, sizeof(name))) return nullptr;
+  // Only windows of the skin's own procedure carry it.
+  if (reinterpret_cast<WNDPROC>(GetWindowLongPtrA(window, GWLP_WNDPROC)) != &SkinnedWindow::WindowProc) return nullptr;
+  return reinterpret_cast<SkinnedWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+}
+
+void SkinnedWindow::ApplyDpi(int dpi, const RECT& suggested) {
+  dpiX_ = dpiY_ = dpi;
+  fonts_[static_cast<int>(SkinFont::Control)] = FittingFont(kFonts[static_cast<int>(SkinFont::Control)], dpiY_, {});
+  FitFonts();
+  for (const ChildLayout& child : children_) {
+    PlaceChild(child.window, child.design, child.checkBox);
+    SendMessageA(child.window, WM_SETFONT, reinterpret_cast<WPARAM>(Font(SkinFont::Control)), FALSE);
+  }
+  SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, PxX(design_.clientWidth), PxY(design_.clientHeight),
+               SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowShape();
+  OnDpiChanged();
+  RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
 HWND SkinnedWindow::AddCheckBox(DWORD style, const TwipsRect& design, int id, const char* name) {
-  // A pixel to spare around the box: the system's box and its metric may
-  // differ by one.
-  const int side = CheckBoxSide() + 2;
-  const int middle = PxY(design.top + design.height / 2);
   // The name is for assistive technology: the box is only as wide as its
   // square, so the system draws none of the text.
-  HWND box = CreateWindowExA(0, "BUTTON", name, WS_CHILD | WS_VISIBLE | style, PxX(design.left), middle - side / 2, side,
-                             side, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr),
-                             nullptr);
-  if (box) SendMessageA(box, WM_SETFONT, reinterpret_cast<WPARAM>(Font(SkinFont::Control)), FALSE);
+  HWND box = CreateWindowExA(0, "BUTTON", name, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, hwnd_,
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
+  if (!box) return box;
+  PlaceChild(box, design, true);
+  SendMessageA(box, WM_SETFONT, reinterpret_cast<WPARAM>(Font(SkinFont::Control)), FALSE);
+  children_.push_back({box, design, true});
   return box;
 }
 
@@ -718,6 +766,14 @@ LRESULT SkinnedWindow::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       SetTextColor(dc, highContrast_ ? GetSysColor(COLOR_WINDOWTEXT) : RGB(0, 0, 0));
       return reinterpret_cast<LRESULT>(highContrast_ ? GetSysColorBrush(COLOR_WINDOW) : backBrush_.get());
     }
+    case WM_DPICHANGED: {
+      // Another monitor: the system's suggested place, the design's size at
+      // the new DPI.
+      const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+      const int dpi = HIWORD(wParam);
+      if (suggested && dpi > 0) ApplyDpi(dpi, *suggested);
+      return 0;
+    }
     case WM_SYSCOLORCHANGE:
     case WM_SETTINGCHANGE:
       // High contrast switched on or off, or its colours changed, while open.
@@ -764,6 +820,7 @@ LRESULT SkinnedWindow::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
       hwnd_ = nullptr;
       buttonControls_.clear();
+      children_.clear();
       labelControls_.clear();
       lastFocus_ = nullptr;
       hRgn_ = nullptr;

@@ -112,6 +112,9 @@ class SkinnedWindow {
   TwipsRect Bounds() const;
   void MoveTo(TwipsPoint where);
 
+  // The skinned window a window handle belongs to, or null.
+  static SkinnedWindow* FromHandle(HWND window);
+  int dpi() const { return dpiY_; }
   int PxX(long twips) const { return TwipsToPixels(twips, dpiX_); }
   int PxY(long twips) const { return TwipsToPixels(twips, dpiY_); }
   RECT PxRect(const TwipsRect& r) const;
@@ -127,6 +130,9 @@ class SkinnedWindow {
   virtual void OnEnterKey() {}
   virtual void OnEscapeKey() {}
   virtual void OnDestroy() {}
+  // The window moved to a monitor of another DPI and has been laid out for
+  // it; a page adjusts what it sized itself.
+  virtual void OnDpiChanged() {}
   // Other messages: return true with *result set when handled.
   virtual bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) { return false; }
 
@@ -166,6 +172,8 @@ class SkinnedWindow {
   int TabAt(int x, int y) const;
   bool DragsAt(int x, int y) const;
   void FitFonts();
+  void PlaceChild(HWND child, const TwipsRect& design, bool checkBox);
+  void ApplyDpi(int dpi, const RECT& suggested);
 
   SkinDesign design_;
   HWND hwnd_ = nullptr;
@@ -177,6 +185,12 @@ class SkinnedWindow {
   win32::UniqueGdiObject<HFONT> fonts_[static_cast<int>(SkinFont::Count)];
   ButtonTracker tracker_;
   int tabDown_ = 0;
+  struct ChildLayout {
+    HWND window;
+    TwipsRect design;
+    bool checkBox;
+  };
+  std::vector<ChildLayout> children_;  // laid out again when the DPI changes
   std::vector<HWND> buttonControls_;  // by button number
   std::vector<HWND> labelControls_;   // by label index; null where painted only
   HWND lastFocus_ = nullptr;          // given back when the window is active again
@@ -223,8 +237,8 @@ struct BoxedText {
 // every text fits its box in the face the system actually gives for the
 // design's (where the design face is missing, a wider one stands in).
 win32::UniqueGdiObject<HFONT> FittingFont(const DesignFont& font, int dpi, const std::vector<BoxedText>& texts);
-// An option or check box as the system draws it now: its side in pixels.
-int CheckBoxSide();
+// An option or check box as the system draws it at a DPI: its side in pixels.
+int CheckBoxSide(int dpi);
 // Whether the system is in high contrast. Where the system keeps no such
 // mode (Wine answers the query with nothing set), the user's stored choice
 // under "Control Panel\Accessibility\HighContrast" stands in.

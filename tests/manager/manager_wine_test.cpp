@@ -1311,12 +1311,12 @@ const std::vector<TwipsBox> kCookieBoxes = {
 const std::vector<TwipsBox> kMessageBoxes = {{420, 120, 2592, 312}, {300, 600, 3612, 840}, {1560, 1320, 1152, 432}};
 
 // Captions fit their boxes in the font the system really gives the manager,
-// and the option and check boxes are whole, at 96 and at 120 dpi.
-TEST_F(CookiePageTest, CaptionsFitAndBoxesAreWholeAt96And120Dpi) {
+// and the option and check boxes are whole, from 96 to 192 dpi.
+TEST_F(CookiePageTest, CaptionsFitAndBoxesAreWholeAtEachDpi) {
   Profile("p.slt", std::string("shown.com\tTRUE\r\n"));
   Cookies({"one"});
   settings_.Set("NSExist", "1");
-  for (int dpi : {96, 120}) {
+  for (int dpi : {96, 120, 144, 192}) {
     SCOPED_TRACE(std::to_string(dpi) + " dpi");
     ScreenDpi screen(dpi);
     settings_.Set("OptionCookie", "0");  // the Netscape view, with the longer auto-clean caption
