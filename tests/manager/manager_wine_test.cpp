@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "atomic_write.h"
+#include "high_contrast.h"
 #include "input_support.h"
 #include "policy_key.h"
 #include "text.h"
@@ -1355,37 +1356,6 @@ TEST_F(CookiePageTest, CaptionsFitAndBoxesAreWholeAtEachDpi) {
   }
 }
 
-// High contrast for one test: the user's stored choice (which Wine keeps
-// where it ignores the system's switch) and a dark palette, both set back
-// afterwards.
-class HighContrast {
- public:
-  HighContrast() : savedFlags_(GetText(HKEY_CURRENT_USER, kKey, "Flags")) {
-    for (std::size_t i = 0; i < std::size(kIndexes); ++i) saved_[i] = GetSysColor(kIndexes[i]);
-    SetText(HKEY_CURRENT_USER, kKey, "Flags", "127");
-    const COLORREF dark[] = {RGB(0, 0, 0),       RGB(255, 255, 255), RGB(0, 0, 0), RGB(255, 255, 255),
-                             RGB(0, 255, 255),   RGB(0, 0, 0),       RGB(63, 242, 63)};
-    SetSysColors(static_cast<int>(std::size(kIndexes)), kIndexes, dark);
-  }
-  ~HighContrast() {
-    SetSysColors(static_cast<int>(std::size(kIndexes)), kIndexes, saved_);
-    if (savedFlags_) {
-      SetText(HKEY_CURRENT_USER, kKey, "Flags", *savedFlags_);
-    } else {
-      DeleteValue(HKEY_CURRENT_USER, kKey, "Flags");
-    }
-  }
-  HighContrast(const HighContrast&) = delete;
-  HighContrast& operator=(const HighContrast&) = delete;
-
- private:
-  static constexpr const char* kKey = "Control Panel\\Accessibility\\HighContrast";
-  static constexpr int kIndexes[] = {COLOR_WINDOW,    COLOR_WINDOWTEXT,    COLOR_BTNFACE, COLOR_BTNTEXT,
-                                     COLOR_HIGHLIGHT, COLOR_HIGHLIGHTTEXT, COLOR_GRAYTEXT};
-  COLORREF saved_[std::size(kIndexes)] = {};
-  std::optional<std::string> savedFlags_;
-};
-
 // Relative luminance and contrast ratio as the accessibility rules define them.
 double Luminance(COLORREF c) {
   const auto channel = [](int v) {
@@ -1402,7 +1372,7 @@ double Contrast(COLORREF a, COLORREF b) {
 // In high contrast every painted text stands out from what lies under it by
 // 4.5:1 at least (each box's commonest colour against its most distinct one).
 TEST_F(ManagerTest, HighContrastTextsStandOutByTheRulesRatio) {
-  HighContrast mode;
+  HighContrastSpell mode;
   Manager manager;
   HWND page = StartShowing(manager, kWhiteListClass);
   ASSERT_NE(page, nullptr);

@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "browser_process.h"
+#include "high_contrast.h"
 #include "png_writer.h"
 #include "settings.h"
 #include "win32/handles.h"
@@ -299,7 +300,13 @@ class Session {
   int Play() {
     PrepareUserFiles();
     ManagerPage("0", kWhiteListClass, "manager white list page", "manager-white-list.png", "manager-message-box.png");
-    ManagerPage("1", kCookieClass, "manager cookie manager page", "manager-cookie-manager.png");
+    ManagerPage("1", kCookieClass, "manager cookie manager page", "manager-cookie-manager.png", nullptr,
+                "manager-cookie-manager-keyboard-focus.png");
+    {
+      const vendrolix::test::HighContrastSpell highContrast;
+      ManagerPage("0", kWhiteListClass, "manager white list page in high contrast",
+                  "manager-white-list-high-contrast.png");
+    }
 
     NotifyAreaWatch notifyArea;
     if (!notifyArea.First()) Note("icon records go to another notification area window");
@@ -424,7 +431,7 @@ class Session {
   // and, given noticeShot, the page with the notice of an Add without a
   // keyword over it.
   void ManagerPage(const char* status, const char* pageClass, const std::string& event, const std::string& shot,
-                   const char* noticeShot = nullptr) {
+                   const char* noticeShot = nullptr, const char* focusShot = nullptr) {
     vendrolix::win32::WriteRegText(HKEY_LOCAL_MACHINE, vendrolix::kSettingsKey, vendrolix::value::Status, status);
     const std::string program = o_.install + "\\" + vendrolix::file::Manager;
     STARTUPINFOA startup{};
@@ -442,6 +449,7 @@ class Session {
     const bool shown = WaitFor([&] { return (page = Visible(pageClass)) != nullptr; }, 20000);
     std::string actual = shown ? "shown" : "not shown";
     std::string notice = "page not shown";
+    std::string focus = "page not shown";
     if (shown) {
       SetForegroundWindow(page);
       WaitFor([] { return false; }, 1200);  // let it paint
@@ -449,11 +457,37 @@ class Session {
       GetWindowRect(page, &rect);
       if (!Capture(rect, o_.shots + "\\" + shot)) actual = "shown, capture failed";
       if (noticeShot) notice = Notice(page, noticeShot);
+      if (focusShot) focus = KeyboardFocus(page, focusShot);
       PostMessageA(page, WM_CLOSE, 0, 0);
     }
     if (WaitForSingleObject(manager.get(), 5000) != WAIT_OBJECT_0) TerminateProcess(manager.get(), 0);
     Row(event, "shown", actual);
     if (noticeShot) Row("manager message box: Add without a keyword", "shown", notice);
+    if (focusShot) Row("manager keyboard: Tab twice from the list", "on Ok, framed", focus);
+  }
+
+  // The cookie page opens in its list; two presses of Tab reach Ok, whose
+  // focus frame the capture shows.
+  std::string KeyboardFocus(HWND page, const std::string& shot) {
+    for (int i = 0; i < 2; ++i) {
+      INPUT keys[2] = {};
+      keys[0].type = keys[1].type = INPUT_KEYBOARD;
+      keys[0].ki.wVk = keys[1].ki.wVk = VK_TAB;
+      keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+      SendInput(2, keys, sizeof(INPUT));
+      WaitFor([] { return false; }, 200);
+    }
+    HWND ok = GetDlgItem(page, 410);
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    const bool onOk = WaitFor(
+        [&] { return GetGUIThreadInfo(GetWindowThreadProcessId(page, nullptr), &info) && info.hwndFocus == ok; },
+        3000);
+    WaitFor([] { return false; }, 500);  // let it paint
+    RECT rect;
+    GetWindowRect(page, &rect);
+    if (!Capture(rect, o_.shots + "\\" + shot)) return "capture failed";
+    return onOk ? "on Ok, framed" : "elsewhere";
   }
 
   // The manager's own message box: Add pressed with the keyword box empty.
