@@ -107,6 +107,9 @@ void PageWindow::ShowPage() {
 int Main() {
   win32::UniqueKernelHandle instance(CreateMutexA(nullptr, FALSE, kInstanceMutex));
   if (!instance || GetLastError() == ERROR_ALREADY_EXISTS) return 0;
+  // The objects the controls give assistive technology are marshalled from
+  // this thread, which is the one that answers their calls.
+  const win32::ScopedCoInit com;
 
   g_state.strAppPath = win32::ModuleFolder(nullptr);
   g_state.intStatus = StatusFromText(CRegistry::ForManager().GetRegStringValue(value::Status));

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "Vendrolix.h"
+#include "accessible.h"
 #include "convert.h"
 #include "cookie_logic.h"
 #include "cookies.h"
@@ -82,6 +83,7 @@ void Toggle(HWND list, int index) {
   LRESULT data = SendMessageA(list, LB_GETITEMDATA, index, 0);
   if (data == LB_ERR || (data & kEnforced)) return;
   SendMessageA(list, LB_SETITEMDATA, index, data ^ kTicked);
+  NotifyWinEvent(EVENT_OBJECT_STATECHANGE, list, OBJID_CLIENT, index + 1);
   RECT rc;
   if (SendMessageA(list, LB_GETITEMRECT, index, reinterpret_cast<LPARAM>(&rc)) != LB_ERR)
     InvalidateRect(list, &rc, FALSE);
@@ -107,6 +109,24 @@ int EntryAt(HWND list, POINT pt) {
   return -1;
 }
 
+// An entry's tick as assistive technology reads it: checked, and read-only
+// where the administrator keeps it. Where the system's object knows no
+// entries, the list's own selection and focus make the rest.
+bool EntryState(HWND list, long child, long* state) {
+  if (child <= 0) return false;
+  const LRESULT index = child - 1;
+  const LRESULT data = SendMessageA(list, LB_GETITEMDATA, static_cast<WPARAM>(index), 0);
+  if (data == LB_ERR) return false;
+  if (*state == 0) {
+    *state = STATE_SYSTEM_SELECTABLE | STATE_SYSTEM_FOCUSABLE;
+    if (SendMessageA(list, LB_GETCURSEL, 0, 0) == index) *state |= STATE_SYSTEM_SELECTED;
+    if (GetFocus() == list && SendMessageA(list, LB_GETCARETINDEX, 0, 0) == index) *state |= STATE_SYSTEM_FOCUSED;
+  }
+  if (data & (kTicked | kEnforced)) *state |= STATE_SYSTEM_CHECKED;
+  if (data & kEnforced) *state |= STATE_SYSTEM_READONLY;
+  return true;
+}
+
 // Clicks on an entry's box and Space on the entry with the caret tick it.
 LRESULT CALLBACK CheckListProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   auto original = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
@@ -126,6 +146,9 @@ LRESULT CALLBACK CheckListProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
       break;
     case WM_CHAR:
       if (wParam == ' ') return 0;
+      break;
+    case WM_GETOBJECT:
+      if (LRESULT answer = AnswerGetObject(hwnd, wParam, lParam, {0, &EntryState})) return answer;
       break;
     default:
       break;

@@ -34,6 +34,7 @@ class PageWindow : public SkinnedWindow {
   virtual void Load() = 0;
   // Ctrl+Tab: the other page, as its tab's click.
   void ShowOtherPage() { OnTabClick(page_ == kWhiteListPage ? kCookiePage : kWhiteListPage); }
+  int ActiveTab() const override { return page_; }
 
  protected:
   void OnTabClick(int index) override;

@@ -1,10 +1,14 @@
 #include "skin.h"
 
+#include <oleacc.h>
+
 #include <windowsx.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <set>
+
+#include "accessible.h"
 
 namespace vendrolix::manager {
 namespace {
@@ -42,9 +46,25 @@ constexpr COLORREF kFrameDark = RGB(48, 48, 48);
 // reaches the window below, whose buttons sink under any mouse button and
 // click only where they were pressed. Their face is the window's picture,
 // so there is no background of their own to erase.
+// A skinned tab is heard as a page tab, selected when it is its window's own.
+bool TabState(HWND tab, long child, long* state) {
+  if (child != CHILDID_SELF) return false;
+  const SkinnedWindow* window = SkinnedWindow::FromHandle(GetParent(tab));
+  if (!window) return false;
+  *state |= STATE_SYSTEM_SELECTABLE;
+  if (window->ActiveTab() && window->ActiveTab() == window->TabOfControl(tab)) *state |= STATE_SYSTEM_SELECTED;
+  return true;
+}
+
 LRESULT CALLBACK SkinControlProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   auto original = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
   if (msg == WM_NCHITTEST) return HTTRANSPARENT;
+  if (msg == WM_GETOBJECT) {
+    const SkinnedWindow* window = SkinnedWindow::FromHandle(GetParent(hwnd));
+    if (window && window->TabOfControl(hwnd)) {
+      if (LRESULT answer = AnswerGetObject(hwnd, wParam, lParam, {ROLE_SYSTEM_PAGETAB, &TabState})) return answer;
+    }
+  }
   if (msg == WM_ERASEBKGND) return 1;
   return original ? CallWindowProcA(original, hwnd, msg, wParam, lParam) : DefWindowProcA(hwnd, msg, wParam, lParam);
 }

@@ -114,6 +114,10 @@ class SkinnedWindow {
 
   // The skinned window a window handle belongs to, or null.
   static SkinnedWindow* FromHandle(HWND window);
+  // The tab (1, 2) a skinned tab control stands for, 0 for other windows;
+  // the window's own tab, 0 where it has none.
+  int TabOfControl(HWND control) const;
+  virtual int ActiveTab() const { return 0; }
   int dpi() const { return dpiY_; }
   int PxX(long twips) const { return TwipsToPixels(twips, dpiX_); }
   int PxY(long twips) const { return TwipsToPixels(twips, dpiY_); }
@@ -165,7 +169,6 @@ class SkinnedWindow {
   void DrawSkinControl(const DRAWITEMSTRUCT& item);
   void ShowButtonControl(int n);
   int ButtonOfControl(HWND control) const;
-  int TabOfControl(HWND control) const;
   void OnMouseDown(int x, int y);
   void OnMouseUp(int x, int y);
   int ButtonAt(int x, int y) const;

@@ -23,6 +23,7 @@
 #include "policy_key.h"
 #include "text.h"
 #include "wine_support.h"
+#include "win32/handles.h"
 
 namespace vendrolix::test {
 namespace {
@@ -961,18 +962,47 @@ TEST_F(CookiePageTest, KeysAloneReachEveryControlTickACookieAndSaveIt) {
   EXPECT_EQ(ControlText(GetWindow(List(page), GW_HWNDPREV)), "Check the cookies you want to keep.")
       << "the label a screen reader names the list by";
 
-  // The screen reader's view, where Wine's oleacc answers for another process.
-  IAccessible* accessible = nullptr;
-  if (SUCCEEDED(AccessibleObjectFromWindow(ok, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&accessible)))) {
-    VARIANT self;
-    VariantInit(&self);
-    self.vt = VT_I4;
-    self.lVal = CHILDID_SELF;
-    BSTR name = nullptr;
-    if (accessible->get_accName(self, &name) == S_OK) {
-      EXPECT_STREQ(name, L"Ok");
+  // The screen reader's view: names, the page tab's role, the entries' ticks.
+  const win32::ScopedCoInit com;
+  struct Heard {
+    HWND control;
+    long child;
+    const wchar_t* name;  // nullptr: not asked
+    long role;            // 0: not asked
+    long stateSet, stateClear;
+  };
+  const Heard heard[] = {
+      {ok, CHILDID_SELF, L"Ok", 0, 0, 0},  // its role is the system's (Wine's says "client" for every button)
+      {GetDlgItem(page, 433), CHILDID_SELF, L"Cookie Manager", ROLE_SYSTEM_PAGETAB, STATE_SYSTEM_SELECTED, 0},
+      {GetDlgItem(page, 432), CHILDID_SELF, L"White List", ROLE_SYSTEM_PAGETAB, 0, STATE_SYSTEM_SELECTED},
+      {List(page), 1, nullptr, 0, STATE_SYSTEM_CHECKED, 0},
+      {List(page), 2, nullptr, 0, 0, STATE_SYSTEM_CHECKED},
+  };
+  for (const Heard& h : heard) {
+    IAccessible* accessible = nullptr;
+    ASSERT_EQ(AccessibleObjectFromWindow(h.control, OBJID_CLIENT, __uuidof(IAccessible),
+                                         reinterpret_cast<void**>(&accessible)),
+              S_OK);
+    VARIANT child;
+    VariantInit(&child);
+    child.vt = VT_I4;
+    child.lVal = h.child;
+    if (h.name) {
+      BSTR name = nullptr;
+      EXPECT_EQ(accessible->get_accName(child, &name), S_OK);
+      EXPECT_STREQ(name, h.name);
+      SysFreeString(name);
     }
-    SysFreeString(name);
+    VARIANT answer;
+    VariantInit(&answer);
+    if (h.role) {
+      EXPECT_EQ(accessible->get_accRole(child, &answer), S_OK);
+      EXPECT_EQ(answer.lVal, h.role) << GetDlgCtrlID(h.control);
+      VariantClear(&answer);
+    }
+    EXPECT_EQ(accessible->get_accState(child, &answer), S_OK);
+    EXPECT_EQ(answer.lVal & (h.stateSet | h.stateClear), h.stateSet) << GetDlgCtrlID(h.control) << " item " << h.child;
+    VariantClear(&answer);
     accessible->Release();
   }
 

@@ -3,7 +3,7 @@
 set -u
 objdump=$1
 dist=$2
-allowed='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|winmm|msvcrt|comctl32|comdlg32|shlwapi|version|uxtheme|msimg32|wininet)\.dll$'
+allowed='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|winmm|msvcrt|comctl32|comdlg32|shlwapi|version|uxtheme|msimg32|wininet|oleacc)\.dll$'
 shopt -s nullglob
 files=("$dist"/*.exe "$dist"/*.dll)
 if [ ${#files[@]} -eq 0 ]; then
