@@ -190,8 +190,9 @@ void FrmPopupCookie::OnCreate() {
   skinBrush_.reset(CreateSolidBrush(kSkinBack));
   // The two options are one group: Tab reaches the chosen one, the arrows
   // move between them (ShowView keeps the tab stop on the chosen one).
-  optIECookie_ = AddCheckBox(BS_RADIOBUTTON | WS_GROUP | WS_TABSTOP, {3720, 890, 132, 120}, kIdOptIE, "IE/AOL");
-  optNSCookie_ = AddCheckBox(BS_RADIOBUTTON, {4920, 890, 132, 120}, kIdOptNS, "Netscape");
+  optIECookie_ =
+      AddCheckBox(BS_RADIOBUTTON | BS_NOTIFY | WS_GROUP | WS_TABSTOP, {3720, 890, 132, 120}, kIdOptIE, "IE/AOL");
+  optNSCookie_ = AddCheckBox(BS_RADIOBUTTON | BS_NOTIFY, {4920, 890, 132, 120}, kIdOptNS, "Netscape");
   lstCookie_ = AddChild("LISTBOX",
                         WS_GROUP | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_OWNERDRAWFIXED |
                             LBS_HASSTRINGS,
@@ -200,7 +201,7 @@ void FrmPopupCookie::OnCreate() {
     LONG_PTR original = SetWindowLongPtrA(lstCookie_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CheckListProc));
     SetWindowLongPtrA(lstCookie_, GWLP_USERDATA, original);
   }
-  chkAutoClean_ = AddCheckBox(BS_AUTOCHECKBOX | WS_TABSTOP, {480, 3000, 132, 132}, kIdChkAutoClean);
+  chkAutoClean_ = AddCheckBox(BS_AUTOCHECKBOX | BS_NOTIFY | WS_TABSTOP, {480, 3000, 132, 132}, kIdChkAutoClean);
 }
 
 bool FrmPopupCookie::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) {
@@ -228,6 +229,11 @@ bool FrmPopupCookie::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* 
       return true;
     }
     case WM_COMMAND:
+      if (HIWORD(wParam) == BN_SETFOCUS || HIWORD(wParam) == BN_KILLFOCUS) {
+        Invalidate();  // the framed label follows the keyboard
+        *result = 0;
+        return true;
+      }
       if (HIWORD(wParam) == BN_CLICKED && (LOWORD(wParam) == kIdOptIE || LOWORD(wParam) == kIdOptNS)) {
         // An option's click runs only when it becomes selected.
         if (LOWORD(wParam) == kIdOptIE && SendMessageA(optIECookie_, BM_GETCHECK, 0, 0) != BST_CHECKED) {
@@ -244,6 +250,15 @@ bool FrmPopupCookie::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* 
     default:
       return false;
   }
+}
+
+int FrmPopupCookie::FocusedLabel() const {
+  const HWND focus = GetFocus();
+  if (!focus) return -1;
+  if (focus == optIECookie_) return kIeLabel;
+  if (focus == optNSCookie_) return kNsLabel;
+  if (focus == chkAutoClean_) return kAutoCleanLabel;
+  return -1;
 }
 
 void FrmPopupCookie::OnDpiChanged() {
@@ -271,7 +286,7 @@ void FrmPopupCookie::DrawItem(const DRAWITEMSTRUCT& item) {
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, selected ? GetSysColor(COLOR_HIGHLIGHTTEXT) : system ? GetSysColor(COLOR_WINDOWTEXT) : RGB(0, 0, 0));
   DrawTextA(dc, text.c_str(), -1, &textRect, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-  if (item.itemState & ODS_FOCUS) DrawFocusRect(dc, &rc);
+  if ((item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT)) DrawFocusRect(dc, &rc);
 }
 
 void FrmPopupCookie::Load() {

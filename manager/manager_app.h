@@ -89,6 +89,7 @@ class FrmPopupCookie final : public PageWindow, private CookiePageHost {
   void OnButtonClick(int n) override;
   bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
   void OnDpiChanged() override;
+  int FocusedLabel() const override;
   void DrawItem(const DRAWITEMSTRUCT& item);
 
   // CookiePageHost

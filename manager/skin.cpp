@@ -693,6 +693,25 @@ void SkinnedWindow::PaintScene(HDC dc, const RECT& client) {
     SelectObject(dc, oldFont);
   }
 
+  // A box the system draws without its text shows no focus of its own: the
+  // text beside it is framed instead, once the keyboard is in use.
+  const int focused = FocusedLabel();
+  if (focused >= 0 && static_cast<std::size_t>(focused) < labels_.size() &&
+      !(SendMessageA(hwnd_, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS)) {
+    const SkinLabel& label = labels_[focused];
+    RECT text = PxRect(label.rect);
+    HGDIOBJ oldFont = SelectObject(dc, Font(label.font));
+    DrawTextA(dc, label.text.c_str(), -1, &text, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(dc, oldFont);
+    InflateRect(&text, 2, 1);
+    win32::UniqueGdiObject<HPEN> pen(CreatePen(PS_DOT, 1, highContrast_ ? GetSysColor(COLOR_WINDOWTEXT) : highlight));
+    HGDIOBJ oldPen = SelectObject(dc, pen.get());
+    HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+    Rectangle(dc, text.left, text.top, text.right, text.bottom);
+    SelectObject(dc, oldBrush);
+    SelectObject(dc, oldPen);
+  }
+
   for (std::size_t n = 0; n < buttons_.size(); ++n) {
     // Space held on a focused button sinks it as a mouse press does.
     SkinButton shown = buttons_[n];
@@ -793,6 +812,12 @@ LRESULT SkinnedWindow::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       const int dpi = HIWORD(wParam);
       if (suggested && dpi > 0) ApplyDpi(dpi, *suggested);
       return 0;
+    }
+    case WM_UPDATEUISTATE: {
+      // Focus cues shown or hidden: the framed label follows.
+      const LRESULT r = DefWindowProcA(hwnd_, msg, wParam, lParam);
+      InvalidateRect(hwnd_, nullptr, FALSE);
+      return r;
     }
     case WM_SYSCOLORCHANGE:
     case WM_SETTINGCHANGE:

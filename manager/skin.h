@@ -137,6 +137,9 @@ class SkinnedWindow {
   // The window moved to a monitor of another DPI and has been laid out for
   // it; a page adjusts what it sized itself.
   virtual void OnDpiChanged() {}
+  // The label beside the captionless option or check box that has the
+  // keyboard, framed as focus is; -1 for none.
+  virtual int FocusedLabel() const { return -1; }
   // Other messages: return true with *result set when handled.
   virtual bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) { return false; }
 
