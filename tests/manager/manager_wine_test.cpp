@@ -1049,6 +1049,50 @@ TEST_F(CookiePageTest, KeysAloneReachEveryControlTickACookieAndSaveIt) {
   EXPECT_EQ(Keep("IECookieURL.dat"), "#" + Entry("alpha") + "#\r\n");
 }
 
+// The administrator's cleaning and kept hosts in a real page: the auto-clean
+// box shows the enforced state greyed; a kept host's entry is ticked and
+// greyed, heard as checked and read-only, and a click leaves it; Ok writes the
+// user's own ticks and leaves the user's own switch as it was.
+TEST_F(CookiePageTest, TheAdministratorsCleaningAndKeptHostsAreShownGreyed) {
+  const PolicyGuard policies;
+  ASSERT_TRUE(SetPolicyDword(policy::AutoClean, 1));
+  ASSERT_TRUE(AddPolicyEntry(policy::KeepCookies, "alpha"));
+  Cookies({"alpha", "beta"});
+  settings_.Set("AutoClean", "0");
+  Manager manager;
+  HWND page = StartOnCookiePage(manager);
+  ASSERT_NE(page, nullptr);
+  EXPECT_TRUE(Checked(page, 204));
+  EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, 204))) << "the enforced switch is greyed";
+  ASSERT_EQ(Shown(page).size(), 2u);
+  EXPECT_EQ(SendMessageA(List(page), LB_GETITEMDATA, 0, 0), 2) << "alpha is the administrator's";
+  const POINT box = EntryPoint(page, 0, 6);
+  MouseClick(box.x, box.y);
+  Sleep(300);
+  EXPECT_EQ(SendMessageA(List(page), LB_GETITEMDATA, 0, 0), 2) << "a click leaves it";
+  {
+    const win32::ScopedCoInit com;
+    IAccessible* accessible = nullptr;
+    ASSERT_EQ(AccessibleObjectFromWindow(List(page), OBJID_CLIENT, __uuidof(IAccessible),
+                                         reinterpret_cast<void**>(&accessible)),
+              S_OK);
+    VARIANT child, state;
+    VariantInit(&child);
+    VariantInit(&state);
+    child.vt = VT_I4;
+    child.lVal = 1;
+    EXPECT_EQ(accessible->get_accState(child, &state), S_OK);
+    EXPECT_EQ(state.lVal & (STATE_SYSTEM_CHECKED | STATE_SYSTEM_READONLY), STATE_SYSTEM_CHECKED | STATE_SYSTEM_READONLY);
+    accessible->Release();
+  }
+  Screenshot(page, "cookie_page_enforced");
+  TickBox(page, 1);
+  ClickAt(page, kOkX, kButtonY);
+  EXPECT_TRUE(manager.WaitForExit(10s));
+  EXPECT_EQ(Keep("IECookieURL.dat"), "#" + Entry("beta") + "#\r\n");
+  EXPECT_EQ(settings_.Get("AutoClean"), "0");
+}
+
 TEST_F(CookiePageTest, NetscapeWithoutNetscapeShowsTheBoxAndSavesTheIeView) {
   Cookies({"one"});
   SetNetscape("0", "0");
