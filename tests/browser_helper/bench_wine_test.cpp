@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "policy_key.h"
 #include "settings.h"
 #include "win32/handles.h"
 #include "wine_support.h"
@@ -104,11 +105,17 @@ TEST_F(BrowserBench, CountsWindowsAndTellsTheTrayWhenTheLastCloses) {
     const char* autoClean;  // nullptr: value missing
     bool cleans;
     bool recountFails;  // the shell's window collection cannot count
-  } cases[] = {{nullptr, false, false}, {"1", true, false}, {"0", false, false},
-               {" 1 ", true, false},    {"yes", false, false}, {"1", false, true}};
+    int policy = -1;    // the administrator's AutoClean; -1: none
+  } cases[] = {{nullptr, false, false}, {"1", true, false},  {"0", false, false},    {" 1 ", true, false},
+               {"yes", false, false},   {"1", false, true},  {"0", true, false, 1}, {"1", false, false, 0}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.autoClean ? c.autoClean : "(missing)") + (c.recountFails ? ", no recount" : ""));
+    SCOPED_TRACE(std::string(c.autoClean ? c.autoClean : "(missing)") + (c.recountFails ? ", no recount" : "") +
+                 (c.policy >= 0 ? ", policy " + std::to_string(c.policy) : ""));
     SetUp();
+    const test::PolicyGuard policies;
+    if (c.policy >= 0) {
+      ASSERT_TRUE(test::SetPolicyDword(policy::AutoClean, static_cast<DWORD>(c.policy)));
+    }
     settings_.Set(value::CountIE, "5");
     if (c.autoClean) {
       settings_.Set(value::AutoClean, c.autoClean);

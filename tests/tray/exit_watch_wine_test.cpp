@@ -15,6 +15,7 @@
 
 #include "convert.h"
 #include "exit_watch_win32.h"
+#include "policy_key.h"
 #include "settings.h"
 #include "tray_wine_support.h"
 #include "win32/handles.h"
@@ -359,6 +360,41 @@ TEST_F(ExitWatchWine, LeavesComAsTheCallingThreadHadIt) {
     // S_OK: the cleaning's own initialisation was undone; S_FALSE: the
     // caller's apartment is still there.
     EXPECT_EQ(after, callerInitialised ? S_FALSE : S_OK);
+  }
+}
+
+// The administrator's cleaning switches stand in place of the user's, read
+// from the policy key as the policy client writes it.
+TEST_F(ExitWatchWine, TheAdministratorsCleaningSwitchesStandInPlaceOfTheUsers) {
+  settings_.Set(value::NSExist, "1");
+  settings_.Set(value::NSAOLRun, "0");
+  const struct {
+    const char* name;
+    const char* userNs;
+    const char* userIe;
+    int policyNs, policyIe;  // -1: no policy
+    std::string calls;
+  } cases[] = {
+      {"Netscape's cleaning off by policy", "1", "0", 0, -1, ""},
+      {"Netscape's cleaning on by policy", "0", "0", 1, -1, kNsCall},
+      {"IE's cleaning on by policy", "0", "0", -1, 1, kIeCall},
+      {"IE's cleaning off by policy", "1", "1", -1, 0, kNsCall},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const test::PolicyGuard policies;
+    settings_.Set(value::NSAutoClean, c.userNs);
+    settings_.Set(value::AutoClean, c.userIe);
+    if (c.policyNs >= 0) {
+      ASSERT_TRUE(test::SetPolicyDword(policy::NSAutoClean, static_cast<DWORD>(c.policyNs)));
+    }
+    if (c.policyIe >= 0) {
+      ASSERT_TRUE(test::SetPolicyDword(policy::AutoClean, static_cast<DWORD>(c.policyIe)));
+    }
+    ForgetCalls();
+    std::chrono::milliseconds took{};
+    EXPECT_TRUE(Decide(took));
+    EXPECT_EQ(CleanerCalls(), c.calls);
   }
 }
 
