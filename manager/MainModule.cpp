@@ -139,11 +139,9 @@ int Main() {
     HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
     // Ctrl+Tab and Ctrl+Shift+Tab: there are two pages, so both go to the other.
     if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB && GetKeyState(VK_CONTROL) < 0 && root) {
-      PageWindow* window = nullptr;
-      for (int page : {kWhiteListPage, kCookiePage}) {
-        if (FindPage(page) && FindPage(page)->hwnd() == root) window = FindPage(page);
-      }
-      if (window) {
+      PageWindow* window = FindPage(kWhiteListPage);
+      if (!window || window->hwnd() != root) window = FindPage(kCookiePage);
+      if (window && window->hwnd() == root) {
         window->ShowOtherPage();
         continue;
       }

@@ -197,10 +197,7 @@ void FrmPopupCookie::OnCreate() {
                         WS_GROUP | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_OWNERDRAWFIXED |
                             LBS_HASSTRINGS,
                         WS_EX_CLIENTEDGE, {480, 1140, 5412, 1776}, kIdListCookie);
-  if (lstCookie_) {
-    LONG_PTR original = SetWindowLongPtrA(lstCookie_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CheckListProc));
-    SetWindowLongPtrA(lstCookie_, GWLP_USERDATA, original);
-  }
+  if (lstCookie_) ReplaceWindowProc(lstCookie_, &CheckListProc);
   chkAutoClean_ = AddCheckBox(BS_AUTOCHECKBOX | BS_NOTIFY | WS_TABSTOP, {480, 3000, 132, 132}, kIdChkAutoClean);
 }
 

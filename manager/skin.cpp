@@ -9,6 +9,7 @@
 #include <set>
 
 #include "accessible.h"
+#include "win32/registry.h"
 
 namespace vendrolix::manager {
 namespace {
@@ -46,6 +47,21 @@ constexpr COLORREF kFrameDark = RGB(48, 48, 48);
 // reaches the window below, whose buttons sink under any mouse button and
 // click only where they were pressed. Their face is the window's picture,
 // so there is no background of their own to erase.
+// Focus cues are shown once the keyboard has been used, as the system shows
+// them on its own controls.
+bool FocusCuesShown(HWND window) { return !(SendMessageA(window, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS); }
+
+// The skin's focus mark: a dotted frame.
+void DrawFocusFrame(HDC dc, const RECT& frame, COLORREF colour) {
+  win32::UniqueGdiObject<HPEN> pen(CreatePen(PS_DOT, 1, colour));
+  HGDIOBJ oldPen = SelectObject(dc, pen.get());
+  HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+  SetBkMode(dc, TRANSPARENT);
+  Rectangle(dc, frame.left, frame.top, frame.right, frame.bottom);
+  SelectObject(dc, oldBrush);
+  SelectObject(dc, oldPen);
+}
+
 // A skinned tab is heard as a page tab, selected when it is its window's own.
 bool TabState(HWND tab, long child, long* state) {
   if (child != CHILDID_SELF) return false;
@@ -183,16 +199,9 @@ bool HighContrastOn() {
   system.cbSize = sizeof(system);
   if (SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof(system), &system, 0) && (system.dwFlags & HCF_HIGHCONTRASTON))
     return true;
-  char flags[16] = {};
-  DWORD size = sizeof(flags) - 1;
-  DWORD type = 0;
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\Accessibility\\HighContrast", 0, KEY_QUERY_VALUE, &key) !=
-      ERROR_SUCCESS)
-    return false;
-  const LONG read = RegQueryValueExA(key, "Flags", nullptr, &type, reinterpret_cast<BYTE*>(flags), &size);
-  RegCloseKey(key);
-  return read == ERROR_SUCCESS && type == REG_SZ && (std::strtoul(flags, nullptr, 10) & HCF_HIGHCONTRASTON) != 0;
+  std::string flags;
+  return win32::ReadRegText(HKEY_CURRENT_USER, "Control Panel\\Accessibility\\HighContrast", "Flags", 16, flags) &&
+         (std::strtoul(flags.c_str(), nullptr, 10) & HCF_HIGHCONTRASTON) != 0;
 }
 
 int CheckBoxSide(int dpi) {
@@ -303,9 +312,10 @@ RECT SkinnedWindow::PxRect(const TwipsRect& r) const {
   return rc;
 }
 
-HWND SkinnedWindow::AddChild(const char* className, DWORD style, DWORD exStyle, const TwipsRect& rect, int id) {
+HWND SkinnedWindow::AddChild(const char* className, DWORD style, DWORD exStyle, const TwipsRect& rect, int id,
+                             const char* text) {
   RECT rc = PxRect(rect);
-  HWND child = CreateWindowExA(exStyle, className, "", WS_CHILD | WS_VISIBLE | style, rc.left, rc.top,
+  HWND child = CreateWindowExA(exStyle, className, text, WS_CHILD | WS_VISIBLE | style, rc.left, rc.top,
                                rc.right - rc.left, rc.bottom - rc.top, hwnd_,
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
   if (child) {
@@ -326,6 +336,11 @@ void SkinnedWindow::PlaceChild(HWND child, const TwipsRect& design, bool checkBo
   }
   SetWindowPos(child, nullptr, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
                SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void ReplaceWindowProc(HWND window, WNDPROC proc) {
+  const LONG_PTR original = SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc));
+  SetWindowLongPtrA(window, GWLP_USERDATA, original);
 }
 
 SkinnedWindow* SkinnedWindow::FromHandle(HWND window) {
@@ -354,12 +369,10 @@ void SkinnedWindow::ApplyDpi(int dpi, const RECT& suggested) {
 HWND SkinnedWindow::AddCheckBox(DWORD style, const TwipsRect& design, int id, const char* name) {
   // The name is for assistive technology: the box is only as wide as its
   // square, so the system draws none of the text.
-  HWND box = CreateWindowExA(0, "BUTTON", name, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, hwnd_,
-                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
+  HWND box = AddChild("BUTTON", style, 0, design, id, name);
   if (!box) return box;
+  children_.back().checkBox = true;
   PlaceChild(box, design, true);
-  SendMessageA(box, WM_SETFONT, reinterpret_cast<WPARAM>(Font(SkinFont::Control)), FALSE);
-  children_.push_back({box, design, true});
   return box;
 }
 
@@ -378,11 +391,8 @@ void SkinnedWindow::Invalidate() const {
 
 void SkinnedWindow::AddSkinControls() {
   const auto add = [this](const char* className, DWORD style, const TwipsRect& rect, int id, const std::string& text) {
-    HWND control = AddChild(className, style, 0, rect, id);
-    if (!control) return control;
-    SetWindowTextA(control, text.c_str());
-    LONG_PTR original = SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SkinControlProc));
-    SetWindowLongPtrA(control, GWLP_USERDATA, original);
+    HWND control = AddChild(className, style, 0, rect, id, text.c_str());
+    if (control) ReplaceWindowProc(control, &SkinControlProc);
     return control;
   };
   buttonControls_.assign(buttons_.size(), nullptr);
@@ -458,21 +468,15 @@ void SkinnedWindow::DrawSkinControl(const DRAWITEMSTRUCT& item) {
   SelectObject(scene, oldBuffer);
   DeleteDC(scene);
 
-  // Focus shows once the keyboard has been used, as the system's own
-  // controls show it: a dotted frame in the caption's colour.
-  const bool cuesHidden = (SendMessageA(item.hwndItem, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) != 0;
-  if (item.CtlType != ODT_BUTTON || !(item.itemState & ODS_FOCUS) || (item.itemState & ODS_NOFOCUSRECT) || cuesHidden)
+  // In the caption's colour.
+  if (item.CtlType != ODT_BUTTON || !(item.itemState & ODS_FOCUS) || (item.itemState & ODS_NOFOCUSRECT) ||
+      !FocusCuesShown(item.hwndItem))
     return;
   RECT frame = item.rcItem;
   const int inset = ButtonOfControl(item.hwndItem) >= 0 ? 3 : 0;
   InflateRect(&frame, -inset, -inset);
-  win32::UniqueGdiObject<HPEN> pen(CreatePen(PS_DOT, 1, highContrast_ ? GetSysColor(COLOR_BTNTEXT) : ToColorref(ColoursFor(ButtonLook::Normal).caption)));
-  HGDIOBJ oldPen = SelectObject(item.hDC, pen.get());
-  HGDIOBJ oldBrush = SelectObject(item.hDC, GetStockObject(NULL_BRUSH));
-  SetBkMode(item.hDC, TRANSPARENT);
-  Rectangle(item.hDC, frame.left, frame.top, frame.right, frame.bottom);
-  SelectObject(item.hDC, oldBrush);
-  SelectObject(item.hDC, oldPen);
+  DrawFocusFrame(item.hDC, frame,
+                 highContrast_ ? GetSysColor(COLOR_BTNTEXT) : ToColorref(ColoursFor(ButtonLook::Normal).caption));
 }
 
 void SkinnedWindow::SetWindowShape() {
@@ -696,20 +700,14 @@ void SkinnedWindow::PaintScene(HDC dc, const RECT& client) {
   // A box the system draws without its text shows no focus of its own: the
   // text beside it is framed instead, once the keyboard is in use.
   const int focused = FocusedLabel();
-  if (focused >= 0 && static_cast<std::size_t>(focused) < labels_.size() &&
-      !(SendMessageA(hwnd_, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS)) {
+  if (focused >= 0 && static_cast<std::size_t>(focused) < labels_.size() && FocusCuesShown(hwnd_)) {
     const SkinLabel& label = labels_[focused];
     RECT text = PxRect(label.rect);
     HGDIOBJ oldFont = SelectObject(dc, Font(label.font));
     DrawTextA(dc, label.text.c_str(), -1, &text, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
     SelectObject(dc, oldFont);
     InflateRect(&text, 2, 1);
-    win32::UniqueGdiObject<HPEN> pen(CreatePen(PS_DOT, 1, highContrast_ ? GetSysColor(COLOR_WINDOWTEXT) : highlight));
-    HGDIOBJ oldPen = SelectObject(dc, pen.get());
-    HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
-    Rectangle(dc, text.left, text.top, text.right, text.bottom);
-    SelectObject(dc, oldBrush);
-    SelectObject(dc, oldPen);
+    DrawFocusFrame(dc, text, highContrast_ ? GetSysColor(COLOR_WINDOWTEXT) : highlight);
   }
 
   for (std::size_t n = 0; n < buttons_.size(); ++n) {

@@ -147,7 +147,8 @@ class SkinnedWindow {
   std::vector<SkinLine> lines_;
   std::vector<SkinButton> buttons_;
   HFONT Font(SkinFont font) const;
-  HWND AddChild(const char* className, DWORD style, DWORD exStyle, const TwipsRect& rect, int id);
+  HWND AddChild(const char* className, DWORD style, DWORD exStyle, const TwipsRect& rect, int id,
+                const char* text = "");
   // An option or check box without caption, sized by the system's metrics
   // for the screen's DPI (a design box may be smaller than the box the
   // system draws): at the design's left edge, centred on its middle.
@@ -249,6 +250,10 @@ int CheckBoxSide(int dpi);
 // mode (Wine answers the query with nothing set), the user's stored choice
 // under "Control Panel\Accessibility\HighContrast" stands in.
 bool HighContrastOn();
+
+// Puts `proc` in front of a control's own procedure, which it keeps in the
+// control's user data to call on (CallWindowProcA) for what it leaves.
+void ReplaceWindowProc(HWND window, WNDPROC proc);
 
 // Texts of the manager's controls, whole whatever their length.
 std::string ListText(HWND list, int index);

@@ -72,6 +72,36 @@ HWND FocusOf(HWND window) {
   return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
 }
 
+// What a screen reader reads of another program's control (child 0: the
+// control itself, else an item's 1-based number); each field empty or 0
+// where the call failed. COM must be initialised.
+struct Heard {
+  std::wstring name;
+  long role = 0;
+  long state = 0;
+};
+Heard Hear(HWND control, long child) {
+  Heard heard;
+  IAccessible* accessible = nullptr;
+  if (AccessibleObjectFromWindow(control, OBJID_CLIENT, __uuidof(IAccessible), reinterpret_cast<void**>(&accessible)) !=
+      S_OK)
+    return heard;
+  VARIANT which, answer;
+  VariantInit(&which);
+  VariantInit(&answer);
+  which.vt = VT_I4;
+  which.lVal = child;
+  BSTR name = nullptr;
+  if (accessible->get_accName(which, &name) == S_OK && name) heard.name = name;
+  SysFreeString(name);
+  if (accessible->get_accRole(which, &answer) == S_OK && answer.vt == VT_I4) heard.role = answer.lVal;
+  VariantClear(&answer);
+  if (accessible->get_accState(which, &answer) == S_OK && answer.vt == VT_I4) heard.state = answer.lVal;
+  VariantClear(&answer);
+  accessible->Release();
+  return heard;
+}
+
 // A screen rectangle's colours, taken once its window has drawn.
 std::vector<COLORREF> Capture(HWND window) {
   RECT rc = {};
@@ -990,46 +1020,30 @@ TEST_F(CookiePageTest, KeysAloneReachEveryControlTickACookieAndSaveIt) {
 
   // The screen reader's view: names, the page tab's role, the entries' ticks.
   const win32::ScopedCoInit com;
-  struct Heard {
+  const struct {
     HWND control;
     long child;
     const wchar_t* name;  // nullptr: not asked
     long role;            // 0: not asked
     long stateSet, stateClear;
-  };
-  const Heard heard[] = {
+  } expected[] = {
       {ok, CHILDID_SELF, L"Ok", 0, 0, 0},  // its role is the system's (Wine's says "client" for every button)
       {GetDlgItem(page, 433), CHILDID_SELF, L"Cookie Manager", ROLE_SYSTEM_PAGETAB, STATE_SYSTEM_SELECTED, 0},
       {GetDlgItem(page, 432), CHILDID_SELF, L"White List", ROLE_SYSTEM_PAGETAB, 0, STATE_SYSTEM_SELECTED},
       {List(page), 1, nullptr, 0, STATE_SYSTEM_CHECKED, 0},
       {List(page), 2, nullptr, 0, 0, STATE_SYSTEM_CHECKED},
   };
-  for (const Heard& h : heard) {
-    IAccessible* accessible = nullptr;
-    ASSERT_EQ(AccessibleObjectFromWindow(h.control, OBJID_CLIENT, __uuidof(IAccessible),
-                                         reinterpret_cast<void**>(&accessible)),
-              S_OK);
-    VARIANT child;
-    VariantInit(&child);
-    child.vt = VT_I4;
-    child.lVal = h.child;
-    if (h.name) {
-      BSTR name = nullptr;
-      EXPECT_EQ(accessible->get_accName(child, &name), S_OK);
-      EXPECT_STREQ(name, h.name);
-      SysFreeString(name);
+  for (const auto& e : expected) {
+    SCOPED_TRACE("control " + std::to_string(GetDlgCtrlID(e.control)) + " item " + std::to_string(e.child));
+    const Heard heard = Hear(e.control, e.child);
+    ASSERT_NE(heard.state, 0) << "nothing heard";
+    if (e.name) {
+      EXPECT_EQ(heard.name, e.name);
     }
-    VARIANT answer;
-    VariantInit(&answer);
-    if (h.role) {
-      EXPECT_EQ(accessible->get_accRole(child, &answer), S_OK);
-      EXPECT_EQ(answer.lVal, h.role) << GetDlgCtrlID(h.control);
-      VariantClear(&answer);
+    if (e.role) {
+      EXPECT_EQ(heard.role, e.role);
     }
-    EXPECT_EQ(accessible->get_accState(child, &answer), S_OK);
-    EXPECT_EQ(answer.lVal & (h.stateSet | h.stateClear), h.stateSet) << GetDlgCtrlID(h.control) << " item " << h.child;
-    VariantClear(&answer);
-    accessible->Release();
+    EXPECT_EQ(heard.state & (e.stateSet | e.stateClear), e.stateSet);
   }
 
   KeyPress(VK_TAB, {VK_CONTROL});
@@ -1072,18 +1086,8 @@ TEST_F(CookiePageTest, TheAdministratorsCleaningAndKeptHostsAreShownGreyed) {
   EXPECT_EQ(SendMessageA(List(page), LB_GETITEMDATA, 0, 0), 2) << "a click leaves it";
   {
     const win32::ScopedCoInit com;
-    IAccessible* accessible = nullptr;
-    ASSERT_EQ(AccessibleObjectFromWindow(List(page), OBJID_CLIENT, __uuidof(IAccessible),
-                                         reinterpret_cast<void**>(&accessible)),
-              S_OK);
-    VARIANT child, state;
-    VariantInit(&child);
-    VariantInit(&state);
-    child.vt = VT_I4;
-    child.lVal = 1;
-    EXPECT_EQ(accessible->get_accState(child, &state), S_OK);
-    EXPECT_EQ(state.lVal & (STATE_SYSTEM_CHECKED | STATE_SYSTEM_READONLY), STATE_SYSTEM_CHECKED | STATE_SYSTEM_READONLY);
-    accessible->Release();
+    EXPECT_EQ(Hear(List(page), 1).state & (STATE_SYSTEM_CHECKED | STATE_SYSTEM_READONLY),
+              STATE_SYSTEM_CHECKED | STATE_SYSTEM_READONLY);
   }
   Screenshot(page, "cookie_page_enforced");
   TickBox(page, 1);
