@@ -43,7 +43,7 @@ using ::vendrolix::PassesHostTest;
 bool IsTrayProgram(std::string_view imagePath, std::string_view appPath);
 
 // White-list lookup of WebSite.dat: first line the number of entries, then
-// one keyword per line. 0 when url contains an entry (letter case ignored),
+// one keyword per line. 0 when an entry matches url as ListedAddress tells,
 // 1 otherwise, and 1 when the list is short, unreadable or malformed.
 // nextLine yields the file's lines in order and false at the end.
 std::int16_t WhiteListLookup(const std::function<bool(std::string&)>& nextLine, std::string_view url);
@@ -57,10 +57,10 @@ std::int16_t WhiteListLookupOf(NextLine&& nextLine, std::string_view url) {
   if (!nextLine(line)) return 1;
   std::int16_t entries = 0;
   if (!ConvertToInt16(line, entries)) return 1;
-  const NoCaseFinder address(url);
+  const ListedAddress address(url);
   for (int i = 1; i <= entries; ++i) {
     if (!nextLine(line)) return 1;
-    if (address.Contains(line)) return 0;
+    if (address.Matches(line)) return 0;
   }
   return 1;
 }

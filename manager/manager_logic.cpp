@@ -9,10 +9,14 @@
 namespace vendrolix::manager {
 
 std::string FormatWebSiteList(const std::vector<std::string>& entries) {
-  std::vector<std::string> lines;
+  // A blank keyword (a hand-edited file's empty line, which the list box
+  // shows as nothing) matches no page; it is not written back.
+  std::vector<std::string> lines(1);
   lines.reserve(entries.size() + 1);
-  lines.push_back(ToDecimalText(static_cast<long long>(entries.size())));
-  lines.insert(lines.end(), entries.begin(), entries.end());
+  for (const std::string& entry : entries) {
+    if (!Trim(entry).empty()) lines.push_back(entry);
+  }
+  lines[0] = ToDecimalText(static_cast<long long>(lines.size() - 1));
   return JoinLinesCrLf(lines);
 }
 

@@ -24,7 +24,8 @@ using vendrolix::ParseWebSiteList;
 inline constexpr std::size_t kWhiteListCapacity = 32767;
 
 // The file's bytes for entries in list order: the count line, then one line
-// per entry, every line ended by CR LF ("0" CR LF for an empty list).
+// per entry that is not blank, every line ended by CR LF ("0" CR LF for an
+// empty list).
 std::string FormatWebSiteList(const std::vector<std::string>& entries);
 
 // Where text goes into a list kept in case-insensitive order: after every

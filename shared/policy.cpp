@@ -2,6 +2,7 @@
 
 #include "settings.h"
 #include "text.h"
+#include "white_list.h"
 
 namespace vendrolix {
 
@@ -49,8 +50,10 @@ bool AddPolicyEntry(std::vector<std::string>& entries, std::string_view text) {
 }
 
 bool PolicyAllows(const std::vector<std::string>& allowList, std::string_view url) {
+  if (allowList.empty()) return false;
+  const ListedAddress address(url);
   for (const std::string& keyword : allowList) {
-    if (ContainsNoCase(url, keyword)) return true;
+    if (address.Matches(keyword)) return true;
   }
   return false;
 }

@@ -58,8 +58,9 @@ unsigned PolicyPartOfSetting(std::string_view settingName);
 // skipped. Returns false once the list holds kPolicyEntryCount entries.
 bool AddPolicyEntry(std::vector<std::string>& entries, std::string_view text);
 
-// An AllowList keyword white-lists a page as a WebSite.dat line does: it
-// occurs in the address, letter case ignored.
+// An AllowList keyword white-lists a page as a WebSite.dat line does
+// (ListedAddress: by the address's host, or before its query for a keyword
+// with "/").
 bool PolicyAllows(const std::vector<std::string>& allowList, std::string_view url);
 
 // A KeepCookies host keeps a cookie site ("user@host", a Netscape domain

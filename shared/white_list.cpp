@@ -1,6 +1,8 @@
 #include "white_list.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <utility>
 
 #include "convert.h"
 #include "lines.h"
@@ -125,9 +127,68 @@ std::string SiteOfAddress(std::string_view address) {
   return IsSite(host) ? std::string(host) : std::string();
 }
 
-bool ListsSite(const std::function<bool(std::string&)>& nextLine, std::string_view site) {
+namespace {
+
+std::string_view TrimmedView(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return std::string_view();
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+bool IsSchemeChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' || c == '-' ||
+         c == '.';
+}
+
+// The length of the scheme when address begins "scheme://", else 0.
+std::size_t SchemeLength(std::string_view address) {
+  const std::size_t mark = address.find("://");
+  if (mark == 0 || mark == std::string_view::npos) return 0;
+  for (std::size_t i = 0; i < mark; ++i) {
+    if (!IsSchemeChar(address[i])) return 0;
+  }
+  return mark;
+}
+
+}  // namespace
+
+ListedAddress::Parts ListedAddress::Split(std::string_view address) {
+  Parts parts;
+  const std::string_view before = address.substr(0, address.find_first_of("?#"));
+  const std::size_t scheme = SchemeLength(before);
+  if (scheme == 0) {
+    parts.beforeQuery.assign(before);
+    return parts;
+  }
+  const std::size_t start = scheme + 3;
+  // The browser reads a backslash in a web address's authority as "/".
+  const std::size_t end = std::min(before.find_first_of("/\\", start), before.size());
+  std::string_view authority = before.substr(start, end - start);
+  const std::size_t user = authority.rfind('@');
+  if (user != std::string_view::npos) authority.remove_prefix(user + 1);
+  parts.host.assign(authority);
+  parts.beforeQuery.reserve(before.size());
+  parts.beforeQuery.append(before.substr(0, start)).append(authority).append(before.substr(end));
+  return parts;
+}
+
+ListedAddress::ListedAddress(Parts parts)
+    : host_(std::move(parts.host)),
+      beforeQuery_(std::move(parts.beforeQuery)),
+      hostFinder_(host_),
+      addressFinder_(beforeQuery_) {}
+
+bool ListedAddress::Matches(std::string_view keyword) const {
+  keyword = TrimmedView(keyword);
+  if (keyword.empty()) return false;
+  if (keyword.find('/') != std::string_view::npos) return addressFinder_.Contains(keyword);
+  return hostFinder_.Contains(keyword);
+}
+
+bool ListAllowsSite(const std::function<bool(std::string&)>& nextLine, std::string_view site) {
+  const ListedAddress address("http://" + std::string(site) + "/");
   bool listed = false;
-  ForEachWebSite(nextLine, [&](const std::string& entry) { return !(listed = EqualsNoCase(entry, site)); });
+  ForEachWebSite(nextLine, [&](const std::string& entry) { return !(listed = address.Matches(entry)); });
   return listed;
 }
 

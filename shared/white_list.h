@@ -9,7 +9,45 @@
 #include <string_view>
 #include <vector>
 
+#include "text.h"
+
 namespace vendrolix {
+
+// An address as a white-list keyword is matched against, by its parts, so
+// that a page cannot list itself by what it puts in its own address: a
+// keyword without "/" counts when it occurs in the host (with its port); a
+// keyword with "/" when it occurs in the address before its query ("?") or
+// fragment ("#"), the user-info left out. An address without a host
+// (about:, file:) matches only keywords with "/". A keyword is trimmed; one
+// that is empty then matches nothing. Letter case is ignored.
+//
+// Every reader of a white list (the browser helper's WebSite.dat and the
+// administrator's AllowList, the tray's offer) matches through this one
+// rule. The address is indexed once for many keywords.
+class ListedAddress {
+ public:
+  explicit ListedAddress(std::string_view address) : ListedAddress(Split(address)) {}
+  ListedAddress(const ListedAddress&) = delete;
+  ListedAddress& operator=(const ListedAddress&) = delete;
+
+  bool Matches(std::string_view keyword) const;
+  const std::string& host() const { return host_; }
+  const std::string& beforeQuery() const { return beforeQuery_; }
+
+ private:
+  struct Parts {
+    std::string host;
+    std::string beforeQuery;
+  };
+  static Parts Split(std::string_view address);
+  explicit ListedAddress(Parts parts);
+
+  // Declared before the finders, which keep views of them.
+  std::string host_;
+  std::string beforeQuery_;
+  NoCaseFinder hostFinder_;
+  NoCaseFinder addressFinder_;
+};
 
 // Entries of a white list file read line by line (nextLine returns false at
 // the end). The first line is the count; a count that is not a number, is
@@ -51,9 +89,12 @@ bool IsHostToAllow(std::string_view text);
 inline constexpr const char* kAllowSiteOption = "/AllowSite=";
 std::string HostToAllowOfCommandLine(std::string_view commandLine);
 
+// Whether a white list read line by line lets a page of site open windows:
+// one of its keywords matches the site's own address, http://site/. The
+// tray offers to allow a blocked site only while none does.
+bool ListAllowsSite(const std::function<bool(std::string&)>& nextLine, std::string_view site);
+
 // The first entry that is site, letter case ignored; npos when none is.
 std::size_t FindSite(const std::vector<std::string>& entries, std::string_view site);
-// Whether a white list read line by line holds site so.
-bool ListsSite(const std::function<bool(std::string&)>& nextLine, std::string_view site);
 
 }  // namespace vendrolix

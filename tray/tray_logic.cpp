@@ -243,7 +243,7 @@ std::string TrayController::SiteToOffer() {
   const std::string site = settings_.ReadSite(value::LastBlocked).value_or("");
   if (!IsHostToAllow(site)) return std::string();
   // Read afresh: the user may have added it by hand since.
-  return ListsSite(shell_.WhiteListLines(), site) ? std::string() : site;
+  return ListAllowsSite(shell_.WhiteListLines(), site) ? std::string() : site;
 }
 
 void TrayController::AllowSite(const std::string& site) {

@@ -1,4 +1,5 @@
 #include "decision.h"
+#include "white_list_cases.h"
 
 #include <gtest/gtest.h>
 
@@ -160,17 +161,16 @@ std::int16_t Lookup(const std::string& file, const std::string& url) {
       url);
 }
 
-TEST(WhiteList, MatchesEntriesAnywhereInTheAddressIgnoringCase) {
+TEST(WhiteList, ReadsTheCountAndMatchesEntriesByTheAddressesParts) {
   const struct {
     const char* file;
     const char* url;
     std::int16_t result;
   } cases[] = {
       {"2\nexample.com\nnews\n", "http://WWW.EXAMPLE.COM/x", 0},
-      {"2\nexample.com\nnews\n", "http://site/News/today", 0},
+      {"2\nexample.com\nnews\n", "http://news.site/today", 0},
       {"2\nexample.com\nnews\n", "http://other.org/", 1},
-      {"2\nexample.com\n\n", "http://other.org/", 0},    // an empty entry matches every address
-      {"2\nexample.com\n\n", "", 1},                     // ...but not an empty one
+      {"2\nexample.com\n\n", "http://other.org/", 1},    // an empty entry matches nothing
       {"3\nexample.com\n", "http://other.org/", 1},      // fewer entries than announced
       {"3\nexample.com\n", "http://example.com/", 0},    // a match before the list runs out
       {"1\nexample.com\nother.org\n", "http://other.org/", 1},  // lines past the count are ignored
@@ -182,6 +182,10 @@ TEST(WhiteList, MatchesEntriesAnywhereInTheAddressIgnoringCase) {
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Lookup(c.file, c.url), c.result) << c.file << " | " << c.url;
+  }
+  for (const auto& c : test::kWhiteListCases) {
+    EXPECT_EQ(Lookup(std::string("1\n") + c.keyword + "\n", c.address), c.matches ? 0 : 1)
+        << c.keyword << " | " << c.address;
   }
 }
 

@@ -112,8 +112,13 @@ class Model {
   std::map<std::string, Dialog> dialogs;
   bool ctrl = false;
 
+  // The stream's keywords have no "/": only the host counts, never what a
+  // page puts after it.
   bool Listed(const std::string& url) const {
-    return std::any_of(whiteList.begin(), whiteList.end(), [&](const std::string& e) { return ContainsNoCase(url, e); });
+    const std::size_t start = url.find("://");
+    if (start == std::string::npos) return false;
+    const std::string host = url.substr(start + 3, url.find_first_of("/?#", start + 3) - start - 3);
+    return std::any_of(whiteList.begin(), whiteList.end(), [&](const std::string& e) { return ContainsNoCase(host, e); });
   }
   int Count() const { return static_cast<int>(windows.size()); }
   bool AnyDialogOpen() const {

@@ -40,7 +40,7 @@ using namespace std::chrono_literals;
 
 const char* const kWhiteList = "2\r\nexample.com\r\nnews\r\n";
 const char* const kUrls[] = {"http://www.EXAMPLE.com/a", "http://ads.test/pop", "http://NEWS.site/today",
-                             "http://shop.test/", "about:blank"};
+                             "http://shop.test/", "about:blank", "http://ads.test/news/?ref=example.com#news"};
 const char* const kParts[] = {"page", "link", "toolbar", "address", "status", "plugin"};
 const char* const kPartClasses[] = {"Internet Explorer_Server", "Internet Explorer_Server", "ToolbarWindow32",
                                     "Edit", "msctls_statusbar32", "BenchPluginWindow"};
@@ -76,9 +76,9 @@ std::vector<Step> Generate(int seed, int steps) {
       open.erase(std::find(open.begin(), open.end(), w));
       step.commands = {"close " + w, "reg CountIE", "dialogs"};
     } else if (roll < 21) {
-      step.commands = {"navigate " + w + " " + kUrls[pick(5)]};
+      step.commands = {"navigate " + w + " " + kUrls[pick(6)]};
     } else if (roll < 26) {
-      step.commands = {"location " + w + " " + kUrls[pick(5)]};
+      step.commands = {"location " + w + " " + kUrls[pick(6)]};
     } else if (roll < 34) {
       step.commands = {"title " + w + " t" + std::to_string(i)};
     } else if (roll < 52) {

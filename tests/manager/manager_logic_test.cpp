@@ -89,6 +89,7 @@ TEST(WebSiteListTest, FormatsCountAndEntriesWithCrLf) {
   EXPECT_EQ(FormatWebSiteList({}), "0\r\n");
   EXPECT_EQ(FormatWebSiteList({"alpha", "Beta"}), "2\r\nalpha\r\nBeta\r\n");
   EXPECT_EQ(FormatWebSiteList({"x", "x"}), "2\r\nx\r\nx\r\n");
+  EXPECT_EQ(FormatWebSiteList({"a", "", "  ", "b"}), "2\r\na\r\nb\r\n");
   Entries many(300, "site");
   EXPECT_EQ(ParseWebSiteList(FormatWebSiteList(many)), many);
 }

@@ -1,4 +1,5 @@
 #include "policy.h"
+#include "white_list_cases.h"
 
 #include <gtest/gtest.h>
 
@@ -63,6 +64,9 @@ TEST(Policy, ListEntriesAreTrimmedBoundedAndClean) {
 TEST(Policy, AllowListMatchesAsTheWhiteListAndKeepCookiesByHost) {
   EXPECT_TRUE(PolicyAllows({"x", "INTRANET"}, "http://intranet.corp/"));
   EXPECT_FALSE(PolicyAllows({}, "http://intranet.corp/"));
+  for (const auto& c : test::kWhiteListCases) {
+    EXPECT_EQ(PolicyAllows({"x.invalid", c.keyword}, c.address), c.matches) << c.keyword << " | " << c.address;
+  }
 
   const std::vector<std::string> hosts = {"example.com", ".corp.net"};
   const struct {

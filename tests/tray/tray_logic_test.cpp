@@ -13,6 +13,8 @@
 
 #include "lines.h"
 #include "settings.h"
+#include "white_list.h"
+#include "white_list_cases.h"
 
 namespace vendrolix::tray {
 namespace {
@@ -436,6 +438,18 @@ TEST_F(TrayLogic, TheLastBlockedSiteIsOfferedUntilTheWhiteListHoldsIt) {
   controller.AllowSite("com");
   EXPECT_EQ(settings.writes, (Strings{"Status=0"}));
   EXPECT_EQ(shell.calls, (Strings{"manager www.example.com"}));
+
+  // A keyword that lets every page of the host open windows already lists it.
+  for (const auto& c : test::kWhiteListCases) {
+    const std::string site = SiteOfAddress(c.address);
+    if (!IsHostToAllow(site) || c.address != "http://" + site + "/") continue;
+    settings = FakeSettings();
+    settings.values[value::LastBlocked] = site;
+    shell.whiteList = std::string("1\r\n") + c.keyword + "\r\n";
+    auto offering = Controller();
+    offering.NotifyBlock();
+    EXPECT_EQ(offering.SiteToOffer(), c.matches ? "" : site) << c.keyword << " | " << c.address;
+  }
 }
 
 TEST_F(TrayLogic, MessengerAtStart) {

@@ -383,6 +383,13 @@ class Session {
     browser.Do("title W1 Ads again");
     browser.Do("click W1 link");
     Row("administrator's level Block All: a link click's window", "blocked", Verdict(browser.Do("newwindow W1")));
+    // A page cannot list itself by naming a listed site after its host.
+    browser.Do(std::string("location W1 http://ads.example.net/") + kWhiteListed + "/?ref=" + kWhiteListed +
+               "#news.example.com");
+    Row("Block All: a page naming a listed site in its path, query and fragment", "blocked",
+        Verdict(browser.Do("newwindow W1")));
+    browser.Do(std::string("location W1 http://www.") + kWhiteListed + "/?from=ads.example.net");
+    Row("Block All: the listed site's own page", "opens", Verdict(browser.Do("newwindow W1")));
     browser.Do("policyentry AllowList intranet.example.org");
     browser.Do("location W1 http://intranet.example.org/sign-in");
     browser.Do("title W1 Sign in");
