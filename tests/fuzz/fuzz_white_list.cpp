@@ -13,19 +13,7 @@
 
 namespace {
 
-std::string Lower(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
-
-// Containment as the rule says it: letter case ignored; nothing is found in
-// an empty address, an empty entry is found in any other.
-bool Matches(const std::string& url, const std::string& entry) {
-  if (url.empty()) return false;
-  return Lower(url).find(Lower(entry)) != std::string::npos;
-}
+bool Blank(const std::string& entry) { return entry.find_first_not_of(' ') == std::string::npos; }
 
 std::int16_t Lookup(const std::string& content, const std::string& url) {
   const std::vector<std::string> lines = vendrolix::SplitLines(content);
@@ -47,28 +35,38 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string content = input.ConsumeRemainingBytesAsString();
 
   // Any file: the manager loads at most the lines present, the helper answers
-  // 0 or 1, and 0 only for an entry the manager shows.
+  // 0 or 1, and 0 only for a keyword that is not blank.
   const std::vector<std::string> shown = vendrolix::manager::ParseWebSiteList(content);
   if (!shown.empty() && shown.size() >= vendrolix::SplitLines(content).size()) std::abort();
   const std::int16_t answer = Lookup(content, url);
   if (answer != 0 && answer != 1) std::abort();
   if (answer == 0) {
     bool any = false;
-    for (const auto& e : shown) any = any || Matches(url, e);
+    for (const auto& e : shown) any = any || !Blank(e);
     if (!any) std::abort();
   }
 
-  // What the manager writes, it reads back unchanged, and the helper finds a
-  // match in it exactly when one of its entries is part of the address.
-  std::vector<std::string> entries;
+  // Whatever a page appends as its query or fragment never changes the
+  // answer.
+  const std::string page = url.substr(0, url.find_first_of("?#"));
+  if (Lookup(content, page) != Lookup(content, page + "?" + url) ||
+      Lookup(content, page) != Lookup(content, page + "#" + url)) {
+    std::abort();
+  }
+
+  // What the manager writes, it reads back without its blank keywords, and
+  // the helper's reading of the file agrees with the match of each entry.
+  std::vector<std::string> entries, kept;
   for (const auto& line : vendrolix::SplitLines(content)) {
     if (entries.size() == 200) break;
     entries.push_back(line);
+    if (!Blank(line)) kept.push_back(line);
   }
   const std::string file = vendrolix::manager::FormatWebSiteList(entries);
-  if (vendrolix::manager::ParseWebSiteList(file) != entries) std::abort();
+  if (vendrolix::manager::ParseWebSiteList(file) != kept) std::abort();
+  const vendrolix::ListedAddress address(url);
   bool expected = false;
-  for (const auto& e : entries) expected = expected || Matches(url, e);
+  for (const auto& e : kept) expected = expected || address.Matches(e);
   if ((Lookup(file, url) == 0) != expected) std::abort();
   return 0;
 }
