@@ -1,5 +1,7 @@
 #include "hooks.h"
 
+#include <algorithm>
+
 #include "convert.h"
 #include "settings.h"
 #include "text.h"
@@ -59,7 +61,7 @@ namespace {
 // Looks for dialogs of this browser window that the previous scan did not
 // see. True when one was found (the last one enumerated is watch.NewDialog).
 bool Scan(DialogWatch& watch, DialogEnv& env) {
-  watch.PreviousDialogList = watch.DialogList;
+  watch.PreviousDialogList.swap(watch.DialogList);
   watch.DialogList.clear();
   watch.NewDialog = 0;
   // Without its frame window this browser window owns no dialog it could
@@ -68,9 +70,10 @@ bool Scan(DialogWatch& watch, DialogEnv& env) {
   const bool enumerated = env.EnumTopLevel([&](std::intptr_t window) {
     if (env.OwnerOf(window) != watch.FrameWindow) return;
     if (Trim(env.ClassNameOf(window)) != kDialogClass) return;
-    const std::string tag = "@" + ToDecimalText(AsHandle32(window));
-    watch.DialogList += tag;
-    if (!Contains(watch.PreviousDialogList, tag)) watch.NewDialog = window;
+    const std::int32_t handle = AsHandle32(window);
+    watch.DialogList.push_back(handle);
+    const auto& seen = watch.PreviousDialogList;
+    if (std::find(seen.begin(), seen.end(), handle) == seen.end()) watch.NewDialog = window;
   });
   return enumerated && watch.NewDialog != 0;
 }

@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "decision.h"
 
@@ -52,8 +53,10 @@ void OnMouseMessage(int nCode, unsigned message, std::int32_t& clickStamp, std::
 struct DialogWatch {
   std::intptr_t FrameWindow = 0;
   std::int32_t DialogStamp = 0;
-  std::string DialogList;
-  std::string PreviousDialogList;
+  // The handles of this window's dialogs at the last scan and the one
+  // before: a dialog is new when the previous scan did not list it.
+  std::vector<std::int32_t> DialogList;
+  std::vector<std::int32_t> PreviousDialogList;
   std::intptr_t NewDialog = 0;
   std::int16_t UserMessageCount = 0;
 };

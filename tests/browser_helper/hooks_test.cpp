@@ -214,21 +214,21 @@ TEST(DialogWatch, NeverJudgesADialogTwiceAndLeavesOtherWindowsDialogs) {
   OnHookedMessage(0, kDialogMessage, thread.watch, thread.window, thread.buttonUp, desktop);
   EXPECT_EQ(desktop.log, "");
   EXPECT_EQ(thread.window.DialogFrame, 300);  // but it lengthens the grace period here
-  EXPECT_EQ(thread.watch.DialogList, "");
+  EXPECT_TRUE(thread.watch.DialogList.empty());
 
   desktop.windows.push_back({200, kFrame, kDialogClass});
   OnHookedMessage(0, kDialogMessage, thread.watch, thread.window, thread.buttonUp, desktop);
   EXPECT_EQ(desktop.log, "close 200;site ads.example;click 9;");
-  EXPECT_EQ(thread.watch.DialogList, "@200");
+  EXPECT_EQ(thread.watch.DialogList, std::vector<std::int32_t>{200});
   desktop.log.clear();
   OnHookedMessage(0, kDialogMessage, thread.watch, thread.window, thread.buttonUp, desktop);
   EXPECT_EQ(desktop.log, "");
 
-  // A tag that begins an older, longer tag counts as seen.
-  thread.watch.DialogList = "@2001";
+  // A handle whose digits begin an older one's is a new dialog all the same.
+  thread.watch.DialogList = {2001};
   desktop.windows = {{200, kFrame, kDialogClass}};
   OnHookedMessage(0, kDialogMessage, thread.watch, thread.window, thread.buttonUp, desktop);
-  EXPECT_EQ(desktop.log, "");
+  EXPECT_EQ(desktop.log, "close 200;site ads.example;click 9;");
 
   // A window whose frame is unknown judges nothing, unowned dialogs least.
   Thread frameless;
@@ -241,7 +241,7 @@ TEST(DialogWatch, NeverJudgesADialogTwiceAndLeavesOtherWindowsDialogs) {
   // No dialog at all: the list is forgotten.
   desktop.windows.clear();
   OnHookedMessage(0, kDialogMessage, thread.watch, thread.window, thread.buttonUp, desktop);
-  EXPECT_EQ(thread.watch.DialogList, "");
+  EXPECT_TRUE(thread.watch.DialogList.empty());
   EXPECT_EQ(thread.window.DialogFrame, 0);
 }
 
