@@ -71,7 +71,7 @@ TEST(BadInput, WhiteListReaders) {
       {"LF line ends only", Bytes("2\nother.org\nexample.com\n"), 0, {"other.org", "example.com"}},
       {"CR line ends only", Bytes("2\rother.org\rexample.com\r"), 0, {"other.org", "example.com"}},
       {"no final line end", Bytes("1\r\nexample.com"), 0, {"example.com"}},
-      {"blank lines as entries", Bytes("2\r\n\r\n\r\n"), 0, {"", ""}},
+      {"blank lines as entries, which match nothing", Bytes("2\r\n  \r\n\r\n"), 1, {"  ", ""}},
   };
   test::ScratchFolder folder("bad-white-list");
   const std::string path = folder.File("WebSite.dat");
