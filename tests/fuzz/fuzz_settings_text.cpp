@@ -1,9 +1,11 @@
 // Settings texts: conversion must never accept what it cannot represent and
-// must agree with a plain reference reading of the rule.
+// must agree with a plain reference reading of the rule. The list of blocked
+// windows, which low integrity writes, reads back as it was written.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
+#include "blocked_list.h"
 #include "convert.h"
 #include "text.h"
 
@@ -31,6 +33,19 @@ bool Reference(const std::string& text, long long low, long long high, long long
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  {
+    const std::string_view stored(reinterpret_cast<const char*>(data), size);
+    const auto entries = vendrolix::ParseBlockedList(stored);
+    if (entries.size() > vendrolix::kBlockedEntries) std::abort();
+    const std::string again = vendrolix::FormatBlockedList(entries);
+    if (vendrolix::FormatBlockedList(vendrolix::ParseBlockedList(again)) != again) std::abort();
+    if (vendrolix::ParseBlockedList(again).size() != entries.size()) std::abort();
+    // Only web addresses are ever opened.
+    for (const auto& e : entries) {
+      if (vendrolix::IsOpenableAddress(e.address) && vendrolix::ToLower(e.address.substr(0, 4)) != "http") std::abort();
+    }
+  }
+
   const std::string text(reinterpret_cast<const char*>(data), size);
 
   std::int16_t small = 77;
