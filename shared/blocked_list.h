@@ -19,6 +19,10 @@ namespace vendrolix {
 inline constexpr const char* kBlockedListKey = "Software\\AppDataLow\\Tervanic\\Vendrolix";
 inline constexpr const char* kBlockedListValue = "Blocked";
 
+// Registered window message the tray posts to the browser frame window that
+// refused an entry, wParam the entry's number: that window's helper opens it.
+inline constexpr const char* kOpenBlockedMessage = "Vendrolix Open Blocked Window";
+
 inline constexpr std::size_t kBlockedEntries = 20;
 // Internet Explorer's longest address; a longer one is cut.
 inline constexpr std::size_t kBlockedAddressLimit = 2083;

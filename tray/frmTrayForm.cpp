@@ -7,6 +7,8 @@
 #include <cstring>
 #include <memory>
 
+#include "blocked_list.h"
+#include "browser_windows.h"
 #include "convert.h"
 #include "exit_watch_win32.h"
 #include "resource.h"
@@ -138,6 +140,7 @@ bool FrmTrayForm::Load() {
 
   BuildMenu();
   taskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
+  openBlockedMessage_ = RegisterWindowMessageA(kOpenBlockedMessage);
   Form_Load();
   return true;
 }
@@ -181,6 +184,38 @@ void FrmTrayForm::ShowSiteItem() {
   menuSite_ = controller_.SiteToOffer();
   if (menuSite_.empty()) return;
   InsertMenuA(mnuPopupTray_, 0, MF_BYPOSITION | MF_STRING, IDM_ALLOW_SITE, AllowSiteCaption(menuSite_).c_str());
+}
+
+void FrmTrayForm::ShowBlockedItems() {
+  if (!mnuPopupTray_) return;
+  // Deleting the item by position destroys its submenu with it.
+  for (int i = GetMenuItemCount(mnuPopupTray_) - 1; mnuBlocked_ && i >= 0; --i) {
+    if (GetSubMenu(mnuPopupTray_, i) == mnuBlocked_) DeleteMenu(mnuPopupTray_, static_cast<UINT>(i), MF_BYPOSITION);
+  }
+  mnuBlocked_ = nullptr;
+  menuBlocked_.clear();
+  const std::vector<BlockedItem> items = controller_.BlockedMenu();
+  if (items.empty()) return;
+  mnuBlocked_ = CreatePopupMenu();
+  if (!mnuBlocked_) return;
+  for (const BlockedItem& item : items) {
+    const UINT id = IDM_BLOCKED_FIRST + static_cast<UINT>(menuBlocked_.size());
+    AppendMenuA(mnuBlocked_, MF_STRING | (item.openable ? MF_ENABLED : MF_GRAYED), id, item.caption.c_str());
+    menuBlocked_.push_back(item.id);
+  }
+  AppendMenuA(mnuBlocked_, MF_SEPARATOR, 0, nullptr);
+  AppendMenuA(mnuBlocked_, MF_STRING, IDM_CLEAR_BLOCKED, "Clear List");
+  // Directly above Help, below the item that allows the last site.
+  UINT help = 0;
+  while (help < static_cast<UINT>(GetMenuItemCount(mnuPopupTray_)) && GetMenuItemID(mnuPopupTray_, static_cast<int>(help)) != IDM_HELP) {
+    ++help;
+  }
+  if (!InsertMenuA(mnuPopupTray_, help, MF_BYPOSITION | MF_POPUP | MF_STRING,
+                   reinterpret_cast<UINT_PTR>(mnuBlocked_), "Blocked Pop-ups")) {
+    DestroyMenu(mnuBlocked_);
+    mnuBlocked_ = nullptr;
+    menuBlocked_.clear();
+  }
 }
 
 HICON FrmTrayForm::IconHandle(TrayIcon icon) const {
@@ -288,6 +323,7 @@ void FrmTrayForm::OpenMenu(POINT at) {
   controller_.RefreshPolicy();
   ApplyChecks();
   ShowSiteItem();
+  ShowBlockedItems();
   const UINT command = static_cast<UINT>(
       TrackPopupMenu(mnuPopupTray_, TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD, at.x, at.y, 0, hwnd_, nullptr));
   const bool escaped = command == 0 && (GetKeyState(VK_ESCAPE) & 0x8000) != 0;
@@ -311,6 +347,9 @@ void FrmTrayForm::MenuCommand(UINT id) {
       break;
     case IDM_HELP:
       mnuHelp_Click();
+      break;
+    case IDM_CLEAR_BLOCKED:
+      controller_.ClearBlocked();
       break;
     case IDM_COOKIE_MANAGER:
       controller_.OpenManager("1");
@@ -349,6 +388,9 @@ void FrmTrayForm::MenuCommand(UINT id) {
       controller_.AllowPopup();
       break;
     default:
+      if (id >= IDM_BLOCKED_FIRST && id - IDM_BLOCKED_FIRST < menuBlocked_.size()) {
+        controller_.OpenBlocked(menuBlocked_[id - IDM_BLOCKED_FIRST]);
+      }
       return;
   }
   ApplyChecks();
@@ -508,6 +550,37 @@ std::function<bool(std::string&)> FrmTrayForm::WhiteListLines() {
   auto reader = std::make_shared<win32::TextFileReader>(
       module_.AppPath + "\\" + file::WhiteList, win32::TextFileReader::OpenMode::Plain, kWhiteListLineLimit);
   return [reader](std::string& line) { return reader->Next(line); };
+}
+
+std::string FrmTrayForm::ReadBlockedList() {
+  // Written at low integrity: a text over the bound is no list at all.
+  std::string stored;
+  if (!win32::ReadRegText(HKEY_CURRENT_USER, kBlockedListKey, kBlockedListValue, kBlockedListBytes + 1, stored)) {
+    return std::string();
+  }
+  return stored;
+}
+
+void FrmTrayForm::WriteBlockedList(const std::string& stored) {
+  // The browser helper made the key with the first entry; an empty list
+  // stays an empty value there.
+  win32::WriteRegText(HKEY_CURRENT_USER, kBlockedListKey, kBlockedListValue, stored);
+}
+
+bool FrmTrayForm::PostOpenToFrame(std::int32_t frame, std::uint32_t id) {
+  // A closed frame's handle may name some other window by now: only a
+  // browser frame is asked.
+  const HWND window = reinterpret_cast<HWND>(static_cast<std::intptr_t>(frame));
+  char name[16] = {};
+  if (frame == 0 || !openBlockedMessage_ || !IsWindow(window) || GetClassNameA(window, name, sizeof name) == 0 ||
+      std::strcmp(name, kIeFrameClass) != 0) {
+    return false;
+  }
+  return PostMessageA(window, openBlockedMessage_, static_cast<WPARAM>(id), 0) != FALSE;
+}
+
+void FrmTrayForm::OpenAddress(const std::string& address) {
+  ShellExecuteA(hwnd_, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 }  // namespace vendrolix::tray

@@ -7,6 +7,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "ModTray.h"
 #include "Vendrolix.h"
@@ -53,6 +54,10 @@ class FrmTrayForm final : public TrayShell {
   void ShowTip(const std::string& tip) override;
   std::function<bool(std::string&)> WhiteListLines() override;
   Policy ReadTrayPolicy() override { return win32::ReadPolicy(kPolicyLevel | kPolicyLock); }
+  std::string ReadBlockedList() override;
+  void WriteBlockedList(const std::string& stored) override;
+  bool PostOpenToFrame(std::int32_t frame, std::uint32_t id) override;
+  void OpenAddress(const std::string& address) override;
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -77,6 +82,7 @@ class FrmTrayForm final : public TrayShell {
   void BuildMenu();
   void ApplyChecks();
   void ShowSiteItem();
+  void ShowBlockedItems();
   void AddIcon();
   HICON IconHandle(TrayIcon icon) const;
   void Publish(const char* name, HWND window);
@@ -94,6 +100,10 @@ class FrmTrayForm final : public TrayShell {
   // The site the open menu's item names: the one allowed when it is chosen,
   // even if another block recorded another meanwhile.
   std::string menuSite_;
+  // The entries the open menu's "Blocked Pop-ups" items stand for, by item.
+  std::vector<std::uint32_t> menuBlocked_;
+  HMENU mnuBlocked_ = nullptr;
+  UINT openBlockedMessage_ = 0;
   win32::UniqueIcon blockingIcon_;
   win32::UniqueIcon allowingIcon_;
   UINT taskbarCreated_ = 0;

@@ -21,6 +21,10 @@
 #define IDM_ALLOW_POPUP 113
 // Shown above Help only after a block whose site can be allowed.
 #define IDM_ALLOW_SITE 114
+// The "Blocked Pop-ups" submenu, above Help while the list has entries: its
+// entries (at most kBlockedMenuEntries) from IDM_BLOCKED_FIRST, then Clear.
+#define IDM_CLEAR_BLOCKED 119
+#define IDM_BLOCKED_FIRST 120
 
 // Control ids of the three hidden buttons.
 #define IDC_FORM_CLOSE 201

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "blocked_list.h"
 #include "convert.h"
 #include "settings.h"
 #include "white_list.h"
@@ -252,6 +253,28 @@ void TrayController::AllowSite(const std::string& site) {
   if (!IsHostToAllow(site)) return;
   OpenManager("0", site);
 }
+
+std::vector<BlockedItem> TrayController::BlockedMenu() {
+  std::vector<BlockedItem> items;
+  for (const BlockedEntry& entry : ParseBlockedList(shell_.ReadBlockedList())) {
+    if (items.size() == kBlockedMenuEntries) break;
+    items.push_back({entry.id, BlockedCaption(entry), IsOpenableAddress(entry.address)});
+  }
+  return items;
+}
+
+void TrayController::OpenBlocked(std::uint32_t id) {
+  // Read again: the item's entry may have been opened or dropped since the
+  // menu showed, and the stored text is for a low-integrity writer to make.
+  const std::string stored = shell_.ReadBlockedList();
+  const BlockedEntry entry = FindBlocked(stored, id);
+  if (entry.id == 0 || !IsOpenableAddress(entry.address)) return;
+  if (shell_.PostOpenToFrame(entry.frame, entry.id)) return;
+  shell_.WriteBlockedList(RemoveBlocked(stored, entry.id));
+  shell_.OpenAddress(entry.address);
+}
+
+void TrayController::ClearBlocked() { shell_.WriteBlockedList(std::string()); }
 
 void TrayController::NotifyNsAolBlock() {
   CountBlock();

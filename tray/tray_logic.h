@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "policy.h"
 
@@ -62,6 +63,22 @@ class TrayShell {
   // The administrator's level and white-list lock, read afresh (none by
   // default).
   virtual Policy ReadTrayPolicy() { return Policy(); }
+  // The user's list of refused windows as stored ("" when there is none),
+  // and its replacement.
+  virtual std::string ReadBlockedList() = 0;
+  virtual void WriteBlockedList(const std::string& stored) = 0;
+  // Asks the browser frame window that refused an entry to open it; false
+  // when that window is no longer an open browser frame.
+  virtual bool PostOpenToFrame(std::int32_t frame, std::uint32_t id) = 0;
+  // Opens an address through the shell, for an entry whose window closed.
+  virtual void OpenAddress(const std::string& address) = 0;
+};
+
+// One item of the menu's list of blocked windows.
+struct BlockedItem {
+  std::uint32_t id = 0;
+  std::string caption;
+  bool openable = false;  // greyed otherwise
 };
 
 // The installer's marker for the first start after an installation.
@@ -161,6 +178,15 @@ class TrayController {
   std::string SiteToOffer();
   // The item chosen: the manager is asked to add site to its white list.
   void AllowSite(const std::string& site);
+
+  // The newest refused windows, for the "Blocked Pop-ups" submenu (none: no
+  // submenu). Choosing one opens it without reloading the page: through the
+  // frame window that refused it while that is open, else through the shell;
+  // only web addresses are opened, and the frame's helper takes the entry
+  // off the list as it opens it.
+  std::vector<BlockedItem> BlockedMenu();
+  void OpenBlocked(std::uint32_t id);
+  void ClearBlocked();
 
   TrayIcon icon() const { return icon_; }
   // The tip for the level checked and the blocks told so far.

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "blocked_list.h"
 #include "lines.h"
 #include "settings.h"
 #include "white_list.h"
@@ -77,6 +78,16 @@ class FakeShell final : public TrayShell {
   }
 
   Policy ReadTrayPolicy() override { return policy; }
+  std::string ReadBlockedList() override { return blocked; }
+  void WriteBlockedList(const std::string& stored) override { blocked = stored; }
+  bool PostOpenToFrame(std::int32_t frame, std::uint32_t id) override {
+    calls.push_back("post " + std::to_string(frame) + " " + std::to_string(id));
+    return frame == openFrame;
+  }
+  void OpenAddress(const std::string& address) override { calls.push_back("open " + address); }
+
+  std::string blocked;
+  std::int32_t openFrame = 0;
 
   std::optional<std::string> whiteList;
   Policy policy;
@@ -516,6 +527,41 @@ TEST_F(TrayLogic, MessengerItems) {
   EXPECT_EQ(shell.calls, (Strings{"Start=3", "wait 30", "net STOP Messenger", "Start=3", "wait 30",
                                   "net STOP Messenger", "Start=2", "wait 30", "net START Messenger"}));
   EXPECT_EQ(controller.messenger_state(), 0) << "the items leave the start-up state alone";
+}
+
+TEST_F(TrayLogic, ABlockedWindowOpensThroughItsFrameOrTheShellAndOnlyAWebAddress) {
+  const struct {
+    const char* address;
+    std::int32_t openFrame;
+    Strings calls;
+    std::size_t left;  // entries left: the frame's helper takes its own off
+  } cases[] = {
+      {"http://ads.test/offer", 77, {"post 77 2"}, 2},
+      {"https://ads.test/offer", 0, {"post 77 2", "open https://ads.test/offer"}, 1},
+      {"javascript:alert(1)", 77, {}, 2},
+      {"file:///C:/x.htm", 0, {}, 2},
+      {"", 77, {}, 2},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.address);
+    shell = FakeShell();
+    shell.openFrame = c.openFrame;
+    BlockedEntry first;
+    first.frame = 5;
+    first.host = "page.test";
+    first.address = "http://other.test/";
+    shell.blocked = AddBlocked(AddBlocked("", first), BlockedEntry{0, 1, 77, "page.test", c.address});
+    auto controller = Controller();
+    const auto items = controller.BlockedMenu();
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0].openable, IsOpenableAddress(c.address));
+    controller.OpenBlocked(items[0].id);
+    EXPECT_EQ(shell.calls, c.calls);
+    EXPECT_EQ(ParseBlockedList(shell.blocked).size(), c.left);
+  }
+  auto controller = Controller();
+  controller.ClearBlocked();
+  EXPECT_TRUE(controller.BlockedMenu().empty());
 }
 
 }  // namespace
