@@ -1,7 +1,7 @@
 #include "win32_machine.h"
 
-#include "Vendrolix.h"
 #include "cookies.h"
+#include "win32/CRegistry.h"
 #include "win32/file_io.h"
 #include "win32/handles.h"
 

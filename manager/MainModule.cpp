@@ -4,12 +4,12 @@
 
 #include <memory>
 
-#include "Vendrolix.h"
 #include "manager_app.h"
+#include "white_list.h"
+#include "win32/CRegistry.h"
 #include "win32/file_io.h"
 #include "win32/handles.h"
 #include "win32/registry.h"
-#include "white_list.h"
 
 namespace vendrolix::manager {
 namespace {

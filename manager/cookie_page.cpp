@@ -1,9 +1,9 @@
 #include "cookie_page.h"
 
-#include "Vendrolix.h"
 #include "convert.h"
 #include "cookies.h"
 #include "settings.h"
+#include "win32/CRegistry.h"
 
 namespace vendrolix::manager {
 

@@ -2,11 +2,11 @@
 #include <algorithm>
 #include <vector>
 
-#include "Vendrolix.h"
 #include "manager_app.h"
 #include "resource.h"
 #include "text.h"
 #include "white_list.h"
+#include "win32/CRegistry.h"
 #include "win32/file_io.h"
 #include "win32/policy_reader.h"
 

@@ -2,7 +2,6 @@
 #include <algorithm>
 #include <vector>
 
-#include "Vendrolix.h"
 #include "accessible.h"
 #include "convert.h"
 #include "cookie_logic.h"
@@ -10,6 +9,7 @@
 #include "lines.h"
 #include "manager_app.h"
 #include "resource.h"
+#include "win32/CRegistry.h"
 #include "win32/file_io.h"
 #include "win32/policy_reader.h"
 

@@ -1,10 +1,10 @@
 #include "ModTray.h"
 
-#include "Vendrolix.h"
 #include "exit_watch_win32.h"
 #include "frmTrayForm.h"
 #include "settings.h"
 #include "tray_logic.h"
+#include "win32/CRegistry.h"
 #include "win32/file_io.h"
 #include "win32/handles.h"
 

@@ -10,13 +10,13 @@
 #include <new>
 
 #include "CookieCleaner.h"
-#include "Vendrolix.h"
 #include "exit_watch.h"
 #include "settings.h"
-#include "win32/policy_reader.h"
-#include "win32/bstr.h"
+#include "win32/CRegistry.h"
 #include "win32/browser_windows.h"
+#include "win32/bstr.h"
 #include "win32/handles.h"
+#include "win32/policy_reader.h"
 
 namespace vendrolix::tray {
 

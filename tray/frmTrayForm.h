@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "ModTray.h"
-#include "Vendrolix.h"
 #include "tray_logic.h"
+#include "win32/CRegistry.h"
 #include "win32/handles.h"
 #include "win32/policy_reader.h"
 

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 
-#include "Vendrolix.h"
 #include "text.h"
+#include "win32/CRegistry.h"
 #include "wine_support.h"
 
 

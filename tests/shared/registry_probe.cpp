@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "Vendrolix.h"
+#include "win32/CRegistry.h"
 
 int main(int argc, char** argv) {
   const vendrolix::CRegistry registry = vendrolix::CRegistry::ForTray();

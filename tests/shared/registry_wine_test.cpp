@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "Vendrolix.h"
+#include "win32/CRegistry.h"
 #include "wine_support.h"
 
 namespace vendrolix {

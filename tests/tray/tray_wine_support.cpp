@@ -7,10 +7,10 @@
 #include <cstring>
 #include <vector>
 
-#include "Vendrolix.h"
-#include "settings.h"
 #include "resource.h"
+#include "settings.h"
 #include "text.h"
+#include "win32/CRegistry.h"
 #include "wine_support.h"
 
 namespace vendrolix::test {

@@ -1,6 +1,6 @@
-// What the programs of the suite agree on: the names of the settings and
-// files (settings.h) and CRegistry, the registry access of the tray and the
-// manager. Including this header does not pull in windows.h.
+// CRegistry, the registry access of the tray and the manager, with the
+// settings' names (settings.h) it reads and writes. A Win32 class, though
+// including this header does not pull in windows.h.
 #pragma once
 
 #include <cstddef>

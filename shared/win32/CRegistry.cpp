@@ -1,7 +1,7 @@
 #include <windows.h>
 
-#include "Vendrolix.h"
 #include "text.h"
+#include "win32/CRegistry.h"
 #include "win32/handles.h"
 #include "win32/registry.h"
 
