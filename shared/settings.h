@@ -89,6 +89,9 @@ inline constexpr const char* Help = "VendrolixHelp.chm";
 // The block sound alone is formed with a forward slash. Windows takes either
 // separator; the slash stays so that every program names the file alike.
 inline constexpr const char* kBlockSoundSuffix = "/Block.wav";
+// The beep of "Internal Sound", the same from the browser and the tray.
+inline constexpr unsigned kBlockBeepHz = 150;
+inline constexpr unsigned kBlockBeepMs = 200;
 
 // Window captions other programs look for.
 inline constexpr const char* kTrayFormCaption = "Vendrolix Tray Form";

@@ -530,7 +530,7 @@ void FrmTrayForm::PlayBlockWave() {
   PlaySoundA(wave.c_str(), nullptr, SND_ASYNC);
 }
 
-void FrmTrayForm::PlayBlockBeep() { Beep(150, 150); }
+void FrmTrayForm::PlayBlockBeep() { Beep(kBlockBeepHz, kBlockBeepMs); }
 
 void FrmTrayForm::SetTipText(const std::string& tip) {
   char* field = module_.TrayIconData.szTip;
