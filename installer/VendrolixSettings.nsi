@@ -7,13 +7,18 @@
 ; with system rights.
 ;
 ;   VendrolixSettings.exe /install [/level=<0-4>] [/autoclean=<0|1>] [/D=<folder>]
+;   VendrolixSettings.exe /repair
 ;   VendrolixSettings.exe /remove [/keeplists=0] [/family=<upgrade code> /product=<product code>]
 ;                         [/D=<folder>]
 ;   VendrolixSettings.exe /rejoin /family=<upgrade code> /product=<product code>
 ;   VendrolixSettings.exe /folder /D=<folder>
 ;
 ; <folder> is the installation folder, by default this program's own. An
-; empty option counts as not given. /remove changes nothing while another
+; empty option counts as not given. /install is for the first installation
+; and an upgrade; /repair, for a repair or a change, applies the access
+; lists, labels and the elevation-policy entry again and writes no value: a
+; standard user may start a repair of a per-machine package, with
+; properties of their own. /remove changes nothing while another
 ; product of the family is installed: it is the removal of an older version
 ; after a newer one took its place, and the settings are the newer one's.
 ; /rejoin files the product under its family again when Windows Installer
@@ -22,7 +27,8 @@
 ; found there escapes the next upgrade, the downgrade refusal and the setup
 ; program's test. Where the product is found it changes nothing. /folder
 ; creates the installation folder when missing and gives it its access
-; list (the package runs it before copying files). Exit code
+; list and owner, and refuses a folder reached through a reparse point
+; (the package runs it before copying files). Exit code
 ; 0: done; 2: no mode or a wrong value, nothing done; 3: a step failed (the
 ; package then rolls back).
 ;
@@ -123,6 +129,11 @@ Function Install
     !insertmacro NoteFailure "NSAutoClean"
   ${EndIf}
 
+  Call GrantAgain
+FunctionEnd
+
+; What both an installation and a repair apply; sets the exit code.
+Function GrantAgain
   !insertmacro GrantSettingsKey
   Pop $0
   ${If} $0 != "ok"
@@ -137,6 +148,12 @@ Function Install
   ${Else}
     SetErrorLevel 0
   ${EndIf}
+FunctionEnd
+
+Function Repair
+  SetRegView 32
+  !insertmacro DropManagerCopies
+  Call GrantAgain
 FunctionEnd
 
 ; Runs from the package's own tables before any file is copied, so the
@@ -282,10 +299,17 @@ Function Remove
   ; when the administrator says so.
   !insertmacro Option "/keeplists=" $R1
   ${If} $R1 S== "0"
-    Delete "$INSTDIR\WebSite.dat"
-    Delete "$INSTDIR\IECookieURL.dat"
-    Delete "$INSTDIR\NSCookieURL.dat"
-    !insertmacro NoteFailure "lists"
+    ; Never through a reparse point: the lists it leads to are not ours.
+    !insertmacro ReparsePointOnPath "$INSTDIR"
+    Pop $0
+    ${If} $0 == "no"
+      Delete "$INSTDIR\WebSite.dat"
+      Delete "$INSTDIR\IECookieURL.dat"
+      Delete "$INSTDIR\NSCookieURL.dat"
+      !insertmacro NoteFailure "lists"
+    ${ElseIf} $Failed == ""
+      StrCpy $Failed "lists"
+    ${EndIf}
   ${EndIf}
   ${If} $Failed != ""
     SetErrorLevel 3
@@ -301,6 +325,12 @@ Section
   ${GetOptions} $Params "/install" $0
   ${IfNot} ${Errors}
     Call Install
+    Return
+  ${EndIf}
+  ClearErrors
+  ${GetOptions} $Params "/repair" $0
+  ${IfNot} ${Errors}
+    Call Repair
     Return
   ${EndIf}
   ClearErrors

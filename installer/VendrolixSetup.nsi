@@ -159,8 +159,14 @@ Section "Vendrolix" SecMain
   !insertmacro GrantInstallFolder "$INSTDIR"
   Pop $0
   ${If} $0 != "ok"
-    DetailPrint "The access rights of $INSTDIR could not be set ($0)."
-    MessageBox MB_OK|MB_ICONSTOP "The access rights of the installation folder could not be set, so Vendrolix is not installed there: any user could change its programs. Choose another folder." /SD IDOK
+    StrCpy $1 $0 13
+    ${If} $1 == "reparse point"
+      DetailPrint "$INSTDIR is reached through a junction or link ($0)."
+      MessageBox MB_OK|MB_ICONSTOP "The installation folder is, or lies in, a junction or symbolic link, so Vendrolix is not installed there: whoever made it decides where the programs would go. Choose another folder." /SD IDOK
+    ${Else}
+      DetailPrint "The access rights of $INSTDIR could not be set ($0)."
+      MessageBox MB_OK|MB_ICONSTOP "The access rights of the installation folder could not be set, so Vendrolix is not installed there: any user could change its programs. Choose another folder." /SD IDOK
+    ${EndIf}
     Abort
   ${EndIf}
   SetOutPath "$INSTDIR"
@@ -253,46 +259,57 @@ Section "Uninstall"
   Call un.CloseTray
   !insertmacro RemoveElevationPolicy
 
-  !insertmacro Register32 "VendrolixIEDLL.dll" "/u"
-  !insertmacro Register32 "CookieCleaner.dll" "/u"
+  ; Nothing is unregistered (regsvr32 would load the DLL) or deleted
+  ; through a reparse point: what it leads to is not ours.
+  !insertmacro ReparsePointOnPath "$INSTDIR"
+  Pop $R0
+  ${If} $R0 != "no"
+    DetailPrint "$INSTDIR is reached through a junction or link ($R0): its files are left."
+  ${EndIf}
   SetRegView 32
   DeleteRegKey HKLM "${BHO_KEY}\${HELPER_CLSID}"
   ${If} ${RunningX64}
-    !insertmacro Register64 "VendrolixIEDLL64.dll" "/u"
-    !insertmacro Register64 "CookieCleaner64.dll" "/u"
     SetRegView 64
     DeleteRegKey HKLM "${BHO_KEY}\${HELPER_CLSID}"
     SetRegView 32
   ${EndIf}
+  ${If} $R0 == "no"
+    !insertmacro Register32 "VendrolixIEDLL.dll" "/u"
+    !insertmacro Register32 "CookieCleaner.dll" "/u"
+    ${If} ${RunningX64}
+      !insertmacro Register64 "VendrolixIEDLL64.dll" "/u"
+      !insertmacro Register64 "CookieCleaner64.dll" "/u"
+    ${EndIf}
 
-  ; A browser still running may hold the helper; then it goes at the next
-  ; restart.
-  Delete /REBOOTOK "$INSTDIR\VendrolixIEDLL.dll"
-  Delete /REBOOTOK "$INSTDIR\VendrolixIEDLL64.dll"
-  Delete /REBOOTOK "$INSTDIR\CookieCleaner.dll"
-  Delete /REBOOTOK "$INSTDIR\CookieCleaner64.dll"
-  Delete /REBOOTOK "$INSTDIR\VendrolixIEDLL.dll.old"
-  Delete /REBOOTOK "$INSTDIR\VendrolixIEDLL64.dll.old"
-  Delete /REBOOTOK "$INSTDIR\CookieCleaner.dll.old"
-  Delete /REBOOTOK "$INSTDIR\CookieCleaner64.dll.old"
-  Delete "$INSTDIR\VendrolixTray.exe"
-  Delete "$INSTDIR\VendrolixPro.exe"
-  Delete "$INSTDIR\Block.wav"
-  Delete "$INSTDIR\VendrolixHelp.chm"
-  Delete "$INSTDIR\PolicyDefinitions\en-US\Vendrolix.adml"
-  RMDir "$INSTDIR\PolicyDefinitions\en-US"
-  Delete "$INSTDIR\PolicyDefinitions\Vendrolix.admx"
-  RMDir "$INSTDIR\PolicyDefinitions"
+    ; A browser still running may hold the helper; then it goes at the next
+    ; restart.
+    Delete /REBOOTOK "$INSTDIR\VendrolixIEDLL.dll"
+    Delete /REBOOTOK "$INSTDIR\VendrolixIEDLL64.dll"
+    Delete /REBOOTOK "$INSTDIR\CookieCleaner.dll"
+    Delete /REBOOTOK "$INSTDIR\CookieCleaner64.dll"
+    Delete /REBOOTOK "$INSTDIR\VendrolixIEDLL.dll.old"
+    Delete /REBOOTOK "$INSTDIR\VendrolixIEDLL64.dll.old"
+    Delete /REBOOTOK "$INSTDIR\CookieCleaner.dll.old"
+    Delete /REBOOTOK "$INSTDIR\CookieCleaner64.dll.old"
+    Delete "$INSTDIR\VendrolixTray.exe"
+    Delete "$INSTDIR\VendrolixPro.exe"
+    Delete "$INSTDIR\Block.wav"
+    Delete "$INSTDIR\VendrolixHelp.chm"
+    Delete "$INSTDIR\PolicyDefinitions\en-US\Vendrolix.adml"
+    RMDir "$INSTDIR\PolicyDefinitions\en-US"
+    Delete "$INSTDIR\PolicyDefinitions\Vendrolix.admx"
+    RMDir "$INSTDIR\PolicyDefinitions"
 
-  ; The white list and the keep lists are the user's own work.
-  MessageBox MB_YESNO|MB_ICONQUESTION "Do you want to keep your white list and the lists of cookies to keep, for a later installation?" /SD IDYES IDYES keep
-    Delete "$INSTDIR\WebSite.dat"
-    Delete "$INSTDIR\IECookieURL.dat"
-    Delete "$INSTDIR\NSCookieURL.dat"
-  keep:
+    ; The white list and the keep lists are the user's own work.
+    MessageBox MB_YESNO|MB_ICONQUESTION "Do you want to keep your white list and the lists of cookies to keep, for a later installation?" /SD IDYES IDYES keep
+      Delete "$INSTDIR\WebSite.dat"
+      Delete "$INSTDIR\IECookieURL.dat"
+      Delete "$INSTDIR\NSCookieURL.dat"
+    keep:
 
-  Delete "$INSTDIR\Uninstall.exe"
-  RMDir "$INSTDIR"
+    Delete "$INSTDIR\Uninstall.exe"
+    RMDir "$INSTDIR"
+  ${EndIf}
 
   SetShellVarContext all
   Delete "$SMPROGRAMS\Vendrolix\Vendrolix Pro.lnk"

@@ -89,6 +89,19 @@ msibuild "$msi" -q "DELETE FROM Upgrade WHERE ActionProperty='WIX_UPGRADE_DETECT
   -q "INSERT INTO Upgrade (UpgradeCode, VersionMax, Attributes, ActionProperty) VALUES ('$upgrade_code', '$version', 513, 'WIX_UPGRADE_DETECTED')" \
   -q "UPDATE Property SET Value='WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;BLOCKLEVEL;AUTOCLEAN;KEEPLISTS' WHERE Property='SecureCustomProperties'"
 
+# wixl drops a custom action that runs a program from the Binary table, and
+# Windows Installer takes an action missing from its table for one that
+# succeeded: the folder step is written here (type 3074: a program from the
+# Binary table, deferred, with system rights, its exit code checked).
+msibuild "$msi" -q "DELETE FROM CustomAction WHERE Action='SettingsFolder'" \
+  -q "INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('SettingsFolder', 3074, 'SettingsToolBinary', '/folder /D=[INSTALLDIR]')"
+for action in SettingsFolder SettingsInstall SettingsRepair SettingsRemove SettingsRejoin; do
+  if ! msiinfo export "$msi" CustomAction | tr -d '\r' | awk -F '\t' -v a="$action" '$1 == a { found = 1 } END { exit !found }'; then
+    echo "package.sh: no custom action $action in the package" >&2
+    exit 1
+  fi
+done
+
 # With the older version removed afterwards, files are replaced by version:
 # the programs and components carry the build's one version in the package
 # as in their resources (a hash is for unversioned files only).
@@ -112,6 +125,7 @@ place() { # action after|before anchor
 }
 place SettingsFolder before InstallFiles
 place SettingsInstall after WriteRegistryValues
+place SettingsRepair after SettingsInstall
 place SettingsRemove before RemoveFiles
 # An older version goes once this one is in place, not before: Wine's Windows
 # Installer does not tell the older one's removal that it is part of an
@@ -123,6 +137,7 @@ place SettingsRemove before RemoveFiles
 place RemoveExistingProducts after InstallFinalize
 place SettingsRejoin after RemoveExistingProducts
 for check in "InstallInitialize SettingsFolder InstallFiles" "InstallInitialize SettingsRemove RemoveFiles" "WriteRegistryValues SettingsInstall InstallFinalize" \
+  "SettingsInstall SettingsRepair InstallFinalize" \
   "InstallFinalize RemoveExistingProducts SettingsRejoin" "RemoveExistingProducts SettingsRejoin 999999"; do
   read -r first action last <<<"$check"
   if ! [ "$(sequence "$first")" -lt "$(sequence "$action")" ] || ! [ "$(sequence "$action")" -lt "$(sequence "$last")" ]; then

@@ -11,6 +11,9 @@
 
 #include <atomic>
 #include <cstring>
+#include <map>
+#include <optional>
+#include <string>
 #include <thread>
 
 #include "settings.h"
@@ -141,19 +144,65 @@ TEST_F(InstallerTest, SilentInstallPutsEverythingInPlaceAndUninstallRemovesIt) {
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, test::kSetupUninstallKey, KEY_WOW64_32KEY));
 }
 
-// The switch where versions before the split kept it: carried over, and no
-// copy left where users may write.
-TEST_F(InstallerTest, InstallingAgainKeepsTheUsersCleaningSwitches) {
-  test::CreateKey(HKEY_LOCAL_MACHINE, kSettingsKey);
-  test::SetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::AutoClean, "1");
-  test::SetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::FirstStart, "0");
-  Install();
-  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, kManagerKey, value::AutoClean, KEY_WOW64_32KEY), "1");
-  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::AutoClean, KEY_WOW64_32KEY), std::nullopt);
-  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, kManagerKey, value::NSAutoClean, KEY_WOW64_32KEY), "0");
-  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::FirstStart, KEY_WOW64_32KEY), "1");
-  Uninstall();
-  EXPECT_FALSE(Exists(folder_ + "\\CookieCleaner.dll"));
+// The manager's values where versions before the split kept them, which
+// users may write: carried once, on the upgrade from that layout (no Manager
+// key yet), and only as far as no user can turn them against another; a copy
+// planted there later is deleted unread.
+TEST_F(InstallerTest, InstallingCarriesTheManagersValuesOnceAndOnlyAsSafe) {
+  using Values = std::map<std::string, std::optional<std::string>>;
+  const struct {
+    const char* name;
+    Values manager;   // in the Manager key before; none: the older layout
+    Values after;     // in the Manager key after
+  } cases[] = {
+      {"the older layout", {},
+       {{value::AutoClean, "0"},
+        {value::NSAutoClean, "0"},
+        {value::OptionCookie, "0"},
+        {value::PathNSCookie, std::nullopt}}},
+      {"planted over the manager's own", {{value::AutoClean, "1"}},
+       {{value::AutoClean, "1"}, {value::NSAutoClean, "0"}, {value::OptionCookie, std::nullopt},
+        {value::PathNSCookie, std::nullopt}}},
+  };
+  const char* const managerValues[] = {value::AutoClean, value::NSAutoClean, value::OptionCookie, value::PathNSCookie};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::DeleteKeyTree(HKEY_LOCAL_MACHINE, kSettingsKey);
+    for (const auto& [name, data] : c.manager) test::SetText(HKEY_LOCAL_MACHINE, kManagerKey, name, *data);
+    for (const char* name : {value::AutoClean, value::NSAutoClean}) {
+      test::SetText(HKEY_LOCAL_MACHINE, kSettingsKey, name, "1");
+    }
+    test::SetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::OptionCookie, "0");
+    test::SetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::PathNSCookie, "C:\\planted\\profile.slt");
+    test::SetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::FirstStart, "0");
+    Install();
+    for (const auto& [name, data] : c.after) EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, kManagerKey, name), data) << name;
+    for (const char* name : managerValues) {
+      EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, kSettingsKey, name), std::nullopt) << name;
+    }
+    EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::FirstStart, KEY_WOW64_32KEY), "1");
+    Uninstall();
+    EXPECT_FALSE(Exists(folder_ + "\\CookieCleaner.dll"));
+  }
+}
+
+// A folder that is, or lies below, a reparse point is refused with an
+// error (the message box is skipped when silent), and nothing lands where
+// the link leads.
+TEST_F(InstallerTest, RefusesAFolderReachedThroughALink) {
+  test::ScratchFolder target("link-target");
+  const std::string link = "C:\\VendrolixLink";
+  test::FolderLink made(link, target.path());
+  ASSERT_TRUE(made.made());
+  for (const std::string& folder : {link, link + "\\Vendrolix"}) {
+    SCOPED_TRACE(folder);
+    const auto run = test::RunProcess(test::Quote(test::WinePath(test::Arg("setup"))) + " /S /D=" + folder,
+                                      std::chrono::seconds(120));
+    ASSERT_TRUE(run.finished) << run.output;
+    EXPECT_NE(run.exitCode, 0u);
+    EXPECT_EQ(test::EntriesIn(target.path()), 0);
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, test::kSetupUninstallKey, KEY_WOW64_32KEY));
+  }
 }
 
 // Drives the interactive uninstaller as a user would: confirms, answers the

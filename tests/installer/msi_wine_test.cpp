@@ -380,7 +380,9 @@ TEST_F(MsiTest, PublicPropertiesSetTheFirstValuesAndRemovalKeepsOrDeletesTheList
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     test::DeleteKeyTree(HKEY_LOCAL_MACHINE, kSettingsKey);
-    for (const auto& [name, data] : c.before) test::SetText(HKEY_LOCAL_MACHINE, kSettingsKey, name, *data);
+    for (const auto& [name, data] : c.before) {
+      test::SetText(HKEY_LOCAL_MACHINE, SettingsKeyOf(name.c_str()), name, *data);
+    }
     if (c.refusal) {
       const auto refused = InstallShowingRefusal(test::Arg("msi"), c.properties);
       EXPECT_EQ(refused.exitCode, kMsiFailed);
@@ -410,12 +412,16 @@ TEST_F(MsiTest, UpgradeKeepsTheUsersListsAndSwitchesAndAnOlderPackageIsRefused) 
   const auto older = Install(test::Arg("older-msi"), "BLOCKLEVEL=3");
   ASSERT_EQ(older.exitCode, 0u);
   // What the user then did with the tray and the manager, the manager's
-  // switch and the browser's count where versions before the split kept
-  // them: the upgrade carries them over and leaves no copy users may write.
+  // values and the browser's count where versions before the split kept
+  // them, which users may write: the upgrade carries the count and the
+  // cookie view, the cleaning switch only as off, the profile's path not at
+  // all, and leaves no copy there.
   for (const char* key : {kBrowserKey, kManagerKey}) test::DeleteKeyTree(HKEY_LOCAL_MACHINE, key);
   test::SetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::Popup, "4");
   test::SetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::Sound, "2");
   test::SetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::AutoClean, "1");
+  test::SetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::OptionCookie, "0");
+  test::SetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::PathNSCookie, "C:\\planted\\profile.slt");
   test::SetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::CountIE, "3");
   WriteLists();
 
@@ -425,11 +431,13 @@ TEST_F(MsiTest, UpgradeKeepsTheUsersListsAndSwitchesAndAnOlderPackageIsRefused) 
   EXPECT_EQ(ProductInfo(products[0], INSTALLPROPERTY_VERSIONSTRING), test::Arg("version"));
   EXPECT_EQ(Setting(value::Popup), "4");
   EXPECT_EQ(Setting(value::Sound), "2");
-  EXPECT_EQ(Setting(value::AutoClean), "1");
+  EXPECT_EQ(Setting(value::AutoClean), "0");
   EXPECT_EQ(Setting(value::NSAutoClean), "0");
+  EXPECT_EQ(Setting(value::OptionCookie), "0");
+  EXPECT_EQ(Setting(value::PathNSCookie), std::nullopt);
   EXPECT_EQ(Setting(value::CountIE), "3");
   EXPECT_EQ(Setting(value::FirstStart), std::nullopt);
-  for (const char* moved : {value::AutoClean, value::CountIE}) {
+  for (const char* moved : {value::AutoClean, value::OptionCookie, value::PathNSCookie, value::CountIE}) {
     EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, kSettingsKey, moved), std::nullopt) << moved;
   }
   test::ExpectInstalledGrants(folder_);
@@ -445,6 +453,45 @@ TEST_F(MsiTest, UpgradeKeepsTheUsersListsAndSwitchesAndAnOlderPackageIsRefused) 
 
   Uninstall();
   test::ExpectSuiteRemoved(folder_, menu_);
+}
+
+// A repair or a change, which a standard user may start for a per-machine
+// package with properties of their own, applies the grants again and takes
+// no property; a manager value planted in the settings key is gone after it.
+TEST_F(MsiTest, RepairTakesNoPropertyAndDropsPlantedManagerValues) {
+  InstallOk("AUTOCLEAN=0 BLOCKLEVEL=1");
+  const auto products = InstalledProducts();
+  ASSERT_EQ(products.size(), 1u);
+  test::SetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::AutoClean, "1");
+  test::SetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::PathNSCookie, "C:\\planted\\profile.slt");
+  // What msiexec /fa does, with properties (Wine's msiexec ends /fa with
+  // exit code 1).
+  const auto run = Msiexec("/i " + products[0] + " REINSTALL=ALL REINSTALLMODE=omus AUTOCLEAN=1 BLOCKLEVEL=4");
+  EXPECT_EQ(run.exitCode, 0u) << run.log.substr(run.log.size() > 4000 ? run.log.size() - 4000 : 0);
+  EXPECT_EQ(Setting(value::AutoClean), "0");
+  EXPECT_EQ(Setting(value::NSAutoClean), "0");
+  EXPECT_EQ(Setting(value::Popup), "1");
+  for (const char* name : {value::AutoClean, value::PathNSCookie}) {
+    EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, kSettingsKey, name), std::nullopt) << name;
+  }
+  EXPECT_EQ(Setting(value::PathNSCookie), std::nullopt);
+  test::ExpectInstalledGrants(folder_);
+}
+
+// A folder that is, or lies below, a reparse point fails the installation
+// before anything is copied, and nothing lands where the link leads.
+TEST_F(MsiTest, RefusesAFolderReachedThroughALink) {
+  test::ScratchFolder target("link-target");
+  const std::string link = "C:\\VendrolixLink";
+  test::FolderLink made(link, target.path());
+  ASSERT_TRUE(made.made());
+  for (const std::string& folder : {link, link + "\\Vendrolix"}) {
+    SCOPED_TRACE(folder);
+    // Wine's Windows Installer ends a failed step with 1627, Windows with 1603.
+    EXPECT_NE(Install(test::Arg("msi"), "INSTALLDIR=" + folder).exitCode, 0u);
+    EXPECT_TRUE(InstalledProducts().empty());
+    EXPECT_EQ(test::EntriesIn(target.path()), 0);
+  }
 }
 
 // What the setup program leaves (its files, settings and Add/Remove Programs

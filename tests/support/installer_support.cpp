@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -227,6 +228,48 @@ void ExpectInstalledHelperBlocksPopUp(const std::string& browser, REGSAM view, c
   ASSERT_TRUE(run.finished && run.exitCode == 0) << run.output;
   EXPECT_NE(run.output.find("open W1 helpers 1"), std::string::npos) << run.output;
   EXPECT_NE(run.output.find("newwindow W1 cancelled"), std::string::npos) << run.output;
+}
+
+namespace {
+std::string UnixPathOf(const std::string& windowsPath) {
+  using ToUnix = char*(CDECL*)(LPCWSTR);
+  const auto toUnix =
+      reinterpret_cast<ToUnix>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name"));
+  const auto slash = windowsPath.find_last_of('\\');
+  if (!toUnix || slash == std::string::npos) return {};
+  const std::string parent = windowsPath.substr(0, slash);
+  const std::wstring wide(parent.begin(), parent.end());
+  char* unixParent = toUnix(wide.c_str());
+  if (!unixParent) return {};
+  std::string path = std::string(unixParent) + "/" + windowsPath.substr(slash + 1);
+  HeapFree(GetProcessHeap(), 0, unixParent);
+  return path;
+}
+}  // namespace
+
+FolderLink::FolderLink(const std::string& link, const std::string& target) : link_(link), unixLink_(UnixPathOf(link)) {
+  const std::string unixTarget = UnixPathOf(target);
+  if (unixLink_.empty() || unixTarget.empty()) return;
+  RunProcess("Z:\\bin\\ln -sfn " + Quote(unixTarget) + " " + Quote(unixLink_));
+}
+FolderLink::~FolderLink() {
+  if (!unixLink_.empty()) RunProcess("Z:\\bin\\rm -f " + Quote(unixLink_));
+}
+bool FolderLink::made() const {
+  const DWORD attributes = GetFileAttributesA(link_.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+int EntriesIn(const std::string& folder) {
+  WIN32_FIND_DATAA found{};
+  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return 0;
+  int count = 0;
+  do {
+    if (std::strcmp(found.cFileName, ".") != 0 && std::strcmp(found.cFileName, "..") != 0) ++count;
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  return count;
 }
 
 }  // namespace vendrolix::test

@@ -69,4 +69,22 @@ void ExpectSuiteRemoved(const std::string& folder, const std::string& menu);
 // ("\Vendrolix\VendrolixIEDLL.dll" or its 64-bit name).
 void ExpectInstalledHelperBlocksPopUp(const std::string& browser, REGSAM view, const std::string& helperFile);
 
+// A symbolic link to target (both Windows paths), removed with the object.
+// Wine 8 makes no reparse point itself (mklink /J, FSCTL_SET_REPARSE_POINT
+// and CreateSymbolicLink fail or do nothing) but shows a Unix symbolic link
+// as one, so ln makes it from the Unix side.
+class FolderLink {
+ public:
+  FolderLink(const std::string& link, const std::string& target);
+  ~FolderLink();
+  // Whether Windows sees a reparse point there.
+  bool made() const;
+
+ private:
+  std::string link_;
+  std::string unixLink_;
+};
+// How many entries folder holds.
+int EntriesIn(const std::string& folder);
+
 }  // namespace vendrolix::test
