@@ -215,7 +215,7 @@ void FrmTrayForm::Form_Load() {
   data.hWnd = hwnd_;
   data.uID = 1;
   data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-  data.uCallbackMessage = WM_MOUSEMOVE;
+  data.uCallbackMessage = WM_TRAY_ICON;
   data.hIcon = blockingIcon_.get();
 
   controller_.LoadLevel(module_.PopupLevel);
@@ -427,7 +427,7 @@ void FrmTrayForm::ButtonClick(int id) {
 
 LRESULT FrmTrayForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_MOUSEMOVE:
+    case WM_TRAY_ICON:
       TrayCallback(static_cast<UINT>(lParam & 0xFFFF), wParam);
       return 0;
     case WM_TIMER:
