@@ -83,10 +83,21 @@ void FrmPopupAdvanced::Load() {
   LoadWebSiteList();
   ShowPage();
   if (txtWebSite_) SetFocus(txtWebSite_);
-  // Once: a page loaded again later must not add it again.
+  // Once: a page loaded again later must not offer it again.
   const std::string site = std::move(State().strSiteToAdd);
   State().strSiteToAdd.clear();
-  if (!site.empty() && hwnd() && !locked_) AddKeyword(site, true);
+  if (!site.empty() && hwnd() && !locked_) OfferSite(site);
+}
+
+void FrmPopupAdvanced::OfferSite(const std::string& site) {
+  // Any program may start the manager with a site, and the consent prompt
+  // names the manager, not the site: it is only typed in for the person to
+  // see, and the person's own Add puts it in the list.
+  SetWindowTextA(txtWebSite_, site.c_str());
+  SetFocus(txtWebSite_);
+  SendMessageA(txtWebSite_, EM_SETSEL, 0, -1);
+  const std::size_t listed = FindSite(ListEntries(lstURL_, adminEntries_), site);
+  if (listed != std::string::npos) Select(lstURL_, static_cast<LRESULT>(adminEntries_ + listed));
 }
 
 void FrmPopupAdvanced::OnButtonClick(int n) {
@@ -145,10 +156,10 @@ void FrmPopupAdvanced::SaveWebSiteList() {
 
 void FrmPopupAdvanced::AddWebSite() {
   if (locked_) return;
-  AddKeyword(Trim(WindowText(txtWebSite_)), false);
+  AddKeyword(Trim(WindowText(txtWebSite_)));
 }
 
-void FrmPopupAdvanced::AddKeyword(const std::string& text, bool sentSite) {
+void FrmPopupAdvanced::AddKeyword(const std::string& text) {
   // A page closed while a notice was up has no controls left to touch.
   const auto clearKeyword = [this] {
     if (!hwnd()) return;
@@ -160,14 +171,6 @@ void FrmPopupAdvanced::AddKeyword(const std::string& text, bool sentSite) {
     clearKeyword();
     return;
   }
-  if (sentSite) {
-    // The tray's item says "allow this site": once in the list is enough.
-    const std::size_t listed = FindSite(ListEntries(lstURL_, adminEntries_), text);
-    if (listed != std::string::npos) {
-      Select(lstURL_, static_cast<LRESULT>(adminEntries_ + listed));
-      return;
-    }
-  }
   const LRESULT count = SendMessageA(lstURL_, LB_GETCOUNT, 0, 0);
   if (count != LB_ERR && static_cast<std::size_t>(count) >= kWhiteListCapacity + adminEntries_) {
     // Saving one more would lose the whole list. The typed keyword stays.
@@ -175,10 +178,9 @@ void FrmPopupAdvanced::AddKeyword(const std::string& text, bool sentSite) {
     if (hwnd()) SetFocus(txtWebSite_);
     return;
   }
-  const LRESULT at = AddSorted(lstURL_, text, adminEntries_);
-  if (sentSite) Select(lstURL_, at);
+  AddSorted(lstURL_, text, adminEntries_);
   SaveWebSiteList();
-  if (!sentSite) clearKeyword();
+  clearKeyword();
 }
 
 void FrmPopupAdvanced::RemoveWebSite() {

@@ -64,9 +64,10 @@ class FrmPopupAdvanced final : public PageWindow {
   // Shows the notice when the file could not be written.
   void SaveWebSiteList();
   void AddWebSite();
-  // The one Add path, for a typed keyword and for a site the tray sent. A
-  // sent site already listed is not added again but selected.
-  void AddKeyword(const std::string& text, bool sentSite);
+  void AddKeyword(const std::string& text);
+  // A site the tray sent: typed into the keyword box and selected, for the
+  // person's Add; when already listed, its entry is selected too.
+  void OfferSite(const std::string& site);
   void RemoveWebSite();
   std::string FilePath() const;
 

@@ -17,15 +17,14 @@ bool SwitchIfInstalled(ExitWatchPlatform& platform, const char* installed, const
   return CleaningSwitchOn(platform.ReadStoredSetting(name));
 }
 
-void CleanNetscape(ExitWatchPlatform& platform, unsigned waitBeforeCall) {
-  std::unique_ptr<CookieCleanerSession> cleaner = platform.CreateCookieCleaner();
-  if (waitBeforeCall) platform.Wait(waitBeforeCall);
-  if (cleaner) cleaner->CleanNSCookies();
-}
-
 void CleanIeAol(ExitWatchPlatform& platform) {
   std::unique_ptr<CookieCleanerSession> cleaner = platform.CreateCookieCleaner();
   if (cleaner) cleaner->CleanIECookies();
+}
+
+void CleanNetscape(ExitWatchPlatform& platform) {
+  std::unique_ptr<CookieCleanerSession> cleaner = platform.CreateCookieCleaner();
+  if (cleaner) cleaner->CleanNSCookies();
 }
 
 // Internet Explorer's own switch. The browser's last window cleans what a
@@ -33,63 +32,6 @@ void CleanIeAol(ExitWatchPlatform& platform) {
 // the user's own rights and so cleans both stores once the browser is gone.
 bool IeAutoClean(ExitWatchPlatform& platform) {
   return CleaningSwitchOn(platform.ReadStoredSetting(value::AutoClean));
-}
-
-// Internet Explorer only: Netscape is looked at once, after the last
-// Internet Explorer window has gone.
-bool InternetExplorerOnly(ExitWatchPlatform& platform, bool nsAutoClean) {
-  const bool ieAutoClean = IeAutoClean(platform);
-  for (int pass = 0; pass < kExitPasses; ++pass) {
-    if (platform.InternetExplorerWindowExists()) {
-      platform.Wait(kExitPassWaitMs);
-      continue;
-    }
-    if (ieAutoClean) CleanIeAol(platform);
-    if (nsAutoClean && !platform.FindNetscapeWindow()) CleanNetscape(platform, 0);
-    return true;
-  }
-  return false;
-}
-
-// With the NS/AOL blocker: every family must be closed before the tray
-// goes; each one is cleaned in the first pass that finds it closed.
-bool AllBrowsers(ExitWatchPlatform& platform) {
-  const bool autoClean = SwitchIfInstalled(platform, value::AOLExist, value::AutoClean);
-  const bool nsAutoClean = SwitchIfInstalled(platform, value::NSExist, value::NSAutoClean);
-  const bool ieAutoClean = IeAutoClean(platform);
-  bool netscapeDone = false;
-  bool aolDone = false;
-  bool ieDone = false;
-  for (int pass = 0; pass < kExitPasses; ++pass) {
-    const bool ieOpen = platform.InternetExplorerWindowExists();
-    bool nothingOpen = !ieOpen;
-    // The AOL cleaning below is the same cleaning; one a pass is enough.
-    bool ieCleaned = false;
-
-    const bool NetscapeOpen = platform.FindNetscapeWindow();
-    if (NetscapeOpen) nothingOpen = false;
-    if (!NetscapeOpen && !netscapeDone) {
-      if (nsAutoClean) CleanNetscape(platform, kNetscapeCleanerWaitMs);
-      netscapeDone = true;
-    }
-
-    const bool AolOpen = platform.FindAolBrowserWindow();
-    if (AolOpen) nothingOpen = false;
-    if (!AolOpen && !aolDone) {
-      if (autoClean) CleanIeAol(platform);
-      ieCleaned = autoClean;
-      aolDone = true;
-    }
-
-    if (!ieOpen && !ieDone) {
-      if (ieAutoClean && !ieCleaned) CleanIeAol(platform);
-      ieDone = true;
-    }
-
-    if (nothingOpen) return true;
-    platform.Wait(kExitPassWaitMs);
-  }
-  return false;
 }
 
 }  // namespace
@@ -134,11 +76,97 @@ bool AnyBrowserOpen(ExitWatchPlatform& platform) {
   return platform.FindNetscapeWindow() || platform.FindAolBrowserWindow();
 }
 
-bool DecideBrowserExit(ExitWatchPlatform& platform) {
-  const bool blockerRunning = BlockerRunning(platform);
-  const bool nsAutoClean = SwitchIfInstalled(platform, value::NSExist, value::NSAutoClean);
-  if (!blockerRunning) return InternetExplorerOnly(platform, nsAutoClean);
-  return AllBrowsers(platform);
+ExitStep ExitWatch::Step() {
+  switch (phase_) {
+    case Phase::Start:
+      return Begin();
+    case Phase::IeOnlyPass:
+      return IeOnlyPass();
+    case Phase::Pass:
+      return Pass();
+    case Phase::AfterNetscapeWait:
+      if (netscapeCleaner_) netscapeCleaner_->CleanNSCookies();
+      netscapeCleaner_.reset();
+      return FinishPass();
+    case Phase::Ended:
+      break;
+  }
+  return ExitStep::GiveUp;
+}
+
+ExitStep ExitWatch::Begin() {
+  const bool blockerRunning = BlockerRunning(platform_);
+  nsAutoClean_ = SwitchIfInstalled(platform_, value::NSExist, value::NSAutoClean);
+  if (!blockerRunning) {
+    ieAutoClean_ = IeAutoClean(platform_);
+    return IeOnlyPass();
+  }
+  autoClean_ = SwitchIfInstalled(platform_, value::AOLExist, value::AutoClean);
+  nsAutoClean_ = SwitchIfInstalled(platform_, value::NSExist, value::NSAutoClean);
+  ieAutoClean_ = IeAutoClean(platform_);
+  return Pass();
+}
+
+ExitStep ExitWatch::Wait(unsigned milliseconds, Phase next) {
+  waitMs_ = milliseconds;
+  phase_ = next;
+  return ExitStep::Continue;
+}
+
+ExitStep ExitWatch::End(ExitStep result) {
+  phase_ = Phase::Ended;
+  return result;
+}
+
+// Internet Explorer only: Netscape is looked at once, after the last
+// Internet Explorer window has gone.
+ExitStep ExitWatch::IeOnlyPass() {
+  if (passesDone_ == kExitPasses) return End(ExitStep::GiveUp);
+  if (platform_.InternetExplorerWindowExists()) {
+    ++passesDone_;
+    return Wait(kExitPassWaitMs, Phase::IeOnlyPass);
+  }
+  if (ieAutoClean_) CleanIeAol(platform_);
+  if (nsAutoClean_ && !platform_.FindNetscapeWindow()) CleanNetscape(platform_);
+  return End(ExitStep::Unload);
+}
+
+// With the NS/AOL blocker: every family must be closed before the tray
+// goes; each one is cleaned in the first pass that finds it closed.
+ExitStep ExitWatch::Pass() {
+  if (passesDone_ == kExitPasses) return End(ExitStep::GiveUp);
+  ieOpen_ = platform_.InternetExplorerWindowExists();
+  nothingOpen_ = !ieOpen_;
+  const bool netscapeOpen = platform_.FindNetscapeWindow();
+  if (netscapeOpen) nothingOpen_ = false;
+  if (!netscapeOpen && !netscapeDone_) {
+    netscapeDone_ = true;
+    if (nsAutoClean_) {
+      // The wait comes whether or not the cleaner could be made.
+      netscapeCleaner_ = platform_.CreateCookieCleaner();
+      return Wait(kNetscapeCleanerWaitMs, Phase::AfterNetscapeWait);
+    }
+  }
+  return FinishPass();
+}
+
+ExitStep ExitWatch::FinishPass() {
+  // The AOL cleaning below is the same cleaning; one a pass is enough.
+  bool ieCleaned = false;
+  const bool aolOpen = platform_.FindAolBrowserWindow();
+  if (aolOpen) nothingOpen_ = false;
+  if (!aolOpen && !aolDone_) {
+    if (autoClean_) CleanIeAol(platform_);
+    ieCleaned = autoClean_;
+    aolDone_ = true;
+  }
+  if (!ieOpen_ && !ieDone_) {
+    if (ieAutoClean_ && !ieCleaned) CleanIeAol(platform_);
+    ieDone_ = true;
+  }
+  if (nothingOpen_) return End(ExitStep::Unload);
+  ++passesDone_;
+  return Wait(kExitPassWaitMs, Phase::Pass);
 }
 
 }  // namespace vendrolix::tray

@@ -79,7 +79,6 @@ class ExitWatchPlatform {
   // The two searches; each counts only while the blocker's window exists.
   virtual bool FindNetscapeWindow() = 0;
   virtual bool FindAolBrowserWindow() = 0;
-  virtual void Wait(unsigned milliseconds) = 0;
   // A new cleaner instance, or null when it cannot be created.
   virtual std::unique_ptr<CookieCleanerSession> CreateCookieCleaner() = 0;
 };
@@ -89,9 +88,53 @@ class ExitWatchPlatform {
 // AOL browser window.
 bool AnyBrowserOpen(ExitWatchPlatform& platform);
 
-// The decision on a click of "Form Close": true at the moment the tray must
-// unload (no browser window left), false when a browser window stayed open
-// through every pass. Each browser family's cookies are cleaned at most once.
-bool DecideBrowserExit(ExitWatchPlatform& platform);
+enum class ExitStep {
+  Continue,  // call Step again after waitMs()
+  Unload,    // no browser window left: the tray must unload now
+  GiveUp,    // a browser window stayed open through every pass
+};
+
+// The decision on a click of "Form Close", cut into steps at its waits so
+// that the tray's window never sleeps: the shell calls Step at once after
+// the click and then waitMs() after each Continue, from a timer. A pass
+// reads the windows, cleans each closed browser family's cookies at most
+// once, and waits kExitPassWaitMs; the Netscape cleaning waits between
+// creating the cleaner and calling it, which ends a step too.
+class ExitWatch {
+ public:
+  explicit ExitWatch(ExitWatchPlatform& platform) : platform_(platform) {}
+  ExitWatch(const ExitWatch&) = delete;
+  ExitWatch& operator=(const ExitWatch&) = delete;
+
+  ExitStep Step();
+  unsigned waitMs() const { return waitMs_; }
+
+ private:
+  enum class Phase { Start, IeOnlyPass, Pass, AfterNetscapeWait, Ended };
+
+  ExitStep Begin();
+  ExitStep IeOnlyPass();
+  ExitStep Pass();
+  ExitStep FinishPass();
+  ExitStep Wait(unsigned milliseconds, Phase next);
+  ExitStep End(ExitStep result);
+
+  ExitWatchPlatform& platform_;
+  Phase phase_ = Phase::Start;
+  unsigned waitMs_ = 0;
+  int passesDone_ = 0;
+  // The switches, read once when the watch begins.
+  bool autoClean_ = false;
+  bool nsAutoClean_ = false;
+  bool ieAutoClean_ = false;
+  // Each family cleaned at most once, in the first pass that finds it closed.
+  bool netscapeDone_ = false;
+  bool aolDone_ = false;
+  bool ieDone_ = false;
+  // What the pass cut at the Netscape cleaner's wait has seen so far.
+  bool ieOpen_ = false;
+  bool nothingOpen_ = false;
+  std::unique_ptr<CookieCleanerSession> netscapeCleaner_;
+};
 
 }  // namespace vendrolix::tray

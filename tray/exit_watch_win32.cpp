@@ -99,7 +99,6 @@ class Win32ExitWatch final : public ExitWatchPlatform {
   bool InternetExplorerWindowExists() override { return BrowserWindowOpen(win32::TakeBrowserWindowCensus()); }
   bool FindNetscapeWindow() override { return tray::FindNetscapeWindow(); }
   bool FindAolBrowserWindow() override { return tray::FindAolBrowserWindow(); }
-  void Wait(unsigned milliseconds) override { Sleep(milliseconds); }
   std::unique_ptr<CookieCleanerSession> CreateCookieCleaner() override {
     auto cleaner = std::unique_ptr<Win32CookieCleaner>(new (std::nothrow) Win32CookieCleaner());
     if (!cleaner || !cleaner->Create()) return nullptr;
@@ -126,9 +125,8 @@ bool BrowserWindowsOpen() {
   return AnyBrowserOpen(platform);
 }
 
-bool BrowserExitDecision() {
-  Win32ExitWatch platform;
-  return DecideBrowserExit(platform);
+std::unique_ptr<ExitWatchPlatform> NewExitWatchPlatform() {
+  return std::unique_ptr<ExitWatchPlatform>(new (std::nothrow) Win32ExitWatch());
 }
 
 }  // namespace vendrolix::tray

@@ -1,7 +1,12 @@
 // The tray's browser exit watch as the main window calls it: the start-up
-// probe for installed Netscape/AOL, and the decision run on a click of the
-// "Form Close" button. Including this header does not pull in windows.h.
+// probe for installed Netscape/AOL, and the system the decision run on a
+// click of the "Form Close" button looks at. Including this header does not
+// pull in windows.h.
 #pragma once
+
+#include <memory>
+
+#include "exit_watch.h"
 
 namespace vendrolix::tray {
 
@@ -11,9 +16,8 @@ void DetectBrowsers();
 // True while a browser window that the exit decision waits for is open.
 bool BrowserWindowsOpen();
 
-// Waits for the remaining browser windows, has the closed browsers' cookies
-// cleaned, and returns true at the moment the main window must be unloaded
-// (no browser window left); false when a browser stayed open.
-bool BrowserExitDecision();
+// The windows, settings and cleaner of this desktop, for an ExitWatch; null
+// when out of memory.
+std::unique_ptr<ExitWatchPlatform> NewExitWatchPlatform();
 
 }  // namespace vendrolix::tray

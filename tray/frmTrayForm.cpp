@@ -21,6 +21,7 @@ namespace vendrolix::tray {
 namespace {
 
 const char* const kFormClass = "VendrolixTrayForm";
+constexpr UINT_PTR kExitWatchTimer = 1;
 
 // The system button's own procedure, the same for all three buttons.
 WNDPROC g_buttonBase = nullptr;
@@ -249,7 +250,7 @@ void FrmTrayForm::Form_Load() {
   data.hWnd = hwnd_;
   data.uID = 1;
   data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-  data.uCallbackMessage = WM_MOUSEMOVE;
+  data.uCallbackMessage = WM_TRAY_ICON;
   data.hIcon = blockingIcon_.get();
 
   controller_.LoadLevel(module_.PopupLevel);
@@ -324,8 +325,14 @@ void FrmTrayForm::OpenMenu(POINT at) {
   ApplyChecks();
   ShowSiteItem();
   ShowBlockedItems();
+  menuOpen_ = true;
   const UINT command = static_cast<UINT>(
       TrackPopupMenu(mnuPopupTray_, TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD, at.x, at.y, 0, hwnd_, nullptr));
+  menuOpen_ = false;
+  if (unloadAfterMenu_) {
+    Form_Unload();
+    return;
+  }
   const bool escaped = command == 0 && (GetKeyState(VK_ESCAPE) & 0x8000) != 0;
   // Lets the menu close when the user clicks elsewhere next time.
   PostMessageA(hwnd_, WM_NULL, 0, 0);
@@ -397,7 +404,47 @@ void FrmTrayForm::MenuCommand(UINT id) {
 }
 
 void FrmTrayForm::cmdForm_Click() {
-  if (BrowserExitDecision()) Form_Unload();
+  // Clicks that come while a watch runs are part of it: a program posting
+  // them cannot line up watch after watch.
+  if (exitWatch_) return;
+  exitPlatform_ = NewExitWatchPlatform();
+  if (!exitPlatform_) return;
+  exitWatch_ = std::make_unique<ExitWatch>(*exitPlatform_);
+  // Even the first pass comes from the timer: nothing is cleaned inside a
+  // click.
+  if (!SetTimer(hwnd_, kExitWatchTimer, USER_TIMER_MINIMUM, nullptr)) EndExitWatch();
+}
+
+void FrmTrayForm::ExitWatchTick() {
+  // One step at a time: the cleaner may let messages in while it runs, and
+  // another program may post this message too.
+  if (!exitWatch_ || stepping_) return;
+  KillTimer(hwnd_, kExitWatchTimer);
+  stepping_ = true;
+  // A step that fails ends the watch with the tray still running.
+  ExitStep step = ExitStep::GiveUp;
+  try {
+    step = exitWatch_->Step();
+  } catch (...) {
+  }
+  stepping_ = false;
+  // Ended meanwhile by a message sent from outside (the session's end).
+  if (unloaded_) return;
+  if (step == ExitStep::Continue && SetTimer(hwnd_, kExitWatchTimer, exitWatch_->waitMs(), nullptr)) return;
+  EndExitWatch();
+  if (step != ExitStep::Unload) return;
+  if (menuOpen_) {
+    unloadAfterMenu_ = true;
+    EndMenu();
+    return;
+  }
+  Form_Unload();
+}
+
+void FrmTrayForm::EndExitWatch() {
+  KillTimer(hwnd_, kExitWatchTimer);
+  exitWatch_.reset();
+  exitPlatform_.reset();
 }
 
 void FrmTrayForm::cmdBlock_Click() { controller_.NotifyBlock(); }
@@ -422,8 +469,11 @@ void FrmTrayForm::ButtonClick(int id) {
 
 LRESULT FrmTrayForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_MOUSEMOVE:
+    case WM_TRAY_ICON:
       TrayCallback(static_cast<UINT>(lParam & 0xFFFF), wParam);
+      return 0;
+    case WM_TIMER:
+      if (wParam == kExitWatchTimer) ExitWatchTick();
       return 0;
     case WM_COMMAND:
       // Menu commands only; the buttons report nothing through here.

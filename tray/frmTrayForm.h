@@ -5,11 +5,13 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "ModTray.h"
+#include "exit_watch.h"
 #include "tray_logic.h"
 #include "win32/CRegistry.h"
 #include "win32/handles.h"
@@ -75,6 +77,8 @@ class FrmTrayForm final : public TrayShell {
   void MenuCommand(UINT id);
   void ButtonClick(int id);
   void cmdForm_Click();
+  void ExitWatchTick();
+  void EndExitWatch();
   void cmdBlock_Click();
   void cmdBlockNSAOL_Click();
   void mnuHelp_Click();
@@ -111,6 +115,15 @@ class FrmTrayForm final : public TrayShell {
   // The shell took NOTIFYICON_VERSION_4 for the icon.
   bool version4_ = false;
   bool unloaded_ = false;
+  // The watch a "Form Close" click started, run by the window's timer; the
+  // platform outlives the watch that uses it.
+  std::unique_ptr<ExitWatchPlatform> exitPlatform_;
+  std::unique_ptr<ExitWatch> exitWatch_;
+  bool stepping_ = false;
+  // The popup menu is tracking: a watch that ends the tray meanwhile waits
+  // for it to close, as the window it belongs to must stay till then.
+  bool menuOpen_ = false;
+  bool unloadAfterMenu_ = false;
 };
 
 }  // namespace vendrolix::tray

@@ -30,3 +30,7 @@
 #define IDC_FORM_CLOSE 201
 #define IDC_BLOCK 202
 #define IDC_BLOCK_NSAOL 203
+
+// The notification-area icon's callback message (WM_APP + 1): one of the
+// tray's own, which the pointer moving over the window is never taken for.
+#define WM_TRAY_ICON 0x8001

@@ -460,12 +460,10 @@ TEST_F(ManagerTest, AFullWhiteListRefusesTheNextAdd) {
     full += entry;
   }
   ASSERT_TRUE(WriteFileBytes(WebSite(), full));
-  // A site the tray sent is refused as a typed keyword is.
   settings_.Set("Status", "0");
   Manager manager;
-  HWND page = StartShowing(manager, kWhiteListClass, "/AllowSite=www.example.com");
+  HWND page = StartShowing(manager, kWhiteListClass);
   ASSERT_NE(page, nullptr);
-  AnswerNotice(manager, "Add web site");
   HWND list = GetDlgItem(page, 101);
   ASSERT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), 32767);
   EXPECT_EQ(ReadList(), full);
@@ -517,6 +515,7 @@ TEST_F(ManagerTest, TheAdministratorsEntriesAndLock) {
   ASSERT_NE(page, nullptr);
   HWND list = GetDlgItem(page, 101);
   EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, 102))) << "the keyword box is greyed";
+  EXPECT_EQ(ControlText(GetDlgItem(page, 102)), "") << "the sent site is not typed in";
   Screenshot(page, "white_list_locked");
   Add(page, "typed");
   SendMessageA(list, LB_SETCURSEL, 1, 0);
@@ -581,11 +580,12 @@ TEST_F(ManagerTest, StatusPicksTheFirstPage) {
   }
 }
 
-// The tray's request: Status "0" and the site on the command line, which the
-// manager adds as a typed keyword would be, but only once; selected and in
-// view. Only a host is taken, and never from the settings, which others can
-// write: a site there is taken away unread.
-TEST_F(ManagerTest, ASiteTheTraySentIsAddedOnceAndSelected) {
+// The tray's request: Status "0" and the site on the command line, typed
+// into the keyword box and selected there, the keyboard in the box; nothing
+// is listed or written before the person's Add. A site already listed has
+// its entry selected and in view. Only a host is taken, and never from the
+// settings, which others can write: a site there is taken away unread.
+TEST_F(ManagerTest, ASiteTheTraySentWaitsInTheKeywordBoxForAdd) {
   const std::string longest = std::string(251, 'a') + ".com";
   const std::string many = [] {
     std::string list = "40\r\n";
@@ -593,18 +593,21 @@ TEST_F(ManagerTest, ASiteTheTraySentIsAddedOnceAndSelected) {
     return list;
   }();
   struct Case {
-    std::string site, stray, before, after;
-    int selected;  // -1: none
+    std::string site, stray, before;
+    std::string box;    // the keyword box's text at the start
+    int selected;       // the list's selection at the start, -1: none
+    std::string added;  // the file after a press of Add, "": Add not pressed
   };
   const Case cases[] = {
-      {"www.example.com", "", "2\r\nalpha\r\nzeta\r\n", "3\r\nalpha\r\nwww.example.com\r\nzeta\r\n", 1},
-      {"www.example.com", "", "1\r\nWWW.EXAMPLE.COM\r\n", "1\r\nWWW.EXAMPLE.COM\r\n", 0},
-      {longest, "", "0\r\n", "1\r\n" + longest + "\r\n", 0},
-      {"site49.example", "", many, many, 39},
-      {"no site", "", "0\r\n", "0\r\n", -1},
-      {"http", "", "0\r\n", "0\r\n", -1},
-      {"com", "", "0\r\n", "0\r\n", -1},
-      {"", "www.example.com", "0\r\n", "0\r\n", -1},
+      {"www.example.com", "", "2\r\nalpha\r\nzeta\r\n", "www.example.com", -1,
+       "3\r\nalpha\r\nwww.example.com\r\nzeta\r\n"},
+      {"www.example.com", "", "1\r\nWWW.EXAMPLE.COM\r\n", "www.example.com", 0, ""},
+      {longest, "", "0\r\n", longest, -1, "1\r\n" + longest + "\r\n"},
+      {"site49.example", "", many, "site49.example", 39, ""},
+      {"no site", "", "0\r\n", "", -1, ""},
+      {"http", "", "0\r\n", "", -1, ""},
+      {"com", "", "0\r\n", "", -1, ""},
+      {"", "www.example.com", "0\r\n", "", -1, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.site.substr(0, 20) + " / " + c.stray);
@@ -615,15 +618,28 @@ TEST_F(ManagerTest, ASiteTheTraySentIsAddedOnceAndSelected) {
     HWND page = StartShowing(manager, kWhiteListClass, c.site.empty() ? "" : "/AllowSite=" + c.site);
     ASSERT_NE(page, nullptr);
     HWND list = GetDlgItem(page, 101);
+    HWND edit = GetDlgItem(page, 102);
     EXPECT_TRUE(WaitUntil([&] { return SendMessageA(list, LB_GETCURSEL, 0, 0) == c.selected; }, 5s));
     EXPECT_TRUE(WaitUntil([&] { return !settings_.Get("AllowSite").has_value(); }, 5s)) << "taken away";
+    EXPECT_EQ(ControlText(edit), c.box);
+    if (!c.box.empty()) {
+      const DWORD selection = static_cast<DWORD>(SendMessageA(edit, EM_GETSEL, 0, 0));
+      EXPECT_EQ(selection, MAKELONG(0, c.box.size())) << "the whole text selected";
+      EXPECT_TRUE(WaitUntil([&] { return FocusOf(page) == edit; }, 5s)) << "the keyboard in the box";
+    }
     if (c.selected >= 0) {
       RECT item{}, view{};
       SendMessageA(list, LB_GETITEMRECT, c.selected, reinterpret_cast<LPARAM>(&item));
       GetClientRect(list, &view);
       EXPECT_TRUE(item.top >= 0 && item.bottom <= view.bottom) << "the entry is in view";
     }
-    EXPECT_EQ(ReadList(), c.after);
+    EXPECT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), std::stoi(c.before)) << "nothing listed before Add";
+    EXPECT_EQ(ReadList(), c.before) << "nothing written before Add";
+    if (!c.added.empty()) {
+      ClickAt(page, kAddX, kButtonY);
+      EXPECT_TRUE(WaitUntil([&] { return ReadList() == c.added; }, 10s)) << ReadList();
+      EXPECT_EQ(ControlText(edit), "");
+    }
     ExitFrom(manager, page);
   }
 }

@@ -168,10 +168,21 @@ class ExitWatchWine : public ::testing::Test {
   std::string CleanerCalls() const { return test::ReadFileBytes(log_).value_or(""); }
   void ForgetCalls() const { DeleteFileA(log_.c_str()); }
 
+  // Runs the watch with this desktop's platform, a sleep of this thread in
+  // place of the tray's timer; true when the tray would unload.
+  static bool RunWatch() {
+    const std::unique_ptr<ExitWatchPlatform> platform = NewExitWatchPlatform();
+    if (!platform) return false;
+    ExitWatch watch(*platform);
+    ExitStep step;
+    while ((step = watch.Step()) == ExitStep::Continue) Sleep(watch.waitMs());
+    return step == ExitStep::Unload;
+  }
+
   // Runs the decision; returns its result and how long it took.
   static bool Decide(std::chrono::milliseconds& took) {
     const auto start = Clock::now();
-    const bool unload = BrowserExitDecision();
+    const bool unload = RunWatch();
     took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
     return unload;
   }
@@ -350,7 +361,7 @@ TEST_F(ExitWatchWine, LeavesComAsTheCallingThreadHadIt) {
     HRESULT after = E_FAIL;
     std::thread([&] {
       const HRESULT before = callerInitialised ? CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED) : E_FAIL;
-      unload = BrowserExitDecision();
+      unload = RunWatch();
       after = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
       if (SUCCEEDED(after)) CoUninitialize();
       if (SUCCEEDED(before)) CoUninitialize();
@@ -450,6 +461,29 @@ TEST_F(TrayExitWine, TheTrayKeepsRunningWhileAnIeFrameStaysOpen) {
   EXPECT_EQ(CleanerCalls(), "");
   // A second click after the browser has gone ends it.
   ie.Close();
+  ASSERT_TRUE(PostMessageA(tray.formButton(), kButtonClickMessage, 0, 0));
+  EXPECT_TRUE(tray.WaitExit(std::chrono::seconds(3)));
+  EXPECT_EQ(CleanerCalls(), kNsCall);
+}
+
+// A program that posts clicks without end keeps one watch running, never the
+// tray busy: the tray answers all the while, the burst ends with the one
+// watch, and a browser that closes later ends nothing before the next click.
+TEST_F(TrayExitWine, ABurstOfClicksIsOneWatchWhileTheTrayAnswers) {
+  test::BrowserWindow ie;
+  test::TrayProcess tray(test::WinePath(test::Arg("tray")));
+  ASSERT_TRUE(tray.WaitReady());
+  const auto start = Clock::now();
+  for (int i = 0; i < 50; ++i) ASSERT_TRUE(PostMessageA(tray.formButton(), kButtonClickMessage, 0, 0));
+  while (Clock::now() - start < std::chrono::seconds(2)) {
+    DWORD_PTR answer = 0;
+    EXPECT_NE(SendMessageTimeoutA(tray.form(), WM_NULL, 0, 0, SMTO_NORMAL, 500, &answer), 0) << "the tray answers";
+    test::WaitUntil([] { return false; }, std::chrono::milliseconds(100));
+  }
+  test::WaitUntil([&] { return Clock::now() - start > std::chrono::seconds(5); }, std::chrono::seconds(6));
+  ie.Close();
+  EXPECT_FALSE(tray.WaitExit(std::chrono::milliseconds(1500))) << "no second watch";
+  EXPECT_EQ(CleanerCalls(), "");
   ASSERT_TRUE(PostMessageA(tray.formButton(), kButtonClickMessage, 0, 0));
   EXPECT_TRUE(tray.WaitExit(std::chrono::seconds(3)));
   EXPECT_EQ(CleanerCalls(), kNsCall);

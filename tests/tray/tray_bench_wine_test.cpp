@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "input_support.h"
+#include "resource.h"
 #include "settings.h"
 #include "tray_wine_support.h"
 #include "win32/handles.h"
@@ -36,7 +37,7 @@ class TrayEndToEnd : public test::BrowserBenchSuite<TrayEndToEnd> {
   test::IconObserver observer_;
 };
 
-TEST_F(TrayEndToEnd, ABlockedPopupIsToldOfItsSiteAllowedInOneStepAndTheLastWindowEndsTheTray) {
+TEST_F(TrayEndToEnd, ABlockedPopupIsToldOfItsSiteAllowedByTheManagersAddAndTheLastWindowEndsTheTray) {
   ASSERT_TRUE(observer_.Receiving());
   ASSERT_EQ(install_->Copy(test::Arg("manager"), file::Manager), "");
   ASSERT_TRUE(test::WriteFileBytes(install_->File(file::WhiteList), "0\r\n"));
@@ -73,7 +74,7 @@ TEST_F(TrayEndToEnd, ABlockedPopupIsToldOfItsSiteAllowedInOneStepAndTheLastWindo
 
   // The item stands above Help, the menu's first: Down, Enter.
   HWND form = GetParent(formButton);
-  ASSERT_TRUE(PostMessageA(form, WM_MOUSEMOVE, MAKEWPARAM(300, 300), MAKELPARAM(WM_CONTEXTMENU, 1)));
+  ASSERT_TRUE(PostMessageA(form, WM_TRAY_ICON, MAKEWPARAM(300, 300), MAKELPARAM(WM_CONTEXTMENU, 1)));
   ASSERT_TRUE(test::WaitUntil(
       [&] {
         HWND menu = FindWindowA("#32768", nullptr);
@@ -84,14 +85,26 @@ TEST_F(TrayEndToEnd, ABlockedPopupIsToldOfItsSiteAllowedInOneStepAndTheLastWindo
       10s));
   test::KeyPress(VK_DOWN);
   test::KeyPress(VK_RETURN);
+  // The manager shows the site in its keyword box; the person's Enter adds it.
+  HWND page = nullptr;
+  ASSERT_TRUE(test::WaitUntil(
+      [&] {
+        page = FindWindowA("VendrolixProWhiteList", nullptr);
+        return page && GetForegroundWindow() == page;
+      },
+      60s));
+  HWND box = GetDlgItem(page, 102);
+  char typed[64] = {};
+  ASSERT_TRUE(test::WaitUntil(
+      [&] { return SendMessageA(box, WM_GETTEXT, sizeof typed, reinterpret_cast<LPARAM>(typed)) > 0; }, 10s));
+  EXPECT_STREQ(typed, "www.example.com");
+  EXPECT_EQ(test::ReadFileBytes(install_->File(file::WhiteList)), "0\r\n") << "nothing written before Add";
+  test::KeyPress(VK_RETURN);
   EXPECT_TRUE(test::WaitUntil(
-      [&] { return test::ReadFileBytes(install_->File(file::WhiteList)) == "1\r\nwww.example.com\r\n"; }, 60s))
+      [&] { return test::ReadFileBytes(install_->File(file::WhiteList)) == "1\r\nwww.example.com\r\n"; }, 30s))
       << test::ReadFileBytes(install_->File(file::WhiteList)).value_or("(no list)");
   EXPECT_EQ(settings_.Get(value::AllowSite), std::nullopt);
   EXPECT_EQ(settings_.Get(value::Status), "0");
-  HWND page = FindWindowA("VendrolixProWhiteList", nullptr);
-  ASSERT_TRUE(page);
-  EXPECT_EQ(SendMessageA(GetDlgItem(page, 101), LB_GETCURSEL, 0, 0), 0);
   DWORD managerPid = 0;
   GetWindowThreadProcessId(page, &managerPid);
   win32::UniqueKernelHandle manager(OpenProcess(SYNCHRONIZE, FALSE, managerPid));

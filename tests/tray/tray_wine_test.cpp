@@ -119,7 +119,7 @@ TEST_F(TrayWine, PublishesItsHiddenButtonsAndShowsTheIcon) {
   EXPECT_EQ(add.window, tray->form());
   EXPECT_EQ(add.id, 1u);
   EXPECT_EQ(add.flags, 7u);
-  EXPECT_EQ(add.callback, static_cast<UINT>(WM_MOUSEMOVE));
+  EXPECT_EQ(add.callback, static_cast<UINT>(WM_TRAY_ICON));
   EXPECT_EQ(add.tip, "Vendrolix Pro - Block Ad Popup-Default");
   EXPECT_EQ(add.icon, 'B');
   // The shell's keyboard and context-menu messages, asked for at once.
@@ -275,7 +275,7 @@ TEST_F(TrayWine, LevelItemsAndTheLeftClickToggle) {
       SCOPED_TRACE("step " + std::to_string(i));
       observer_.Clear();
       if (step.command == kLeftClick) {
-        ASSERT_TRUE(tray->Send(WM_MOUSEMOVE, 0, MAKELPARAM(NIN_SELECT, 1)));
+        ASSERT_TRUE(tray->Send(WM_TRAY_ICON, 0, MAKELPARAM(NIN_SELECT, 1)));
       } else {
         ASSERT_TRUE(tray->Send(WM_COMMAND, step.command, 0));
       }
@@ -296,7 +296,7 @@ TEST_F(TrayWine, LevelItemsAndTheLeftClickToggle) {
   settings_.Remove(value::PopupSave);
   auto tray = StartTray();
   settings_.Set(value::Popup, "0");
-  ASSERT_TRUE(tray->Send(WM_MOUSEMOVE, 0, MAKELPARAM(NIN_KEYSELECT, 1)));
+  ASSERT_TRUE(tray->Send(WM_TRAY_ICON, 0, MAKELPARAM(NIN_KEYSELECT, 1)));
   EXPECT_EQ(settings_.Get(value::Popup), "0");
   EXPECT_EQ(settings_.Get(value::PopupSave), std::nullopt);
   EXPECT_EQ(test::IconTrail(observer_.Events()), "BBA");  // added, version asked, allowing
@@ -316,7 +316,7 @@ TEST_F(TrayWine, AnEnforcedLevelIsShownAndNothingChangesIt) {
                        static_cast<UINT>(IDM_ALLOW_POPUP)}) {
     SCOPED_TRACE(command);
     if (command == kLeftClick) {
-      ASSERT_TRUE(tray->Send(WM_MOUSEMOVE, 0, MAKELPARAM(NIN_SELECT, 1)));
+      ASSERT_TRUE(tray->Send(WM_TRAY_ICON, 0, MAKELPARAM(NIN_SELECT, 1)));
     } else {
       ASSERT_TRUE(tray->Send(WM_COMMAND, command, 0));
     }
@@ -329,7 +329,7 @@ TEST_F(TrayWine, AnEnforcedLevelIsShownAndNothingChangesIt) {
   // cannot be read from another process under Wine; the controller's tests
   // hold the marks the menu is given.)
   ASSERT_TRUE(test::SetPolicyDword(policy::BlockLevel, 3));
-  ASSERT_TRUE(tray->Post(WM_MOUSEMOVE, MAKEWPARAM(400, 300), MAKELPARAM(WM_CONTEXTMENU, 1)));
+  ASSERT_TRUE(tray->Post(WM_TRAY_ICON, MAKEWPARAM(400, 300), MAKELPARAM(WM_CONTEXTMENU, 1)));
   HWND menu = nullptr;
   ASSERT_TRUE(test::WaitUntil(
       [&] {
@@ -340,12 +340,12 @@ TEST_F(TrayWine, AnEnforcedLevelIsShownAndNothingChangesIt) {
   EXPECT_EQ(observer_.Events().back().icon, 'B') << "the enforced High";
   test::KeyPress(VK_ESCAPE);
   EXPECT_TRUE(test::WaitUntil([&] { return !IsWindowVisible(menu); }, 10s));
-  ASSERT_TRUE(tray->Send(WM_MOUSEMOVE, 0, MAKELPARAM(NIN_SELECT, 1)));
+  ASSERT_TRUE(tray->Send(WM_TRAY_ICON, 0, MAKELPARAM(NIN_SELECT, 1)));
   EXPECT_EQ(settings_.Get(value::Popup), "2");
 
   // Removed, the user's level is back at the next menu.
   test::RemovePolicies();
-  ASSERT_TRUE(tray->Send(WM_MOUSEMOVE, 0, MAKELPARAM(NIN_SELECT, 1)));
+  ASSERT_TRUE(tray->Send(WM_TRAY_ICON, 0, MAKELPARAM(NIN_SELECT, 1)));
   EXPECT_EQ(settings_.Get(value::Popup), "0");
   EXPECT_EQ(settings_.Get(value::PopupSave), "2");
   Close(*tray);
@@ -366,7 +366,7 @@ TEST_F(TrayWine, AKeyItMayOnlyReadShowsTheStoredLevelAndSurvivesItsMenu) {
                        static_cast<UINT>(IDM_WHITE_LIST)}) {
     ASSERT_TRUE(tray->Send(WM_COMMAND, command, 0)) << command;
   }
-  ASSERT_TRUE(tray->Send(WM_MOUSEMOVE, 0, MAKELPARAM(NIN_SELECT, 1)));
+  ASSERT_TRUE(tray->Send(WM_TRAY_ICON, 0, MAKELPARAM(NIN_SELECT, 1)));
   EXPECT_TRUE(tray->running());
   EXPECT_EQ(settings_.Get(value::Popup), "0");
   EXPECT_EQ(settings_.Get(value::Sound), std::nullopt);
@@ -384,7 +384,7 @@ TEST_F(TrayWine, OtherMouseMessagesOnTheIconDoNothing) {
   // they mean (a selection, a context menu), which is acted on instead.
   for (LPARAM mouse :
        {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, WM_MBUTTONUP, WM_LBUTTONUP, WM_RBUTTONUP}) {
-    ASSERT_TRUE(tray->Send(WM_MOUSEMOVE, 1, mouse));
+    ASSERT_TRUE(tray->Send(WM_TRAY_ICON, 1, mouse));
   }
   EXPECT_EQ(settings_.Get(value::Popup), "2");
   EXPECT_TRUE(observer_.Events().empty());
@@ -397,11 +397,11 @@ TEST_F(TrayWine, AShellWithoutTheFourthVersionKeepsTheMouseMessages) {
   settings_.Set(value::Popup, "2");
   auto tray = StartTray();
   for (UINT ignored : {static_cast<UINT>(NIN_SELECT), static_cast<UINT>(NIN_KEYSELECT), static_cast<UINT>(WM_CONTEXTMENU)}) {
-    ASSERT_TRUE(tray->Send(WM_MOUSEMOVE, MAKEWPARAM(400, 300), MAKELPARAM(ignored, 1)));
+    ASSERT_TRUE(tray->Send(WM_TRAY_ICON, MAKEWPARAM(400, 300), MAKELPARAM(ignored, 1)));
   }
   EXPECT_EQ(settings_.Get(value::Popup), "2");
   EXPECT_EQ(FindWindowA("#32768", nullptr) && IsWindowVisible(FindWindowA("#32768", nullptr)), false);
-  ASSERT_TRUE(tray->Send(WM_MOUSEMOVE, 1, WM_LBUTTONUP));
+  ASSERT_TRUE(tray->Send(WM_TRAY_ICON, 1, WM_LBUTTONUP));
   EXPECT_EQ(settings_.Get(value::Popup), "0");
 }
 
@@ -413,7 +413,7 @@ TEST_F(TrayWine, ContextMenuOpensAtTheShellsAnchor) {
   auto tray = StartTray();
   SetCursorPos(100, 100);
   observer_.Clear();
-  ASSERT_TRUE(tray->Post(WM_MOUSEMOVE, MAKEWPARAM(400, 300), MAKELPARAM(WM_CONTEXTMENU, 1)));
+  ASSERT_TRUE(tray->Post(WM_TRAY_ICON, MAKEWPARAM(400, 300), MAKELPARAM(WM_CONTEXTMENU, 1)));
   HWND menu = nullptr;
   ASSERT_TRUE(test::WaitUntil(
       [&] {
