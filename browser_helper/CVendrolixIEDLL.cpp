@@ -183,6 +183,7 @@ void CVendrolixIEDLL::Attach(IUnknown* site) {
   if (SUCCEEDED(m_ie->get_HWND(&frame))) state.FrameWindow = reinterpret_cast<HWND>(frame);
   window_.refreshHandles = true;
   window_.firstNavigation = true;
+  window_.letThroughByNewWindow3 = false;
   window_.TrayFormButton = 0;
   window_.TrayBlockButton = 0;
   state.AppPath = win32::ModuleFolder(ThisModule());
