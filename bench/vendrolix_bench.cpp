@@ -204,14 +204,14 @@ void MouseHookClassification(benchmark::State& state) {
   const std::vector<std::string> targets = {"Internet Explorer_Server", "ToolbarWindow32", "Shell Embedding",
                                             "MacromediaFlashPlayerActiveX", "Internet Explorer_Hidden", "Edit"};
   BenchMouse env;
-  std::int32_t click = 0;
+  vendrolix::helper::WindowState window;
   std::int32_t up = 0;
   std::size_t i = 0;
   for (auto _ : state) {
     env.name = &targets[i % targets.size()];
     vendrolix::helper::OnMouseMessage(0, (i & 1) ? vendrolix::helper::kLeftButtonUp : vendrolix::helper::kLeftButtonDown,
-                                      click, up, env);
-    benchmark::DoNotOptimize(click);
+                                      window, up, env);
+    benchmark::DoNotOptimize(window.ClickStamp);
     ++i;
   }
 }

@@ -183,6 +183,7 @@ void CVendrolixIEDLL::Attach(IUnknown* site) {
   if (SUCCEEDED(m_ie->get_HWND(&frame))) state.FrameWindow = reinterpret_cast<HWND>(frame);
   window_.refreshHandles = true;
   window_.firstNavigation = true;
+  window_.letThroughByNewWindow3 = false;
   window_.TrayFormButton = 0;
   window_.TrayBlockButton = 0;
   state.AppPath = win32::ModuleFolder(ThisModule());
@@ -276,6 +277,20 @@ void CVendrolixIEDLL::OnNewWindow2(DISPPARAMS* params) {
   OnNewWindow(window_, env);
 }
 
+void CVendrolixIEDLL::OnNewWindow3(DISPPARAMS* params) {
+  // (ppDisp, Cancel, dwFlags, bstrUrlContext, bstrUrl) in reverse: rgvarg[3]
+  // is Cancel, rgvarg[2] the flags. Arguments of another shape decide
+  // nothing here; the NewWindow2 after them does.
+  window_.letThroughByNewWindow3 = false;
+  if (!params || params->cArgs < 5 || params->rgvarg[3].vt != (VT_BYREF | VT_BOOL) || !params->rgvarg[3].pboolVal) {
+    return;
+  }
+  const VARIANT& flags = params->rgvarg[2];
+  if (flags.vt != VT_I4 && flags.vt != VT_UI4) return;
+  BrowserEnv env(ThreadState(), window_, m_ie.Get(), params->rgvarg[3].pboolVal);
+  helper::OnNewWindow3(window_, env, static_cast<std::uint32_t>(flags.lVal));
+}
+
 HRESULT CVendrolixIEDLL::EventSink::QueryInterface(REFIID riid, void** ppv) noexcept {
   if (!ppv) return E_POINTER;
   if (riid == IID_IUnknown || riid == IID_IDispatch || riid == DIID_DWebBrowserEvents2) {
@@ -305,6 +320,9 @@ HRESULT CVendrolixIEDLL::EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPA
         break;
       case DISPID_TITLECHANGE:
         owner_.OnTitleChange();
+        break;
+      case DISPID_NEWWINDOW3:
+        owner_.OnNewWindow3(params);
         break;
       case DISPID_NEWWINDOW2:
         owner_.OnNewWindow2(params);

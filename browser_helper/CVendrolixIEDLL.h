@@ -78,6 +78,7 @@ class CVendrolixIEDLL final : public _CVendrolixIEDLL, public IObjectWithSite, w
   void OnBeforeNavigate2();
   void OnTitleChange();
   void OnNewWindow2(DISPPARAMS* params);
+  void OnNewWindow3(DISPPARAMS* params);
   std::string LocationUrl();
 
   std::atomic<ULONG> refs_{1};

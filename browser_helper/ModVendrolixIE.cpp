@@ -353,7 +353,7 @@ LRESULT CALLBACK MouseHookProc(int nCode, WPARAM wParam, LPARAM lParam) {
   if (nCode >= 0 && lParam && state.window && (wParam == WM_LBUTTONDOWN || wParam == WM_LBUTTONUP)) {
     try {
       MouseHookEnv env(state, reinterpret_cast<const MOUSEHOOKSTRUCT*>(lParam)->hwnd);
-      OnMouseMessage(nCode, static_cast<unsigned>(wParam), state.window->ClickStamp, state.ButtonUpStamp, env);
+      OnMouseMessage(nCode, static_cast<unsigned>(wParam), *state.window, state.ButtonUpStamp, env);
     } catch (...) {
     }
   }

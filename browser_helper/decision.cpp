@@ -84,10 +84,14 @@ void BlockReaction(std::int16_t sound, std::int32_t trayBlockButton, const std::
   TellTray(trayBlockButton, address, env);
 }
 
-void OnNewWindow(WindowState& state, NewWindowEnv& env) {
+namespace {
+
+// The decision of one request; flags only when NewWindow3 carries it. True
+// when the window may open.
+bool Decide(WindowState& state, NewWindowEnv& env, const std::uint32_t* flags) {
   // A helper hosted by the shell has no clicks, hooks or folder of its own:
   // it lets every window open.
-  if (!state.active) return;
+  if (!state.active) return true;
 
   if (state.refreshHandles || state.TrayFormButton == 0) {
     ConvertToInt32(env.ReadSetting(value::hForm), state.TrayFormButton);
@@ -100,25 +104,57 @@ void OnNewWindow(WindowState& state, NewWindowEnv& env) {
   ConvertToInt16(env.ReadSetting(value::Popup), level);
   const Policy policy = env.ReadPopupPolicy();
   if (policy.level) level = *policy.level;
-  if (level == 0) return;
+  if (level == 0) return true;
 
   state.CurrentUrl = env.LocationUrl();
   if (PolicyAllows(policy.allowList, state.CurrentUrl) || env.IsBlockedUrl(state.CurrentUrl) == 0 || env.CtrlDown()) {
     state.ClickStamp = 0;
-    return;
+    return true;
   }
   if (level == 4) state.ClickStamp = 0;
 
+  // Read once and only when a stamp needs it, as before the flags existed.
+  std::int32_t grace = -1;
+  const auto graceMs = [&] {
+    if (grace < 0) {
+      ConvertToInt16(env.ReadSetting(value::CountIE), state.countIE);
+      grace = GracePeriod(state.countIE, state.DialogFrame != 0, level);
+    }
+    return grace;
+  };
   bool allowed = false;
+  if (flags && level != 4) {
+    constexpr std::uint32_t kUserAction = kNewWindowUserInitiated | kNewWindowFirstOfAction;
+    if (*flags & (kNewWindowUserRequested | kNewWindowUserAllowed)) {
+      allowed = true;
+    } else if ((*flags & kUserAction) == kUserAction) {
+      // With a release this recent the mouse did it, and the mouse's own
+      // rules (level 3's link cursor) decide.
+      allowed = state.ReleaseStamp == 0 || ElapsedMs(env.Now(), state.ReleaseStamp) > graceMs();
+    }
+  }
   if (state.ClickStamp != 0) {
-    ConvertToInt16(env.ReadSetting(value::CountIE), state.countIE);
-    const std::int32_t grace = GracePeriod(state.countIE, state.DialogFrame != 0, level);
-    allowed = ElapsedMs(env.Now(), state.ClickStamp) <= grace;
+    if (!allowed) allowed = ElapsedMs(env.Now(), state.ClickStamp) <= graceMs();
     state.ClickStamp = 0;
   }
-  if (allowed) return;
+  if (allowed) return true;
   env.CancelWindow();
   BlockReaction(sound, state.TrayBlockButton, state.CurrentUrl, env);
+  return false;
+}
+
+}  // namespace
+
+void OnNewWindow(WindowState& state, NewWindowEnv& env) {
+  if (state.letThroughByNewWindow3) {
+    state.letThroughByNewWindow3 = false;
+    return;
+  }
+  Decide(state, env, nullptr);
+}
+
+void OnNewWindow3(WindowState& state, NewWindowEnv& env, std::uint32_t flags) {
+  state.letThroughByNewWindow3 = Decide(state, env, &flags);
 }
 
 void OnBeforeNavigate(WindowState& state) {

@@ -76,8 +76,21 @@ struct WindowState {
   std::int32_t TrayBlockButton = 0;
   std::string CurrentUrl;
   std::int32_t ClickStamp = 0;
+  // The last left-button release the mouse hook saw, qualifying or not; no
+  // judgement spends it. A request the browser calls user-initiated with no
+  // release this recent came from the keyboard or an assistive technology.
+  std::int32_t ReleaseStamp = 0;
   std::int32_t DialogFrame = 0;
+  // The last NewWindow3 left its request alone: the browser's NewWindow2
+  // after it is that same request.
+  bool letThroughByNewWindow3 = false;
 };
+
+// What NewWindow3 says of a request (the browser's NWMF flags).
+inline constexpr std::uint32_t kNewWindowUserInitiated = 0x2;
+inline constexpr std::uint32_t kNewWindowFirstOfAction = 0x4;
+inline constexpr std::uint32_t kNewWindowUserRequested = 0x80;
+inline constexpr std::uint32_t kNewWindowUserAllowed = 0x100;
 
 // What every block decision reads, and the block reaction's actions.
 class BlockEnv {
@@ -115,8 +128,15 @@ void BlockReaction(std::int16_t sound, std::int32_t trayBlockButton, const std::
 void TellTray(std::int32_t trayBlockButton, const std::string& address, BlockEnv& env);
 
 // NewWindow2: decides whether the requested window opens; on refusal it
-// cancels the window and runs the block reaction.
+// cancels the window and runs the block reaction. After a NewWindow3 that
+// let the request through, it does nothing: that request is decided.
 void OnNewWindow(WindowState& state, NewWindowEnv& env);
+
+// NewWindow3: the same decision, in which the browser's flags may open the
+// window at levels 1 to 3: a window the user asked for (Open in New Window,
+// Shift+click) or allowed in the browser's bar, and the first window of a
+// user action that no recent left-button release explains (the keyboard).
+void OnNewWindow3(WindowState& state, NewWindowEnv& env, std::uint32_t flags);
 
 // BeforeNavigate2: only the first one after attach clears the stamp.
 void OnBeforeNavigate(WindowState& state);

@@ -26,9 +26,9 @@ bool IsListedClass(std::string_view upperName) { return ContainsNoCase(kExclusio
 
 std::string HookClassName(std::string_view returned) { return ToUpper(Trim(returned)); }
 
-void OnMouseMessage(int nCode, unsigned message, std::int32_t& clickStamp, std::int32_t& buttonUpStamp,
-                    MouseEnv& env) {
+void OnMouseMessage(int nCode, unsigned message, WindowState& window, std::int32_t& buttonUpStamp, MouseEnv& env) {
   if (NegativeCode(nCode)) return;
+  std::int32_t& clickStamp = window.ClickStamp;
   if (message == kLeftButtonDown) {
     const std::string returned = env.TargetClassName();
     const std::string name = HookClassName(returned);
@@ -38,6 +38,7 @@ void OnMouseMessage(int nCode, unsigned message, std::int32_t& clickStamp, std::
   } else if (message == kLeftButtonUp) {
     const std::string name = HookClassName(env.TargetClassName());
     buttonUpStamp = env.Now();
+    window.ReleaseStamp = buttonUpStamp;
     clickStamp = 0;
     if (IsListedClass(name)) return;
     clickStamp = buttonUpStamp;

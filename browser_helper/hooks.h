@@ -45,9 +45,9 @@ class MouseEnv {
   virtual std::int32_t Now() = 0;
 };
 
-// One mouse hook call (nCode, wParam's message); updates the stamps.
-void OnMouseMessage(int nCode, unsigned message, std::int32_t& clickStamp, std::int32_t& buttonUpStamp,
-                    MouseEnv& env);
+// One mouse hook call (nCode, wParam's message); updates the window's click
+// and release stamps and the thread's buttonUpStamp.
+void OnMouseMessage(int nCode, unsigned message, WindowState& window, std::int32_t& buttonUpStamp, MouseEnv& env);
 
 // What the dialog watch keeps between messages (per browser thread).
 struct DialogWatch {

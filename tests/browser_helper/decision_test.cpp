@@ -252,6 +252,8 @@ TEST(NewWindow, DecidesByLevelListCtrlAndClickAge) {
     std::int32_t dialog;
     std::string actions;
     std::int32_t stampAfter;
+    std::optional<std::uint32_t> flags = std::nullopt;  // NewWindow3's; none: NewWindow2 alone
+    std::int32_t releaseStamp = 0;                      // the last left-button release of any kind
   } cases[] = {
       {"level 0 opens all and keeps the stamp", "0", "1", "2", 0, 5000, 1, false, 0, "", 0},
       {"level 0 keeps a pending click", "0", "1", "2", 1000, 5000, 1, false, 0, "", 1000},
@@ -277,6 +279,16 @@ TEST(NewWindow, DecidesByLevelListCtrlAndClickAge) {
       {"non-numeric level reads as 0", "x", "1", "2", 0, 9000, 1, false, 0, "", 0},
       {"missing values read as level 1 and a beep", nullptr, nullptr, nullptr, 1000, 2200, 1, false, 0, "", 0},
       {"missing values: level 1 expires after 1200", nullptr, nullptr, nullptr, 1000, 2201, 1, false, 0, blocked, 0},
+      {"keyboard opens at level 3", "3", "1", "2", 0, 5000, 1, false, 0, "", 0, 0x6},
+      {"0x6 with a release 401 ms before at level 3 opens", "3", "1", "2", 0, 5000, 1, false, 0, "", 0, 0x6, 4599},
+      {"0x6 after a release on the plain page at level 3 blocks", "3", "1", "2", 0, 5000, 1, false, 0, blocked, 0,
+       0x6, 4600},
+      {"0x6 after a qualifying click opens and spends it", "3", "1", "2", 4800, 5000, 1, false, 0, "", 0, 0x6, 4800},
+      {"0x2 alone (not the action's first) blocks", "2", "1", "2", 0, 5000, 1, false, 0, blocked, 0, 0x2},
+      {"0x0 after a click opens", "2", "1", "2", 4500, 5000, 1, false, 0, "", 0, 0x0, 4500},
+      {"asked for (0x80) opens at level 3 and spends the click", "3", "1", "2", 4000, 5000, 1, false, 0, "", 0, 0x80},
+      {"allowed in the browser's bar (0x100) opens", "2", "1", "2", 0, 5000, 1, false, 0, "", 0, 0x100},
+      {"level 4 ignores 0x80", "4", "1", "2", 0, 5000, 1, false, 0, blocked, 0, 0x80},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -289,9 +301,15 @@ TEST(NewWindow, DecidesByLevelListCtrlAndClickAge) {
     env.ctrl = c.ctrl;
     WindowState state = Active(c.clickStamp);
     state.DialogFrame = c.dialog;
-    OnNewWindow(state, env);
+    state.ReleaseStamp = c.releaseStamp;
+    if (c.flags) {
+      OnNewWindow3(state, env, *c.flags);
+    } else {
+      OnNewWindow(state, env);
+    }
     EXPECT_EQ(Actions(env.log), c.actions);
     EXPECT_EQ(state.ClickStamp, c.stampAfter);
+    EXPECT_EQ(state.ReleaseStamp, c.releaseStamp);
   }
 }
 
@@ -340,6 +358,23 @@ TEST(NewWindow, OneClickLetsOneWindowThrough) {
   env.url = "about:blank";
   OnNewWindow(state, env);
   EXPECT_EQ(Actions(env.log), "cancel;beep;site ;click 22;");
+}
+
+TEST(NewWindow, OnlyTheNewWindow2AfterANewWindow3ThatLetItThroughIsPassedOver) {
+  const std::string blocked = "cancel;beep;site page;click 22;";
+  FakeEnv env;
+  env.settings["Popup"] = "2";
+  WindowState state = Active(0);
+  for (std::uint32_t flags : {0x80u, 0x0u}) {
+    OnNewWindow3(state, env, flags);
+    env.log.clear();
+    OnNewWindow(state, env);
+    EXPECT_EQ(Actions(env.log), flags ? "" : blocked) << flags;
+  }
+  // The next one is a request of its own, from a host without NewWindow3.
+  env.log.clear();
+  OnNewWindow(state, env);
+  EXPECT_EQ(Actions(env.log), blocked);
 }
 
 TEST(NewWindow, ReadsInTheOrderTheSettingsAreNeeded) {

@@ -77,11 +77,15 @@ TEST(MouseHook, StampsQualifyingPressesAndReleases) {
     env.className = c.className;
     env.popup = c.popup;
     env.frameCursor = c.frameCursor;
-    std::int32_t click = kBefore;
+    WindowState window;
+    window.ClickStamp = kBefore;
+    window.ReleaseStamp = kBefore;
     std::int32_t up = kBefore;
-    OnMouseMessage(c.nCode, c.message, click, up, env);
-    EXPECT_EQ(click, c.clickAfter);
+    OnMouseMessage(c.nCode, c.message, window, up, env);
+    EXPECT_EQ(window.ClickStamp, c.clickAfter);
     EXPECT_EQ(up, c.upAfter);
+    // Every release the thread's stamp sees, qualifying or not.
+    EXPECT_EQ(window.ReleaseStamp, c.upAfter);
   }
 }
 

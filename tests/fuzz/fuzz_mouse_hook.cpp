@@ -40,7 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace vendrolix::helper;
   FuzzedDataProvider input(data, size);
   FuzzedMouse env(input);
-  std::int32_t clickStamp = 0;
+  WindowState window;
+  std::int32_t& clickStamp = window.ClickStamp;
   std::int32_t upStamp = 0;
   static const char* const kNames[] = {"Internet Explorer_Server", "Internet Explorer_Hidden", "IEFrame",
                                        "ToolbarWindow32", "Edit", "Shell Embedding", "MacromediaFlashPlayerActiveX",
@@ -58,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::int32_t click0 = clickStamp;
     const std::int32_t up0 = upStamp;
     env.classReads = 0;
-    OnMouseMessage(nCode, message, clickStamp, upStamp, env);
+    OnMouseMessage(nCode, message, window, upStamp, env);
 
     const bool skipped = static_cast<std::int16_t>(nCode) < 0 ||
                          (message != kLeftButtonDown && message != kLeftButtonUp);

@@ -15,7 +15,15 @@
 //   navigate W URL         address becomes URL, BeforeNavigate2 fired
 //   location W URL         address becomes URL, no event
 //   title W TEXT           TitleChange fired
-//   newwindow W            NewWindow2 fired -> "newwindow W opened|cancelled"
+//   newwindow W [FLAGS [URL]]  as the browser asks for a new window:
+//                          NewWindow3 with the NWMF FLAGS (0 by default, C
+//                          notation: 0x6) and URL (about:blank), then
+//                          NewWindow2 unless NewWindow3 was cancelled
+//                          -> "newwindow W opened|cancelled"
+//   newwindow2 W           NewWindow2 alone, as an older host raises it
+//                          -> "newwindow2 W opened|cancelled"
+//   key W KEY              a real key press and release (KEY: enter, space,
+//                          tab) to W's frame, seen by W's thread
 //   close W                OnQuit fired, helpers released, window destroyed
 //   ctrl down|up [W]       the Ctrl key pressed or released (real input); with
 //                          W, until W's thread sees it; "ctrl check W"
@@ -385,6 +393,7 @@ class EdgeWindow {
 class BrowserWindow;
 thread_local BrowserWindow* t_window = nullptr;
 LRESULT CALLBACK CountingMouseHook(int code, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK CountingKeyHook(int code, WPARAM wParam, LPARAM lParam);
 
 // One browser window and the thread it lives on.
 class BrowserWindow {
@@ -394,6 +403,7 @@ class BrowserWindow {
   std::atomic<long> downs{0};
   std::atomic<long> ups{0};
   std::atomic<long> moves{0};
+  std::atomic<long> keys{0};  // key releases the window's thread retrieved
   std::atomic<LONG> moveX{-1}, moveY{-1};
   std::mutex classLock;
   std::string upClass;  // class of the window the last release went to
@@ -488,6 +498,7 @@ class BrowserWindow {
 
     t_window = this;
     HHOOK counter = SetWindowsHookExA(WH_MOUSE, CountingMouseHook, nullptr, GetCurrentThreadId());
+    HHOOK keyCounter = SetWindowsHookExA(WH_KEYBOARD, CountingKeyHook, nullptr, GetCurrentThreadId());
     browser_.Attach(new Browser(edge_ ? edge_ : frame));
     browser_->onFailure = CheckHr;
     helpers_ = LoadHelpers(static_cast<IWebBrowser2*>(browser_.Get()));
@@ -503,6 +514,7 @@ class BrowserWindow {
     helpers_.clear();
     browser_.Reset();
     if (counter) UnhookWindowsHookEx(counter);
+    if (keyCounter) UnhookWindowsHookEx(keyCounter);
   }
 
   // The classic browser's own frame with its toolbar, address, page and
@@ -575,6 +587,12 @@ LRESULT CALLBACK CountingMouseHook(int code, WPARAM wParam, LPARAM lParam) {
       ++t_window->ups;
     }
   }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+LRESULT CALLBACK CountingKeyHook(int code, WPARAM wParam, LPARAM lParam) {
+  // Bit 31: the key goes up.
+  if (code == HC_ACTION && t_window && (lParam & 0x80000000)) ++t_window->keys;
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
@@ -743,15 +761,35 @@ class Scenario {
       window.Run([&] { window.browser()->FireTitleChange(argument); });
       return Say("title " + name);
     }
-    if (command == "newwindow") {
+    if (command == "newwindow" || command == "newwindow2") {
+      std::string flags, url;
+      std::istringstream(argument) >> flags >> url;
+      if (url.empty()) url = "about:blank";
+      const auto value = static_cast<std::uint32_t>(std::strtoul(flags.c_str(), nullptr, 0));
       bool cancelled = false;
       double took = 0;
       window.Run([&] {
         const double start = Microseconds();
-        cancelled = window.browser()->FireNewWindow2();
+        cancelled = command == "newwindow2" ? window.browser()->FireNewWindow2()
+                                            : window.browser()->FireNewWindow(value, url) != 0;
         took = Microseconds() - start;
       });
-      return Say("newwindow " + name + (cancelled ? " cancelled" : " opened") + Took(took));
+      return Say(command + " " + name + (cancelled ? " cancelled" : " opened") + Took(took));
+    }
+    if (command == "key") {
+      const WORD key = argument == "space" ? VK_SPACE : argument == "tab" ? VK_TAB : VK_RETURN;
+      window.Run([&] {
+        SetForegroundWindow(window.frame());
+        SetFocus(window.frame());
+      });
+      const long keys = window.keys;
+      INPUT input[2]{};
+      input[0].type = input[1].type = INPUT_KEYBOARD;
+      input[0].ki.wVk = input[1].ki.wVk = key;
+      input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+      SendInput(2, input, sizeof(INPUT));
+      const bool seen = WaitFor([&] { return window.keys > keys; }, 3000);
+      return Say("key " + name + " " + argument + (seen ? "" : " unseen"));
     }
     if (command == "reads") {
       // On W's thread, as the helper's reads are: the floor of its request.

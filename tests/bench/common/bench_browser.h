@@ -11,6 +11,7 @@
 #include <wrl/client.h>
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <string>
@@ -25,6 +26,14 @@ inline std::wstring Wide(const std::string& text) {
   const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   std::wstring out(static_cast<std::size_t>(n), L'\0');
   MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
+  return out;
+}
+
+inline std::string Narrow(const std::wstring& text) {
+  if (text.empty()) return std::string();
+  const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
   return out;
 }
 
@@ -194,6 +203,35 @@ class BenchBrowser final : public WebBrowserStub, public IConnectionPointContain
     Fire(DISPID_NEWWINDOW2, args);
     if (newBrowser) newBrowser->Release();
     return cancel != VARIANT_FALSE;
+  }
+
+  // What the browser raises before NewWindow2; true when cancelled.
+  bool FireNewWindow3(std::uint32_t flags, const std::string& url, const std::string& context) {
+    IDispatch* newBrowser = nullptr;
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    std::vector<VARIANT> args(5);
+    args[0].vt = VT_DISPATCH | VT_BYREF;
+    args[0].ppdispVal = &newBrowser;
+    args[1].vt = VT_BOOL | VT_BYREF;
+    args[1].pboolVal = &cancel;
+    args[2].vt = VT_I4;
+    args[2].lVal = static_cast<LONG>(flags);
+    args[3].vt = VT_BSTR;
+    args[3].bstrVal = SysAllocString(Wide(context).c_str());
+    args[4].vt = VT_BSTR;
+    args[4].bstrVal = SysAllocString(Wide(url).c_str());
+    Fire(DISPID_NEWWINDOW3, args);
+    SysFreeString(args[3].bstrVal);
+    SysFreeString(args[4].bstrVal);
+    if (newBrowser) newBrowser->Release();
+    return cancel != VARIANT_FALSE;
+  }
+
+  // As the browser asks for a new window: NewWindow3, then NewWindow2 unless
+  // NewWindow3 was cancelled. The event that cancelled: 0 for none.
+  DISPID FireNewWindow(std::uint32_t flags, const std::string& url) {
+    if (FireNewWindow3(flags, url, Narrow(location_))) return DISPID_NEWWINDOW3;
+    return FireNewWindow2() ? DISPID_NEWWINDOW2 : 0;
   }
 
   void FireOnQuit() { Fire(DISPID_ONQUIT, {}); }
