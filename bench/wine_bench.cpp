@@ -119,6 +119,10 @@ void WaitForTrayToEnd() {
   if (WaitForSingleObject(process.get(), test::StretchedMs(10000)) != WAIT_OBJECT_0) TerminateProcess(process.get(), 1);
 }
 
+// Where the measured requests would open their windows: an address of
+// usual length, kept in the user's list at every block.
+constexpr const char* kPopupAddress = "http://ads.example.net/offer.asp?campaign=4711&slot=top";
+
 BrowserFigures MeasureBrowser(bool helper, const std::string& whiteList, int repetitions) {
   BrowserFigures figures;
   const char* who = helper ? "with the helper" : "without a helper";
@@ -153,11 +157,12 @@ BrowserFigures MeasureBrowser(bool helper, const std::string& whiteList, int rep
   };
   for (int i = 0; i < 2 * repetitions; ++i) {
     settled([&] {
-      const std::string result = expect("newwindow W0", helper ? "newwindow W0 cancelled" : "newwindow W0 opened");
+      const std::string result = expect("newwindow W0 0x0 " + std::string(kPopupAddress),
+                                        helper ? "newwindow W0 cancelled" : "newwindow W0 opened");
       if (auto took = TookUs(result)) figures.blocked.Add(*took);
     });
     settled([&] {
-      if (auto took = TookUs(expect("reads W0 " + whiteList + " Sound Popup", "reads W0 "))) {
+      if (auto took = TookUs(expect("reads W0 " + whiteList + " Sound Popup Blocked", "reads W0 "))) {
         figures.blockedFloor.Add(*took);
       }
     });
@@ -172,7 +177,7 @@ BrowserFigures MeasureBrowser(bool helper, const std::string& whiteList, int rep
     settled([&] { expect("tap W0 link", "tap W0 link on"); });
     // Well within the grace period of a click.
     Sleep(50);
-    const std::string result = browser.Do("newwindow W0");
+    const std::string result = browser.Do("newwindow W0 0x0 " + std::string(kPopupAddress));
     if (Starts(result, "newwindow W0 opened")) {
       if (auto took = TookUs(result)) figures.allowed.Add(*took);
     } else if (!Starts(result, "newwindow W0 cancelled")) {

@@ -58,8 +58,10 @@ class BrowserEnv final : public NewWindowEnv {
     if (cancel_) *cancel_ = VARIANT_TRUE;
   }
   void PlayWave() override { PlayBlockWave(state_.AppPath); }
-  void Beep() override { ::Beep(150, 200); }
-  void RecordBlocked(const std::string& site) override { RecordBlockedSite(settings_, site); }
+  void Beep() override { ::Beep(kBlockBeepHz, kBlockBeepMs); }
+  void RecordBlocked(const std::string& site, const std::string& target) override {
+    RecordBlockedWindow(state_, site, target);
+  }
   void PostClick(std::int32_t window) override {
     PostTrayClick(window, kBlockCaption, state_.AppPath, &state_.blockButton);
   }
@@ -78,7 +80,7 @@ CVendrolixIEDLL::CVendrolixIEDLL() = default;
 CVendrolixIEDLL::~CVendrolixIEDLL() {
   // Hooks left by an attach without a quit must not reach a state that is gone.
   ModVendrolixIE& state = ThreadState();
-  if (state.window == &window_) state.window = nullptr;
+  if (state.window == &window_) state.window = nullptr, state.browser = nullptr;
 }
 
 HRESULT CVendrolixIEDLL::QueryInterface(REFIID riid, void** ppv) noexcept {
@@ -146,6 +148,8 @@ HRESULT CVendrolixIEDLL::SetSite(IUnknown* site) noexcept {
       Attach(site);
     } else {
       Disconnect();
+      ModVendrolixIE& state = ThreadState();
+      if (state.window == &window_) state.browser = nullptr;
       m_ie.Reset();
     }
   } catch (...) {
@@ -174,6 +178,7 @@ void CVendrolixIEDLL::Attach(IUnknown* site) {
   state.MouseHook = nullptr;
   state.MessageHook = nullptr;
   state.window = nullptr;
+  state.browser = nullptr;
   quit_ = false;
   window_.active = false;
   if (!m_ie || !PassesHostTest(FullNameOf(m_ie.Get()))) return;
@@ -198,6 +203,7 @@ void CVendrolixIEDLL::Attach(IUnknown* site) {
 
   state.ThreadId = GetCurrentThreadId();
   state.window = &window_;
+  state.browser = m_ie.Get();
   InstallHooks(state);
   state.FrameCursor = GetClassLongPtrA(state.FrameWindow, GCLP_HCURSOR);
   window_.ClickStamp = NowStamp();
@@ -231,9 +237,10 @@ void CVendrolixIEDLL::Quit() {
   quit_ = true;
   ModVendrolixIE& state = ThreadState();
   RemoveHooks(state);
-  if (state.window == &window_) state.window = nullptr;
+  if (state.window == &window_) state.window = nullptr, state.browser = nullptr;
   // The thread may live on without a browser window; its keys need not.
   for (win32::UniqueHKey& key : state.settingsKeys) key.reset();
+  state.blockedListKey.reset();
 
   // Without a count, this may not be the last window: the tray is not told
   // to end and no cookie is cleaned, and the stored count waits for a quit
@@ -279,16 +286,20 @@ void CVendrolixIEDLL::OnNewWindow2(DISPPARAMS* params) {
 
 void CVendrolixIEDLL::OnNewWindow3(DISPPARAMS* params) {
   // (ppDisp, Cancel, dwFlags, bstrUrlContext, bstrUrl) in reverse: rgvarg[3]
-  // is Cancel, rgvarg[2] the flags. Arguments of another shape decide
-  // nothing here; the NewWindow2 after them does.
+  // is Cancel, rgvarg[2] the flags, rgvarg[0] the address. Arguments of
+  // another shape decide nothing here; the NewWindow2 after them does.
   window_.letThroughByNewWindow3 = false;
   if (!params || params->cArgs < 5 || params->rgvarg[3].vt != (VT_BYREF | VT_BOOL) || !params->rgvarg[3].pboolVal) {
     return;
   }
   const VARIANT& flags = params->rgvarg[2];
   if (flags.vt != VT_I4 && flags.vt != VT_UI4) return;
+  // Converted no further than the list keeps of it.
+  const VARIANT& url = params->rgvarg[0];
+  const std::string target =
+      url.vt == VT_BSTR ? FromBstr(url.bstrVal, static_cast<UINT>(kBlockedAddressLimit)) : std::string();
   BrowserEnv env(ThreadState(), window_, m_ie.Get(), params->rgvarg[3].pboolVal);
-  helper::OnNewWindow3(window_, env, static_cast<std::uint32_t>(flags.lVal));
+  helper::OnNewWindow3(window_, env, static_cast<std::uint32_t>(flags.lVal), target);
 }
 
 HRESULT CVendrolixIEDLL::EventSink::QueryInterface(REFIID riid, void** ppv) noexcept {

@@ -7,9 +7,11 @@
 #include <atomic>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string_view>
 
 #include "CookieCleaner.h"
+#include "blocked_list.h"
 #include "hooks.h"
 #include "lines.h"
 #include "settings.h"
@@ -173,9 +175,74 @@ void WriteRegString(const char* name, const std::string& value) {
   win32::WriteRegText(HKEY_LOCAL_MACHINE, SettingsKeyOf(name), name, value);
 }
 
-void RecordBlockedSite(SettingsReader& settings, const std::string& site) {
-  if (settings.ReadStored(value::LastBlocked) == site) return;
-  WriteRegString(value::LastBlocked, site);
+namespace {
+
+// The user's list key, kept open for the thread's next block; made when
+// missing (low integrity may make it below AppDataLow). Null when neither.
+HKEY BlockedListKey(ModVendrolixIE& state) {
+  if (!state.blockedListKey) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kBlockedListKey, 0, nullptr, 0,
+                        KEY_QUERY_VALUE | KEY_SET_VALUE | win32::kSuiteView, nullptr, &key,
+                        nullptr) == ERROR_SUCCESS) {
+      state.blockedListKey.reset(key);
+    }
+  }
+  return state.blockedListKey.get();
+}
+
+// The stored list; nullopt when it cannot be read (then nothing is written
+// over it). A text over the bound is no list, and is replaced.
+std::optional<std::string> ReadBlockedList(ModVendrolixIE& state) {
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const HKEY key = BlockedListKey(state);
+    if (!key) return std::nullopt;
+    std::string stored;
+    const LONG status = win32::QueryRegText(key, kBlockedListValue, kBlockedListBytes + 1, stored);
+    if (status == ERROR_SUCCESS) return stored;
+    if (status == ERROR_FILE_NOT_FOUND || status == ERROR_MORE_DATA) return std::string();
+    if (status != ERROR_KEY_DELETED) return std::nullopt;
+    state.blockedListKey.reset();
+  }
+  return std::nullopt;
+}
+
+void WriteUserText(ModVendrolixIE& state, const char* name, const std::string& text) {
+  const HKEY key = BlockedListKey(state);
+  if (!key) return;
+  RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                 static_cast<DWORD>(text.size() + 1));
+}
+
+std::atomic<UINT> g_openBlockedMessage{0};
+
+}  // namespace
+
+void RecordBlockedWindow(ModVendrolixIE& state, const std::string& site, const std::string& target) {
+  const std::optional<std::string> stored = ReadBlockedList(state);
+  if (!stored) return;
+  BlockedEntry entry;
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  entry.time = (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+  entry.frame = static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(state.FrameWindow));
+  entry.host = site;
+  entry.address = target;
+  WriteUserText(state, kBlockedListValue, AddBlocked(*stored, std::move(entry)));
+  // Written only when it holds something else: a page that keeps opening
+  // pop-ups costs the browser a read, not a second write, per block.
+  std::string last;
+  if (win32::ReadRegText(BlockedListKey(state), value::LastBlocked, kSiteLimit + 1, last) && last == site) return;
+  WriteUserText(state, value::LastBlocked, site);
+}
+
+UINT OpenBlockedMessage() {
+  UINT message = g_openBlockedMessage;
+  if (message == 0) {
+    message = RegisterWindowMessageA(kOpenBlockedMessage);
+    g_openBlockedMessage = message;
+  }
+  return message;
 }
 
 namespace {
@@ -322,8 +389,10 @@ class MessageHookEnv final : public DialogEnv {
   bool CtrlDown() override { return GetKeyState(VK_CONTROL) < 0; }
   std::int32_t Now() override { return NowStamp(); }
   void PlayWave() override { PlayBlockWave(state_.AppPath); }
-  void Beep() override { ::Beep(150, 200); }
-  void RecordBlocked(const std::string& site) override { RecordBlockedSite(settings_, site); }
+  void Beep() override { ::Beep(kBlockBeepHz, kBlockBeepMs); }
+  void RecordBlocked(const std::string& site, const std::string& target) override {
+    RecordBlockedWindow(state_, site, target);
+  }
   void PostClick(std::int32_t window) override {
     PostTrayClick(window, kBlockCaption, state_.AppPath, &state_.blockButton);
   }
@@ -342,6 +411,32 @@ class MessageHookEnv final : public DialogEnv {
  private:
   ModVendrolixIE& state_;
   SettingsReader settings_;
+};
+
+class BlockedWindowEnv final : public OpenBlockedEnv {
+ public:
+  explicit BlockedWindowEnv(ModVendrolixIE& state) : state_(state) {}
+  std::string ReadBlockedList() override { return helper::ReadBlockedList(state_).value_or(std::string()); }
+  void WriteBlockedList(const std::string& stored) override { WriteUserText(state_, kBlockedListValue, stored); }
+  std::int32_t Now() override { return NowStamp(); }
+  bool OpenInNewWindow(const std::string& address) override {
+    if (!state_.browser) return false;
+    VARIANT url, flags, empty;
+    VariantInit(&url);
+    VariantInit(&flags);
+    VariantInit(&empty);
+    url.vt = VT_BSTR;
+    url.bstrVal = win32::AllocBstr(address);
+    if (!url.bstrVal) return false;
+    flags.vt = VT_I4;
+    flags.lVal = navOpenInNewWindow;
+    const HRESULT result = state_.browser->Navigate2(&url, &flags, &empty, &empty, &empty);
+    VariantClear(&url);
+    return SUCCEEDED(result);
+  }
+
+ private:
+  ModVendrolixIE& state_;
 };
 
 }  // namespace
@@ -363,8 +458,20 @@ LRESULT CALLBACK MouseHookProc(int nCode, WPARAM wParam, LPARAM lParam) {
 LRESULT CALLBACK GetMessageHookProc(int nCode, WPARAM wParam, LPARAM lParam) {
   ModVendrolixIE& state = ThreadState();
   if (nCode >= 0 && lParam && state.window) {
-    const UINT message = reinterpret_cast<const MSG*>(lParam)->message;
-    if (message == kDialogMessage || message == kUserMessage) {
+    MSG& msg = *reinterpret_cast<MSG*>(lParam);
+    const UINT message = msg.message;
+    // The tray's request, to this window's own frame only, taken once as it
+    // leaves the queue; the frame itself need not see it.
+    if (message == OpenBlockedMessage() && message != 0 && wParam == PM_REMOVE && msg.hwnd &&
+        msg.hwnd == state.FrameWindow) {
+      msg.message = WM_NULL;
+      try {
+        BlockedWindowEnv env(state);
+        OnOpenBlocked(*state.window, static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(msg.hwnd)),
+                      static_cast<std::uint32_t>(msg.wParam), env);
+      } catch (...) {
+      }
+    } else if (message == kDialogMessage || message == kUserMessage) {
       try {
         MessageHookEnv env(state);
         OnHookedMessage(nCode, message, state.dialogs, *state.window, state.ButtonUpStamp, env);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include <exdisp.h>
 
 #include <cstdint>
 #include <optional>
@@ -44,6 +45,12 @@ struct ModVendrolixIE {
   // The settings key and its Browser and Manager subkeys, opened for reading
   // when first read on this thread (SettingsReader).
   win32::UniqueHKey settingsKeys[3];
+  // The user's list of blocked windows, opened (made when missing) with the
+  // first block on this thread.
+  win32::UniqueHKey blockedListKey;
+  // The browser of the attached object, while it is attached: the tray's
+  // request to open a blocked window arrives in the message hook.
+  IWebBrowser2* browser = nullptr;
 };
 
 // This thread's state, created on first use; freed when the thread ends.
@@ -83,10 +90,12 @@ class SettingsReader {
 };
 // Writes a text value in the key that holds it; dropped when it cannot be opened.
 void WriteRegString(const char* name, const std::string& value);
-// LastBlocked = site, written only when it holds something else: a page
-// that keeps opening pop-ups costs the browser a read, not a write, per
-// block after the first.
-void RecordBlockedSite(SettingsReader& settings, const std::string& site);
+// A refused request, as the newest entry of the user's list of blocked
+// windows: now, this thread's frame, the page's host and the target.
+void RecordBlockedWindow(ModVendrolixIE& state, const std::string& site, const std::string& target);
+
+// The tray's message asking a frame window to open an entry of that list.
+UINT OpenBlockedMessage();
 
 // 0 when the current address is white-listed in AppPath\WebSite.dat, else 1.
 std::int16_t IsBlockedUrl(const std::string& appPath, const std::string& url);

@@ -70,28 +70,49 @@ std::int16_t WhiteListLookup(const std::function<bool(std::string&)>& nextLine, 
       url);
 }
 
-void TellTray(std::int32_t trayBlockButton, const std::string& address, BlockEnv& env) {
-  env.RecordBlocked(SiteOfAddress(address));
+void TellTray(std::int32_t trayBlockButton, const std::string& address, BlockEnv& env, const std::string& target) {
+  env.RecordBlocked(SiteOfAddress(address), target);
   env.PostClick(trayBlockButton);
 }
 
-void BlockReaction(std::int16_t sound, std::int32_t trayBlockButton, const std::string& address, BlockEnv& env) {
+void BlockReaction(std::int16_t sound, std::int32_t trayBlockButton, const std::string& address, BlockEnv& env,
+                   const std::string& target) {
   if (sound == 0) {
     env.PlayWave();
   } else if (sound == 1) {
     env.Beep();
   }
-  TellTray(trayBlockButton, address, env);
+  TellTray(trayBlockButton, address, env, target);
 }
 
 namespace {
 
-// The decision of one request; flags only when NewWindow3 carries it. True
-// when the window may open.
-bool Decide(WindowState& state, NewWindowEnv& env, const std::uint32_t* flags) {
+// What NewWindow3 says of a request.
+struct Request {
+  std::uint32_t flags;
+  const std::string& url;
+};
+
+// The window this helper opens for the user, asked for once: NewWindow2
+// alone names no address, so there the next request is it.
+bool IsOpeningBlocked(WindowState& state, NewWindowEnv& env, const Request* request) {
+  if (state.openingBlocked.empty()) return false;
+  if (ElapsedMs(env.Now(), state.openingStamp) > kOpeningBlockedMs) {
+    state.openingBlocked.clear();
+    return false;
+  }
+  if (request && request->url != state.openingBlocked) return false;
+  state.openingBlocked.clear();
+  return true;
+}
+
+// The decision of one request; request only when NewWindow3 carries it.
+// True when the window may open.
+bool Decide(WindowState& state, NewWindowEnv& env, const Request* request) {
   // A helper hosted by the shell has no clicks, hooks or folder of its own:
   // it lets every window open.
   if (!state.active) return true;
+  if (IsOpeningBlocked(state, env, request)) return true;
 
   if (state.refreshHandles || state.TrayFormButton == 0) {
     ConvertToInt32(env.ReadSetting(value::hForm), state.TrayFormButton);
@@ -123,11 +144,11 @@ bool Decide(WindowState& state, NewWindowEnv& env, const std::uint32_t* flags) {
     return grace;
   };
   bool allowed = false;
-  if (flags && level != 4) {
+  if (request && level != 4) {
     constexpr std::uint32_t kUserAction = kNewWindowUserInitiated | kNewWindowFirstOfAction;
-    if (*flags & (kNewWindowUserRequested | kNewWindowUserAllowed)) {
+    if (request->flags & (kNewWindowUserRequested | kNewWindowUserAllowed)) {
       allowed = true;
-    } else if ((*flags & kUserAction) == kUserAction) {
+    } else if ((request->flags & kUserAction) == kUserAction) {
       // With a release this recent the mouse did it, and the mouse's own
       // rules (level 3's link cursor) decide.
       allowed = state.ReleaseStamp == 0 || ElapsedMs(env.Now(), state.ReleaseStamp) > graceMs();
@@ -139,7 +160,7 @@ bool Decide(WindowState& state, NewWindowEnv& env, const std::uint32_t* flags) {
   }
   if (allowed) return true;
   env.CancelWindow();
-  BlockReaction(sound, state.TrayBlockButton, state.CurrentUrl, env);
+  BlockReaction(sound, state.TrayBlockButton, state.CurrentUrl, env, request ? request->url : std::string());
   return false;
 }
 
@@ -153,8 +174,23 @@ void OnNewWindow(WindowState& state, NewWindowEnv& env) {
   Decide(state, env, nullptr);
 }
 
-void OnNewWindow3(WindowState& state, NewWindowEnv& env, std::uint32_t flags) {
-  state.letThroughByNewWindow3 = Decide(state, env, &flags);
+void OnNewWindow3(WindowState& state, NewWindowEnv& env, std::uint32_t flags, const std::string& url) {
+  const Request request{flags, url};
+  state.letThroughByNewWindow3 = Decide(state, env, &request);
+}
+
+void OnOpenBlocked(WindowState& state, std::int32_t frame, std::uint32_t id, OpenBlockedEnv& env) {
+  if (!state.active || frame == 0) return;
+  std::vector<BlockedEntry> entries = ParseBlockedList(env.ReadBlockedList());
+  const BlockedEntry entry = TakeBlocked(entries, id);
+  if (entry.id == 0 || entry.frame != frame || !IsOpenableAddress(entry.address)) return;
+  state.openingBlocked = entry.address;
+  state.openingStamp = env.Now();
+  if (!env.OpenInNewWindow(entry.address)) {
+    state.openingBlocked.clear();
+    return;
+  }
+  env.WriteBlockedList(FormatBlockedList(entries));
 }
 
 void OnBeforeNavigate(WindowState& state) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "blocked_list.h"
 #include "browser_windows.h"
 #include "convert.h"
 #include "policy.h"
@@ -84,7 +85,15 @@ struct WindowState {
   // The last NewWindow3 left its request alone: the browser's NewWindow2
   // after it is that same request.
   bool letThroughByNewWindow3 = false;
+  // A blocked window this helper opens at the user's request, and when: the
+  // one request for that address that follows soon is let through.
+  std::string openingBlocked;
+  std::int32_t openingStamp = 0;
 };
+
+// How long a request to open a blocked window waits for the browser's
+// request for it; later, that address is judged as any other.
+inline constexpr std::int32_t kOpeningBlockedMs = 5000;
 
 // What NewWindow3 says of a request (the browser's NWMF flags).
 inline constexpr std::uint32_t kNewWindowUserInitiated = 0x2;
@@ -106,8 +115,10 @@ class BlockEnv {
   virtual std::int32_t Now() = 0;
   virtual void PlayWave() = 0;
   virtual void Beep() = 0;
-  // LastBlocked: the refused page's host, "" for a page without one.
-  virtual void RecordBlocked(const std::string& site) = 0;
+  // An entry of the user's list of blocked windows: the refused page's host
+  // ("" for a page without one) and where the window would have gone (""
+  // when the browser did not say).
+  virtual void RecordBlocked(const std::string& site, const std::string& target) = 0;
   virtual void PostClick(std::int32_t window) = 0;
 };
 
@@ -121,11 +132,13 @@ class NewWindowEnv : public BlockEnv {
 
 // The sound (by the Sound setting: 0 wave, 1 beep, else none), then the
 // click on the tray's block button.
-void BlockReaction(std::int16_t sound, std::int32_t trayBlockButton, const std::string& address, BlockEnv& env);
+void BlockReaction(std::int16_t sound, std::int32_t trayBlockButton, const std::string& address, BlockEnv& env,
+                   const std::string& target);
 
-// The click on the tray's block button, after the host of the page judged
-// (address) is recorded for the tray to offer.
-void TellTray(std::int32_t trayBlockButton, const std::string& address, BlockEnv& env);
+// The click on the tray's block button, after the refusal of a request from
+// the page at address (for target) is recorded for the tray to list.
+void TellTray(std::int32_t trayBlockButton, const std::string& address, BlockEnv& env,
+              const std::string& target = std::string());
 
 // NewWindow2: decides whether the requested window opens; on refusal it
 // cancels the window and runs the block reaction. After a NewWindow3 that
@@ -136,7 +149,24 @@ void OnNewWindow(WindowState& state, NewWindowEnv& env);
 // window at levels 1 to 3: a window the user asked for (Open in New Window,
 // Shift+click) or allowed in the browser's bar, and the first window of a
 // user action that no recent left-button release explains (the keyboard).
-void OnNewWindow3(WindowState& state, NewWindowEnv& env, std::uint32_t flags);
+// url is where the window would go.
+void OnNewWindow3(WindowState& state, NewWindowEnv& env, std::uint32_t flags, const std::string& url);
+
+// The user's list of blocked windows, and the window the browser opens.
+class OpenBlockedEnv {
+ public:
+  virtual ~OpenBlockedEnv() = default;
+  virtual std::string ReadBlockedList() = 0;
+  virtual void WriteBlockedList(const std::string& stored) = 0;
+  virtual std::int32_t Now() = 0;
+  // The address in a new window of this browser; false when it refused.
+  virtual bool OpenInNewWindow(const std::string& address) = 0;
+};
+
+// The tray asks this browser window (frame) to open entry id of the list:
+// only an entry this window refused and a web address are opened, and the
+// opened entry leaves the list.
+void OnOpenBlocked(WindowState& state, std::int32_t frame, std::uint32_t id, OpenBlockedEnv& env);
 
 // BeforeNavigate2: only the first one after attach clears the stamp.
 void OnBeforeNavigate(WindowState& state);

@@ -94,18 +94,12 @@ std::string AddBlocked(std::string_view stored, BlockedEntry entry) {
   return FormatBlockedList(entries);
 }
 
-std::string RemoveBlocked(std::string_view stored, std::uint32_t id) {
-  std::vector<BlockedEntry> entries = ParseBlockedList(stored);
-  std::vector<BlockedEntry> kept;
-  for (BlockedEntry& e : entries) {
-    if (e.id != id) kept.push_back(std::move(e));
-  }
-  return FormatBlockedList(kept);
-}
-
-BlockedEntry FindBlocked(std::string_view stored, std::uint32_t id) {
-  for (BlockedEntry& e : ParseBlockedList(stored)) {
-    if (e.id == id && id != 0) return std::move(e);
+BlockedEntry TakeBlocked(std::vector<BlockedEntry>& entries, std::uint32_t id) {
+  for (auto it = entries.begin(); id != 0 && it != entries.end(); ++it) {
+    if (it->id != id) continue;
+    BlockedEntry taken = std::move(*it);
+    entries.erase(it);
+    return taken;
   }
   return BlockedEntry();
 }

@@ -50,10 +50,9 @@ std::string FormatBlockedList(const std::vector<BlockedEntry>& entries);
 // The stored text with entry put first under the next number, the oldest
 // beyond kBlockedEntries dropped.
 std::string AddBlocked(std::string_view stored, BlockedEntry entry);
-// The stored text without the entry of that number.
-std::string RemoveBlocked(std::string_view stored, std::uint32_t id);
-// The entry of that number, or one with id 0 when there is none.
-BlockedEntry FindBlocked(std::string_view stored, std::uint32_t id);
+// The entry of that number taken out of entries, or one with id 0 (and
+// entries as they were) when there is none.
+BlockedEntry TakeBlocked(std::vector<BlockedEntry>& entries, std::uint32_t id);
 
 // An address that may be opened for the user: http or https with a host,
 // no longer than kBlockedAddressLimit, with no space or control character.

@@ -36,7 +36,10 @@ inline constexpr const char* PathNSCookie = "PathNSCookie";  // Netscape profile
 inline constexpr const char* NSAOLRun = "NSAOLRun";
 inline constexpr const char* PathTrayApp = "PathTrayApp";
 // Host of the page whose pop-up or dialog the browser helper refused last;
-// "" when that page had none. Written by the helper only.
+// "" when that page had none. Written by the helper only, for the user who
+// browses: beside the list of blocked windows (blocked_list.h), never under
+// HKEY_LOCAL_MACHINE, where older versions kept it for every user at once
+// (the installers delete that copy).
 inline constexpr const char* LastBlocked = "LastBlocked";
 // A site the tray asks the manager to add to the white list, with Status
 // "0"; the manager removes it once read.

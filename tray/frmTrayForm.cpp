@@ -77,12 +77,6 @@ void RegistrySettings::Remove(const std::string& name) {
   win32::DeleteRegValue(HKEY_LOCAL_MACHINE, SettingsKeyOf(name.c_str()), name.c_str());
 }
 
-std::optional<std::string> RegistrySettings::ReadSite(const std::string& name) {
-  std::string text;
-  if (!win32::ReadRegText(HKEY_LOCAL_MACHINE, SettingsKeyOf(name.c_str()), name.c_str(), kSiteLimit + 1, text)) return std::nullopt;
-  return text;
-}
-
 FrmTrayForm::FrmTrayForm(HINSTANCE instance, ModTray& module)
     : instance_(instance), module_(module), controller_(settings_, *this) {}
 
@@ -609,6 +603,12 @@ std::string FrmTrayForm::ReadBlockedList() {
     return std::string();
   }
   return stored;
+}
+
+std::string FrmTrayForm::ReadLastBlocked() {
+  std::string site;
+  if (!win32::ReadRegText(HKEY_CURRENT_USER, kBlockedListKey, value::LastBlocked, kSiteLimit + 1, site)) return "";
+  return site;
 }
 
 void FrmTrayForm::WriteBlockedList(const std::string& stored) {

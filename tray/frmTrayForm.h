@@ -25,7 +25,6 @@ class RegistrySettings final : public TraySettings {
   std::string Read(const std::string& name, const std::string& missingText) override;
   void Write(const std::string& name, const std::string& text) override;
   void Remove(const std::string& name) override;
-  std::optional<std::string> ReadSite(const std::string& name) override;
 };
 
 class FrmTrayForm final : public TrayShell {
@@ -57,6 +56,7 @@ class FrmTrayForm final : public TrayShell {
   std::function<bool(std::string&)> WhiteListLines() override;
   Policy ReadTrayPolicy() override { return win32::ReadPolicy(kPolicyLevel | kPolicyLock); }
   std::string ReadBlockedList() override;
+  std::string ReadLastBlocked() override;
   void WriteBlockedList(const std::string& stored) override;
   bool PostOpenToFrame(std::int32_t frame, std::uint32_t id) override;
   void OpenAddress(const std::string& address) override;

@@ -241,7 +241,7 @@ void TrayController::NotifyBlock() {
 
 std::string TrayController::SiteToOffer() {
   if (blocks_ == 0 || shell_.ReadTrayPolicy().lockWhiteList) return std::string();
-  const std::string site = settings_.ReadSite(value::LastBlocked).value_or("");
+  const std::string site = shell_.ReadLastBlocked();
   if (!IsHostToAllow(site)) return std::string();
   // Read afresh: the user may have added it by hand since.
   return ListAllowsSite(shell_.WhiteListLines(), site) ? std::string() : site;
@@ -266,11 +266,11 @@ std::vector<BlockedItem> TrayController::BlockedMenu() {
 void TrayController::OpenBlocked(std::uint32_t id) {
   // Read again: the item's entry may have been opened or dropped since the
   // menu showed, and the stored text is for a low-integrity writer to make.
-  const std::string stored = shell_.ReadBlockedList();
-  const BlockedEntry entry = FindBlocked(stored, id);
+  std::vector<BlockedEntry> entries = ParseBlockedList(shell_.ReadBlockedList());
+  const BlockedEntry entry = TakeBlocked(entries, id);
   if (entry.id == 0 || !IsOpenableAddress(entry.address)) return;
   if (shell_.PostOpenToFrame(entry.frame, entry.id)) return;
-  shell_.WriteBlockedList(RemoveBlocked(stored, entry.id));
+  shell_.WriteBlockedList(FormatBlockedList(entries));
   shell_.OpenAddress(entry.address);
 }
 

@@ -26,9 +26,6 @@ class TraySettings {
   virtual std::string Read(const std::string& name, const std::string& missingText) = 0;
   virtual void Write(const std::string& name, const std::string& text) = 0;
   virtual void Remove(const std::string& name) = 0;
-  // A site value as stored, letter case kept; nullopt when it is missing,
-  // unreadable or longer than a site can be.
-  virtual std::optional<std::string> ReadSite(const std::string& name) = 0;
 
   // The tray's own reading: a missing value reads as "1".
   std::string Get(const std::string& name) { return Read(name, "1"); }
@@ -66,6 +63,9 @@ class TrayShell {
   // The user's list of refused windows as stored ("" when there is none),
   // and its replacement.
   virtual std::string ReadBlockedList() = 0;
+  // The user's LastBlocked as stored, beside the list; "" when missing,
+  // unreadable or longer than a site can be.
+  virtual std::string ReadLastBlocked() = 0;
   virtual void WriteBlockedList(const std::string& stored) = 0;
   // Asks the browser frame window that refused an entry to open it; false
   // when that window is no longer an open browser frame.

@@ -20,9 +20,11 @@ inline BSTR AllocBstr(std::string_view text) {
   return out;
 }
 
-// A BSTR as ANSI text, every character of it (a null BSTR is empty).
-inline std::string FromBstr(BSTR text) {
-  const int length = text ? static_cast<int>(SysStringLen(text)) : 0;
+// A BSTR as ANSI text, every character of it up to maxCharacters (a null
+// BSTR is empty): a caller that keeps a bounded text converts no more.
+inline std::string FromBstr(BSTR text, UINT maxCharacters = 0x7fffffff) {
+  const UINT all = text ? SysStringLen(text) : 0;
+  const int length = static_cast<int>(all < maxCharacters ? all : maxCharacters);
   const int n = length == 0 ? 0 : WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
   if (n <= 0) return std::string();
   std::string out(static_cast<std::size_t>(n), '\0');

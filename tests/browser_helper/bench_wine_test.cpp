@@ -5,12 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "blocked_list.h"
 #include "policy_key.h"
 #include "settings.h"
+#include "win32/registry.h"
 #include "win32/handles.h"
 #include "wine_support.h"
 
@@ -34,6 +37,7 @@ class BrowserBench : public test::BrowserBenchSuite<BrowserBench> {
     DeleteFileA(trayLog_.c_str());
     DeleteFileA(cleanerLog_.c_str());
     DeleteFileA(install_->File(file::WhiteList).c_str());
+    win32::DeleteRegValue(HKEY_CURRENT_USER, kBlockedListKey, kBlockedListValue);
     SetEnvironmentVariableA("VENDROLIX_TRAY_LOG", trayLog_.c_str());
     SetEnvironmentVariableA("VENDROLIX_CLEANER_LOG", cleanerLog_.c_str());
     SetEnvironmentVariableA("VENDROLIX_SHELLWINDOWS_FAIL", nullptr);
@@ -406,6 +410,64 @@ TEST_F(BrowserBench, TheBrowsersWordOpensWindowsTheKeyboardAskedFor) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(Decisions(c.popup, std::string("open W1\nsleep 500\ntitle W1 t\n") + c.steps), c.decisions);
+  }
+}
+
+std::vector<BlockedEntry> BlockedList() {
+  std::string stored;
+  win32::ReadRegText(HKEY_CURRENT_USER, kBlockedListKey, kBlockedListValue, kBlockedListBytes + 1, stored);
+  return ParseBlockedList(stored);
+}
+
+TEST_F(BrowserBench, EveryBlockIsListedForTheUserAndOpensOnRequestWithoutAReload) {
+  const std::string page = "navigate W1 http://www.popups.example.net/start\n";
+  std::string blocks;
+  for (int i = 1; i <= 20; ++i) blocks += "newwindow W1 0x0 http://ads.example.net/" + std::to_string(i) + "\n";
+  const std::string longAddress = "http://ads.example.net/" + std::string(2100, 'x');
+  blocks += "newwindow W1 0x0 " + longAddress + "\n";
+  SetUp();
+  settings_.Set(value::Popup, "2");
+  settings_.Set(value::Sound, "2");
+  EXPECT_EQ(Only(Run(test::Arg("iexplore"), "open W1\n" + page + blocks), "newwindow").size(), 21u);
+  const auto entries = BlockedList();
+  ASSERT_EQ(entries.size(), kBlockedEntries);
+  EXPECT_EQ(entries[0].address, longAddress.substr(0, kBlockedAddressLimit));
+  EXPECT_EQ(entries[1].address, "http://ads.example.net/20");
+  EXPECT_EQ(entries[19].address, "http://ads.example.net/2");
+  EXPECT_EQ(entries[1].host, "www.popups.example.net");
+  EXPECT_NE(entries[1].frame, 0);
+  EXPECT_FALSE(test::GetText(HKEY_LOCAL_MACHINE, kBrowserKey, value::LastBlocked));
+  EXPECT_FALSE(test::GetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::LastBlocked));
+  TearDown();
+
+  // Entry 1 is W1's refusal, 2 is W2's; each step list posts as the tray does.
+  const struct {
+    const char* name;
+    const char* steps;
+    Lines results;
+    std::vector<std::uint32_t> left;  // the list's entries after it
+  } cases[] = {
+      {"opened once, even at level 4; the next request is judged",
+       "post W1 1\npost W1 1\nopened W1\nnewwindow W1 0x0 http://ads.example.net/a\n",
+       {"opened W1 1 http://ads.example.net/a", "newwindow W1 cancelled"}, {3, 2}},
+      {"another frame's entry is not opened", "post W1 2\nopened W1\nopened W2\n", {"opened W1 0", "opened W2 0"},
+       {2, 1}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetUp();
+    settings_.Set(value::Popup, "4");
+    settings_.Set(value::Sound, "2");
+    const std::string scenario = "open W1\nopen W2\n" + page + "newwindow W1 0x0 http://ads.example.net/a\n" +
+                                 "navigate W2 http://www.other.example.net/\n" +
+                                 "newwindow W2 0x0 http://ads.example.net/b\necho steps\n" + c.steps;
+    Lines lines = Run(test::Arg("iexplore"), scenario);
+    lines.erase(lines.begin(), std::find(lines.begin(), lines.end(), "steps"));
+    EXPECT_EQ(test::LinesOf(lines, {"opened", "newwindow"}), c.results);
+    std::vector<std::uint32_t> left;
+    for (const BlockedEntry& e : BlockedList()) left.push_back(e.id);
+    EXPECT_EQ(left, c.left);
+    TearDown();
   }
 }
 

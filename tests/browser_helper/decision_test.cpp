@@ -215,7 +215,9 @@ class FakeEnv : public NewWindowEnv {
   void CancelWindow() override { log += "cancel;"; }
   void PlayWave() override { log += "wave;"; }
   void Beep() override { log += "beep;"; }
-  void RecordBlocked(const std::string& site) override { log += "site " + site + ";"; }
+  void RecordBlocked(const std::string& site, const std::string& target) override {
+    log += "site " + site + (target.empty() ? "" : " to " + target) + ";";
+  }
   void PostClick(std::int32_t window) override { log += "click " + std::to_string(window) + ";"; }
 };
 
@@ -254,6 +256,7 @@ TEST(NewWindow, DecidesByLevelListCtrlAndClickAge) {
     std::int32_t stampAfter;
     std::optional<std::uint32_t> flags = std::nullopt;  // NewWindow3's; none: NewWindow2 alone
     std::int32_t releaseStamp = 0;                      // the last left-button release of any kind
+    const char* target = "";                            // NewWindow3's address
   } cases[] = {
       {"level 0 opens all and keeps the stamp", "0", "1", "2", 0, 5000, 1, false, 0, "", 0},
       {"level 0 keeps a pending click", "0", "1", "2", 1000, 5000, 1, false, 0, "", 1000},
@@ -289,6 +292,8 @@ TEST(NewWindow, DecidesByLevelListCtrlAndClickAge) {
       {"asked for (0x80) opens at level 3 and spends the click", "3", "1", "2", 4000, 5000, 1, false, 0, "", 0, 0x80},
       {"allowed in the browser's bar (0x100) opens", "2", "1", "2", 0, 5000, 1, false, 0, "", 0, 0x100},
       {"level 4 ignores 0x80", "4", "1", "2", 0, 5000, 1, false, 0, blocked, 0, 0x80},
+      {"a refusal records where the window was going", "2", "1", "2", 0, 5000, 1, false, 0,
+       "cancel;beep;site page to http://ads.test/;click 22;", 0, 0x0, 0, "http://ads.test/"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -303,7 +308,7 @@ TEST(NewWindow, DecidesByLevelListCtrlAndClickAge) {
     state.DialogFrame = c.dialog;
     state.ReleaseStamp = c.releaseStamp;
     if (c.flags) {
-      OnNewWindow3(state, env, *c.flags);
+      OnNewWindow3(state, env, *c.flags, c.target);
     } else {
       OnNewWindow(state, env);
     }
@@ -366,7 +371,7 @@ TEST(NewWindow, OnlyTheNewWindow2AfterANewWindow3ThatLetItThroughIsPassedOver) {
   env.settings["Popup"] = "2";
   WindowState state = Active(0);
   for (std::uint32_t flags : {0x80u, 0x0u}) {
-    OnNewWindow3(state, env, flags);
+    OnNewWindow3(state, env, flags, "");
     env.log.clear();
     OnNewWindow(state, env);
     EXPECT_EQ(Actions(env.log), flags ? "" : blocked) << flags;
@@ -375,6 +380,73 @@ TEST(NewWindow, OnlyTheNewWindow2AfterANewWindow3ThatLetItThroughIsPassedOver) {
   env.log.clear();
   OnNewWindow(state, env);
   EXPECT_EQ(Actions(env.log), blocked);
+}
+
+class FakeOpenEnv : public OpenBlockedEnv {
+ public:
+  std::string stored;
+  bool opens = true;
+  std::vector<std::string> opened;
+  std::string ReadBlockedList() override { return stored; }
+  void WriteBlockedList(const std::string& text) override { stored = text; }
+  std::int32_t Now() override { return 1000; }
+  bool OpenInNewWindow(const std::string& address) override {
+    opened.push_back(address);
+    return opens;
+  }
+};
+
+// Entry 1 was refused by frame 7 for http://ads.test/a.
+TEST(OpenBlocked, OpensOnlyThisFramesWebEntryOnceAndLetsExactlyItsRequestThrough) {
+  const struct {
+    const char* name;
+    std::int32_t frame;
+    std::uint32_t id;
+    const char* address;
+    bool opens;
+    std::vector<std::string> opened;
+    std::size_t left;
+    const char* next;      // the request after it: NewWindow3's address, or "" for NewWindow2 alone
+    std::int32_t nextAt;   // when it comes
+    bool nextOpens;
+  } cases[] = {
+      {"its request opens at level 4", 7, 1, "http://ads.test/a", true, {"http://ads.test/a"}, 0,
+       "http://ads.test/a", 1100, true},
+      {"NewWindow2 alone is it", 7, 1, "http://ads.test/a", true, {"http://ads.test/a"}, 0, "", 1100, true},
+      {"another address is judged", 7, 1, "http://ads.test/a", true, {"http://ads.test/a"}, 0, "http://b.test/",
+       1100, false},
+      {"too late it is judged", 7, 1, "http://ads.test/a", true, {"http://ads.test/a"}, 0, "http://ads.test/a",
+       1000 + kOpeningBlockedMs + 1, false},
+      {"another frame's entry", 8, 1, "http://ads.test/a", true, {}, 1, "http://ads.test/a", 1100, false},
+      {"no such entry", 7, 2, "http://ads.test/a", true, {}, 1, "http://ads.test/a", 1100, false},
+      {"a script address", 7, 1, "javascript:alert(1)", true, {}, 1, "javascript:alert(1)", 1100, false},
+      {"a refused open keeps the entry", 7, 1, "http://ads.test/a", false, {"http://ads.test/a"}, 1,
+       "http://ads.test/a", 1100, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeOpenEnv open;
+    open.opens = c.opens;
+    open.stored = AddBlocked("", BlockedEntry{0, 1, 7, "page", c.address});
+    WindowState state = Active(0);
+    OnOpenBlocked(state, c.frame, c.id, open);
+    EXPECT_EQ(open.opened, c.opened);
+    EXPECT_EQ(ParseBlockedList(open.stored).size(), c.left);
+    FakeEnv env;
+    env.settings["Popup"] = "4";
+    env.now = c.nextAt;
+    if (*c.next) {
+      OnNewWindow3(state, env, 0, c.next);
+    } else {
+      OnNewWindow(state, env);
+    }
+    EXPECT_EQ(Actions(env.log).empty(), c.nextOpens) << env.log;
+    // Exactly one request: once it opened, the next one is judged.
+    if (!c.nextOpens) continue;
+    env.log.clear();
+    OnNewWindow3(state, env, 0, c.address);
+    EXPECT_NE(Actions(env.log), "");
+  }
 }
 
 TEST(NewWindow, ReadsInTheOrderTheSettingsAreNeeded) {

@@ -127,7 +127,7 @@ class FakeDesktop : public DialogEnv {
   std::int32_t Now() override { return now; }
   void PlayWave() override { log += "wave;"; }
   void Beep() override { log += "beep;"; }
-  void RecordBlocked(const std::string& site) override { log += "site " + site + ";"; }
+  void RecordBlocked(const std::string& site, const std::string&) override { log += "site " + site + ";"; }
   void PostClick(std::int32_t window) override { log += "click " + std::to_string(window) + ";"; }
   std::intptr_t FindDialogFrame() override {
     for (const auto& w : windows) {

@@ -30,9 +30,9 @@ TEST(BlockedList, KeepsTheNewestTwentyUnderRisingNumbersAndCutsLongAddresses) {
   EXPECT_EQ(entries[0].address, longAddress.substr(0, kBlockedAddressLimit));
   EXPECT_EQ(entries[1].host, "site21.test");
   EXPECT_EQ(entries[19].host, "site3.test");
-  EXPECT_EQ(FindBlocked(stored, 21).address, "http://x.test/21");
-  EXPECT_EQ(FindBlocked(stored, 2).id, 0u);  // dropped as the oldest
-  const auto left = ParseBlockedList(RemoveBlocked(stored, 21));
+  auto left = ParseBlockedList(stored);
+  EXPECT_EQ(TakeBlocked(left, 2).id, 0u);  // dropped as the oldest
+  EXPECT_EQ(TakeBlocked(left, 21).address, "http://x.test/21");
   ASSERT_EQ(left.size(), kBlockedEntries - 1);
   EXPECT_EQ(left[1].id, 20u);
 }

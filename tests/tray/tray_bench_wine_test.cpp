@@ -14,11 +14,13 @@
 #include <thread>
 #include <vector>
 
+#include "blocked_list.h"
 #include "input_support.h"
 #include "resource.h"
 #include "settings.h"
 #include "tray_wine_support.h"
 #include "win32/handles.h"
+#include "win32/registry.h"
 #include "wine_support.h"
 
 
@@ -42,6 +44,9 @@ TEST_F(TrayEndToEnd, ABlockedPopupIsToldOfItsSiteAllowedByTheManagersAddAndTheLa
   ASSERT_EQ(install_->Copy(test::Arg("manager"), file::Manager), "");
   ASSERT_TRUE(test::WriteFileBytes(install_->File(file::WhiteList), "0\r\n"));
   settings_.Set(value::Popup, "4");
+  for (const char* name : {kBlockedListValue, value::LastBlocked}) {
+    win32::DeleteRegValue(HKEY_CURRENT_USER, kBlockedListKey, name);
+  }
   settings_.Set(value::Sound, "2");
   settings_.Set(value::AutoClean, "0");
   settings_.Set(value::NSAutoClean, "0");
@@ -61,8 +66,9 @@ TEST_F(TrayEndToEnd, ABlockedPopupIsToldOfItsSiteAllowedByTheManagersAddAndTheLa
 
   browser.Do("navigate W1 http://www.example.com/statement.asp?month=11");
   browser.Do("title W1 Statement");
-  EXPECT_EQ(browser.Do("newwindow W1"), "newwindow W1 cancelled");
-  EXPECT_EQ(settings_.Get(value::LastBlocked), "www.example.com");
+  EXPECT_EQ(browser.Do("newwindow W1 0x0 http://ads.example.com/offer"), "newwindow W1 cancelled");
+  EXPECT_EQ(test::GetText(HKEY_CURRENT_USER, kBlockedListKey, value::LastBlocked), "www.example.com");
+  EXPECT_EQ(settings_.Get(value::LastBlocked), std::nullopt);
   // Counted in the tip, then the flash; the browser keeps the keyboard.
   ASSERT_TRUE(test::WaitUntil([&] { return observer_.Events().size() >= 12; }, 20s))
       << test::IconTrail(observer_.Events());
@@ -72,17 +78,27 @@ TEST_F(TrayEndToEnd, ABlockedPopupIsToldOfItsSiteAllowedByTheManagersAddAndTheLa
   EXPECT_EQ(events[2].tip, "Vendrolix Pro - Block All Popup\n1 pop-up blocked");
   EXPECT_EQ(browser.Do("foreground W1"), "foreground W1 yes");
 
-  // The item stands above Help, the menu's first: Down, Enter.
   HWND form = GetParent(formButton);
-  ASSERT_TRUE(PostMessageA(form, WM_TRAY_ICON, MAKEWPARAM(300, 300), MAKELPARAM(WM_CONTEXTMENU, 1)));
-  ASSERT_TRUE(test::WaitUntil(
-      [&] {
-        HWND menu = FindWindowA("#32768", nullptr);
-        DWORD owner = 0;
-        if (menu) GetWindowThreadProcessId(menu, &owner);
-        return menu && owner == trayPid && IsWindowVisible(menu);
-      },
-      10s));
+  const auto openMenu = [&] {
+    ASSERT_TRUE(PostMessageA(form, WM_TRAY_ICON, MAKEWPARAM(300, 300), MAKELPARAM(WM_CONTEXTMENU, 1)));
+    ASSERT_TRUE(test::WaitUntil(
+        [&] {
+          HWND menu = FindWindowA("#32768", nullptr);
+          DWORD owner = 0;
+          if (menu) GetWindowThreadProcessId(menu, &owner);
+          return menu && owner == trayPid && IsWindowVisible(menu);
+        },
+        10s));
+  };
+  // "Blocked Pop-ups" stands second: its newest entry opens in a new window
+  // of the browser window that refused it, and leaves the list.
+  openMenu();
+  for (const WORD key : {VK_DOWN, VK_DOWN, VK_RIGHT, VK_RETURN}) test::KeyPress(key);
+  EXPECT_TRUE(test::WaitUntil([&] { return browser.Do("opened W1") == "opened W1 1 http://ads.example.com/offer"; }, 20s))
+      << browser.Do("opened W1");
+  EXPECT_EQ(test::GetText(HKEY_CURRENT_USER, kBlockedListKey, kBlockedListValue), "");
+  // The item that allows the site stands above Help, the menu's first: Down, Enter.
+  openMenu();
   test::KeyPress(VK_DOWN);
   test::KeyPress(VK_RETURN);
   // The manager shows the site in its keyword box; the person's Enter adds it.

@@ -34,11 +34,6 @@ class FakeSettings final : public TraySettings {
     values.erase(name);
     writes.push_back("-" + name);
   }
-  std::optional<std::string> ReadSite(const std::string& name) override {
-    auto it = values.find(name);
-    if (it == values.end() || it->second.size() > 255) return std::nullopt;
-    return it->second;
-  }
   std::optional<std::string> Get(const std::string& name) const {
     auto it = values.find(name);
     if (it == values.end()) return std::nullopt;
@@ -79,6 +74,7 @@ class FakeShell final : public TrayShell {
 
   Policy ReadTrayPolicy() override { return policy; }
   std::string ReadBlockedList() override { return blocked; }
+  std::string ReadLastBlocked() override { return lastBlocked.size() > 255 ? "" : lastBlocked; }
   void WriteBlockedList(const std::string& stored) override { blocked = stored; }
   bool PostOpenToFrame(std::int32_t frame, std::uint32_t id) override {
     calls.push_back("post " + std::to_string(frame) + " " + std::to_string(id));
@@ -87,6 +83,7 @@ class FakeShell final : public TrayShell {
   void OpenAddress(const std::string& address) override { calls.push_back("open " + address); }
 
   std::string blocked;
+  std::string lastBlocked;
   std::int32_t openFrame = 0;
 
   std::optional<std::string> whiteList;
@@ -429,7 +426,7 @@ TEST_F(TrayLogic, TheLastBlockedSiteIsOfferedUntilTheWhiteListHoldsIt) {
     SCOPED_TRACE(c.name);
     settings = FakeSettings();
     shell = FakeShell();
-    if (c.recorded) settings.values[value::LastBlocked] = *c.recorded;
+    if (c.recorded) shell.lastBlocked = *c.recorded;
     shell.whiteList = c.whiteList;
     shell.policy.lockWhiteList = c.locked;
     auto controller = Controller();
@@ -455,7 +452,7 @@ TEST_F(TrayLogic, TheLastBlockedSiteIsOfferedUntilTheWhiteListHoldsIt) {
     const std::string site = SiteOfAddress(c.address);
     if (!IsHostToAllow(site) || c.address != "http://" + site + "/") continue;
     settings = FakeSettings();
-    settings.values[value::LastBlocked] = site;
+    shell.lastBlocked = site;
     shell.whiteList = std::string("1\r\n") + c.keyword + "\r\n";
     auto offering = Controller();
     offering.NotifyBlock();

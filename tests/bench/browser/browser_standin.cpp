@@ -22,6 +22,10 @@
 //                          -> "newwindow W opened|cancelled"
 //   newwindow2 W           NewWindow2 alone, as an older host raises it
 //                          -> "newwindow2 W opened|cancelled"
+//   post W ID              the tray's request to open blocked window ID,
+//                          posted to W's frame -> "post W ID"
+//   opened W               -> "opened W N [ADDRESS]": the windows the
+//                          helpers opened through Navigate2, the last one's address
 //   key W KEY              a real key press and release (KEY: enter, space,
 //                          tab) to W's frame, seen by W's thread
 //   close W                OnQuit fired, helpers released, window destroyed
@@ -55,7 +59,8 @@
 //                          the event on W's thread)
 //   reads W FILE NAME...   on W's thread, the reads a new-window decision
 //                          needs, bare: each settings value NAME opened, read
-//                          and closed, then FILE read whole
+//                          and closed (Blocked: the user's list of blocked
+//                          windows read and written back), then FILE read whole
 //                          -> "reads W N bytes"
 //   dialogstate NAME       -> "dialog NAME open|closed"
 //   sleep MS               waits
@@ -95,6 +100,7 @@
 #include "../common/bench_browser.h"
 #include "../../support/policy_key.h"
 #include "../../support/time_scale.h"
+#include "blocked_list.h"
 #include "settings.h"
 #include "win32/handles.h"
 #include "win32/registry.h"
@@ -151,6 +157,22 @@ std::string Took(double microseconds) {
 // the key, and the white list read whole. Bytes read, or -1.
 long long BareReads(const std::string& file, const std::vector<std::string>& names) {
   for (const std::string& name : names) {
+    if (name == vendrolix::kBlockedListValue) {
+      // The user's list of blocked windows: read, and written back.
+      HKEY made = nullptr;
+      if (RegCreateKeyExA(HKEY_CURRENT_USER, vendrolix::kBlockedListKey, 0, nullptr, 0,
+                          KEY_QUERY_VALUE | KEY_SET_VALUE | vendrolix::win32::kSuiteView, nullptr, &made,
+                          nullptr) != ERROR_SUCCESS) {
+        return -1;
+      }
+      const vendrolix::win32::UniqueHKey key(made);
+      std::vector<BYTE> value(vendrolix::kBlockedListBytes + 1);
+      DWORD size = static_cast<DWORD>(value.size());
+      if (RegQueryValueExA(key.get(), name.c_str(), nullptr, nullptr, value.data(), &size) != ERROR_SUCCESS) size = 0;
+      if (size == 0) value[size++] = 0;
+      if (RegSetValueExA(key.get(), name.c_str(), 0, REG_SZ, value.data(), size) != ERROR_SUCCESS) return -1;
+      continue;
+    }
     HKEY opened = nullptr;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, vendrolix::SettingsKeyOf(name.c_str()), 0, KEY_QUERY_VALUE | vendrolix::win32::kSuiteView,
                       &opened) != ERROR_SUCCESS) {
@@ -892,6 +914,20 @@ class Scenario {
         upClass = window.upClass;
       }
       return Say("tap " + name + " " + argument + (seen ? " on " + upClass : " unseen"));
+    }
+    if (command == "post") {
+      PostMessageA(window.frame(), RegisterWindowMessageA(vendrolix::kOpenBlockedMessage),
+                   static_cast<WPARAM>(std::strtoul(argument.c_str(), nullptr, 10)), 0);
+      window.Flush();
+      return Say("post " + name + " " + argument);
+    }
+    if (command == "opened") {
+      std::string said;
+      window.Run([&] {
+        const auto& opened = window.browser()->openedWindows;
+        said = std::to_string(opened.size()) + (opened.empty() ? "" : " " + opened.back());
+      });
+      return Say("opened " + name + " " + said);
     }
     if (command == "usermsg") {
       g_effectStart = DayMs();

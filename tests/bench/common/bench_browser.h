@@ -236,6 +236,20 @@ class BenchBrowser final : public WebBrowserStub, public IConnectionPointContain
 
   void FireOnQuit() { Fire(DISPID_ONQUIT, {}); }
 
+  // Navigate2 in a new window asks for it as a page's request does, with no
+  // flag of a user's; the windows that opened, by address.
+  std::vector<std::string> openedWindows;
+  HRESULT STDMETHODCALLTYPE Navigate2(VARIANT* url, VARIANT* flags, VARIANT*, VARIANT*, VARIANT*) override {
+    if (!url || url->vt != VT_BSTR) return E_INVALIDARG;
+    const std::string address = Narrow(std::wstring(url->bstrVal, SysStringLen(url->bstrVal)));
+    if (!flags || flags->vt != VT_I4 || !(flags->lVal & navOpenInNewWindow)) {
+      location_ = Wide(address);
+      return S_OK;
+    }
+    if (FireNewWindow(0, address) == 0) openedWindows.push_back(address);
+    return S_OK;
+  }
+
  private:
   std::atomic<ULONG> refs_{1};
   HWND frame_;
