@@ -223,8 +223,10 @@ void TrayController::Flash() {
 
 void TrayController::FlashStep() {
   if (flashShown_ < 2 * kFlashCount) {
-    shell_.ShowIcon(flashShown_ % 2 == 0 ? TrayIcon::Allowing : TrayIcon::Blocking);
+    // Counted before it shows: a block sent to the window while the shell
+    // takes the icon is then part of this flash.
     ++flashShown_;
+    shell_.ShowIcon(flashShown_ % 2 == 1 ? TrayIcon::Allowing : TrayIcon::Blocking);
     // Without a timer the flash ends here rather than never, or no block
     // would flash again.
     if (shell_.StartTimer(TrayTimer::Flash, kFlashHalfPeriodMs)) return;
