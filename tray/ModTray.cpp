@@ -23,14 +23,6 @@ std::string SystemDirectory() {
   return std::string(buffer, n);
 }
 
-bool DetectPlatform() {
-  OSVERSIONINFOA version{};
-  version.dwOSVersionInfoSize = 148;
-  static_assert(sizeof(OSVERSIONINFOA) == 148, "the ANSI version record");
-  if (!GetVersionExA(&version)) return false;
-  return version.dwPlatformId == VER_PLATFORM_WIN32_NT;
-}
-
 bool MessengerServiceInstalled() {
   return CRegistry::ForTray().SubKeyExist(HKEY_LOCAL_MACHINE, kMessengerServiceKey);
 }
@@ -50,8 +42,7 @@ int TrayMain(HINSTANCE instance) {
     module.PopupLevel = StartupLevel(settings, module.AppPath);
   }
   DetectBrowsers();
-  module.IsNT = DetectPlatform();
-  module.messengerAvailable = module.IsNT && MessengerServiceInstalled();
+  module.messengerAvailable = MessengerServiceInstalled();
 
   FrmTrayForm form(instance, module);
   if (!form.Load()) return 0;

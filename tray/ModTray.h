@@ -19,8 +19,7 @@ struct ModTray {
   std::string AppPath;
   std::string SystemDir;
   std::int16_t PopupLevel = 0;
-  bool IsNT = false;
-  // The Messenger items show and act only on NT with the Messenger service
+  // The Messenger items show and act only with the Messenger service
   // installed; without it they would change marks and values to no effect.
   bool messengerAvailable = false;
   // The one record of every Shell_NotifyIconA call; only hIcon changes.
@@ -28,7 +27,6 @@ struct ModTray {
 };
 
 std::string SystemDirectory();
-bool DetectPlatform();
 // True when the Messenger service is installed (its service key exists).
 bool MessengerServiceInstalled();
 

@@ -22,6 +22,8 @@ namespace {
 
 const char* const kFormClass = "VendrolixTrayForm";
 constexpr UINT_PTR kExitWatchTimer = 1;
+constexpr UINT_PTR kFlashTimer = 2;
+constexpr UINT_PTR kMessengerTimer = 3;
 
 // The system button's own procedure, the same for all three buttons.
 WNDPROC g_buttonBase = nullptr;
@@ -277,6 +279,7 @@ void FrmTrayForm::Form_Load() {
 
 void FrmTrayForm::Form_Unload() {
   if (unloaded_) return;
+  controller_.FinishMessengerWait();
   if (Registry) Registry->SetRegStringValue(value::hForm, "0");
   Registry.reset();
   Shell_NotifyIconA(NIM_DELETE, &module_.TrayIconData);
@@ -397,6 +400,18 @@ void FrmTrayForm::MenuCommand(UINT id) {
   ApplyChecks();
 }
 
+void FrmTrayForm::TimerTick(WPARAM id) {
+  if (id == kExitWatchTimer) {
+    ExitWatchTick();
+    return;
+  }
+  if (id != kFlashTimer && id != kMessengerTimer) return;
+  // Each of the controller's timers is one step; the controller starts the
+  // next one. A tick another program posts only brings a step forward.
+  KillTimer(hwnd_, id);
+  controller_.TimerDue(id == kFlashTimer ? TrayTimer::Flash : TrayTimer::Messenger);
+}
+
 void FrmTrayForm::cmdForm_Click() {
   // Clicks that come while a watch runs are part of it: a program posting
   // them cannot line up watch after watch.
@@ -467,7 +482,7 @@ LRESULT FrmTrayForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       TrayCallback(static_cast<UINT>(lParam & 0xFFFF), wParam);
       return 0;
     case WM_TIMER:
-      if (wParam == kExitWatchTimer) ExitWatchTick();
+      TimerTick(wParam);
       return 0;
     case WM_COMMAND:
       // Menu commands only; the buttons report nothing through here.
@@ -538,7 +553,9 @@ void FrmTrayForm::ShowIcon(TrayIcon icon) {
 
 void FrmTrayForm::BringToFront() { SetForegroundWindow(hwnd_); }
 
-void FrmTrayForm::Wait(unsigned milliseconds) { Sleep(milliseconds); }
+bool FrmTrayForm::StartTimer(TrayTimer timer, unsigned milliseconds) {
+  return SetTimer(hwnd_, timer == TrayTimer::Flash ? kFlashTimer : kMessengerTimer, milliseconds, nullptr) != 0;
+}
 
 std::uint64_t FrmTrayForm::NowMs() { return GetTickCount64(); }
 

@@ -45,7 +45,7 @@ class FrmTrayForm final : public TrayShell {
   // TrayShell
   void ShowIcon(TrayIcon icon) override;
   void BringToFront() override;
-  void Wait(unsigned milliseconds) override;
+  bool StartTimer(TrayTimer timer, unsigned milliseconds) override;
   std::uint64_t NowMs() override;
   void WriteMessengerStart(std::int32_t startType) override;
   void RunNet(const std::string& parameters) override;
@@ -76,6 +76,7 @@ class FrmTrayForm final : public TrayShell {
   void SetTipText(const std::string& tip);
   void MenuCommand(UINT id);
   void ButtonClick(int id);
+  void TimerTick(WPARAM id);
   void cmdForm_Click();
   void ExitWatchTick();
   void EndExitWatch();

@@ -69,9 +69,9 @@ void TrayController::LoadSound() {
   if (sound >= kSoundWave && sound <= kSoundNone) checks_.sound[static_cast<std::size_t>(sound)] = true;
 }
 
-void TrayController::LoadMessenger(bool isNT) {
+void TrayController::LoadMessenger(bool serviceInstalled) {
   ConvertToInt16(settings_.Get(value::BlockMessenger), MessengerState);
-  if (!isNT) {
+  if (!serviceInstalled) {
     checks_.messengerShown = false;
     return;
   }
@@ -90,8 +90,8 @@ void TrayController::LoadMessenger(bool isNT) {
   }
 }
 
-void TrayController::ApplyPendingMessenger(bool isNT) {
-  if (!isNT || MessengerState != 9) return;
+void TrayController::ApplyPendingMessenger(bool serviceInstalled) {
+  if (!serviceInstalled || MessengerState != 9) return;
   MessengerState = 1;
   BlockMessenger();
 }
@@ -189,8 +189,7 @@ void TrayController::BlockMessenger() {
   checks_.allowMessenger = false;
   settings_.Write(value::BlockMessenger, "1");
   shell_.WriteMessengerStart(kMessengerStartManual);
-  shell_.Wait(kMessengerWaitMs);
-  shell_.RunNet(kNetStopMessenger);
+  RunNetAfterWait(kNetStopMessenger);
 }
 
 void TrayController::AllowMessenger() {
@@ -198,27 +197,54 @@ void TrayController::AllowMessenger() {
   checks_.allowMessenger = true;
   settings_.Write(value::BlockMessenger, "0");
   shell_.WriteMessengerStart(kMessengerStartAutomatic);
-  shell_.Wait(kMessengerWaitMs);
-  shell_.RunNet(kNetStartMessenger);
+  RunNetAfterWait(kNetStartMessenger);
+}
+
+void TrayController::RunNetAfterWait(const char* parameters) {
+  // Two NET commands a few milliseconds apart would race; the one chosen
+  // last is the one the start type now holds.
+  pendingNet_ = parameters;
+  if (!shell_.StartTimer(TrayTimer::Messenger, kMessengerWaitMs)) FinishMessengerWait();
+}
+
+void TrayController::FinishMessengerWait() {
+  if (!pendingNet_) return;
+  const char* parameters = pendingNet_;
+  pendingNet_ = nullptr;
+  shell_.RunNet(parameters);
 }
 
 void TrayController::Flash() {
+  if (flashShown_ > 0) return;
   const std::uint64_t now = shell_.NowMs();
   if (LastFlashEnd && now - *LastFlashEnd < kFlashThrottleMs) return;
-  const TrayIcon shown = icon_;
-  for (int i = 0; i < kFlashCount; ++i) {
-    icon_ = TrayIcon::Allowing;
-    shell_.ShowIcon(icon_);
-    shell_.Wait(kFlashHalfPeriodMs);
-    icon_ = TrayIcon::Blocking;
-    shell_.ShowIcon(icon_);
-    shell_.Wait(kFlashHalfPeriodMs);
+  FlashStep();
+}
+
+void TrayController::FlashStep() {
+  if (flashShown_ < 2 * kFlashCount) {
+    // Counted before it shows: a block sent to the window while the shell
+    // takes the icon is then part of this flash.
+    ++flashShown_;
+    shell_.ShowIcon(flashShown_ % 2 == 1 ? TrayIcon::Allowing : TrayIcon::Blocking);
+    // Without a timer the flash ends here rather than never, or no block
+    // would flash again.
+    if (shell_.StartTimer(TrayTimer::Flash, kFlashHalfPeriodMs)) return;
   }
+  flashShown_ = 0;
   LastFlashEnd = shell_.NowMs();
-  icon_ = shown;
-  // Only the icon: a block comes from a browser the user works in, and the
+  // The level's icon, also when the level changed during the flash. Only
+  // the icon: a block comes from a browser the user works in, and the
   // hidden window must not take the keyboard from it.
   shell_.ShowIcon(icon_);
+}
+
+void TrayController::TimerDue(TrayTimer timer) {
+  if (timer == TrayTimer::Messenger) {
+    FinishMessengerWait();
+  } else if (flashShown_ > 0) {
+    FlashStep();
+  }
 }
 
 std::string TrayController::Tip() const {

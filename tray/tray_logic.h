@@ -18,6 +18,9 @@ namespace vendrolix::tray {
 
 enum class TrayIcon { Blocking, Allowing };
 
+// The controller's timers: the flash and Messenger's wait are their steps.
+enum class TrayTimer { Flash, Messenger };
+
 // The settings key as the tray sees it.
 class TraySettings {
  public:
@@ -39,8 +42,10 @@ class TrayShell {
   virtual void ShowIcon(TrayIcon icon) = 0;
   // Brings the (hidden) main window to the foreground.
   virtual void BringToFront() = 0;
-  // Blocks the tray's thread.
-  virtual void Wait(unsigned milliseconds) = 0;
+  // Calls TrayController::TimerDue(timer) once, milliseconds from now; a
+  // timer started again before it is due is due at the new time only.
+  // False when no timer could be set.
+  virtual bool StartTimer(TrayTimer timer, unsigned milliseconds) = 0;
   // A monotonic clock in milliseconds.
   virtual std::uint64_t NowMs() = 0;
   // The Messenger service's start type (3 manual, 2 automatic).
@@ -145,12 +150,12 @@ class TrayController {
   TrayController(TraySettings& settings, TrayShell& shell) : settings_(settings), shell_(shell) {}
 
   // The window load, in its order: the level found at start, the sound
-  // marks, the Messenger marks (hidden when not NT) and, once the window is
-  // hidden, a pending Messenger block.
+  // marks, the Messenger marks (hidden without the service) and, once the
+  // window is hidden, a pending Messenger block.
   void LoadLevel(std::int16_t popupLevel);
   void LoadSound();
-  void LoadMessenger(bool isNT);
-  void ApplyPendingMessenger(bool isNT);
+  void LoadMessenger(bool serviceInstalled);
+  void ApplyPendingMessenger(bool serviceInstalled);
 
   // Menu items and the icon's left click.
   void SetLevel(int level);  // kLevelLow..kLevelAll
@@ -159,14 +164,26 @@ class TrayController {
   void SelectSound(int sound);
   // "0" white list, "1" cookies; with a host the white list is to allow.
   void OpenManager(const char* status, const std::string& hostToAllow = std::string());
+  // The NET command follows after kMessengerWaitMs; a second choice within
+  // that wait replaces the first one's command, so the service ends as the
+  // last choice asks.
   void BlockMessenger();
   void AllowMessenger();
 
   // Notifications clicked by other programs. Each is a block told: it is
-  // counted in the tip before the sound and the flash.
+  // counted in the tip before the sound and the flash. A block told while
+  // the icon flashes is counted at once and the flash runs on: no second
+  // flash lines up behind it.
   void NotifyBlock();
   void NotifyNsAolBlock();
   void Flash();
+
+  // A timer the controller started is due: the flash's next half-period,
+  // or the end of Messenger's wait.
+  void TimerDue(TrayTimer timer);
+  // The tray unloads: a NET command still waiting runs now, or the service
+  // would stay as it was while its start type says otherwise.
+  void FinishMessengerWait();
 
   // Before the menu shows: the checks and the icon follow an enforced level,
   // and go back to the user's level once the policy is removed.
@@ -201,15 +218,22 @@ class TrayController {
   bool LevelEnforced();
   void RefreshAndFront();
   void CountBlock();
+  void FlashStep();
+  void RunNetAfterWait(const char* parameters);
 
   TraySettings& settings_;
   TrayShell& shell_;
+  // The level's icon; a flash shows its own over it and then this again.
   TrayIcon icon_ = TrayIcon::Blocking;
   bool BlockingOn = false;
   MenuChecks checks_;
   std::int16_t MessengerState = 0;
   // Empty until the first flash ended, so the first one always runs.
   std::optional<std::uint64_t> LastFlashEnd;
+  // Half-periods the running flash has shown; 0 while none runs.
+  int flashShown_ = 0;
+  // The NET parameters Messenger's wait ends with; null while none waits.
+  const char* pendingNet_ = nullptr;
   // Blocks told since start; never stored.
   std::uint32_t blocks_ = 0;
 };

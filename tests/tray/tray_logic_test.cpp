@@ -1,10 +1,10 @@
 // The tray controller's decisions against a fake settings key and a fake
-// shell with a clock that moves only when the controller waits or a test
-// says so.
+// shell with a clock that moves only when a test runs the timers or says so.
 #include "tray_logic.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <optional>
@@ -50,9 +50,22 @@ class FakeShell final : public TrayShell {
     calls.push_back(icon == TrayIcon::Allowing ? "icon A" : "icon B");
   }
   void BringToFront() override { calls.push_back("front"); }
-  void Wait(unsigned milliseconds) override {
-    now += milliseconds;
-    calls.push_back("wait " + std::to_string(milliseconds));
+  bool StartTimer(TrayTimer timer, unsigned milliseconds) override {
+    calls.push_back((timer == TrayTimer::Flash ? "flash " : "messenger ") + std::to_string(milliseconds));
+    due[timer] = now + milliseconds;
+    return true;
+  }
+  // The timers due up to until, in their order, the clock moving to each.
+  void RunTimers(TrayController& controller, std::uint64_t until = UINT64_MAX) {
+    while (!due.empty()) {
+      auto next = std::min_element(due.begin(), due.end(), [](auto& a, auto& b) { return a.second < b.second; });
+      if (next->second > until) break;
+      const TrayTimer timer = next->first;
+      now = next->second;
+      due.erase(next);
+      controller.TimerDue(timer);
+    }
+    if (until != UINT64_MAX) now = until;
   }
   std::uint64_t NowMs() override { return now; }
   void WriteMessengerStart(std::int32_t startType) override { calls.push_back("Start=" + std::to_string(startType)); }
@@ -90,6 +103,7 @@ class FakeShell final : public TrayShell {
   Policy policy;
 
   std::uint64_t now = 5'000'000;
+  std::map<TrayTimer, std::uint64_t> due;
   std::vector<std::string> calls;
 };
 
@@ -324,8 +338,8 @@ TEST_F(TrayLogic, SoundItemsAndManagerPages) {
 }
 
 TEST_F(TrayLogic, FlashIsThrottledToOncePerSecondAfterItsEnd) {
-  const Strings flash = {"icon A", "wait 150", "icon B", "wait 150", "icon A", "wait 150", "icon B", "wait 150",
-                         "icon A", "wait 150", "icon B", "wait 150", "icon A", "wait 150", "icon B", "wait 150"};
+  const Strings flash = {"icon A", "flash 150", "icon B", "flash 150", "icon A", "flash 150", "icon B", "flash 150",
+                         "icon A", "flash 150", "icon B", "flash 150", "icon A", "flash 150", "icon B", "flash 150"};
   auto withRestore = [&](const char* icon) {
     Strings all = flash;
     all.push_back(icon);
@@ -333,13 +347,14 @@ TEST_F(TrayLogic, FlashIsThrottledToOncePerSecondAfterItsEnd) {
   };
   const struct {
     const char* name;
-    std::uint64_t gap;  // ms between the end of the first flash and the next click
+    std::int64_t gap;  // ms between the end of the first flash and the next click
     bool flashes;
   } cases[] = {
       {"500 ms after", 500, false},
       {"999 ms after", 999, false},
       {"1000 ms after", 1000, true},
       {"an hour after", 3'600'000, true},
+      {"during the flash, which runs on", -700, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -347,23 +362,34 @@ TEST_F(TrayLogic, FlashIsThrottledToOncePerSecondAfterItsEnd) {
     auto controller = Controller();
     controller.LoadLevel(2);
     controller.Flash();
-    EXPECT_EQ(shell.calls, withRestore("icon B"));
-    EXPECT_EQ(shell.now, 5'000'000u + 1200u);
-    shell.calls.clear();
-    shell.now += c.gap;
+    shell.RunTimers(controller, static_cast<std::uint64_t>(5'001'200 + c.gap));
     controller.Flash();
-    EXPECT_EQ(shell.calls, c.flashes ? withRestore("icon B") : Strings{});
+    shell.RunTimers(controller);
+    const Strings once = withRestore("icon B");
+    Strings shown = once;
+    if (c.flashes) shown.insert(shown.end(), once.begin(), once.end());
+    EXPECT_EQ(shell.calls, shown);
+    // A block during the flash neither cuts it short nor stretches it.
+    EXPECT_EQ(shell.now, 5'001'200u + (c.gap < 0 ? 0 : c.gap + (c.flashes ? 1200 : 0)));
   }
 
   // The first flash runs whatever the clock reads, a clock near zero too; a
-  // flash in Allow ends on the allowing icon.
+  // flash in Allow ends on the allowing icon, and on the level's icon when
+  // the level changed during it.
   shell = FakeShell();
   shell.now = 0;
   auto controller = Controller();
   controller.LoadLevel(0);
   controller.Flash();
+  shell.RunTimers(controller);
   EXPECT_EQ(shell.calls, withRestore("icon A"));
   EXPECT_EQ(controller.icon(), TrayIcon::Allowing);
+  shell.now += 1000;
+  controller.Flash();
+  shell.RunTimers(controller, shell.now + 300);
+  controller.ToggleLevel();
+  shell.RunTimers(controller);
+  EXPECT_EQ(shell.calls.back(), "icon B");
 }
 
 TEST_F(TrayLogic, NetscapeAolBlockPlaysTheSoundReadThenFlashes) {
@@ -379,6 +405,7 @@ TEST_F(TrayLogic, NetscapeAolBlockPlaysTheSoundReadThenFlashes) {
     auto controller = Controller();
     controller.LoadLevel(1);
     controller.NotifyNsAolBlock();
+    shell.RunTimers(controller);
     ASSERT_GE(shell.calls.size(), 2u);
     EXPECT_EQ(shell.calls[0], "tip Vendrolix Pro - Block Ad Popup-Low\n1 pop-up blocked");
     if (c.played) {
@@ -463,12 +490,13 @@ TEST_F(TrayLogic, TheLastBlockedSiteIsOfferedUntilTheWhiteListHoldsIt) {
 TEST_F(TrayLogic, MessengerAtStart) {
   const struct {
     const char* name;
-    bool isNT;
+    bool serviceInstalled;
     const char* atStart;  // nullptr: missing
     const char* checked;
     bool shown;
     Strings writes;
     Strings pending;  // shell calls of the pending step
+    void (*duringWait)(TrayController&) = nullptr;
   } cases[] = {
       {"allowed", true, "0", "AllowMsg", true, {}, {}},
       {"blocked", true, "1", "BlockMsg", true, {}, {}},
@@ -480,16 +508,19 @@ TEST_F(TrayLogic, MessengerAtStart) {
        "BlockMsg",
        true,
        {"BlockMessenger=1", "BlockMessenger=1"},
-       {"Start=3", "wait 30", "net STOP Messenger"}},
+       {"Start=3", "messenger 30", "net STOP Messenger"}},
       {"another number is a pending block too",
        true,
        "-4",
        "BlockMsg",
        true,
        {"BlockMessenger=1", "BlockMessenger=1"},
-       {"Start=3", "wait 30", "net STOP Messenger"}},
-      {"not NT: hidden, nothing done", false, "9", "", false, {}, {}},
-      {"not NT: hidden, blocked", false, "1", "", false, {}, {}},
+       {"Start=3", "messenger 30", "net STOP Messenger"}},
+      {"Allow chosen during the wait: only its command runs", true, "9", "BlockMsg", true,
+       {"BlockMessenger=1", "BlockMessenger=1", "BlockMessenger=0"},
+       {"Start=3", "messenger 30", "Start=2", "messenger 30", "net START Messenger"}, [](auto& t) { t.AllowMessenger(); }},
+      {"no service: hidden, nothing done", false, "9", "", false, {}, {}},
+      {"no service: hidden, blocked", false, "1", "", false, {}, {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -497,16 +528,18 @@ TEST_F(TrayLogic, MessengerAtStart) {
     shell = FakeShell();
     if (c.atStart) settings.values[value::BlockMessenger] = c.atStart;
     auto controller = Controller();
-    controller.LoadMessenger(c.isNT);
+    controller.LoadMessenger(c.serviceInstalled);
     EXPECT_EQ(Checked(controller.checks()), c.checked);
     EXPECT_EQ(controller.checks().messengerShown, c.shown);
     EXPECT_TRUE(shell.calls.empty());
-    controller.ApplyPendingMessenger(c.isNT);
+    controller.ApplyPendingMessenger(c.serviceInstalled);
+    if (c.duringWait) c.duringWait(controller);
+    shell.RunTimers(controller);
     EXPECT_EQ(settings.writes, c.writes);
     EXPECT_EQ(shell.calls, c.pending);
     // Once only.
     shell.calls.clear();
-    controller.ApplyPendingMessenger(c.isNT);
+    controller.ApplyPendingMessenger(c.serviceInstalled);
     EXPECT_TRUE(shell.calls.empty());
   }
 }
@@ -517,12 +550,17 @@ TEST_F(TrayLogic, MessengerItems) {
   controller.LoadMessenger(true);
   controller.BlockMessenger();
   EXPECT_EQ(Checked(controller.checks()), "BlockMsg");
+  shell.RunTimers(controller);
   controller.BlockMessenger();
+  shell.RunTimers(controller);
   controller.AllowMessenger();
+  // The tray unloading within the wait: the command runs then, once.
+  controller.FinishMessengerWait();
+  shell.RunTimers(controller);
   EXPECT_EQ(Checked(controller.checks()), "AllowMsg");
   EXPECT_EQ(settings.writes, (Strings{"BlockMessenger=1", "BlockMessenger=1", "BlockMessenger=0"}));
-  EXPECT_EQ(shell.calls, (Strings{"Start=3", "wait 30", "net STOP Messenger", "Start=3", "wait 30",
-                                  "net STOP Messenger", "Start=2", "wait 30", "net START Messenger"}));
+  EXPECT_EQ(shell.calls, (Strings{"Start=3", "messenger 30", "net STOP Messenger", "Start=3", "messenger 30",
+                                  "net STOP Messenger", "Start=2", "messenger 30", "net START Messenger"}));
   EXPECT_EQ(controller.messenger_state(), 0) << "the items leave the start-up state alone";
 }
 
