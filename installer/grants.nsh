@@ -17,8 +17,7 @@
 ;                 low integrity writes here.
 ;   BROWSER_KEY   the same, with the Low label and no write-up, so that the
 ;                 browser helper inside a Protected Mode browser (low
-;                 integrity) may write CountIE and LastBlocked, and nothing
-;                 else.
+;                 integrity) may write CountIE, and nothing else.
 ;   MANAGER_KEY   read only: AutoClean, NSAutoClean, OptionCookie and
 ;                 PathNSCookie are set by the manager, which runs as an
 ;                 administrator, and act on every user's cookies.
@@ -270,7 +269,9 @@
 ; carried once, and none left in the settings key. Uses $0 and $1.
 !macro MoveOlderSettings
   !insertmacro MoveSetting "CountIE" "${BROWSER_KEY}"
-  !insertmacro MoveSetting "LastBlocked" "${BROWSER_KEY}"
+  ; The last refused site is each user's own now, never the machine's.
+  DeleteRegValue HKLM "${SETTINGS_KEY}" "LastBlocked"
+  DeleteRegValue HKLM "${BROWSER_KEY}" "LastBlocked"
   !insertmacro CarryManagerValues
   !insertmacro DropManagerCopies
 !macroend

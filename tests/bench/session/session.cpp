@@ -32,6 +32,7 @@
 #include "browser_process.h"
 #include "high_contrast.h"
 #include "png_writer.h"
+#include "blocked_list.h"
 #include "settings.h"
 #include "win32/handles.h"
 #include "win32/registry.h"
@@ -76,6 +77,16 @@ bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs, DWORD stepMs = 
 std::string Setting(const char* name) {
   std::string text;
   if (!vendrolix::win32::ReadRegText(HKEY_LOCAL_MACHINE, vendrolix::SettingsKeyOf(name), name, 1024, text)) return "missing";
+  return text;
+}
+
+// A value of the user's own, beside the list of blocked windows.
+std::string UserValue(const char* name) {
+  std::string text;
+  if (!vendrolix::win32::ReadRegText(HKEY_CURRENT_USER, vendrolix::kBlockedListKey, name, vendrolix::kBlockedListBytes + 1,
+                                     text)) {
+    return "missing";
+  }
   return text;
 }
 
@@ -331,10 +342,11 @@ class Session {
     browser.Do("navigate W1 http://www.popups.example.net/");
     browser.Do("title W1 Pop-up Example");
     const auto beforeBlock = Clock::now();
-    Row("pop-up on page load", "blocked", Verdict(browser.Do("newwindow W1")));
+    const std::string popup = "http://ads.popups.example.net/offer.asp?slot=1";
+    Row("pop-up on page load", "blocked", Verdict(browser.Do("newwindow W1 0x0 " + popup)));
     if (trayInstalled_) {
       Row("pop-up on page load: tray flashes", "flashes", Flash(notifyArea, beforeBlock, trayForm));
-      Row("pop-up on page load: site recorded", "www.popups.example.net", Setting(vendrolix::value::LastBlocked));
+      Row("pop-up on page load: site recorded", "www.popups.example.net", UserValue(vendrolix::value::LastBlocked));
       std::string tip = "no tip";
       for (const auto& r : notifyArea.Since(beforeBlock)) {
         if (r.owner == trayForm && !r.tip.empty()) tip = r.tip;
@@ -346,10 +358,24 @@ class Session {
       Row("pop-up on page load: tray flashes", "flashes", "pending: no tray");
     }
 
-    // 2. The user clicks a link that opens a window.
+    // The user's list holds it; the tray's request opens it in a new window.
+    {
+      std::vector<vendrolix::BlockedEntry> entries = vendrolix::ParseBlockedList(UserValue(vendrolix::kBlockedListValue));
+      Row("pop-up on page load: listed with its address", popup, entries.empty() ? "not listed" : entries[0].address);
+      browser.Do("post W1 " + std::to_string(entries.empty() ? 0 : entries[0].id));
+      Row("listed pop-up opened on request", "opened W1 1 " + popup, browser.Do("opened W1"));
+      entries = vendrolix::ParseBlockedList(UserValue(vendrolix::kBlockedListValue));
+      Row("opened pop-up leaves the list", "left", entries.empty() || entries[0].address != popup ? "left" : "still listed");
+    }
+
+    // 2. The user clicks a link that opens a window, then presses Enter on
+    // one: the browser says the keyboard asked for it.
     browser.Do("click W1 link");
     const auto lastClick = Clock::now();
     Row("link click opens a window", "opens", Verdict(browser.Do("newwindow W1")));
+    browser.Do("sleep 1200");
+    browser.Do("key W1 enter");
+    Row("Enter on a link opens a window", "opens", Verdict(browser.Do("newwindow W1 0x6 http://www.popups.example.net/next")));
 
     // 3. A site on the white list.
     browser.Do(std::string("location W1 http://www.") + kWhiteListed + "/offers");
