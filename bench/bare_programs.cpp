@@ -94,8 +94,7 @@ std::vector<std::string> LinesAfterFirst(const std::string& file) {
 }
 
 void Publish(const char* name, HWND window) {
-  vendrolix::win32::WriteRegText(HKEY_LOCAL_MACHINE, vendrolix::kSettingsKey, name,
-                                 std::to_string(static_cast<long>(reinterpret_cast<INT_PTR>(window))));
+  vendrolix::win32::WriteSettingText(name, std::to_string(static_cast<long>(reinterpret_cast<INT_PTR>(window))));
 }
 
 HWND TrayWindow() {

@@ -40,6 +40,7 @@
 #include "text.h"
 #include "tray_wine_support.h"
 #include "win32/handles.h"
+#include "win32/registry.h"
 #include "wine_support.h"
 
 namespace vendrolix::bench {
@@ -108,7 +109,7 @@ struct BrowserFigures {
 // The running tray, from its published handle: waits until it has ended
 // (the last browser window told it to), closing it after a bound.
 void WaitForTrayToEnd() {
-  HWND button = test::HandleFromText(test::GetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::hForm));
+  HWND button = test::HandleFromText(win32::ReadSettingText(value::hForm, 1024));
   if (!button || !IsWindow(button)) return;
   DWORD pid = 0;
   GetWindowThreadProcessId(button, &pid);
@@ -139,7 +140,7 @@ BrowserFigures MeasureBrowser(bool helper, const std::string& whiteList, int rep
     // The tray the attach started is up once its form button answers.
     const bool up = test::WaitUntil(
         [] {
-          HWND button = test::HandleFromText(test::GetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::hForm));
+          HWND button = test::HandleFromText(win32::ReadSettingText(value::hForm, 1024));
           return button && IsWindow(button);
         },
         20s);

@@ -32,7 +32,7 @@ std::string FullNameOf(IWebBrowser2* browser) {
 }
 
 std::int32_t ReadHandle(const char* name, std::int32_t current) {
-  ConvertToInt32(ReadRegString(SettingsKeyOf(name), name), current);
+  ConvertToInt32(ReadRegString(name), current);
   return current;
 }
 
@@ -192,11 +192,15 @@ void CVendrolixIEDLL::Attach(IUnknown* site) {
   window_.TrayFormButton = 0;
   window_.TrayBlockButton = 0;
   state.AppPath = win32::ModuleFolder(ThisModule());
-  StartTray(state.AppPath);
+  // A tray that runs already, by its published button and its image path,
+  // is not started again: a second one would only find it and end.
+  window_.TrayFormButton = ReadHandle(value::hForm, window_.TrayFormButton);
+  const HWND form = reinterpret_cast<HWND>(static_cast<std::intptr_t>(window_.TrayFormButton));
+  if (!window_.TrayFormButton || !IsTrayButton(form, kFormCloseCaption, state.AppPath)) StartTray(state.AppPath);
   window_.TrayBlockButton = ReadHandle(value::hButton, window_.TrayBlockButton);
   window_.TrayFormButton = ReadHandle(value::hForm, window_.TrayFormButton);
 
-  ConvertToInt16(ReadRegString(SettingsKeyOf(value::CountIE), value::CountIE), window_.countIE);
+  ConvertToInt16(ReadRegString(value::CountIE), window_.countIE);
   // A count that cannot grow stays at its largest value.
   if (window_.countIE < INT16_MAX) ++window_.countIE;
   WriteRegString(value::CountIE, ToDecimalText(window_.countIE));
@@ -258,7 +262,7 @@ void CVendrolixIEDLL::Quit() {
   // A switch that is missing or cannot be read cleans nothing: every other
   // reading defaults to "1", which here would delete the user's cookies.
   auto autoClean = win32::ReadEnforcedSetting(value::AutoClean);
-  if (!autoClean) autoClean = ReadStoredRegString(SettingsKeyOf(value::AutoClean), value::AutoClean);
+  if (!autoClean) autoClean = ReadStoredRegString(value::AutoClean);
   if (CleaningSwitchOn(autoClean)) CleanIECookies();
 }
 

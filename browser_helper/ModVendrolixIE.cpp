@@ -143,12 +143,12 @@ void RemoveHooks(ModVendrolixIE& state) {
 HMODULE ThisModule() { return g_module; }
 void SetThisModule(HMODULE module) { g_module = module; }
 
-std::string ReadRegString(const char* key, const char* name) { return ReadStoredRegString(key, name).value_or("1"); }
+std::string ReadRegString(const char* name) { return ReadStoredRegString(name).value_or("1"); }
 
-std::optional<std::string> ReadStoredRegString(const char* key, const char* name) {
-  std::string text;
-  if (!win32::ReadRegText(HKEY_LOCAL_MACHINE, key, name, kReadBufferSize, text)) return std::nullopt;
-  return Trim(text);
+std::optional<std::string> ReadStoredRegString(const char* name) {
+  const std::optional<std::string> text = win32::ReadSettingText(name, kReadBufferSize);
+  if (!text) return std::nullopt;
+  return Trim(*text);
 }
 
 std::string SettingsReader::Read(const char* name) {
@@ -156,24 +156,41 @@ std::string SettingsReader::Read(const char* name) {
   return text ? Trim(*text) : "1";
 }
 
-std::optional<std::string> SettingsReader::ReadStored(const char* name) {
-  const char* keyName = SettingsKeyOf(name);
-  win32::UniqueHKey& key = state_.settingsKeys[keyName == kBrowserKey ? 1 : keyName == kManagerKey ? 2 : 0];
-  std::string text;
+namespace {
+
+// The kept key of that index (ModVendrolixIE::settingsKeys), opened as
+// root\subKey when missing; a key deleted since is opened again.
+LONG QueryKept(win32::UniqueHKey& key, HKEY root, const char* subKey, const char* name, std::string& text) {
   for (int attempt = 0; attempt < 2; ++attempt) {
-    if (!key) key = win32::OpenSuiteKey(HKEY_LOCAL_MACHINE, keyName, KEY_QUERY_VALUE);
-    if (!key) return std::nullopt;
+    if (!key) key = win32::OpenSuiteKey(root, subKey, KEY_QUERY_VALUE);
+    if (!key) return ERROR_FILE_NOT_FOUND;
     const LONG status = win32::QueryRegText(key.get(), name, kReadBufferSize, text);
-    if (status == ERROR_SUCCESS) return text;
-    if (status != ERROR_KEY_DELETED) return std::nullopt;
+    if (status != ERROR_KEY_DELETED) return status;
     key.reset();
   }
+  return ERROR_KEY_DELETED;
+}
+
+}  // namespace
+
+std::optional<std::string> SettingsReader::ReadStored(const char* name) {
+  const char* machineKey = SettingsKeyOf(name);
+  const int machine = machineKey == kBrowserKey ? 1 : machineKey == kManagerKey ? 2 : 0;
+  const SettingPlace place = PlaceOf(name);
+  std::string text;
+  if (place != SettingPlace::Machine) {
+    const int own = place == SettingPlace::User ? 3 : place == SettingPlace::UserLow ? 4 : 5;
+    const win32::SettingKeyPath path = win32::SettingKeyPathOf(name);
+    const LONG status = QueryKept(state_.settingsKeys[own], path.root, path.subKey.c_str(), name, text);
+    if (status == ERROR_SUCCESS) return text;
+    // A user without a choice of their own has the machine's.
+    if (place != SettingPlace::User || status != ERROR_FILE_NOT_FOUND) return std::nullopt;
+  }
+  if (QueryKept(state_.settingsKeys[machine], HKEY_LOCAL_MACHINE, machineKey, name, text) == ERROR_SUCCESS) return text;
   return std::nullopt;
 }
 
-void WriteRegString(const char* name, const std::string& value) {
-  win32::WriteRegText(HKEY_LOCAL_MACHINE, SettingsKeyOf(name), name, value);
-}
+void WriteRegString(const char* name, const std::string& value) { win32::WriteSettingText(name, value); }
 
 namespace {
 
@@ -357,7 +374,7 @@ class MouseHookEnv final : public MouseEnv {
   std::string TargetClassName() override { return ClassNameOf(target_, 250); }
   std::string PopupText() override {
     const auto enforced = win32::ReadEnforcedSetting(value::Popup);
-    return enforced ? *enforced : ReadRegString(SettingsKeyOf(value::Popup), value::Popup);
+    return enforced ? *enforced : ReadRegString(value::Popup);
   }
   bool CursorIsFrameCursor() override { return reinterpret_cast<std::uintptr_t>(GetCursor()) == state_.FrameCursor; }
   std::int32_t Now() override { return NowStamp(); }

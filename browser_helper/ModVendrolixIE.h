@@ -42,9 +42,11 @@ struct ModVendrolixIE {
   WindowState* window = nullptr;
   // The block button the last block reaction clicked.
   CheckedTrayButton blockButton;
-  // The settings key and its Browser and Manager subkeys, opened for reading
-  // when first read on this thread (SettingsReader).
-  win32::UniqueHKey settingsKeys[3];
+  // The keys that hold the settings, opened for reading when first read on
+  // this thread (SettingsReader): the machine's settings key and its Browser
+  // and Manager subkeys, then the user's, the user's low-integrity and the
+  // logon session's.
+  win32::UniqueHKey settingsKeys[6];
   // The user's list of blocked windows, opened (made when missing) with the
   // first block on this thread.
   win32::UniqueHKey blockedListKey;
@@ -69,10 +71,11 @@ void RemoveHooks(ModVendrolixIE& state);
 HMODULE ThisModule();
 void SetThisModule(HMODULE module);
 
-// Text of HKLM\key\name: 255-byte buffer, trimmed, case kept; "1" on any failure.
-std::string ReadRegString(const char* key, const char* name);
+// Text of a settings value where it lives (PlaceOf, a user's value over the
+// machine's default): 255-byte buffer, trimmed, case kept; "1" on any failure.
+std::string ReadRegString(const char* name);
 // The same read without the default: nullopt on any failure.
-std::optional<std::string> ReadStoredRegString(const char* key, const char* name);
+std::optional<std::string> ReadStoredRegString(const char* name);
 // ReadRegString for the values the helper's events read, through the keys
 // this thread keeps open: each value is still read afresh when it is asked
 // for, but under Wine every open costs several round trips to the server
@@ -88,7 +91,8 @@ class SettingsReader {
  private:
   ModVendrolixIE& state_;
 };
-// Writes a text value in the key that holds it; dropped when it cannot be opened.
+// Writes a text value where it lives (a user's or session's key made when
+// missing); dropped when that cannot be opened.
 void WriteRegString(const char* name, const std::string& value);
 // A refused request, as the newest entry of the user's list of blocked
 // windows: now, this thread's frame, the page's host and the target.

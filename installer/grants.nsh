@@ -207,20 +207,11 @@
   Pop $1
 !macroend
 
-; Carries NAME over from the settings key into KEY, as an older version kept
-; it there: a value already in KEY wins, and the old copy goes. Only for the
-; browser's values, which the same users may write in either key. Uses $0
-; and $1.
-!macro MoveSetting NAME KEY
-  ClearErrors
-  ReadRegStr $0 HKLM "${SETTINGS_KEY}" "${NAME}"
-  ${IfNot} ${Errors}
-    ReadRegStr $1 HKLM "${KEY}" "${NAME}"
-    ${If} ${Errors}
-      WriteRegStr HKLM "${KEY}" "${NAME}" $0
-    ${EndIf}
-    DeleteRegValue HKLM "${SETTINGS_KEY}" "${NAME}"
-  ${EndIf}
+; A value an older version kept machine-wide that is now a user's or a
+; logon session's own: deleted from both keys it was kept in.
+!macro DropMachineCopy NAME
+  DeleteRegValue HKLM "${SETTINGS_KEY}" "${NAME}"
+  DeleteRegValue HKLM "${BROWSER_KEY}" "${NAME}"
   ClearErrors
 !macroend
 
@@ -268,10 +259,16 @@
 ; Every installation: the browser's values into their key, the manager's
 ; carried once, and none left in the settings key. Uses $0 and $1.
 !macro MoveOlderSettings
-  !insertmacro MoveSetting "CountIE" "${BROWSER_KEY}"
-  ; The last refused site is each user's own now, never the machine's.
-  DeleteRegValue HKLM "${SETTINGS_KEY}" "LastBlocked"
-  DeleteRegValue HKLM "${BROWSER_KEY}" "LastBlocked"
+  ; Each user's and each logon session's own now, never the machine's: an
+  ; older version's machine-wide copy is deleted, not handed to anyone.
+  ; Popup, PopupSave and Sound stay, as the defaults of users without a
+  ; choice of their own.
+  !insertmacro DropMachineCopy "CountIE"
+  !insertmacro DropMachineCopy "LastBlocked"
+  !insertmacro DropMachineCopy "hForm"
+  !insertmacro DropMachineCopy "hButton"
+  !insertmacro DropMachineCopy "hNSAOLButton"
+  !insertmacro DropMachineCopy "Status"
   !insertmacro CarryManagerValues
   !insertmacro DropManagerCopies
 !macroend

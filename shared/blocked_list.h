@@ -14,9 +14,11 @@
 #include <string_view>
 #include <vector>
 
+#include "settings.h"
+
 namespace vendrolix {
 
-inline constexpr const char* kBlockedListKey = "Software\\AppDataLow\\Tervanic\\Vendrolix";
+inline constexpr const char* kBlockedListKey = kUserLowKey;
 inline constexpr const char* kBlockedListValue = "Blocked";
 
 // Registered window message the tray posts to the browser frame window that

@@ -44,8 +44,10 @@ inline constexpr const char* LastBlocked = "LastBlocked";
 // A site the tray asks the manager to add to the white list, with Status
 // "0"; the manager removes it once read.
 inline constexpr const char* AllowSite = "AllowSite";
-// Set by the installer, removed by the tray's first start after it.
+// Set by the installer (machine-wide); each user's first tray start after
+// it takes it once, and records that in the user's FirstStartTaken.
 inline constexpr const char* FirstStart = "FirstStart";
+inline constexpr const char* FirstStartTaken = "FirstStartTaken";
 }  // namespace value
 
 namespace detail {
@@ -55,8 +57,8 @@ constexpr bool SameName(const char* a, const char* b) {
 }
 }  // namespace detail
 
-// The key that holds a value: every reader and writer asks here, so a value
-// never lives in two places.
+// The key under HKEY_LOCAL_MACHINE that holds a value's machine-wide copy:
+// every reader and writer asks here, so a value never lives in two places.
 constexpr const char* SettingsKeyOf(const char* name) {
   using detail::SameName;
   if (SameName(name, value::CountIE) || SameName(name, value::LastBlocked)) return kBrowserKey;
@@ -65,6 +67,40 @@ constexpr const char* SettingsKeyOf(const char* name) {
     return kManagerKey;
   }
   return kSettingsKey;
+}
+
+// Whose a value is. Several people may use one machine at once (fast user
+// switching, Remote Desktop hosts): what one of them chooses or does never
+// reaches another.
+//   Machine   HKEY_LOCAL_MACHINE (SettingsKeyOf): the administrator's values
+//             and the machine's facts, and the defaults of the user's values
+//   User      HKEY_CURRENT_USER\kUserSettingsKey: the user's own choices;
+//             a user without one reads the machine-wide copy (the level the
+//             installer set); the policy's level stays above both. The
+//             helper reads it at low integrity; only the user writes it
+//   UserLow   HKEY_CURRENT_USER\kUserLowKey: what the helper writes from a
+//             Protected Mode browser (low integrity may write there)
+//   Session   HKEY_CURRENT_USER\kUserSettingsKey\Session<id>, volatile:
+//             one logon session's tray and its window handles, which mean
+//             nothing in another session and go with the logon
+enum class SettingPlace { Machine, User, UserLow, Session };
+
+inline constexpr const char* kUserSettingsKey = "Software\\Tervanic\\Vendrolix";
+inline constexpr const char* kUserLowKey = "Software\\AppDataLow\\Tervanic\\Vendrolix";
+inline constexpr const char* kSessionKeyPrefix = "Session";
+
+constexpr SettingPlace PlaceOf(const char* name) {
+  using detail::SameName;
+  if (SameName(name, value::Popup) || SameName(name, value::PopupSave) || SameName(name, value::Sound) ||
+      SameName(name, value::FirstStartTaken)) {
+    return SettingPlace::User;
+  }
+  if (SameName(name, value::CountIE) || SameName(name, value::LastBlocked)) return SettingPlace::UserLow;
+  if (SameName(name, value::hForm) || SameName(name, value::hButton) || SameName(name, value::hNSAOLButton) ||
+      SameName(name, value::Status)) {
+    return SettingPlace::Session;
+  }
+  return SettingPlace::Machine;
 }
 
 // Other registry places.

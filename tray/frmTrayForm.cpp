@@ -76,7 +76,7 @@ void RegistrySettings::Write(const std::string& name, const std::string& text) {
 }
 
 void RegistrySettings::Remove(const std::string& name) {
-  win32::DeleteRegValue(HKEY_LOCAL_MACHINE, SettingsKeyOf(name.c_str()), name.c_str());
+  win32::DeleteSetting(name.c_str());
 }
 
 FrmTrayForm::FrmTrayForm(HINSTANCE instance, ModTray& module)

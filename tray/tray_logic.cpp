@@ -33,10 +33,12 @@ std::string AllowSiteCaption(const std::string& site) {
 
 std::int16_t StartupLevel(TraySettings& settings, const std::string& appPath) {
   // Read with an empty default: a missing marker must not count as set.
-  if (settings.Read(value::FirstStart, "") == kFirstStartMarker) {
+  // The installation's marker is every user's: each takes it once, and it
+  // stays for the next.
+  if (settings.Read(value::FirstStart, "") == kFirstStartMarker && settings.Read(value::FirstStartTaken, "").empty()) {
     settings.Write(value::Popup, "2");
     settings.Write(value::PathTrayApp, PathTrayAppText(appPath));
-    settings.Remove(value::FirstStart);
+    settings.Write(value::FirstStartTaken, "1");
   }
   std::int16_t level = 0;
   ConvertToInt16(settings.Get(value::Popup), level);

@@ -19,15 +19,13 @@ std::string CRegistry::GetRegStringValue(const std::string& strValueName) const 
 }
 
 std::optional<std::string> CRegistry::GetStoredRegStringValue(const std::string& strValueName) const {
-  std::string text;
-  if (!win32::ReadRegText(HKEY_LOCAL_MACHINE, SettingsKeyOf(strValueName.c_str()), strValueName.c_str(), readBufferSize_, text)) {
-    return std::nullopt;
-  }
-  return ToUpper(Trim(text));
+  const std::optional<std::string> text = win32::ReadSettingText(strValueName.c_str(), readBufferSize_);
+  if (!text) return std::nullopt;
+  return ToUpper(Trim(*text));
 }
 
 void CRegistry::SetRegStringValue(const std::string& strValueName, const std::string& strValueData) const {
-  win32::WriteRegText(HKEY_LOCAL_MACHINE, SettingsKeyOf(strValueName.c_str()), strValueName.c_str(), strValueData);
+  win32::WriteSettingText(strValueName.c_str(), strValueData);
 }
 
 void CRegistry::SetRegStringValueEx(const std::string& strSubKey, const std::string& strValueName,

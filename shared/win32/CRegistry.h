@@ -16,7 +16,8 @@ namespace vendrolix {
 
 // Stateless: every call opens a key, does one read or write, and closes it.
 // Reads never fail towards the caller (they return the flavour's default
-// text) and writes fail silently; keys are never created.
+// text) and writes fail silently. A settings value is read and written where
+// its place is (PlaceOf); only a user's or session's key is ever made.
 class CRegistry {
  public:
   // readBufferSize bytes hold a text and its terminator; defaultText is what

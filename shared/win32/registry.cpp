@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "settings.h"
+
 namespace vendrolix::win32 {
 
 UniqueHKey OpenSuiteKey(HKEY root, const char* subKey, REGSAM rights) {
@@ -52,6 +54,71 @@ bool DeleteRegValue(HKEY root, const char* subKey, const char* name) {
   UniqueHKey key = OpenSuiteKey(root, subKey, KEY_SET_VALUE);
   if (!key) return false;
   return RegDeleteValueA(key.get(), name) == ERROR_SUCCESS;
+}
+
+SettingKeyPath SettingKeyPathOf(const char* name) {
+  switch (PlaceOf(name)) {
+    case SettingPlace::User:
+      return {HKEY_CURRENT_USER, kUserSettingsKey, false};
+    case SettingPlace::UserLow:
+      return {HKEY_CURRENT_USER, kUserLowKey, false};
+    case SettingPlace::Session: {
+      DWORD session = 0;
+      if (!ProcessIdToSessionId(GetCurrentProcessId(), &session)) session = 0;
+      return {HKEY_CURRENT_USER, std::string(kUserSettingsKey) + "\\" + kSessionKeyPrefix + std::to_string(session),
+              true};
+    }
+    case SettingPlace::Machine:
+      break;
+  }
+  return {HKEY_LOCAL_MACHINE, SettingsKeyOf(name), false};
+}
+
+namespace {
+
+UniqueHKey CreateKey(HKEY root, const std::string& subKey, DWORD options, REGSAM rights) {
+  HKEY made = nullptr;
+  if (RegCreateKeyExA(root, subKey.c_str(), 0, nullptr, options, rights | kSuiteView, nullptr, &made, nullptr) !=
+      ERROR_SUCCESS) {
+    return UniqueHKey();
+  }
+  return UniqueHKey(made);
+}
+
+}  // namespace
+
+UniqueHKey OpenSettingKey(const char* name, REGSAM rights, bool create) {
+  const SettingKeyPath path = SettingKeyPathOf(name);
+  UniqueHKey key = OpenSuiteKey(path.root, path.subKey.c_str(), rights);
+  if (key || !create || path.root == HKEY_LOCAL_MACHINE) return key;
+  if (!path.isVolatile) return CreateKey(path.root, path.subKey, REG_OPTION_NON_VOLATILE, rights);
+  // The user's key lasts; only the session's below it is volatile (a lasting
+  // key may not be made below a volatile one).
+  UniqueHKey user = CreateKey(path.root, kUserSettingsKey, REG_OPTION_NON_VOLATILE, KEY_CREATE_SUB_KEY);
+  if (!user) return UniqueHKey();
+  const std::string own = path.subKey.substr(std::string(kUserSettingsKey).size() + 1);
+  return CreateKey(user.get(), own, REG_OPTION_VOLATILE, rights);
+}
+
+std::optional<std::string> ReadSettingText(const char* name, std::size_t bufferSize) {
+  std::string text;
+  if (ReadRegText(OpenSettingKey(name, KEY_QUERY_VALUE).get(), name, bufferSize, text)) return text;
+  if (PlaceOf(name) == SettingPlace::User &&
+      ReadRegText(HKEY_LOCAL_MACHINE, SettingsKeyOf(name), name, bufferSize, text)) {
+    return text;
+  }
+  return std::nullopt;
+}
+
+bool WriteSettingText(const char* name, const std::string& text) {
+  const UniqueHKey key = OpenSettingKey(name, KEY_SET_VALUE, true);
+  return key && RegSetValueExA(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                               static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS;
+}
+
+bool DeleteSetting(const char* name) {
+  const UniqueHKey key = OpenSettingKey(name, KEY_SET_VALUE);
+  return key && RegDeleteValueA(key.get(), name) == ERROR_SUCCESS;
 }
 
 }  // namespace vendrolix::win32

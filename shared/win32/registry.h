@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <optional>
 #include <string>
 
 #include "win32/handles.h"
@@ -38,5 +39,24 @@ bool WriteRegText(HKEY root, const char* subKey, const char* name, const std::st
 bool WriteRegDword(HKEY root, const char* subKey, const char* name, DWORD value);
 
 bool DeleteRegValue(HKEY root, const char* subKey, const char* name);
+
+// A settings value where PlaceOf puts it (settings.h): the root and key of
+// this user's or this logon session's copy, or the machine's.
+struct SettingKeyPath {
+  HKEY root;
+  std::string subKey;
+  bool isVolatile;  // the session's key goes with the logon
+};
+SettingKeyPath SettingKeyPathOf(const char* name);
+// Opens the key that holds name with those rights; with create, a user's or
+// session's key is made when missing (the machine's never: the installer
+// makes those).
+UniqueHKey OpenSettingKey(const char* name, REGSAM rights, bool create = false);
+// The value's text as stored: the user's copy, else, for a value of the
+// user's with a machine-wide default, the machine's; nullopt when neither
+// can be read within bufferSize.
+std::optional<std::string> ReadSettingText(const char* name, std::size_t bufferSize);
+bool WriteSettingText(const char* name, const std::string& text);
+bool DeleteSetting(const char* name);
 
 }  // namespace vendrolix::win32

@@ -413,9 +413,9 @@ TEST_F(MsiTest, UpgradeKeepsTheUsersListsAndSwitchesAndAnOlderPackageIsRefused) 
   ASSERT_EQ(older.exitCode, 0u);
   // What the user then did with the tray and the manager, the manager's
   // values and the browser's count where versions before the split kept
-  // them, which users may write: the upgrade carries the count and the
-  // cookie view, the cleaning switch only as off, the profile's path not at
-  // all, and leaves no copy there.
+  // them, which users may write: the upgrade carries the cookie view, the
+  // cleaning switch only as off, the profile's path not at all, drops the
+  // machine-wide count (each user's own now), and leaves no copy there.
   for (const char* key : {kBrowserKey, kManagerKey}) test::DeleteKeyTree(HKEY_LOCAL_MACHINE, key);
   test::SetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::Popup, "4");
   test::SetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::Sound, "2");
@@ -435,7 +435,8 @@ TEST_F(MsiTest, UpgradeKeepsTheUsersListsAndSwitchesAndAnOlderPackageIsRefused) 
   EXPECT_EQ(Setting(value::NSAutoClean), "0");
   EXPECT_EQ(Setting(value::OptionCookie), "0");
   EXPECT_EQ(Setting(value::PathNSCookie), std::nullopt);
-  EXPECT_EQ(Setting(value::CountIE), "3");
+  // The count is each user's own now: the machine's copy goes, to no one.
+  EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, kBrowserKey, value::CountIE), std::nullopt);
   EXPECT_EQ(Setting(value::FirstStart), std::nullopt);
   for (const char* moved : {value::AutoClean, value::OptionCookie, value::PathNSCookie, value::CountIE}) {
     EXPECT_EQ(GetText(HKEY_LOCAL_MACHINE, kSettingsKey, moved), std::nullopt) << moved;

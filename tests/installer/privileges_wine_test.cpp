@@ -161,8 +161,8 @@ TEST(InstallerGrants, TheSettingsToolGrantsAndRemovesAndOtherwiseChangesNothing)
   ASSERT_TRUE(unnamed.finished) << unnamed.output;
   EXPECT_EQ(unnamed.exitCode, 2u);
 
-  // Values where versions before the split kept them are carried over,
-  // the cleaning switch only as off.
+  // Values where versions before the split kept them: the cleaning switch
+  // is carried over only as off, the count (each user's own now) not at all.
   test::SetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::AutoClean, "1");
   test::SetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::CountIE, "3");
   // Wine keeps no access list on a folder (it maps one to Unix mode bits
@@ -178,7 +178,7 @@ TEST(InstallerGrants, TheSettingsToolGrantsAndRemovesAndOtherwiseChangesNothing)
   EXPECT_EQ(settings.Get(value::FirstStart), "1");
   EXPECT_EQ(settings.Get(value::AutoClean), "0");
   EXPECT_EQ(settings.Get(value::NSAutoClean), "0");
-  EXPECT_EQ(settings.Get(value::CountIE), "3");
+  EXPECT_EQ(test::GetText(HKEY_LOCAL_MACHINE, kBrowserKey, value::CountIE), std::nullopt);
   for (const char* moved : {value::AutoClean, value::CountIE}) {
     EXPECT_EQ(test::GetText(HKEY_LOCAL_MACHINE, kSettingsKey, moved), std::nullopt) << moved;
   }

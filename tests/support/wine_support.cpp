@@ -19,6 +19,7 @@
 #include "settings.h"
 #include "win32/file_io.h"
 #include "win32/handles.h"
+#include "win32/registry.h"
 
 namespace vendrolix::test {
 
@@ -221,27 +222,45 @@ ReadOnlySettings::ReadOnlySettings()
 // the settings, so a test that made it must too.
 constexpr const char* kMakerKey = "Software\\Tervanic";
 
+namespace {
+
+// The user's own values (and the logon sessions' below them) go with the
+// machine's: each test starts with no one's choices.
+void DeleteUsersValues() {
+  DeleteKeyTree(HKEY_CURRENT_USER, kUserSettingsKey);
+  for (const char* name : {value::CountIE, value::LastBlocked}) DeleteValue(HKEY_CURRENT_USER, kUserLowKey, name);
+}
+
+}  // namespace
+
 SettingsKey::SettingsKey(bool present) : makerExisted_(KeyExists(HKEY_LOCAL_MACHINE, kMakerKey)) {
   DeleteKeyTree(HKEY_LOCAL_MACHINE, kSettingsKey);
+  DeleteUsersValues();
   if (!present) return;
   for (const char* key : {kSettingsKey, kBrowserKey, kManagerKey}) CreateKey(HKEY_LOCAL_MACHINE, key);
 }
 
 SettingsKey::~SettingsKey() {
   DeleteKeyTree(HKEY_LOCAL_MACHINE, kSettingsKey);
+  DeleteUsersValues();
   // A key with subkeys is never deleted this way: another's stays.
   if (!makerExisted_) RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kMakerKey, KEY_WOW64_32KEY, 0);
 }
 
 void SettingsKey::Set(const std::string& name, const std::string& value) const {
+  win32::WriteSettingText(name.c_str(), value);
+}
+
+void SettingsKey::SetMachine(const std::string& name, const std::string& value) const {
   SetText(HKEY_LOCAL_MACHINE, SettingsKeyOf(name.c_str()), name, value);
 }
 
 std::optional<std::string> SettingsKey::Get(const std::string& name) const {
-  return GetText(HKEY_LOCAL_MACHINE, SettingsKeyOf(name.c_str()), name);
+  return win32::ReadSettingText(name.c_str(), 1024);
 }
 
 void SettingsKey::Remove(const std::string& name) const {
+  win32::DeleteSetting(name.c_str());
   DeleteValue(HKEY_LOCAL_MACHINE, SettingsKeyOf(name.c_str()), name);
 }
 

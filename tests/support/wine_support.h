@@ -92,9 +92,14 @@ class SettingsKey {
   // present: the key exists (empty) for the test; otherwise it is absent.
   explicit SettingsKey(bool present = true);
   ~SettingsKey();
+  // Where the programs read and write each value (its place): a user's
+  // value is set as the user's own choice and read as the programs read it
+  // (the user's, else the machine's default); Remove takes both copies.
   void Set(const std::string& name, const std::string& value) const;
   std::optional<std::string> Get(const std::string& name) const;
   void Remove(const std::string& name) const;
+  // The machine-wide copy: a user's value's default.
+  void SetMachine(const std::string& name, const std::string& value) const;
 
  private:
   bool makerExisted_;

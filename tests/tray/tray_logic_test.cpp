@@ -163,6 +163,7 @@ TEST_F(TrayLogic, StartUpSettlesTheLevel) {
     const char* firstStart;  // nullptr: missing
     int level;
     Strings writes;
+    bool taken = false;  // this user's first start ran before
   } cases[] = {
       {"Default", "2", nullptr, 2, {}},
       {"above 4", "7", nullptr, 2, {"PathTrayApp=" + path, "Popup=2"}},
@@ -171,9 +172,10 @@ TEST_F(TrayLogic, StartUpSettlesTheLevel) {
       {"missing reads as 1", nullptr, nullptr, 1, {}},
       {"not a number reads as 0", "X", nullptr, 0, {}},
       {"beyond 16 bits reads as 0", "40000", nullptr, 0, {}},
-      {"first start", "0", "1", 2, {"Popup=2", "PathTrayApp=" + path, "-FirstStart"}},
+      {"first start", "0", "1", 2, {"Popup=2", "PathTrayApp=" + path, "FirstStartTaken=1"}},
       {"first start with a level above 4", "9", "1", 2,
-       {"Popup=2", "PathTrayApp=" + path, "-FirstStart"}},
+       {"Popup=2", "PathTrayApp=" + path, "FirstStartTaken=1"}},
+      {"this user took it already", "3", "1", 3, {}, true},
       {"a marker of another text is left alone", "3", "0", 3, {}},
   };
   for (const auto& c : cases) {
@@ -181,6 +183,7 @@ TEST_F(TrayLogic, StartUpSettlesTheLevel) {
     settings = FakeSettings();
     if (c.popup) settings.values[value::Popup] = c.popup;
     if (c.firstStart) settings.values[value::FirstStart] = c.firstStart;
+    if (c.taken) settings.values[value::FirstStartTaken] = "1";
     EXPECT_EQ(StartupLevel(settings, "C:\\App"), c.level);
     EXPECT_EQ(settings.writes, c.writes);
   }

@@ -11,6 +11,7 @@
 #include "settings.h"
 #include "text.h"
 #include "win32/CRegistry.h"
+#include "win32/registry.h"
 #include "wine_support.h"
 
 namespace vendrolix::test {
@@ -189,7 +190,7 @@ bool TrayProcess::WaitReady(std::chrono::milliseconds timeout, bool publishes) {
       [&] {
         if (publishes) {
           for (int i = 0; i < 3; ++i) {
-            HWND window = HandleFromText(GetText(HKEY_LOCAL_MACHINE, kSettingsKey, names[i]));
+            HWND window = HandleFromText(win32::ReadSettingText(names[i], 1024));
             DWORD owner = 0;
             if (!window || !IsWindow(window)) return false;
             GetWindowThreadProcessId(window, &owner);

@@ -173,9 +173,11 @@ long long BareReads(const std::string& file, const std::vector<std::string>& nam
       if (RegSetValueExA(key.get(), name.c_str(), 0, REG_SZ, value.data(), size) != ERROR_SUCCESS) return -1;
       continue;
     }
+    // Where the value lives (the user's own level, the session's handles).
+    const vendrolix::win32::SettingKeyPath path = vendrolix::win32::SettingKeyPathOf(name.c_str());
     HKEY opened = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, vendrolix::SettingsKeyOf(name.c_str()), 0, KEY_QUERY_VALUE | vendrolix::win32::kSuiteView,
-                      &opened) != ERROR_SUCCESS) {
+    if (RegOpenKeyExA(path.root, path.subKey.c_str(), 0, KEY_QUERY_VALUE | vendrolix::win32::kSuiteView, &opened) !=
+        ERROR_SUCCESS) {
       return -1;
     }
     const vendrolix::win32::UniqueHKey key(opened);
@@ -730,11 +732,11 @@ class Scenario {
       return Say("ctrl " + name + " " + argument + (seen ? "" : " unseen, in front: " + Describe(GetForegroundWindow())));
     }
     if (command == "set") {
-      vendrolix::win32::WriteRegText(HKEY_LOCAL_MACHINE, vendrolix::SettingsKeyOf(name.c_str()), name.c_str(), argument);
+      vendrolix::win32::WriteSettingText(name.c_str(), argument);
       return Say("set " + name + " " + argument);
     }
     if (command == "unset") {
-      vendrolix::win32::DeleteRegValue(HKEY_LOCAL_MACHINE, vendrolix::SettingsKeyOf(name.c_str()), name.c_str());
+      vendrolix::win32::DeleteSetting(name.c_str());
       return Say("unset " + name);
     }
     // The administrator's policies: "policy NAME NUMBER" (REG_DWORD),
@@ -752,10 +754,7 @@ class Scenario {
       return Say("nopolicy");
     }
     if (command == "reg") {
-      std::string text;
-      if (vendrolix::win32::ReadRegText(HKEY_LOCAL_MACHINE, vendrolix::SettingsKeyOf(name.c_str()), name.c_str(), 1024, text)) {
-        return Say("reg " + name + " " + text);
-      }
+      if (const auto text = vendrolix::win32::ReadSettingText(name.c_str(), 1024)) return Say("reg " + name + " " + *text);
       return Say("reg " + name + " missing");
     }
 

@@ -75,9 +75,7 @@ bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs, DWORD stepMs = 
 }
 
 std::string Setting(const char* name) {
-  std::string text;
-  if (!vendrolix::win32::ReadRegText(HKEY_LOCAL_MACHINE, vendrolix::SettingsKeyOf(name), name, 1024, text)) return "missing";
-  return text;
+  return vendrolix::win32::ReadSettingText(name, 1024).value_or("missing");
 }
 
 // A value of the user's own, beside the list of blocked windows.
@@ -465,7 +463,7 @@ class Session {
   // keyword over it.
   void ManagerPage(const char* status, const char* pageClass, const std::string& event, const std::string& shot,
                    const char* noticeShot = nullptr, const char* focusShot = nullptr) {
-    vendrolix::win32::WriteRegText(HKEY_LOCAL_MACHINE, vendrolix::kSettingsKey, vendrolix::value::Status, status);
+    vendrolix::win32::WriteSettingText(vendrolix::value::Status, status);
     const std::string program = o_.install + "\\" + vendrolix::file::Manager;
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);

@@ -63,7 +63,7 @@ LRESULT CALLBACK ButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 
 void Publish(const char* name, HWND window) {
   const auto value = static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(window));
-  vendrolix::win32::WriteRegText(HKEY_LOCAL_MACHINE, vendrolix::kSettingsKey, name, vendrolix::ToDecimalText(value));
+  vendrolix::win32::WriteSettingText(name, vendrolix::ToDecimalText(value));
 }
 
 }  // namespace
@@ -106,7 +106,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     if (msg.message == WM_TIMER && msg.hwnd == nullptr) break;
     DispatchMessageA(&msg);
   }
-  vendrolix::win32::WriteRegText(HKEY_LOCAL_MACHINE, vendrolix::kSettingsKey, vendrolix::value::hForm, "0");
+  vendrolix::win32::WriteSettingText(vendrolix::value::hForm, "0");
   Record("exit");
   DestroyWindow(form);
   return 0;
