@@ -9,8 +9,9 @@ namespace vendrolix {
 // creates all three; no program does. The values are split by who may write
 // them, since a registry key has one access list for all its values:
 //   kSettingsKey  Administrators; Users set values (the tray, as the user)
-//   kBrowserKey   also low integrity: what the browser helper writes from a
-//                 Protected Mode browser, and nothing else
+//   kBrowserKey   also low integrity: where older versions' helper wrote
+//                 from a Protected Mode browser; what it writes now is the
+//                 user's own (PlaceOf, below)
 //   kManagerKey   Administrators only; Users and low integrity read: what
 //                 the manager (run as administrator) sets for every user
 inline constexpr const char* kSettingsKey = "Software\\Tervanic\\Vendrolix";

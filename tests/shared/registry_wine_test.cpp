@@ -57,18 +57,18 @@ TEST_P(RegistryFlavour, TextsLongerThanTheBufferReadAsTheDefault) {
 TEST_P(RegistryFlavour, AbsentKeyReadsDefaultAndWritesLeaveNothing) {
   const Flavour f = GetParam()();
   SettingsKey key(/*present=*/false);
-  f.registry.SetRegStringValue("Popup", "2");
+  f.registry.SetRegStringValue("NSExist", "2");
   EXPECT_FALSE(test::KeyExists(HKEY_LOCAL_MACHINE, kSettingsKey));
-  EXPECT_EQ(f.registry.GetRegStringValue("Popup"), f.missing);
+  EXPECT_EQ(f.registry.GetRegStringValue("NSExist"), f.missing);
 }
 
 TEST_P(RegistryFlavour, WritesReplaceWholeTerminatedTexts) {
   const Flavour f = GetParam()();
   SettingsKey key;
-  f.registry.SetRegStringValue("Popup", "4");
-  f.registry.SetRegStringValue("Popup", "2");
-  EXPECT_EQ(key.Get("Popup"), "2");
-  EXPECT_EQ(f.registry.GetRegStringValue("Popup"), "2");
+  f.registry.SetRegStringValue("NSExist", "4");
+  f.registry.SetRegStringValue("NSExist", "2");
+  EXPECT_EQ(key.Get("NSExist"), "2");
+  EXPECT_EQ(f.registry.GetRegStringValue("NSExist"), "2");
   f.registry.SetRegStringValue("Empty", "");
   EXPECT_EQ(key.Get("Empty"), "");
   EXPECT_EQ(f.registry.GetRegStringValue("Empty"), "");
@@ -79,19 +79,61 @@ TEST_P(RegistryFlavour, WritesReplaceWholeTerminatedTexts) {
 TEST_P(RegistryFlavour, AKeyReadableOnlyIsReadAndWritesFailQuietly) {
   const Flavour f = GetParam()();
   SettingsKey key;
-  key.Set("Popup", "4");
+  key.Set("NSExist", "4");
   test::ReadOnlySettings readOnly;
   ASSERT_TRUE(readOnly.applied());
   HKEY all = nullptr;
   ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, 0x3F | KEY_WOW64_32KEY, &all), ERROR_ACCESS_DENIED)
       << "the key must refuse read and write rights asked together";
-  EXPECT_EQ(f.registry.GetRegStringValue("Popup"), "4") << f.name;
-  f.registry.SetRegStringValue("Popup", "0");
-  EXPECT_EQ(key.Get("Popup"), "4") << f.name;
+  EXPECT_EQ(f.registry.GetRegStringValue("NSExist"), "4") << f.name;
+  f.registry.SetRegStringValue("NSExist", "0");
+  EXPECT_EQ(key.Get("NSExist"), "4") << f.name;
 }
 
 INSTANTIATE_TEST_SUITE_P(Both, RegistryFlavour, ::testing::Values(&Tray, &Manager),
                          [](const auto& info) { return std::string(info.param().name); });
+
+// Whose each value is: read and written where the programs meet, a user's
+// choice over the machine's default, one session's handles apart from the
+// machine's (and so from every other session's).
+TEST(Registry, EachValueLivesInItsPlaceAndAUsersChoiceComesBeforeTheMachines) {
+  const std::string session = [] {
+    DWORD id = 0;
+    ProcessIdToSessionId(GetCurrentProcessId(), &id);
+    return std::string(kUserSettingsKey) + "\\Session" + std::to_string(id);
+  }();
+  const struct {
+    const char* name;
+    HKEY root;
+    std::string key;
+    bool machineDefault;
+  } cases[] = {
+      {value::Popup, HKEY_CURRENT_USER, kUserSettingsKey, true},
+      {value::PopupSave, HKEY_CURRENT_USER, kUserSettingsKey, true},
+      {value::Sound, HKEY_CURRENT_USER, kUserSettingsKey, true},
+      {value::CountIE, HKEY_CURRENT_USER, kUserLowKey, false},
+      {value::LastBlocked, HKEY_CURRENT_USER, kUserLowKey, false},
+      {value::hForm, HKEY_CURRENT_USER, session, false},
+      {value::hButton, HKEY_CURRENT_USER, session, false},
+      {value::hNSAOLButton, HKEY_CURRENT_USER, session, false},
+      {value::Status, HKEY_CURRENT_USER, session, false},
+      {value::NSExist, HKEY_LOCAL_MACHINE, kSettingsKey, false},
+      {value::BlockMessenger, HKEY_LOCAL_MACHINE, kSettingsKey, false},
+      {value::PathTrayApp, HKEY_LOCAL_MACHINE, kSettingsKey, false},
+      {value::FirstStart, HKEY_LOCAL_MACHINE, kSettingsKey, false},
+      {value::AutoClean, HKEY_LOCAL_MACHINE, kManagerKey, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SettingsKey key;
+    test::SetText(HKEY_LOCAL_MACHINE, SettingsKeyOf(c.name), c.name, "machine");
+    EXPECT_EQ(CRegistry::ForTray().GetRegStringValue(c.name), c.machineDefault || c.root == HKEY_LOCAL_MACHINE ? "MACHINE" : "1");
+    CRegistry::ForTray().SetRegStringValue(c.name, "own");
+    EXPECT_EQ(test::GetText(c.root, c.key, c.name), "own");
+    EXPECT_EQ(CRegistry::ForManager().GetRegStringValue(c.name), "OWN");
+    if (c.root == HKEY_CURRENT_USER) EXPECT_EQ(test::GetText(HKEY_LOCAL_MACHINE, SettingsKeyOf(c.name), c.name), "machine");
+  }
+}
 
 TEST(Registry, TextStoredWithoutTerminatorReadsWhole) {
   SettingsKey key;
