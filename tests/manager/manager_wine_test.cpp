@@ -290,6 +290,7 @@ TEST_F(ManagerTest, EditsTheWhiteListAndKeepsTheFileInStep) {
   HWND list = GetDlgItem(page, 101);
   ASSERT_NE(list, nullptr);
   EXPECT_EQ(ReadList(), "<missing>") << "only a save writes the list";
+  EXPECT_EQ(ControlText(GetWindow(list, GW_HWNDPREV)), "White List") << "the label a screen reader names the list by";
 
   struct Step {
     const char* typed;
@@ -1040,6 +1041,7 @@ TEST_F(CookiePageTest, KeysAloneReachEveryControlTickACookieAndSaveIt) {
     if (stop.id == 204) elsewhere = here;  // for the list's own stop at the end
   }
   EXPECT_EQ(ControlText(GetWindow(List(page), GW_HWNDPREV)), "Check the cookies you want to keep.")
+      << "the label a screen reader names the list by";
 
   // The screen reader's view: names, the page tab's role, the entries' ticks.
   const win32::ScopedCoInit com;
