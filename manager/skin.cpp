@@ -747,6 +747,11 @@ LRESULT CALLBACK SkinnedWindow::ControlProc(HWND hwnd, UINT msg, WPARAM wParam, 
         window->OnControlUp(hwnd, at.x, at.y);
       }
       return 0;
+    case WM_MOUSEMOVE:
+      // The button's own tracking would take a move with the mouse button
+      // held and the capture ours for its own press, and sink the face.
+      if ((window = FromHandle(GetParent(hwnd))) && (window->tracker_.pressed() >= 0 || window->tabDown_)) return 0;
+      break;
     case WM_CAPTURECHANGED:
       // Taken away before the release: back to normal, no click. The
       // button's own Space press ends with it too.

@@ -304,9 +304,11 @@ TEST_F(ManagerTest, EditsTheWhiteListAndKeepsTheFileInStep) {
       {"Beta", "4\r\nalpha\r\nBeta\r\nbeta\r\nBeta\r\n", MOUSEEVENTF_MIDDLEDOWN},
       {"ad.example.com", "5\r\nad.example.com\r\nalpha\r\nBeta\r\nbeta\r\nBeta\r\n"},
   };
+  const POINT face = At(page, 2640 + 45, 3420 + 45);  // on the Add face, off its caption
   for (const Step& step : steps) {
     Add(page, step.typed, step.button);
     EXPECT_TRUE(WaitUntil([&] { return ReadList() == step.file; }, 5s)) << step.typed << ": " << ReadList();
+    EXPECT_TRUE(WaitUntil([&] { return ScreenPixel(face.x, face.y) == RGB(105, 105, 105); }, 3s)) << "Add up again";
     EXPECT_EQ(ControlText(GetDlgItem(page, 102)), "") << "keyword box emptied after adding " << step.typed;
   }
   Screenshot(page, "white_list_page");
