@@ -16,7 +16,7 @@ namespace {
 const SkinDesign kDesign = {kWhiteListClass, IDB_SKIN_PAGE, {0, 0, 6348, 4020}, 6420, 4092, true};
 
 // The page's own labels, after the title and the tabs.
-enum WhiteListLabel : std::size_t { kKeywordLabel = kPageLabelCount, kNoteLabel, kWhiteListLabelCount };
+enum WhiteListLabel : std::size_t { kKeywordLabel = kPageLabelCount, kNoteLabel, kListLabel, kWhiteListLabelCount };
 
 // The list box keeps the case-insensitive order of the suite's text rules
 // rather than the control's locale sort, so WebSite.dat's order is the
@@ -58,6 +58,13 @@ PageDesign FrmPopupAdvanced::Design() {
   design.labels[kNoteLabel].text = "Note: White List is not valid for Netscape and AOL.";  // Label1
   design.labels[kNoteLabel].rect = {1920, 3000, 3852, 192};
   design.labels[kNoteLabel].otherTexts = {kWhiteListLockedNote};
+  // The design has no label for the list: it is heard by the page's name,
+  // from a text over the bare picture above it.
+  design.labels[kListLabel].text = "White List";
+  design.labels[kListLabel].rect = {480, 744, 1452, 144};
+  design.labels[kListLabel].names = kIdListUrl;
+  design.labels[kListLabel].seen = false;
+  design.labels[kListLabel].drags = true;
   design.buttons = {PageButton("Add", {2640, 3420, 1092, 432}), PageButton("Remove", {3840, 3420, 1092, 432}),
                     PageButton("Exit", {5040, 3408, 1092, 456})};
   return design;
@@ -71,9 +78,6 @@ void FrmPopupAdvanced::OnCreate() {
 
   lstURL_ = AddChild("LISTBOX", WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, WS_EX_CLIENTEDGE,
                      {480, 900, 5412, 1584}, kIdListUrl);
-  // Named for assistive technology by the page's own name: the design has
-  // no label for it.
-  if (lstURL_) SetWindowTextA(lstURL_, "White List");
   txtWebSite_ = AddChild("EDIT", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, {1920, 2640, 3972, 288},
                          kIdTextWebSite);
 }

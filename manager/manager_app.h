@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "controls.h"
 #include "cookie_page.h"
 #include "manager_logic.h"
 #include "skin.h"

@@ -9,6 +9,7 @@
 #include <set>
 
 #include "accessible.h"
+#include "controls.h"
 #include "win32/registry.h"
 
 namespace vendrolix::manager {
@@ -43,10 +44,31 @@ bool FitsBox(HDC dc, const BoxedText& text) {
 constexpr COLORREF kFrameLight = RGB(176, 176, 176);
 constexpr COLORREF kFrameDark = RGB(48, 48, 48);
 
-// The skinned controls take no mouse input themselves: a press on them
-// reaches the window below, whose buttons sink under any mouse button and
-// click only where they were pressed. Their face is the window's picture,
-// so there is no background of their own to erase.
+// A memory DC, with the bitmap given selected into it, while it lives;
+// null where either could not be had.
+class MemoryDc {
+ public:
+  explicit MemoryDc(HDC like, HBITMAP bitmap = nullptr) : dc_(CreateCompatibleDC(like)) {
+    if (!dc_ || !bitmap) return;
+    old_ = SelectObject(dc_, bitmap);
+    if (old_) return;
+    DeleteDC(dc_);
+    dc_ = nullptr;
+  }
+  ~MemoryDc() {
+    if (!dc_) return;
+    if (old_) SelectObject(dc_, old_);
+    DeleteDC(dc_);
+  }
+  MemoryDc(const MemoryDc&) = delete;
+  MemoryDc& operator=(const MemoryDc&) = delete;
+  HDC get() const { return dc_; }
+
+ private:
+  HDC dc_;
+  HGDIOBJ old_ = nullptr;
+};
+
 // Focus cues are shown once the keyboard has been used, as the system shows
 // them on its own controls.
 bool FocusCuesShown(HWND window) { return !(SendMessageA(window, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS); }
@@ -70,19 +92,6 @@ bool TabState(HWND tab, long child, long* state) {
   *state |= STATE_SYSTEM_SELECTABLE;
   if (window->ActiveTab() && window->ActiveTab() == window->TabOfControl(tab)) *state |= STATE_SYSTEM_SELECTED;
   return true;
-}
-
-LRESULT CALLBACK SkinControlProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  auto original = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-  if (msg == WM_NCHITTEST) return HTTRANSPARENT;
-  if (msg == WM_GETOBJECT) {
-    const SkinnedWindow* window = SkinnedWindow::FromHandle(GetParent(hwnd));
-    if (window && window->TabOfControl(hwnd)) {
-      if (LRESULT answer = AnswerGetObject(hwnd, wParam, lParam, {ROLE_SYSTEM_PAGETAB, &TabState})) return answer;
-    }
-  }
-  if (msg == WM_ERASEBKGND) return 1;
-  return original ? CallWindowProcA(original, hwnd, msg, wParam, lParam) : DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
 bool RegisterSkinClass(const char* className, WNDPROC proc) {
@@ -166,6 +175,7 @@ SkinButton PageButton(const char* caption, TwipsRect face) {
 std::vector<PaintedText> PaintedTexts(const std::vector<SkinLabel>& labels, const std::vector<SkinButton>& buttons) {
   std::vector<PaintedText> texts;
   for (const SkinLabel& label : labels) {
+    if (!label.seen) continue;
     const bool wraps = (label.format & DT_WORDBREAK) != 0;
     texts.push_back({label.font, label.text, label.rect, wraps});
     for (const std::string& other : label.otherTexts) texts.push_back({label.font, other, label.rect, wraps});
@@ -179,7 +189,8 @@ win32::UniqueGdiObject<HFONT> FittingFont(const DesignFont& font, int dpi, const
   // Below two thirds of the design's height a text would be hard to read;
   // there it may run past its box instead.
   const int smallest = std::max(1, designHeight * 2 / 3);
-  HDC dc = CreateCompatibleDC(nullptr);
+  const MemoryDc measure(nullptr);
+  HDC dc = measure.get();
   win32::UniqueGdiObject<HFONT> made;
   for (int height = designHeight; height >= smallest; --height) {
     made.reset(MakeFont(font, height));
@@ -190,7 +201,6 @@ win32::UniqueGdiObject<HFONT> FittingFont(const DesignFont& font, int dpi, const
     SelectObject(dc, old);
     if (fits) break;
   }
-  if (dc) DeleteDC(dc);
   return made;
 }
 
@@ -227,39 +237,6 @@ Dpi ScreenDpi() {
   if (dpi.x <= 0) dpi.x = 96;
   if (dpi.y <= 0) dpi.y = 96;
   return dpi;
-}
-
-std::string ListText(HWND list, int index) {
-  LRESULT length = SendMessageA(list, LB_GETTEXTLEN, index, 0);
-  if (length == LB_ERR || length < 0) return {};
-  std::vector<char> buffer(static_cast<std::size_t>(length) + 1, '\0');
-  LRESULT got = SendMessageA(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(buffer.data()));
-  if (got == LB_ERR) return {};
-  return std::string(buffer.data(), static_cast<std::size_t>(got));
-}
-
-ListBoxFill::ListBoxFill(HWND list, std::size_t items, std::size_t textBytes) : list_(list) {
-  SendMessageA(list_, WM_SETREDRAW, FALSE, 0);
-  SendMessageA(list_, LB_INITSTORAGE, items, textBytes);
-}
-
-ListBoxFill::~ListBoxFill() {
-  SendMessageA(list_, WM_SETREDRAW, TRUE, 0);
-  InvalidateRect(list_, nullptr, TRUE);
-}
-
-void FillListBox(HWND list, const std::vector<std::string>& texts) {
-  std::size_t bytes = 0;
-  for (const std::string& text : texts) bytes += text.size() + 1;
-  const ListBoxFill fill(list, texts.size(), bytes);
-  for (const std::string& text : texts) SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-}
-
-std::string WindowText(HWND window) {
-  int length = GetWindowTextLengthA(window);
-  std::vector<char> buffer(static_cast<std::size_t>(length > 0 ? length : 0) + 1, '\0');
-  int got = GetWindowTextA(window, buffer.data(), static_cast<int>(buffer.size()));
-  return std::string(buffer.data(), static_cast<std::size_t>(got > 0 ? got : 0));
 }
 
 SkinnedWindow::SkinnedWindow(const SkinDesign& design) : design_(design) {}
@@ -338,11 +315,6 @@ void SkinnedWindow::PlaceChild(HWND child, const TwipsRect& design, bool checkBo
                SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void ReplaceWindowProc(HWND window, WNDPROC proc) {
-  const LONG_PTR original = SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc));
-  SetWindowLongPtrA(window, GWLP_USERDATA, original);
-}
-
 SkinnedWindow* SkinnedWindow::FromHandle(HWND window) {
   char name[64] = {};
   if (!window || !GetClassNameA(window, name, sizeof(name))) return nullptr;
@@ -363,6 +335,7 @@ void SkinnedWindow::ApplyDpi(int dpi, const RECT& suggested) {
                SWP_NOZORDER | SWP_NOACTIVATE);
   SetWindowShape();
   OnDpiChanged();
+  sceneValid_ = false;
   RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
@@ -376,7 +349,8 @@ HWND SkinnedWindow::AddCheckBox(DWORD style, const TwipsRect& design, int id, co
   return box;
 }
 
-void SkinnedWindow::Invalidate() const {
+void SkinnedWindow::Invalidate() {
+  sceneValid_ = false;
   if (!hwnd_) return;
   for (std::size_t i = 0; i < labelControls_.size() && i < labels_.size(); ++i) {
     if (!labelControls_[i]) continue;
@@ -392,7 +366,7 @@ void SkinnedWindow::Invalidate() const {
 void SkinnedWindow::AddSkinControls() {
   const auto add = [this](const char* className, DWORD style, const TwipsRect& rect, int id, const std::string& text) {
     HWND control = AddChild(className, style, 0, rect, id, text.c_str());
-    if (control) ReplaceWindowProc(control, &SkinControlProc);
+    if (control) ReplaceWindowProc(control, &SkinnedWindow::ControlProc);
     return control;
   };
   buttonControls_.assign(buttons_.size(), nullptr);
@@ -430,11 +404,16 @@ int SkinnedWindow::ButtonOfControl(HWND control) const {
   return -1;
 }
 
-int SkinnedWindow::TabOfControl(HWND control) const {
+int SkinnedWindow::LabelOfControl(HWND control) const {
   for (std::size_t i = 0; control && i < labelControls_.size() && i < labels_.size(); ++i) {
-    if (labelControls_[i] == control) return labels_[i].tab;
+    if (labelControls_[i] == control) return static_cast<int>(i);
   }
-  return 0;
+  return -1;
+}
+
+int SkinnedWindow::TabOfControl(HWND control) const {
+  const int label = LabelOfControl(control);
+  return label >= 0 ? labels_[label].tab : 0;
 }
 
 void SkinnedWindow::ShowButtonControl(int n) {
@@ -451,29 +430,21 @@ void SkinnedWindow::ShowButtonControl(int n) {
 }
 
 void SkinnedWindow::DrawSkinControl(const DRAWITEMSTRUCT& item) {
-  RECT client;
-  GetClientRect(hwnd_, &client);
+  // A Space held or let go on a button changes its look behind the kit's
+  // back: the scene follows it here.
+  const int n = ButtonOfControl(item.hwndItem);
+  if (n >= 0 && (static_cast<std::size_t>(n) >= sceneLooks_.size() || sceneLooks_[n] != ShownLook(n)))
+    sceneValid_ = false;
   RECT where = item.rcItem;
   MapWindowPoints(item.hwndItem, hwnd_, reinterpret_cast<POINT*>(&where), 2);
-  HDC scene = CreateCompatibleDC(item.hDC);
-  win32::UniqueGdiObject<HBITMAP> buffer(CreateCompatibleBitmap(item.hDC, client.right, client.bottom));
-  if (!scene || !buffer) {
-    if (scene) DeleteDC(scene);
-    return;
-  }
-  HGDIOBJ oldBuffer = SelectObject(scene, buffer.get());
-  PaintScene(scene, client);
-  BitBlt(item.hDC, item.rcItem.left, item.rcItem.top, item.rcItem.right - item.rcItem.left,
-         item.rcItem.bottom - item.rcItem.top, scene, where.left, where.top, SRCCOPY);
-  SelectObject(scene, oldBuffer);
-  DeleteDC(scene);
+  CopyScene(item.hDC, item.rcItem, {where.left, where.top});
 
   // In the caption's colour.
   if (item.CtlType != ODT_BUTTON || !(item.itemState & ODS_FOCUS) || (item.itemState & ODS_NOFOCUSRECT) ||
       !FocusCuesShown(item.hwndItem))
     return;
   RECT frame = item.rcItem;
-  const int inset = ButtonOfControl(item.hwndItem) >= 0 ? 3 : 0;
+  const int inset = n >= 0 ? 3 : 0;
   InflateRect(&frame, -inset, -inset);
   DrawFocusFrame(item.hDC, frame,
                  highContrast_ ? GetSysColor(COLOR_BTNTEXT) : ToColorref(ColoursFor(ButtonLook::Normal).caption));
@@ -569,35 +540,40 @@ bool SkinnedWindow::DragsAt(int x, int y) const {
   return true;
 }
 
-void SkinnedWindow::OnMouseDown(int x, int y) {
-  int n = ButtonAt(x, y);
-  if (n >= 0) {
+void SkinnedWindow::OnControlDown(HWND control) {
+  // One press at a time, whichever mouse button made it.
+  if (tracker_.pressed() >= 0 || tabDown_) return;
+  if (const int n = ButtonOfControl(control); n >= 0) {
     tracker_.Down(n);
     SetButtonPressed(n);
-    SetCapture(hwnd_);
-    return;
-  }
-  int tab = TabAt(x, y);
-  if (tab) {
+    SetCapture(control);
+  } else if (const int tab = TabOfControl(control)) {
     tabDown_ = tab;
-    SetCapture(hwnd_);
-    return;
+    SetCapture(control);
+  } else if (const int label = LabelOfControl(control); label >= 0 && labels_[label].drags) {
+    DragWindow();
   }
-  if (DragsAt(x, y)) DragWindow();
 }
 
-void SkinnedWindow::OnMouseUp(int x, int y) {
+void SkinnedWindow::OnControlUp(HWND control, int x, int y) {
   int pressed = tracker_.pressed();
   int click = tracker_.Up(ButtonAt(x, y));
   int tab = tabDown_;
   tabDown_ = 0;
-  if (GetCapture() == hwnd_) ReleaseCapture();
+  if (GetCapture() == control) ReleaseCapture();
   if (pressed >= 0) SetButtonNormal(pressed);
   if (click >= 0) {
     OnButtonClick(click);
   } else if (tab && TabAt(x, y) == tab) {
     OnTabClick(tab);
   }
+}
+
+void SkinnedWindow::CancelPress() {
+  const int pressed = tracker_.pressed();
+  tracker_.Cancel();
+  tabDown_ = 0;
+  if (pressed >= 0) SetButtonNormal(pressed);
 }
 
 void SkinnedWindow::PaintButton(HDC dc, const SkinButton& button) {
@@ -639,38 +615,52 @@ void SkinnedWindow::PaintButton(HDC dc, const SkinButton& button) {
   }
 }
 
-void SkinnedWindow::Paint(HDC target) {
+HBITMAP SkinnedWindow::Scene(HDC like) {
   RECT client;
   GetClientRect(hwnd_, &client);
-  HDC dc = CreateCompatibleDC(target);
-  win32::UniqueGdiObject<HBITMAP> buffer(CreateCompatibleBitmap(target, client.right, client.bottom));
-  if (!dc || !buffer) {
-    if (dc) DeleteDC(dc);
-    return;
+  if (!scene_ || sceneSize_.cx != client.right || sceneSize_.cy != client.bottom) {
+    scene_.reset(CreateCompatibleBitmap(like, client.right, client.bottom));
+    sceneSize_ = {client.right, client.bottom};
+    sceneValid_ = false;
   }
-  HGDIOBJ oldBuffer = SelectObject(dc, buffer.get());
-  PaintScene(dc, client);
-  BitBlt(target, 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY);
-  SelectObject(dc, oldBuffer);
-  DeleteDC(dc);
+  if (!scene_) return nullptr;
+  if (sceneValid_) return scene_.get();
+  const MemoryDc dc(like, scene_.get());
+  if (!dc.get()) return nullptr;
+  PaintScene(dc.get(), client);
+  sceneValid_ = true;
+  return scene_.get();
+}
+
+void SkinnedWindow::CopyScene(HDC target, const RECT& to, POINT from) {
+  HBITMAP scene = Scene(target);
+  if (!scene) return;
+  const MemoryDc dc(target, scene);
+  if (dc.get()) BitBlt(target, to.left, to.top, to.right - to.left, to.bottom - to.top, dc.get(), from.x, from.y, SRCCOPY);
+}
+
+ButtonLook SkinnedWindow::ShownLook(std::size_t n) const {
+  // Space held on a focused button sinks it as a mouse press does.
+  const ButtonLook look = buttons_[n].look;
+  HWND control = n < buttonControls_.size() ? buttonControls_[n] : nullptr;
+  if (look == ButtonLook::Normal && control && (SendMessageA(control, BM_GETSTATE, 0, 0) & BST_PUSHED))
+    return ButtonLook::Pressed;
+  return look;
 }
 
 void SkinnedWindow::PaintScene(HDC dc, const RECT& client) {
   win32::UniqueGdiObject<HBRUSH> back(CreateSolidBrush(highContrast_ ? GetSysColor(COLOR_WINDOW) : kSkinBack));
   FillRect(dc, &client, back.get());
   if (picture_ && !highContrast_) {
-    HDC pictureDc = CreateCompatibleDC(dc);
-    if (pictureDc) {
+    const MemoryDc pictureDc(dc, picture_.get());
+    if (pictureDc.get()) {
       BITMAP info = {};
       GetObjectA(picture_.get(), sizeof(info), &info);
-      HGDIOBJ oldPicture = SelectObject(pictureDc, picture_.get());
       RECT area = PxRect(design_.picture);
       SetStretchBltMode(dc, HALFTONE);
       SetBrushOrgEx(dc, 0, 0, nullptr);
-      StretchBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, pictureDc, 0, 0,
+      StretchBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, pictureDc.get(), 0, 0,
                  info.bmWidth, info.bmHeight, SRCCOPY);
-      SelectObject(pictureDc, oldPicture);
-      DeleteDC(pictureDc);
     }
   }
 
@@ -686,7 +676,7 @@ void SkinnedWindow::PaintScene(HDC dc, const RECT& client) {
   SetBkMode(dc, TRANSPARENT);
   COLORREF highlight = GetSysColor(COLOR_HIGHLIGHTTEXT);
   for (const SkinLabel& label : labels_) {
-    if (highContrast_ && label.shadow) continue;
+    if (!label.seen || (highContrast_ && label.shadow)) continue;
     RECT rc = PxRect(label.rect);
     SetTextColor(dc, highContrast_ ? GetSysColor(COLOR_WINDOWTEXT) : label.highlight ? highlight : label.colour);
     HGDIOBJ oldFont = SelectObject(dc, Font(label.font));
@@ -710,12 +700,10 @@ void SkinnedWindow::PaintScene(HDC dc, const RECT& client) {
     DrawFocusFrame(dc, text, highContrast_ ? GetSysColor(COLOR_WINDOWTEXT) : highlight);
   }
 
+  sceneLooks_.assign(buttons_.size(), ButtonLook::Normal);
   for (std::size_t n = 0; n < buttons_.size(); ++n) {
-    // Space held on a focused button sinks it as a mouse press does.
     SkinButton shown = buttons_[n];
-    HWND control = n < buttonControls_.size() ? buttonControls_[n] : nullptr;
-    if (shown.look == ButtonLook::Normal && control && (SendMessageA(control, BM_GETSTATE, 0, 0) & BST_PUSHED))
-      shown.look = ButtonLook::Pressed;
+    shown.look = sceneLooks_[n] = ShownLook(n);
     PaintButton(dc, shown);
   }
 }
@@ -730,6 +718,58 @@ LRESULT CALLBACK SkinnedWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, L
   }
   if (!self) return DefWindowProcA(hwnd, msg, wParam, lParam);
   return self->Handle(msg, wParam, lParam);
+}
+
+LRESULT CALLBACK SkinnedWindow::ControlProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  auto original = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  SkinnedWindow* window = nullptr;
+  switch (msg) {
+    case WM_NCHITTEST:
+      // A heard label takes the mouse as its painted text does, rather than
+      // letting it through as a static text would.
+      return HTCLIENT;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDBLCLK:
+      // Not the button's own press: that would take the keyboard, which a
+      // click on the skin leaves where it is.
+      if ((window = FromHandle(GetParent(hwnd)))) window->OnControlDown(hwnd);
+      return 0;
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP:
+      if ((window = FromHandle(GetParent(hwnd)))) {
+        POINT at = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        MapWindowPoints(hwnd, window->hwnd_, &at, 1);
+        window->OnControlUp(hwnd, at.x, at.y);
+      }
+      return 0;
+    case WM_MOUSEMOVE:
+      // The button's own tracking would take a move with the mouse button
+      // held and the capture ours for its own press, and sink the face.
+      if ((window = FromHandle(GetParent(hwnd))) && (window->tracker_.pressed() >= 0 || window->tabDown_)) return 0;
+      break;
+    case WM_CAPTURECHANGED:
+      // Taken away before the release: back to normal, no click. The
+      // button's own Space press ends with it too.
+      if (reinterpret_cast<HWND>(lParam) != hwnd && (window = FromHandle(GetParent(hwnd)))) window->CancelPress();
+      break;
+    case WM_GETOBJECT:
+      window = FromHandle(GetParent(hwnd));
+      if (window && window->TabOfControl(hwnd)) {
+        if (LRESULT answer = AnswerGetObject(hwnd, wParam, lParam, {ROLE_SYSTEM_PAGETAB, &TabState})) return answer;
+      }
+      break;
+    case WM_ERASEBKGND:
+      // The face is the scene's; there is no background of its own.
+      return 1;
+    default:
+      break;
+  }
+  return original ? CallWindowProcA(original, hwnd, msg, wParam, lParam) : DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
 LRESULT SkinnedWindow::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -770,31 +810,26 @@ LRESULT SkinnedWindow::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_PAINT: {
       PAINTSTRUCT ps;
       HDC dc = BeginPaint(hwnd_, &ps);
-      if (dc) Paint(dc);
+      if (dc) CopyScene(dc, ps.rcPaint, {ps.rcPaint.left, ps.rcPaint.top});
       EndPaint(hwnd_, &ps);
       return 0;
     }
+    case WM_SIZE:
+      sceneValid_ = false;
+      break;
+    case WM_SHOWWINDOW:
+      // Shown again, as at a page switch: painted as it now is.
+      if (wParam) sceneValid_ = false;
+      break;
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
     case WM_RBUTTONDBLCLK:
     case WM_MBUTTONDBLCLK:
-      if (tracker_.pressed() < 0 && tabDown_ == 0) OnMouseDown(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
-      return 0;
-    case WM_LBUTTONUP:
-    case WM_RBUTTONUP:
-    case WM_MBUTTONUP:
-      OnMouseUp(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
-      return 0;
-    case WM_CAPTURECHANGED:
-      // Capture taken away before the release: back to normal, no click.
-      if (reinterpret_cast<HWND>(lParam) != hwnd_) {
-        int pressed = tracker_.pressed();
-        tracker_.Cancel();
-        tabDown_ = 0;
-        if (pressed >= 0) SetButtonNormal(pressed);
-      }
+      // Only the picture and the painted texts get here: the skinned
+      // controls take their own presses.
+      if (DragsAt(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam))) DragWindow();
       return 0;
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX: {
@@ -814,6 +849,7 @@ LRESULT SkinnedWindow::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_UPDATEUISTATE: {
       // Focus cues shown or hidden: the framed label follows.
       const LRESULT r = DefWindowProcA(hwnd_, msg, wParam, lParam);
+      sceneValid_ = false;
       InvalidateRect(hwnd_, nullptr, FALSE);
       return r;
     }
@@ -821,6 +857,7 @@ LRESULT SkinnedWindow::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SETTINGCHANGE:
       // High contrast switched on or off, or its colours changed, while open.
       highContrast_ = HighContrastOn();
+      sceneValid_ = false;
       RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
       return 0;
     case WM_COMMAND: {
@@ -867,6 +904,8 @@ LRESULT SkinnedWindow::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       labelControls_.clear();
       lastFocus_ = nullptr;
       hRgn_ = nullptr;
+      scene_.reset();
+      sceneValid_ = false;
       OnDestroy();
       return r;
     }

@@ -16,8 +16,9 @@ namespace vendrolix::manager {
 
 // The skinned buttons, tabs and heard labels are owner-drawn child windows
 // (so the keyboard, the dialog manager and assistive technology know them),
-// drawn from the same picture the window paints and transparent to the
-// mouse, whose mechanics stay the window's own.
+// each drawn as its part of the scene the window paints once and keeps, and
+// each taking its own mouse input: a button sinks under any mouse button and
+// clicks only when released over itself.
 inline constexpr int kSkinButtonId = 410;  // + button number
 inline constexpr int kSkinLabelId = 430;   // + label index
 
@@ -54,6 +55,9 @@ struct SkinLabel {
   int names = 0;
   // A drop shadow of the label before it: not drawn in high contrast.
   bool shadow = false;
+  // False: heard only. A control the design gives no label still has its
+  // name in a static text before it, which shows the scene under it.
+  bool seen = true;
 };
 inline constexpr int kReadableLabel = -1;
 
@@ -153,9 +157,10 @@ class SkinnedWindow {
   // for the screen's DPI (a design box may be smaller than the box the
   // system draws): at the design's left edge, centred on its middle.
   HWND AddCheckBox(DWORD style, const TwipsRect& design, int id, const char* name = "");
-  // Repaints the window and its skinned controls, whose texts follow the
-  // labels' and buttons'.
-  void Invalidate() const;
+  // Repaints the window and its skinned controls from a scene painted
+  // again, whose texts follow the labels' and buttons'. Whatever changes
+  // the labels, buttons or lines after creation calls it.
+  void Invalidate();
   // The system is in high contrast: the skin gives way to the system's
   // colours, with no picture.
   bool HighContrast() const { return highContrast_; }
@@ -165,16 +170,25 @@ class SkinnedWindow {
 
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  static LRESULT CALLBACK ControlProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
   LRESULT Handle(UINT msg, WPARAM wParam, LPARAM lParam);
-  void Paint(HDC dc);
+  // The scene as it stands, painted only when it was changed since.
+  HBITMAP Scene(HDC like);
+  // Copies the scene from `from` (window coordinates) into `to` of `target`.
+  void CopyScene(HDC target, const RECT& to, POINT from);
   void PaintScene(HDC dc, const RECT& client);
   void PaintButton(HDC dc, const SkinButton& button);
+  ButtonLook ShownLook(std::size_t n) const;
   void AddSkinControls();
   void DrawSkinControl(const DRAWITEMSTRUCT& item);
   void ShowButtonControl(int n);
   int ButtonOfControl(HWND control) const;
-  void OnMouseDown(int x, int y);
-  void OnMouseUp(int x, int y);
+  int LabelOfControl(HWND control) const;
+  // A skinned control's mouse: pressed, released at a point of the window,
+  // or the press taken away.
+  void OnControlDown(HWND control);
+  void OnControlUp(HWND control, int x, int y);
+  void CancelPress();
   int ButtonAt(int x, int y) const;
   int TabAt(int x, int y) const;
   bool DragsAt(int x, int y) const;
@@ -192,6 +206,10 @@ class SkinnedWindow {
   win32::UniqueGdiObject<HFONT> fonts_[static_cast<int>(SkinFont::Count)];
   ButtonTracker tracker_;
   int tabDown_ = 0;
+  win32::UniqueGdiObject<HBITMAP> scene_;
+  SIZE sceneSize_ = {0, 0};
+  bool sceneValid_ = false;
+  std::vector<ButtonLook> sceneLooks_;  // the buttons as the scene shows them
   struct ChildLayout {
     HWND window;
     TwipsRect design;
@@ -250,31 +268,6 @@ int CheckBoxSide(int dpi);
 // mode (Wine answers the query with nothing set), the user's stored choice
 // under "Control Panel\Accessibility\HighContrast" stands in.
 bool HighContrastOn();
-
-// Puts `proc` in front of a control's own procedure, which it keeps in the
-// control's user data to call on (CallWindowProcA) for what it leaves.
-void ReplaceWindowProc(HWND window, WNDPROC proc);
-
-// Texts of the manager's controls, whole whatever their length.
-std::string ListText(HWND list, int index);
-
-// While it lives, a list box is being filled with many entries: storage for
-// them reserved at once and no drawing until the last is in, when the list
-// is drawn once. Without it 100,000 entries grow the control's storage and
-// redraw its scroll bar 100,000 times.
-class ListBoxFill {
- public:
-  ListBoxFill(HWND list, std::size_t items, std::size_t textBytes);
-  ~ListBoxFill();
-  ListBoxFill(const ListBoxFill&) = delete;
-  ListBoxFill& operator=(const ListBoxFill&) = delete;
-
- private:
-  HWND list_;
-};
-// The texts appended to the list in their order.
-void FillListBox(HWND list, const std::vector<std::string>& texts);
-std::string WindowText(HWND window);
 
 inline constexpr COLORREF kSkinBack = RGB(96, 96, 96);
 inline constexpr COLORREF kListBack = RGB(224, 224, 224);

@@ -264,11 +264,18 @@ class ManagerTest : public ::testing::Test {
   static std::string WebSite() { return folder_->File("WebSite.dat"); }
   std::string ReadList() const { return ReadFileBytes(WebSite()).value_or("<missing>"); }
 
-  // Types text into the keyword box and presses Add.
-  void Add(HWND page, const std::string& text) {
+  // Types text into the keyword box and presses Add, with the mouse button
+  // of that press flag (its release is the next flag up).
+  void Add(HWND page, const std::string& text, DWORD down = MOUSEEVENTF_LEFTDOWN) {
     HWND edit = GetDlgItem(page, 102);
     SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-    ClickAt(page, kAddX, kButtonY);
+    if (down == MOUSEEVENTF_LEFTDOWN) return ClickAt(page, kAddX, kButtonY);
+    const POINT add = At(page, kAddX, kButtonY);
+    MouseMove(add.x, add.y);
+    INPUT click[2] = {{INPUT_MOUSE, {}}, {INPUT_MOUSE, {}}};
+    click[0].mi.dwFlags = down;
+    click[1].mi.dwFlags = down << 1;
+    SendInput(2, click, sizeof(INPUT));
   }
 
   SettingsKey settings_;
@@ -283,21 +290,25 @@ TEST_F(ManagerTest, EditsTheWhiteListAndKeepsTheFileInStep) {
   HWND list = GetDlgItem(page, 101);
   ASSERT_NE(list, nullptr);
   EXPECT_EQ(ReadList(), "<missing>") << "only a save writes the list";
+  EXPECT_EQ(ControlText(GetWindow(list, GW_HWNDPREV)), "White List") << "the label a screen reader names the list by";
 
   struct Step {
     const char* typed;
     const char* file;
+    DWORD button = MOUSEEVENTF_LEFTDOWN;  // any mouse button presses Add
   };
   const Step steps[] = {
       {"  Beta  ", "1\r\nBeta\r\n"},
       {"alpha", "2\r\nalpha\r\nBeta\r\n"},
-      {"beta", "3\r\nalpha\r\nBeta\r\nbeta\r\n"},
-      {"Beta", "4\r\nalpha\r\nBeta\r\nbeta\r\nBeta\r\n"},
+      {"beta", "3\r\nalpha\r\nBeta\r\nbeta\r\n", MOUSEEVENTF_RIGHTDOWN},
+      {"Beta", "4\r\nalpha\r\nBeta\r\nbeta\r\nBeta\r\n", MOUSEEVENTF_MIDDLEDOWN},
       {"ad.example.com", "5\r\nad.example.com\r\nalpha\r\nBeta\r\nbeta\r\nBeta\r\n"},
   };
+  const POINT face = At(page, 2640 + 45, 3420 + 45);  // on the Add face, off its caption
   for (const Step& step : steps) {
-    Add(page, step.typed);
+    Add(page, step.typed, step.button);
     EXPECT_TRUE(WaitUntil([&] { return ReadList() == step.file; }, 5s)) << step.typed << ": " << ReadList();
+    EXPECT_TRUE(WaitUntil([&] { return ScreenPixel(face.x, face.y) == RGB(105, 105, 105); }, 3s)) << "Add up again";
     EXPECT_EQ(ControlText(GetDlgItem(page, 102)), "") << "keyword box emptied after adding " << step.typed;
   }
   Screenshot(page, "white_list_page");
@@ -1384,10 +1395,14 @@ struct TwipsBox {
 
 // Every light pixel of the window (text in the highlight-text colour, button
 // captions) lies in one of the boxes its texts are drawn in; the controls are
-// hidden first, since a text that runs on under a control is cut off there.
+// hidden first, since a text that runs on under a control is cut off there,
+// and shown again afterwards: the controls take the clicks that follow.
 void ExpectTextsInTheirBoxes(HWND window, int dpi, const std::vector<TwipsBox>& boxes) {
-  for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-    ShowWindow(child, SW_HIDE);
+  std::vector<HWND> hidden;
+  for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    if (IsWindowVisible(child)) hidden.push_back(child);
+  }
+  for (HWND child : hidden) ShowWindow(child, SW_HIDE);
   RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
   Sleep(400);
   RECT rc = {};
@@ -1395,6 +1410,7 @@ void ExpectTextsInTheirBoxes(HWND window, int dpi, const std::vector<TwipsBox>& 
   HRGN shape = CreateRectRgn(0, 0, 0, 0);
   const bool shaped = GetWindowRgn(window, shape) != ERROR;
   const ScreenCapture capture = CaptureScreen(rc);
+  for (HWND child : hidden) ShowWindow(child, SW_SHOWNA);
   ASSERT_FALSE(capture.pixels.empty());
   auto px = [dpi](long twips) { return MulDiv(twips, dpi, 1440); };
   int light = 0;
