@@ -21,22 +21,11 @@ namespace {
 
 const std::string kClsidKey = "CLSID\\{A94EDD52-85B3-472F-8BC0-D651D760FBF8}";
 
+// HKEY_CLASSES_ROOT in the view the DLL of this bitness writes.
 std::optional<std::string> ClassesText(const std::string& subKey, const char* name) {
-  char buffer[1024];
-  DWORD size = sizeof(buffer);
-  if (RegGetValueA(HKEY_CLASSES_ROOT, subKey.c_str(), name, RRF_RT_REG_SZ, nullptr, buffer, &size) !=
-      ERROR_SUCCESS) {
-    return std::nullopt;
-  }
-  return std::string(buffer);
+  return test::GetText(HKEY_CLASSES_ROOT, subKey, name ? name : "", win32::kModuleView);
 }
-
-bool ClassesKeyExists(const std::string& subKey) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, subKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-  RegCloseKey(key);
-  return true;
-}
+bool ClassesKeyExists(const std::string& subKey) { return test::KeyExists(HKEY_CLASSES_ROOT, subKey, win32::kModuleView); }
 
 test::ProcessResult RegSvr(const std::string& flags) {
   return test::RunProcess("regsvr32 " + flags + " " + test::Quote(test::WinePath(test::Arg("dll"))));
