@@ -351,21 +351,24 @@ void StartedProgram::End() {
   WaitForSingleObject(process_.get(), 5000);
 }
 
+namespace {
+struct WindowSearch {
+  const std::function<bool(HWND)>& keep;
+  DWORD process;
+  std::vector<HWND> found;
+};
+BOOL CALLBACK VisitTopWindow(HWND window, LPARAM data) {
+  auto& search = *reinterpret_cast<WindowSearch*>(data);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if ((search.process == 0 || owner == search.process) && search.keep(window)) search.found.push_back(window);
+  return TRUE;
+}
+}  // namespace
+
 std::vector<HWND> TopWindows(const std::function<bool(HWND)>& keep, DWORD process) {
-  struct Search {
-    const std::function<bool(HWND)>& keep;
-    DWORD process;
-    std::vector<HWND> found;
-  } search{keep, process, {}};
-  EnumWindows(
-      [](HWND window, LPARAM data) -> BOOL {
-        auto& s = *reinterpret_cast<Search*>(data);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if ((s.process == 0 || owner == s.process) && s.keep(window)) s.found.push_back(window);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  WindowSearch search{keep, process, {}};
+  EnumWindows(&VisitTopWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
