@@ -29,20 +29,16 @@ using Microsoft::WRL::ComPtr;
 class CleanerTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    scratch_ = std::make_unique<test::ScratchFolder>("cookie-cleaner");
-    install_ = scratch_->File("install");
-    CreateDirectoryA(install_.c_str(), nullptr);
-    dll_ = install_ + "\\CookieCleaner.dll";
-    ASSERT_TRUE(CopyFileA(test::WinePath(test::Arg("cleaner")).c_str(), dll_.c_str(), FALSE));
-    const auto reg = test::RunProcess("regsvr32 /s " + test::Quote(dll_));
-    ASSERT_TRUE(reg.finished && reg.exitCode == 0) << reg.output;
+    scratch_ = std::make_unique<test::BenchInstall>("cookie-cleaner");
+    install_ = scratch_->path();
+    ASSERT_EQ(scratch_->Copy(test::Arg("cleaner"), "CookieCleaner.dll"), "");
+    ASSERT_EQ(scratch_->Register(scratch_->File("CookieCleaner.dll")), "");
     savedCookies_ = test::GetText(HKEY_CURRENT_USER, kShellFoldersKey, "Cookies");
     savedAppData_ = test::GetText(HKEY_CURRENT_USER, kShellFoldersKey, "AppData");
   }
   static void TearDownTestSuite() {
     RestoreShellFolder("Cookies", savedCookies_);
     RestoreShellFolder("AppData", savedAppData_);
-    test::RunProcess("regsvr32 /s /u " + test::Quote(dll_));
     scratch_.reset();
   }
   static void RestoreShellFolder(const char* name, const std::optional<std::string>& value) {
@@ -105,9 +101,8 @@ class CleanerTest : public ::testing::Test {
     return hr;
   }
 
-  static std::unique_ptr<test::ScratchFolder> scratch_;
+  static std::unique_ptr<test::BenchInstall> scratch_;  // the cleaner registered from it
   static std::string install_;
-  static std::string dll_;
   static std::optional<std::string> savedCookies_;
   static std::optional<std::string> savedAppData_;
   test::SettingsKey settings_;
@@ -117,9 +112,8 @@ class CleanerTest : public ::testing::Test {
   std::string user_;
 };
 
-std::unique_ptr<test::ScratchFolder> CleanerTest::scratch_;
+std::unique_ptr<test::BenchInstall> CleanerTest::scratch_;
 std::string CleanerTest::install_;
-std::string CleanerTest::dll_;
 std::optional<std::string> CleanerTest::savedCookies_;
 std::optional<std::string> CleanerTest::savedAppData_;
 
