@@ -32,14 +32,18 @@ bool IsFolder(const WIN32_FIND_DATAA& data) { return (data.dwFileAttributes & FI
 
 }  // namespace
 
-std::optional<std::string> Win32Machine::ReadKeepFile(const std::string& fileName) {
-  const std::string folder = win32::ModuleFolder(component_);
-  if (folder.empty()) return std::nullopt;
+std::optional<std::string> ReadKeepFileAt(const std::string& path) {
   // Read whole so that a read failure is told apart from an empty list: the
   // line reader would report both as "no line", and an empty line deletes all.
   std::string content;
-  if (!win32::ReadWholeFile(folder + "\\" + fileName, content)) return std::nullopt;
+  if (!win32::ReadWholeFile(path, content)) return std::nullopt;
   return content;
+}
+
+std::optional<std::string> Win32Machine::ReadKeepFile(const std::string& fileName) {
+  const std::string folder = win32::ModuleFolder(component_);
+  if (folder.empty()) return std::nullopt;
+  return ReadKeepFileAt(folder + "\\" + fileName);
 }
 
 std::optional<std::string> Win32Machine::ShellFolder(const std::string& name) {

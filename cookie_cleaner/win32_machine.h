@@ -12,6 +12,10 @@
 
 namespace vendrolix::cleaner {
 
+// A keep list file whole, as ReadKeepFile reads it; nullopt when it is
+// missing or unreadable.
+std::optional<std::string> ReadKeepFileAt(const std::string& path);
+
 class Win32Machine final : public Machine {
  public:
   explicit Win32Machine(HMODULE component) : component_(component) {}

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "data_files.h"
 #include "manager_app.h"
 #include "resource.h"
 #include "text.h"
@@ -128,8 +129,7 @@ std::string FrmPopupAdvanced::FilePath() const { return State().strAppPath + "\\
 
 void FrmPopupAdvanced::LoadWebSiteList() {
   // Only a save writes the list: a missing one stays missing until then.
-  win32::TextFileReader reader(FilePath(), win32::TextFileReader::OpenMode::Plain);
-  std::vector<std::string> entries = ParseWebSiteList([&reader](std::string& line) { return reader.Next(line); });
+  std::vector<std::string> entries = ReadWebSiteFile(FilePath());
   // In the order AddSorted would give them one by one (equal texts in file
   // order), filled at once: 32,767 inserts, each a search of the control,
   // took seconds.

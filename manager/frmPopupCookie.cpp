@@ -6,7 +6,7 @@
 #include "convert.h"
 #include "cookie_logic.h"
 #include "cookies.h"
-#include "lines.h"
+#include "data_files.h"
 #include "manager_app.h"
 #include "resource.h"
 #include "win32/CRegistry.h"
@@ -324,22 +324,11 @@ CookieFiles& FrmPopupCookie::Files() { return *files_; }
 cookies::IeCookieStore& FrmPopupCookie::IeStore() { return store_; }
 
 std::vector<std::string> FrmPopupCookie::NetscapeFileEntries(const std::string& cookieFile) {
-  // Read only: a missing cookie file is not created. Read whole within its
-  // bound, so that neither a huge file nor one endless line is taken in by
-  // an elevated program.
-  std::string content;
-  if (!win32::ReadWholeFile(cookieFile, content, cookies::kLargestNetscapeFile)) return {};
-  LineReader reader(TextSource(content));
-  return NetscapeEntries([&reader](std::string& line) { return reader.Next(line); });
+  return ReadNetscapeEntries(cookieFile);
 }
 
 std::string FrmPopupCookie::ReadKeepLine(const char* fileName) {
-  // Only a save writes a keep list: a file made here by a read would be an
-  // empty list the user never chose.
-  std::string line;
-  win32::TextFileReader reader(State().strAppPath + "\\" + fileName, win32::TextFileReader::OpenMode::Plain);
-  if (!reader.Next(line)) line.clear();
-  return line;
+  return manager::ReadKeepLine(State().strAppPath + "\\" + fileName);
 }
 
 bool FrmPopupCookie::WriteKeepFile(const char* fileName, const std::string& content) {

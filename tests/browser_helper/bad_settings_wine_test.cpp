@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,12 +34,11 @@ class BadSettings : public test::BrowserBenchSuite<BadSettings> {
   static constexpr bool kCleaner = false;
 
  protected:
-  // Runs a scenario; returns its newwindow and reg lines and whether the host
-  // ended well.
-  std::vector<std::string> Run(const std::string& scenario, bool& ended) {
-    const auto result = test::RunScenario(*install_, test::Arg("iexplore"), scenario, std::chrono::seconds(120));
-    ended = result.finished && result.exitCode == 0;
-    return test::LinesOf(test::OutputLines(result.output), {"newwindow", "reg"});
+  // A scenario's newwindow and reg lines; the host must end well.
+  std::vector<std::string> Run(const std::string& scenario) {
+    const auto run = test::RunBench(*install_, test::kBenchStart + scenario, std::chrono::seconds(120));
+    EXPECT_TRUE(run.endedWell()) << "the browser did not end well";
+    return run.Of({"newwindow", "reg"});
   }
 
   test::SettingsKey settings_;
@@ -79,17 +77,13 @@ TEST_F(BadSettings, TheHelperActsOnWhatTheRulesMakeOfEachText) {
     // The tray publishes its handles at start; the bad text goes in after
     // that, before the first decision reads the settings.
     const std::string popup = row.name == value::Popup ? "" : "set Popup 2\n";
-    const std::string scenario = "open W1\nsleep 1500\nreg hForm\n" + popup + "set Sound 2\nset " + row.name + " " +
-                                 row.text + "\ntitle W1 t\nnewwindow W1\nclose W1\nsleep 300\nreg CountIE\n";
-    bool ended = false;
-    const auto lines = Run(scenario, ended);
-    EXPECT_TRUE(ended) << "the browser did not end well";
+    const auto lines = Run(popup + "set Sound 2\nset " + row.name + " " + row.text +
+                           "\ntitle W1 t\nnewwindow W1\nclose W1\nsleep 300\nreg CountIE\n");
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(lines[1], std::string("newwindow W1 ") + row.decision);
     if (row.name != value::CountIE) {
       EXPECT_EQ(lines.back(), "reg CountIE 0");
     }
-    test::StopTrayStandIn(lines[0].substr(std::strlen("reg hForm ")));
   }
 }
 
@@ -98,8 +92,8 @@ TEST_F(BadSettings, TheHelperActsOnWhatTheRulesMakeOfEachText) {
 TEST_F(BadSettings, TheAdministratorsPolicyComesBeforeTheSettingsWhileItIsSet) {
   const test::PolicyGuard policies;
   settings_.Remove(value::CountIE);
-  const std::string scenario =
-      "open W1\nsleep 1500\nreg hForm\nset Sound 2\nset Popup 0\ntitle W1 t\n"
+  const auto lines = Run(
+      "set Sound 2\nset Popup 0\ntitle W1 t\n"
       "location W1 http://intranet.corp/sign-in\n"
       "policy BlockLevel 4\nnewwindow W1\n"
       "policyentry AllowList INTRANET.corp\nnewwindow W1\n"
@@ -107,17 +101,13 @@ TEST_F(BadSettings, TheAdministratorsPolicyComesBeforeTheSettingsWhileItIsSet) {
       "nopolicy\nnewwindow W1\n"
       // Values the templates never write count as no policy.
       "policy BlockLevel 7\nnewwindow W1\n"
-      "close W1\nsleep 300\n";
-  bool ended = false;
-  const auto lines = Run(scenario, ended);
-  EXPECT_TRUE(ended) << "the browser did not end well";
+      "close W1\nsleep 300\n");
   ASSERT_EQ(lines.size(), 6u);
   EXPECT_EQ(lines[1], "newwindow W1 cancelled") << "level 4 over Popup 0";
   EXPECT_EQ(lines[2], "newwindow W1 opened") << "an AllowList keyword at level 4";
   EXPECT_EQ(lines[3], "newwindow W1 cancelled") << "a page the keyword does not name";
   EXPECT_EQ(lines[4], "newwindow W1 opened") << "the policy removed: Popup 0 again";
   EXPECT_EQ(lines[5], "newwindow W1 opened") << "BlockLevel 7 is no policy";
-  test::StopTrayStandIn(lines[0].substr(std::strlen("reg hForm ")));
 }
 
 }  // namespace

@@ -169,13 +169,11 @@ class EventStream : public test::BrowserBenchSuite<EventStream> {
     for (const Step& step : steps) {
       for (const std::string& command : step.commands) scenario += command + "\n";
     }
-    const std::string path = install_->File("stream.txt");
-    if (!test::WriteFileBytes(path, scenario)) return "cannot write the scenario";
-    const auto result = test::RunProcess(test::BenchBrowserCommand(path), 900s);
-    const std::vector<std::string> lines = test::OutputLines(result.output);
+    const auto run = test::RunBench(*install_, scenario, 900s);
+    const std::vector<std::string>& lines = run.lines;
     std::ostringstream problem;
-    if (!result.finished) problem << "the browser hung (no end within 900 s); ";
-    else if (result.exitCode != 0) problem << "the browser ended with code " << result.exitCode << "; ";
+    if (!run.process.finished) problem << "the browser hung (no end within 900 s); ";
+    else if (run.process.exitCode != 0) problem << "the browser ended with code " << run.process.exitCode << "; ";
 
     stream::Model model;
     model.level = initialLevel;

@@ -31,44 +31,11 @@ const CLSID kHelperClsid = {0xA94EDD52, 0x85B3, 0x472F, {0x8B, 0xC0, 0xD6, 0x51,
 const wchar_t* const kBrowserPath = L"C:\\Program Files\\Internet Explorer\\IEXPLORE.EXE";
 const wchar_t* const kShellPath = L"C:\\Windows\\EXPLORER.EXE";
 
-using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-using CanUnloadNowFn = HRESULT(STDAPICALLTYPE*)();
-
 // The helper DLL, loaded from a folder without a tray beside it.
-class LoadedHelper {
+class LoadedHelper : public test::LoadedServer {
  public:
-  explicit LoadedHelper(const std::string& path) : module_(LoadLibraryA(path.c_str())) {
-    if (!module_) return;
-    getClassObject_ = reinterpret_cast<GetClassObjectFn>(Export("DllGetClassObject"));
-    canUnloadNow_ = reinterpret_cast<CanUnloadNowFn>(Export("DllCanUnloadNow"));
-  }
-  ~LoadedHelper() { Unload(); }
-  LoadedHelper(const LoadedHelper&) = delete;
-  LoadedHelper& operator=(const LoadedHelper&) = delete;
-
-  bool loaded() const { return getClassObject_ && canUnloadNow_; }
-  // S_OK once no object, lock or hook of the helper is left.
-  HRESULT CanUnloadNow() const { return canUnloadNow_(); }
-  ComPtr<IObjectWithSite> Create() const {
-    ComPtr<IClassFactory> factory;
-    ComPtr<IObjectWithSite> object;
-    if (SUCCEEDED(getClassObject_(kHelperClsid, IID_PPV_ARGS(&factory)))) {
-      factory->CreateInstance(nullptr, IID_PPV_ARGS(&object));
-    }
-    return object;
-  }
-  // Unloads as COM does: only when the DLL says it may go.
-  void Unload() {
-    if (module_ && canUnloadNow_() == S_OK) FreeLibrary(module_);
-    module_ = nullptr;
-  }
-
- private:
-  void* Export(const char* name) const { return reinterpret_cast<void*>(GetProcAddress(module_, name)); }
-
-  HMODULE module_;
-  GetClassObjectFn getClassObject_ = nullptr;
-  CanUnloadNowFn canUnloadNow_ = nullptr;
+  explicit LoadedHelper(const std::string& path) : LoadedServer(path, kHelperClsid) {}
+  ComPtr<IObjectWithSite> Create() const { return LoadedServer::Create<IObjectWithSite>(); }
 };
 
 // The shell's window collection for the helper's recount: lists no window,

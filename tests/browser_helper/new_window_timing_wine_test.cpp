@@ -9,7 +9,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <sstream>
 #include <string>
 
 #include "settings.h"
@@ -20,36 +19,17 @@ namespace {
 
 constexpr int kRequests = 1000;
 
-struct Timed {
-  double seconds = 0;
-  std::size_t opened = 0;
-  std::size_t cancelled = 0;
-  bool ended = false;
-  std::string form;  // the tray's form handle, to stop it afterwards
-};
-
 class NewWindowTiming : public test::BrowserBenchSuite<NewWindowTiming> {
  public:
   static constexpr const char* kInstallFolder = "timing-install";
   static constexpr bool kCleaner = false;
 
  protected:
-  Timed RunRequests(int requests) {
-    std::string scenario = "open W1\nsleep 1500\nreg hForm\nset Popup 2\nset Sound 2\ntitle W1 t\necho go\n";
+  test::BenchRun RunRequests(int requests) {
+    std::string scenario = std::string(test::kBenchStart) + "set Popup 2\nset Sound 2\ntitle W1 t\necho go\n";
     for (int i = 0; i < requests; ++i) scenario += "newwindow W1\n";
     scenario += "close W1\n";
-    const auto start = std::chrono::steady_clock::now();
-    const auto result = test::RunScenario(*install_, test::Arg("iexplore"), scenario, std::chrono::seconds(300));
-    Timed timed;
-    timed.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    timed.ended = result.finished && result.exitCode == 0;
-    std::istringstream in(result.output);
-    for (std::string line; std::getline(in, line);) {
-      if (line.find("newwindow W1 opened") == 0) ++timed.opened;
-      if (line.find("newwindow W1 cancelled") == 0) ++timed.cancelled;
-      if (line.find("reg hForm ") == 0) timed.form = line.substr(10);
-    }
-    return timed;
+    return test::RunBench(*install_, scenario, std::chrono::seconds(300));
   }
 
   test::SettingsKey settings_;
@@ -65,12 +45,11 @@ TEST_F(NewWindowTiming, WithAndWithoutTheHelper) {
     SCOPED_TRACE(helper ? "with the helper" : "without a helper");
     test::ListBrowserHelper(helper);
     // The same scenario without requests: start-up and window costs.
-    const Timed base = RunRequests(0);
-    test::StopTrayStandIn(base.form);
-    const Timed full = RunRequests(kRequests);
-    test::StopTrayStandIn(full.form);
-    EXPECT_TRUE(base.ended && full.ended);
-    EXPECT_EQ(helper ? full.cancelled : full.opened, static_cast<std::size_t>(kRequests));
+    const auto base = RunRequests(0);
+    const auto full = RunRequests(kRequests);
+    EXPECT_TRUE(base.endedWell() && full.endedWell());
+    EXPECT_EQ(full.Count(helper ? "newwindow W1 cancelled" : "newwindow W1 opened"),
+              static_cast<std::size_t>(kRequests));
     mean[helper] = (full.seconds - base.seconds) / kRequests;
   }
 

@@ -1,5 +1,6 @@
-// The cleaner's decisions over a fake machine: what goes, what stays, and
-// that nothing goes when the decision cannot be made.
+// The cleaner's decisions over a fake machine: what goes, what stays, that
+// nothing goes when the decision cannot be made, and that a rewrite cut
+// short leaves the old file or the new one.
 #include "cleaning.h"
 
 #include <gtest/gtest.h>
@@ -7,8 +8,11 @@
 #include <algorithm>
 #include <map>
 #include <set>
+#include <string>
+#include <vector>
 
 #include "fake_ie_store.h"
+#include "fault_files.h"
 
 namespace vendrolix::cleaner {
 namespace {
@@ -56,8 +60,8 @@ class FakeMachine final : public Machine {
   std::set<std::string> folders;
   std::map<std::string, std::string> files;  // full path -> content
   std::map<std::string, std::vector<std::string>> subfolders;
-  bool replaceFails = false;
   std::vector<std::string> replaced;
+  test::FaultFiles* disk = nullptr;  // when set, rewrites go through the atomic replacement on it
   test::FakeIeStore store;
 
   std::optional<std::string> ReadKeepFile(const std::string& name) override {
@@ -81,7 +85,7 @@ class FakeMachine final : public Machine {
     return it->second;
   }
   bool ReplaceBytes(const std::string& path, const std::string& content) override {
-    if (replaceFails) return false;
+    if (disk && !WriteFileAtomically(*disk, path, content)) return false;
     replaced.push_back(path);
     files[path] = content;
     return true;
@@ -276,15 +280,51 @@ TEST(CleanNetscape, TouchesNothingWithoutKeepListOrCookieFile) {
   EXPECT_TRUE(noFile.replaced.empty());
 }
 
-TEST(CleanNetscape, ReportsAFailedRewrite) {
-  FakeMachine m = NsMachine();
-  m.storedProfile = "D:\\P.SLT";
-  m.files["D:\\P.SLT\\Cookies.txt"] = "a.com\t1\r\n";
-  m.replaceFails = true;
-  const Outcome outcome = CleanNetscapeCookies(m);
-  EXPECT_EQ(outcome.removed, 0);
-  EXPECT_EQ(outcome.failures, 1);
-  EXPECT_EQ(m.files["D:\\P.SLT\\Cookies.txt"], "a.com\t1\r\n");
+// The rewrite of "Cookies.txt" under faults: a failed step is reported and
+// leaves the file as it was; wherever the power goes, the file is the old one
+// or the cleaned one, byte for byte.
+constexpr const char* kProfile = "C:\\Users\\joe\\AppData\\Mozilla\\Profiles\\default\\abcd.slt";
+const std::string kCookieFile = std::string(kProfile) + "\\Cookies.txt";
+
+struct CookieFile {
+  const char* what;
+  std::string content;
+  std::string cleaned;
+};
+
+std::vector<CookieFile> CookieFiles() {
+  std::string many;
+  std::string manyKept;
+  for (int i = 0; i < 3000; ++i) {
+    const std::string kept = ".kept.com\tTRUE\t/\tFALSE\t0\tk" + std::to_string(i) + "\tv\r\n";
+    many += kept + ".gone.com\tTRUE\t/\tFALSE\t0\tg\tv\r\n";
+    manyKept += kept;
+  }
+  return {
+      {"crlf", "# Netscape HTTP Cookie File\r\n.kept.com\tTRUE\t/\tFALSE\t0\tid\t1\r\n.gone.com\tTRUE\t/\tFALSE\t0\tid\t2\r\n",
+       "# Netscape HTTP Cookie File\r\n.kept.com\tTRUE\t/\tFALSE\t0\tid\t1\r\n"},
+      {"mixed ends, no final end", ".gone.com\tx\n.KEPT.com\ty\r\n\r.gone.com\tz", ".KEPT.com\ty\r\n\r"},
+      {"nothing kept", ".gone.com\tx\r\n", ""},
+      {"3000 lines beyond the listing's 1000", many, manyKept},
+  };
+}
+
+TEST(RewriteFaults, TheFileIsTheOldOrTheCleanedOneAndTheOutcomeSaysWhich) {
+  for (const CookieFile& f : CookieFiles()) {
+    SCOPED_TRACE(f.what);
+    test::ExpectOldOrNewUnderFaults(kCookieFile, f.content, f.cleaned, [&](test::FaultFiles& disk) {
+      FakeMachine machine = NsMachine();
+      machine.keepFiles["NSCookieURL.dat"] = "#.kept.com#\r\n";
+      machine.storedProfile = kProfile;
+      machine.files[kCookieFile] = f.content;
+      machine.disk = &disk;
+      const Outcome outcome = CleanNetscapeCookies(machine);
+      EXPECT_TRUE(outcome.acted);
+      EXPECT_LE(outcome.failures, 1);
+      EXPECT_EQ(outcome.removed > 0, outcome.failures == 0);
+      return outcome.failures == 0;
+    });
+  }
 }
 
 }  // namespace

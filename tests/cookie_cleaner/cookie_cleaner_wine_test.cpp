@@ -14,6 +14,7 @@
 #include "policy_key.h"
 #include "settings.h"
 #include "tray_wine_support.h"
+#include "win32/com_server.h"
 #include "win32/handles.h"
 #include "wine_support.h"
 
@@ -28,20 +29,16 @@ using Microsoft::WRL::ComPtr;
 class CleanerTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    scratch_ = std::make_unique<test::ScratchFolder>("cookie-cleaner");
-    install_ = scratch_->File("install");
-    CreateDirectoryA(install_.c_str(), nullptr);
-    dll_ = install_ + "\\CookieCleaner.dll";
-    ASSERT_TRUE(CopyFileA(test::WinePath(test::Arg("cleaner")).c_str(), dll_.c_str(), FALSE));
-    const auto reg = test::RunProcess("regsvr32 /s " + test::Quote(dll_));
-    ASSERT_TRUE(reg.finished && reg.exitCode == 0) << reg.output;
+    scratch_ = std::make_unique<test::BenchInstall>("cookie-cleaner");
+    install_ = scratch_->path();
+    ASSERT_EQ(scratch_->Copy(test::Arg("cleaner"), "CookieCleaner.dll"), "");
+    ASSERT_EQ(scratch_->Register(scratch_->File("CookieCleaner.dll")), "");
     savedCookies_ = test::GetText(HKEY_CURRENT_USER, kShellFoldersKey, "Cookies");
     savedAppData_ = test::GetText(HKEY_CURRENT_USER, kShellFoldersKey, "AppData");
   }
   static void TearDownTestSuite() {
     RestoreShellFolder("Cookies", savedCookies_);
     RestoreShellFolder("AppData", savedAppData_);
-    test::RunProcess("regsvr32 /s /u " + test::Quote(dll_));
     scratch_.reset();
   }
   static void RestoreShellFolder(const char* name, const std::optional<std::string>& value) {
@@ -69,7 +66,7 @@ class CleanerTest : public ::testing::Test {
   }
   void TearDown() override {
     test::StoreCookies("clear");
-    test::RunProcess("cmd /c rmdir /s /q " + test::Quote(low_));
+    test::RemoveFolderTree(low_);
   }
 
   // Persistent cookies of these addresses, made as a browser makes them.
@@ -104,9 +101,8 @@ class CleanerTest : public ::testing::Test {
     return hr;
   }
 
-  static std::unique_ptr<test::ScratchFolder> scratch_;
+  static std::unique_ptr<test::BenchInstall> scratch_;  // the cleaner registered from it
   static std::string install_;
-  static std::string dll_;
   static std::optional<std::string> savedCookies_;
   static std::optional<std::string> savedAppData_;
   test::SettingsKey settings_;
@@ -116,9 +112,8 @@ class CleanerTest : public ::testing::Test {
   std::string user_;
 };
 
-std::unique_ptr<test::ScratchFolder> CleanerTest::scratch_;
+std::unique_ptr<test::BenchInstall> CleanerTest::scratch_;
 std::string CleanerTest::install_;
-std::string CleanerTest::dll_;
 std::optional<std::string> CleanerTest::savedCookies_;
 std::optional<std::string> CleanerTest::savedAppData_;
 
@@ -352,20 +347,10 @@ TEST(CleanerRegistration, UnregisteringRemovesTheClass) {
   const std::string clsidKey = "CLSID\\{CCD21D21-7305-4FED-8714-0436099AF281}";
   ASSERT_EQ(test::RunProcess("regsvr32 /s " + test::Quote(dll)).exitCode, 0u);
   // HKCR in this process's own view, as the DLL of this bitness wrote it.
-  HKEY key = nullptr;
-  ASSERT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, (clsidKey + "\\InprocServer32").c_str(), 0, KEY_READ, &key),
-            ERROR_SUCCESS);
-  win32::UniqueHKey owner(key);
-  char model[32] = {};
-  DWORD size = sizeof(model) - 1;
-  EXPECT_EQ(RegQueryValueExA(key, "ThreadingModel", nullptr, nullptr, reinterpret_cast<BYTE*>(model), &size),
-            ERROR_SUCCESS);
-  EXPECT_STREQ(model, "Apartment");
-  owner.reset();
+  EXPECT_EQ(test::GetText(HKEY_CLASSES_ROOT, clsidKey + "\\InprocServer32", "ThreadingModel", win32::kModuleView),
+            "Apartment");
   ASSERT_EQ(test::RunProcess("regsvr32 /s /u " + test::Quote(dll)).exitCode, 0u);
-  HKEY gone = nullptr;
-  EXPECT_NE(RegOpenKeyExA(HKEY_CLASSES_ROOT, clsidKey.c_str(), 0, KEY_READ, &gone), ERROR_SUCCESS);
-  if (gone) RegCloseKey(gone);
+  EXPECT_FALSE(test::KeyExists(HKEY_CLASSES_ROOT, clsidKey, win32::kModuleView));
 }
 
 // The helper creates the cleaner inside the browser, and COM unloads it
@@ -375,21 +360,9 @@ TEST(CleanerUnload, AnUnloadLeavesNothingBehind) {
   const std::string dll = test::WinePath(test::Arg("cleaner"));
   win32::ScopedCoInit com;
   const auto cycle = [&] {
-    HMODULE module = LoadLibraryA(dll.c_str());
-    if (!module) return false;
-    using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-    const auto getClassObject = reinterpret_cast<GetClassObjectFn>(
-        reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
-    bool created = false;
-    {
-      ComPtr<IClassFactory> factory;
-      ComPtr<ICookieCleaner> cleaner;
-      if (getClassObject && SUCCEEDED(getClassObject(CLSID_CookieCleaner, IID_PPV_ARGS(&factory)))) {
-        created = SUCCEEDED(factory->CreateInstance(nullptr, IID_PPV_ARGS(&cleaner)));
-      }
-    }
-    FreeLibrary(module);
-    return created;
+    test::LoadedServer server(dll, CLSID_CookieCleaner);
+    const bool created = server.Create<ICookieCleaner>() != nullptr;
+    return created && server.CanUnloadNow() == S_OK;
   };
   constexpr int kLoads = 4;
   ASSERT_TRUE(cycle());

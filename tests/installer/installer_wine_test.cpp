@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "settings.h"
 #include "text.h"
@@ -190,19 +191,13 @@ TEST_F(InstallerTest, InstallingCarriesTheManagersValuesOnceAndOnlyAsSafe) {
 // error (the message box is skipped when silent), and nothing lands where
 // the link leads.
 TEST_F(InstallerTest, RefusesAFolderReachedThroughALink) {
-  test::ScratchFolder target("link-target");
-  const std::string link = "C:\\VendrolixLink";
-  test::FolderLink made(link, target.path());
-  ASSERT_TRUE(made.made());
-  for (const std::string& folder : {link, link + "\\Vendrolix"}) {
-    SCOPED_TRACE(folder);
+  test::ExpectRefusedThroughLink([](const std::string& folder) {
     const auto run = test::RunProcess(test::Quote(test::WinePath(test::Arg("setup"))) + " /S /D=" + folder,
                                       std::chrono::seconds(120));
     ASSERT_TRUE(run.finished) << run.output;
     EXPECT_NE(run.exitCode, 0u);
-    EXPECT_EQ(test::EntriesIn(target.path()), 0);
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, test::kSetupUninstallKey, KEY_WOW64_32KEY));
-  }
+  });
 }
 
 // Drives the interactive uninstaller as a user would: confirms, answers the
@@ -211,39 +206,22 @@ struct UninstallerUser {
   int answer;  // IDYES or IDNO
   bool asked = false;
 
-  static BOOL CALLBACK Visit(HWND window, LPARAM self) {
-    reinterpret_cast<UninstallerUser*>(self)->Act(window);
-    return TRUE;
-  }
-  void Act(HWND window) {
-    char title[128] = {};
-    GetWindowTextA(window, title, sizeof(title));
-    if (!IsWindowVisible(window) || std::strncmp(title, "Vendrolix", 9) != 0) return;
-    if (HWND button = GetDlgItem(window, answer); button && GetDlgItem(window, answer == IDYES ? IDNO : IDYES)) {
-      asked = true;
-      PostMessageA(button, BM_CLICK, 0, 0);
-      return;
+  void ActOnItsWindows() {
+    for (HWND window : test::TopWindows(
+             [](HWND w) { return IsWindowVisible(w) && test::WindowText(w).rfind("Vendrolix", 0) == 0; })) {
+      if (HWND button = GetDlgItem(window, answer); button && GetDlgItem(window, answer == IDYES ? IDNO : IDYES)) {
+        asked = true;
+        PostMessageA(button, BM_CLICK, 0, 0);
+        continue;
+      }
+      HWND next = GetDlgItem(window, IDOK);  // Uninstall, then Close
+      if (next && IsWindowEnabled(next) && IsWindowVisible(next)) PostMessageA(next, BM_CLICK, 0, 0);
     }
-    HWND next = GetDlgItem(window, IDOK);  // Uninstall, then Close
-    if (next && IsWindowEnabled(next) && IsWindowVisible(next)) PostMessageA(next, BM_CLICK, 0, 0);
   }
 };
 
-// The uninstaller's windows that are still up: their processes are ended so
-// that nothing outlives the test.
-BOOL CALLBACK EndUninstaller(HWND window, LPARAM) {
-  char title[128] = {};
-  GetWindowTextA(window, title, sizeof(title));
-  if (std::strncmp(title, "Vendrolix Uninstall", 19) != 0) return TRUE;
-  DWORD pid = 0;
-  GetWindowThreadProcessId(window, &pid);
-  if (pid == 0 || pid == GetCurrentProcessId()) return TRUE;
-  win32::UniqueKernelHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
-  if (process) {
-    TerminateProcess(process.get(), 0);
-    WaitForSingleObject(process.get(), 5000);
-  }
-  return TRUE;
+std::vector<HWND> UninstallerWindows() {
+  return test::TopWindows([](HWND w) { return test::WindowText(w).rfind("Vendrolix Uninstall", 0) == 0; });
 }
 
 TEST_F(InstallerTest, InteractiveUninstallDeletesTheUsersListsWhenToldTo) {
@@ -252,19 +230,14 @@ TEST_F(InstallerTest, InteractiveUninstallDeletesTheUsersListsWhenToldTo) {
     ASSERT_TRUE(test::WriteFileBytes(folder_ + "\\" + name, "0\r\n"));
   }
   const std::string uninstaller = folder_ + "\\Uninstall.exe";
-  STARTUPINFOA startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process{};
-  std::string commandLine = test::Quote(uninstaller);
-  ASSERT_TRUE(CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr,
-                             &startup, &process));
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  // It runs on from a copy of itself: its windows are found by their caption.
+  test::StartedProgram launched(test::Quote(uninstaller), DETACHED_PROCESS);
+  ASSERT_TRUE(launched.started());
 
   UninstallerUser user{IDNO};
   const bool done = test::WaitUntil(
       [&] {
-        EnumWindows(&UninstallerUser::Visit, reinterpret_cast<LPARAM>(&user));
+        user.ActOnItsWindows();
         return user.asked && !Exists(uninstaller) && !Exists(folder_);
       },
       std::chrono::seconds(90), std::chrono::milliseconds(300));
@@ -275,11 +248,11 @@ TEST_F(InstallerTest, InteractiveUninstallDeletesTheUsersListsWhenToldTo) {
   }
   test::WaitUntil(
       [&] {
-        EnumWindows(&UninstallerUser::Visit, reinterpret_cast<LPARAM>(&user));
-        return FindWindowA(nullptr, "Vendrolix Uninstall") == nullptr;
+        user.ActOnItsWindows();
+        return UninstallerWindows().empty();
       },
       std::chrono::seconds(10), std::chrono::milliseconds(300));
-  EnumWindows(&EndUninstaller, 0);
+  for (HWND window : UninstallerWindows()) test::EndProcessOf(window);
 }
 
 // The browser finds the installed helper through the listing alone. Each

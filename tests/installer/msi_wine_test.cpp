@@ -53,48 +53,39 @@ struct Refusal {
   DWORD exitCode = 0;
   std::string shown;  // the message box's text
 };
+// A message box's text, when window is one (an OK button beside a text);
+// its OK is clicked.
+std::string ReadAndClose(HWND window) {
+  HWND ok = FindWindowExA(window, nullptr, "Button", "OK");
+  if (!ok) return "";
+  for (HWND text = FindWindowExA(window, nullptr, "Static", nullptr); text;
+       text = FindWindowExA(window, text, "Static", nullptr)) {
+    const std::string shown = test::WindowText(text);
+    if (shown.empty()) continue;
+    PostMessageA(ok, BM_CLICK, 0, 0);
+    return shown;
+  }
+  return "";
+}
+
 Refusal InstallShowingRefusal(const std::string& package, const std::string& properties) {
-  std::string commandLine = "msiexec.exe /qb /i " + test::Quote(test::WinePath(package)) + " " + properties;
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION started{};
+  test::StartedProgram msiexec("msiexec.exe /qb /i " + test::Quote(test::WinePath(package)) + " " + properties);
   Refusal refusal;
-  if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
+  if (!msiexec.started()) {
     ADD_FAILURE() << "msiexec did not start";
     return refusal;
   }
-  win32::UniqueKernelHandle process(started.hProcess);
-  CloseHandle(started.hThread);
-  struct Reader {
-    std::string shown;
-    static BOOL CALLBACK Top(HWND window, LPARAM self) {
-      if (!IsWindowVisible(window)) return TRUE;
-      HWND ok = FindWindowExA(window, nullptr, "Button", "OK");
-      HWND text = FindWindowExA(window, nullptr, "Static", nullptr);
-      for (; text; text = FindWindowExA(window, text, "Static", nullptr)) {
-        char buffer[1024] = {};
-        GetWindowTextA(text, buffer, sizeof buffer);
-        if (ok && buffer[0]) {
-          reinterpret_cast<Reader*>(self)->shown = buffer;
-          PostMessageA(ok, BM_CLICK, 0, 0);
-          return FALSE;
-        }
-      }
-      return TRUE;
-    }
-  } reader;
   test::WaitUntil(
       [&] {
-        if (reader.shown.empty()) EnumWindows(&Reader::Top, reinterpret_cast<LPARAM>(&reader));
-        return WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0;
+        for (HWND window : test::TopWindows(IsWindowVisible)) {
+          if (refusal.shown.empty()) refusal.shown = ReadAndClose(window);
+        }
+        return msiexec.Ended();
       },
       std::chrono::seconds(120), std::chrono::milliseconds(200));
-  if (WaitForSingleObject(process.get(), 0) != WAIT_OBJECT_0) {
-    ADD_FAILURE() << "msiexec did not end; shown: " << reader.shown;
-    TerminateProcess(process.get(), 1);
-  }
-  GetExitCodeProcess(process.get(), &refusal.exitCode);
-  refusal.shown = reader.shown;
+  if (!msiexec.Ended()) ADD_FAILURE() << "msiexec did not end; shown: " << refusal.shown;
+  msiexec.End();
+  refusal.exitCode = msiexec.ExitCode().value_or(1);
   return refusal;
 }
 
@@ -482,17 +473,11 @@ TEST_F(MsiTest, RepairTakesNoPropertyAndDropsPlantedManagerValues) {
 // A folder that is, or lies below, a reparse point fails the installation
 // before anything is copied, and nothing lands where the link leads.
 TEST_F(MsiTest, RefusesAFolderReachedThroughALink) {
-  test::ScratchFolder target("link-target");
-  const std::string link = "C:\\VendrolixLink";
-  test::FolderLink made(link, target.path());
-  ASSERT_TRUE(made.made());
-  for (const std::string& folder : {link, link + "\\Vendrolix"}) {
-    SCOPED_TRACE(folder);
+  test::ExpectRefusedThroughLink([this](const std::string& folder) {
     // Wine's Windows Installer ends a failed step with 1627, Windows with 1603.
     EXPECT_NE(Install(test::Arg("msi"), "INSTALLDIR=" + folder).exitCode, 0u);
     EXPECT_TRUE(InstalledProducts().empty());
-    EXPECT_EQ(test::EntriesIn(target.path()), 0);
-  }
+  });
 }
 
 // What the setup program leaves (its files, settings and Add/Remove Programs

@@ -114,6 +114,12 @@ TEST(VersionResources, EveryShippedFileNamesItsMakerAndTheBuildsVersion) {
     EXPECT_EQ(VersionString(block, "ProductVersion"), version);
     EXPECT_TRUE(StartsWithNoCase(VersionString(block, "FileDescription"), "Vendrolix"));
     EXPECT_TRUE(ContainsNoCase(VersionString(block, "LegalCopyright"), "Tervanic"));
+    // What tells an installer that a COM server registers itself.
+    void* selfRegister = nullptr;
+    if (EndsWithNoCase(file, ".dll")) {
+      EXPECT_TRUE(VerQueryValueA(block.data(), "\\StringFileInfo\\040904b0\\OLESelfRegister", &selfRegister,
+                                 &fixedSize));
+    }
   }
 
   // The package says the same in its own terms.

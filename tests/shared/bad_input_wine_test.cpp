@@ -5,14 +5,18 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "cookie_logic.h"
-#include "decision.h"
-#include "manager_logic.h"
+#include "ModVendrolixIE.h"
+#include "cleaning.h"
+#include "cookies.h"
+#include "data_files.h"
+#include "settings.h"
 #include "win32/file_io.h"
+#include "win32_machine.h"
 #include "wine_support.h"
 
 namespace vendrolix {
@@ -48,6 +52,19 @@ std::string Binary() {
 
 // ---- WebSite.dat: the helper's lookup and the manager's list ---------------
 
+// Puts the file's last write a minute back: the helper then reads it through
+// the copy it keeps of a settled list.
+void Settle(const std::string& path) {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  ULARGE_INTEGER ticks{{now.dwLowDateTime, now.dwHighDateTime}};
+  ticks.QuadPart -= 60ull * 10000000;
+  const FILETIME before{ticks.LowPart, ticks.HighPart};
+  win32::UniqueFile file(CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(file.valid() && SetFileTime(file.get(), nullptr, nullptr, &before));
+}
+
 TEST(BadInput, WhiteListReaders) {
   const char* const url = "http://www.example.com/page";
   const struct Row {
@@ -63,7 +80,8 @@ TEST(BadInput, WhiteListReaders) {
       {"NUL bytes inside entries", Bytes(std::string("2\r\nfoo\0bar\r\nexample.com\r\n", 26)), 0,
        {std::string("foo\0bar", 7), "example.com"}},
       {"NUL byte in the count", Bytes(std::string("1\0\r\nexample.com\r\n", 17)), 1, {}},
-      {"a 1 MB entry before the match", Bytes("2\r\n" + Big('a') + "\r\nexample.com\r\n"), 0, {Big('a'), "example.com"}},
+      // No keyword is that long: the helper stops at the line, the manager shows it.
+      {"a 1 MB entry before the match", Bytes("2\r\n" + Big('a') + "\r\nexample.com\r\n"), 1, {Big('a'), "example.com"}},
       {"a 1 MB count line", Bytes(Big('7') + "\r\nexample.com\r\n"), 1, {}},
       {"count 99999", Bytes("99999\r\nexample.com\r\n"), 1, {}},
       {"count -5", Bytes("-5\r\nexample.com\r\n"), 1, {}},
@@ -74,21 +92,19 @@ TEST(BadInput, WhiteListReaders) {
       {"blank lines as entries, which match nothing", Bytes("2\r\n  \r\n\r\n"), 1, {"  ", ""}},
   };
   test::ScratchFolder folder("bad-white-list");
-  const std::string path = folder.File("WebSite.dat");
+  const std::string path = folder.File(file::WhiteList);
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     Place(path, row.file);
-    {
-      win32::TextFileReader reader(path);
-      EXPECT_EQ(helper::WhiteListLookup([&](std::string& line) { return reader.Next(line); }, url), row.lookup);
-    }
-    {
-      win32::TextFileReader reader(path);
-      EXPECT_EQ(manager::ParseWebSiteList([&](std::string& line) { return reader.Next(line); }), row.shown);
-    }
-    // Reading never changes the file; a missing one is created empty.
+    helper::ForgetWhiteList();
+    EXPECT_EQ(helper::IsBlockedUrl(folder.path(), url), row.lookup);
+    EXPECT_EQ(manager::ReadWebSiteFile(path), row.shown);
+    // Reading never changes the file; the helper creates a missing one empty.
     if (row.file.kind == FileState::Bytes) {
       EXPECT_EQ(test::ReadFileBytes(path), row.file.bytes);
+      Settle(path);
+      EXPECT_EQ(helper::IsBlockedUrl(folder.path(), url), row.lookup) << "settled";
+      EXPECT_EQ(helper::IsBlockedUrl(folder.path(), url), row.lookup) << "kept";
     }
     if (row.file.kind == FileState::Missing) {
       EXPECT_EQ(test::ReadFileBytes(path), std::string());
@@ -97,25 +113,11 @@ TEST(BadInput, WhiteListReaders) {
       EXPECT_TRUE(win32::FolderExists(path));
     }
   }
+  helper::ForgetWhiteList();
   RemoveDirectoryA(path.c_str());
 }
 
 // ---- Keep lists: the manager's and the cleaner's reading of the line ------
-
-// The cleaner's reading: the first line of the whole file, or nothing.
-std::optional<std::string> CleanerKeepLine(const std::string& path) {
-  std::string content;
-  if (!win32::ReadWholeFile(path, content)) return std::nullopt;
-  return content.substr(0, content.find_first_of("\r\n"));
-}
-
-// The manager's reading: the first line, a missing list created empty.
-std::string ManagerKeepLine(const std::string& path) {
-  std::string line;
-  win32::TextFileReader reader(path);
-  if (!reader.Next(line)) line.clear();
-  return line;
-}
 
 TEST(BadInput, KeepListReaders) {
   const struct Row {
@@ -126,7 +128,8 @@ TEST(BadInput, KeepListReaders) {
   } rows[] = {
       {"missing", kMissing, "", std::nullopt},
       {"a folder in its place", kFolder, "", std::nullopt},
-      {"empty", Bytes(""), "", ""},
+      // Never saved (a save writes a line end): no list to clean by.
+      {"empty", Bytes(""), "", std::nullopt},
       {"NUL bytes", Bytes(std::string("#a\0b##c#\r\n", 10)), std::string("#a\0b##c#", 8),
        std::string("#a\0b##c#", 8)},
       {"a 1 MB line", Bytes(Big('#') + "\r\nsecond"), Big('#'), Big('#')},
@@ -137,13 +140,15 @@ TEST(BadInput, KeepListReaders) {
        Binary().substr(0, Binary().find_first_of("\r\n"))},
   };
   test::ScratchFolder folder("bad-keep-list");
-  const std::string path = folder.File("IECookieURL.dat");
+  const std::string path = folder.File(file::IeKeepList);
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     Place(path, row.file);
-    // The cleaner reads first: the manager creates a missing list.
-    EXPECT_EQ(CleanerKeepLine(path), row.cleanerLine);
-    EXPECT_EQ(ManagerKeepLine(path), row.managerLine);
+    EXPECT_EQ(cleaner::KeepLineOf(cleaner::ReadKeepFileAt(path)), row.cleanerLine);
+    EXPECT_EQ(manager::ReadKeepLine(path), row.managerLine);
+    if (row.file.kind == FileState::Missing) {  // only a save writes a list
+      EXPECT_FALSE(win32::FileExists(path));
+    }
   }
   RemoveDirectoryA(path.c_str());
 }
@@ -169,12 +174,11 @@ TEST(BadInput, NetscapeCookieFileListing) {
       {"comments and lines without a tab", Bytes("# a.com\tx\r\nb.com x\r\n\r\n"), 0},
   };
   test::ScratchFolder folder("bad-netscape");
-  const std::string path = folder.File("Cookies.txt");
+  const std::string path = folder.path() + cookies::kNetscapeCookieFile;
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     Place(path, row.file);
-    win32::TextFileReader reader(path, win32::TextFileReader::OpenMode::Plain);
-    EXPECT_EQ(manager::NetscapeEntries([&](std::string& line) { return reader.Next(line); }).size(), row.entries);
+    EXPECT_EQ(manager::ReadNetscapeEntries(path).size(), row.entries);
     if (row.file.kind == FileState::Missing) {  // never created
       EXPECT_FALSE(win32::FileExists(path));
     }

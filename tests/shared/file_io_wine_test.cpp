@@ -43,15 +43,6 @@ TEST(FileIo, ReaderGivesLinesWithoutTheirEnds) {
   EXPECT_EQ(lines, (std::vector<std::string>{"2", "alpha", "Beta"}));
 }
 
-TEST(FileIo, ReplaceWritesExactBytesAndLeavesNoTemporaryFile) {
-  test::ScratchFolder folder("fileio-replace");
-  const std::string path = folder.File("WebSite.dat");
-  ASSERT_TRUE(ReplaceFileContent(path, "1\r\nold\r\n"));
-  ASSERT_TRUE(ReplaceFileContent(path, "2\r\nalpha\r\nBeta\r\n"));
-  EXPECT_EQ(test::ReadFileBytes(path), "2\r\nalpha\r\nBeta\r\n");
-  EXPECT_FALSE(FileExists(TemporaryPathFor(path)));
-}
-
 TEST(FileIo, FailedReplaceKeepsTheOldContent) {
   test::ScratchFolder folder("fileio-fail");
   const std::string path = folder.File("WebSite.dat");

@@ -13,26 +13,13 @@
 #include <thread>
 
 #include "atomic_write.h"
+#include "fault_files.h"
 #include "win32/file_io.h"
 #include "win32/handles.h"
 #include "wine_support.h"
 
 namespace vendrolix::win32 {
 namespace {
-
-struct DataFile {
-  const char* name;
-  const char* old;
-  const char* replacement;
-};
-
-constexpr DataFile kDataFiles[] = {
-    {"WebSite.dat", "2\r\nalpha.com\r\nBeta.org\r\n", "1\r\ngamma.net\r\n"},
-    {"IECookieURL.dat", "#joe@kept##ann@bank#\r\n", "#joe@kept#\r\n"},
-    {"NSCookieURL.dat", "#.example.com#\r\n", "\r\n"},
-    {"Cookies.txt", "# Netscape\r\n.kept.com\tTRUE\t/\tFALSE\t0\tid\t1\r\n.gone.com\tTRUE\t/\tFALSE\t0\tid\t2\r\n",
-     "# Netscape\r\n.kept.com\tTRUE\t/\tFALSE\t0\tid\t1\r\n"},
-};
 
 // What the replacement must do. Where Windows and Wine differ (Wine renames
 // over a read-only file, Windows refuses), either outcome is right as long as
@@ -93,22 +80,30 @@ const Obstacle kObstacles[] = {
 
 TEST(ReplaceFaults, AnObstacleLeavesTheOldOrTheNewFileAndSaysWhich) {
   test::ScratchFolder folder("replace-faults");
-  for (const DataFile& file : kDataFiles) {
-    for (const Obstacle& obstacle : kObstacles) {
-      SCOPED_TRACE(std::string(file.name) + ": " + obstacle.what);
+  for (const test::ReplacedFile& file : test::ReplacedFiles()) {
+    if (!file.old) {  // no target for an obstacle: the call makes it
       const std::string path = folder.File(file.name);
-      ASSERT_TRUE(test::WriteFileBytes(path, file.old));
+      EXPECT_TRUE(ReplaceFileContent(path, file.replacement)) << file.name;
+      EXPECT_EQ(test::ReadFileBytes(path), file.replacement);
+      EXPECT_FALSE(FileExists(TemporaryPathFor(path)));
+      DeleteFileA(path.c_str());
+      continue;
+    }
+    for (const Obstacle& obstacle : kObstacles) {
+      SCOPED_TRACE(file.name + ": " + obstacle.what);
+      const std::string path = folder.File(file.name);
+      ASSERT_TRUE(test::WriteFileBytes(path, *file.old));
       const auto undo = obstacle.arrange(path);
       const bool replaced = ReplaceFileContent(path, file.replacement);
       undo();
       if (obstacle.expect != Expect::Either) {
         EXPECT_EQ(replaced, obstacle.expect == Expect::Replaces);
       }
-      EXPECT_EQ(test::ReadFileBytes(path), std::string(replaced ? file.replacement : file.old));
+      EXPECT_EQ(test::ReadFileBytes(path), replaced ? file.replacement : *file.old);
       EXPECT_FALSE(FileExists(TemporaryPathFor(path)));
       // Once the obstacle is gone the same call goes through.
       EXPECT_TRUE(ReplaceFileContent(path, file.replacement));
-      EXPECT_EQ(test::ReadFileBytes(path), std::string(file.replacement));
+      EXPECT_EQ(test::ReadFileBytes(path), file.replacement);
       EXPECT_FALSE(FileExists(TemporaryPathFor(path)));
       SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
       DeleteFileA(path.c_str());
@@ -118,7 +113,7 @@ TEST(ReplaceFaults, AnObstacleLeavesTheOldOrTheNewFileAndSaysWhich) {
 
 TEST(ReplaceFaults, MissingFolderOrAFolderInTheFilesPlace) {
   test::ScratchFolder folder("replace-folders");
-  for (const DataFile& file : kDataFiles) {
+  for (const test::ReplacedFile& file : test::ReplacedFiles()) {
     SCOPED_TRACE(file.name);
     // A folder that does not exist: nothing is created anywhere.
     const std::string lost = folder.File("gone") + "\\" + file.name;

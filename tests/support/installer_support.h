@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 namespace vendrolix::test {
@@ -69,22 +70,9 @@ void ExpectSuiteRemoved(const std::string& folder, const std::string& menu);
 // ("\Vendrolix\VendrolixIEDLL.dll" or its 64-bit name).
 void ExpectInstalledHelperBlocksPopUp(const std::string& browser, REGSAM view, const std::string& helperFile);
 
-// A symbolic link to target (both Windows paths), removed with the object.
-// Wine 8 makes no reparse point itself (mklink /J, FSCTL_SET_REPARSE_POINT
-// and CreateSymbolicLink fail or do nothing) but shows a Unix symbolic link
-// as one, so ln makes it from the Unix side.
-class FolderLink {
- public:
-  FolderLink(const std::string& link, const std::string& target);
-  ~FolderLink();
-  // Whether Windows sees a reparse point there.
-  bool made() const;
-
- private:
-  std::string link_;
-  std::string unixLink_;
-};
-// How many entries folder holds.
-int EntriesIn(const std::string& folder);
+// An installation into a folder reached through a link (the link itself,
+// then a folder below it): install runs one into the folder given and
+// checks that it was refused; nothing may land where the link leads.
+void ExpectRefusedThroughLink(const std::function<void(const std::string& folder)>& install);
 
 }  // namespace vendrolix::test

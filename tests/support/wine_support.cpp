@@ -343,6 +343,86 @@ ProcessResult RunProcess(const std::string& commandLine, std::chrono::millisecon
   return result;
 }
 
+StartedProgram::StartedProgram(const std::string& commandLine, DWORD creationFlags) {
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  std::vector<char> line(commandLine.begin(), commandLine.end());
+  line.push_back('\0');
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, creationFlags, nullptr, nullptr, &startup,
+                      &info)) {
+    return;
+  }
+  CloseHandle(info.hThread);
+  process_.reset(info.hProcess);
+  id_ = info.dwProcessId;
+}
+
+std::optional<DWORD> StartedProgram::ExitCode() const {
+  DWORD code = 0;
+  if (!started() || !Ended() || !GetExitCodeProcess(process_.get(), &code)) return std::nullopt;
+  return code;
+}
+
+void StartedProgram::End() {
+  if (Ended()) return;
+  TerminateProcess(process_.get(), 1);
+  WaitForSingleObject(process_.get(), 5000);
+}
+
+namespace {
+struct WindowSearch {
+  const std::function<bool(HWND)>& keep;
+  DWORD process;
+  std::vector<HWND> found;
+};
+BOOL CALLBACK VisitTopWindow(HWND window, LPARAM data) {
+  auto& search = *reinterpret_cast<WindowSearch*>(data);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if ((search.process == 0 || owner == search.process) && search.keep(window)) search.found.push_back(window);
+  return TRUE;
+}
+}  // namespace
+
+std::vector<HWND> TopWindows(const std::function<bool(HWND)>& keep, DWORD process) {
+  WindowSearch search{keep, process, {}};
+  EnumWindows(&VisitTopWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+std::string WindowText(HWND window) {
+  char text[1025] = {};
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
+void EndProcessOf(HWND window) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process == 0 || process == GetCurrentProcessId()) return;
+  win32::UniqueKernelHandle handle(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process));
+  if (!handle) return;
+  TerminateProcess(handle.get(), 1);
+  WaitForSingleObject(handle.get(), 5000);
+}
+
+void RemoveFolderTree(const std::string& path) {
+  RunProcess("cmd /c rmdir /s /q " + Quote(path), std::chrono::seconds(30));
+}
+
+LoadedServer::LoadedServer(const std::string& path, const CLSID& classId)
+    : module_(LoadLibraryA(path.c_str())), classId_(classId) {
+  if (!module_) return;
+  getClassObject_ = reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(GetProcAddress(module_, "DllGetClassObject")));
+  canUnloadNow_ = reinterpret_cast<CanUnloadNowFn>(reinterpret_cast<void*>(GetProcAddress(module_, "DllCanUnloadNow")));
+}
+
+void LoadedServer::Unload() {
+  if (module_ && (!canUnloadNow_ || canUnloadNow_() == S_OK)) FreeLibrary(module_);
+  module_ = nullptr;
+}
+
 std::string WinePath(const std::string& unixPath) {
   std::string path = "Z:" + unixPath;
   for (char& c : path) {
@@ -374,12 +454,11 @@ ScratchFolder::ScratchFolder(const std::string& name) {
   std::string base = n > 0 ? std::string(temp, n) : std::string("C:\\");
   if (base.back() != '\\') base += '\\';
   path_ = base + "vendrolix-" + name;
-  const std::string command = "cmd /c rmdir /s /q " + Quote(path_);
-  RunProcess(command, std::chrono::seconds(30));
+  RemoveFolderTree(path_);
   CreateDirectoryA(path_.c_str(), nullptr);
 }
 
-ScratchFolder::~ScratchFolder() { RunProcess("cmd /c rmdir /s /q " + Quote(path_), std::chrono::seconds(30)); }
+ScratchFolder::~ScratchFolder() { RemoveFolderTree(path_); }
 
 UncShare::UncShare(const std::string& host, const std::string& share) : unc_("\\\\" + host + "\\" + share) {
   char prefix[MAX_PATH] = {};
@@ -395,7 +474,7 @@ UncShare::UncShare(const std::string& host, const std::string& share) : unc_("\\
 }
 
 UncShare::~UncShare() {
-  if (!made_.empty()) RunProcess("cmd /c rmdir /s /q " + Quote(made_), std::chrono::seconds(30));
+  if (!made_.empty()) RemoveFolderTree(made_);
 }
 
 BenchInstall::~BenchInstall() {
@@ -438,6 +517,25 @@ ProcessResult RunScenario(const ScratchFolder& folder, const std::string& host, 
   ProcessResult result = RunProcess(command, timeout);
   if (!result.started) result = RunProcess(command, timeout);
   return result;
+}
+
+std::size_t BenchRun::Count(const std::string& start) const {
+  std::size_t n = 0;
+  for (const std::string& line : lines) n += line.rfind(start, 0) == 0;
+  return n;
+}
+
+BenchRun RunBench(const ScratchFolder& install, const std::string& scenario, std::chrono::milliseconds timeout,
+                  const std::string& host) {
+  BenchRun run;
+  const auto start = std::chrono::steady_clock::now();
+  run.process = RunScenario(install, host.empty() ? Arg("iexplore") : host, scenario, timeout);
+  run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  run.lines = OutputLines(run.process.output);
+  for (const std::string& line : run.Of({"reg"})) {
+    if (line.rfind("reg hForm ", 0) == 0) StopTrayStandIn(line.substr(std::strlen("reg hForm ")));
+  }
+  return run;
 }
 
 std::string HandleText(HWND window) {

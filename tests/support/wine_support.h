@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <gtest/gtest.h>
+#include <wrl/client.h>
 
 #include <chrono>
 #include <functional>
@@ -138,6 +139,40 @@ class BackgroundRun {
   std::thread thread_;
 };
 
+// A program started for the test to drive through its windows: its output
+// is not taken and nothing waits for it. One that still runs when the object
+// goes is ended.
+class StartedProgram {
+ public:
+  explicit StartedProgram(const std::string& commandLine, DWORD creationFlags = 0);
+  ~StartedProgram() { End(); }
+  StartedProgram(const StartedProgram&) = delete;
+  StartedProgram& operator=(const StartedProgram&) = delete;
+  bool started() const { return process_.valid(); }
+  DWORD id() const { return id_; }
+  bool Ended() const { return !started() || WaitForSingleObject(process_.get(), 0) == WAIT_OBJECT_0; }
+  // Its exit code once it ended.
+  std::optional<DWORD> ExitCode() const;
+  // Ends it if it still runs, and waits for that.
+  void End();
+
+ private:
+  win32::UniqueKernelHandle process_;
+  DWORD id_ = 0;
+};
+
+// The top-level windows for which keep is true, of one process unless
+// process is 0, in the system's order.
+std::vector<HWND> TopWindows(const std::function<bool(HWND)>& keep, DWORD process = 0);
+// Its caption, as far as 1,024 characters.
+std::string WindowText(HWND window);
+// Ends the process of a window (never this one) and waits for its end: what
+// a test started must not outlive it.
+void EndProcessOf(HWND window);
+
+// Removes a folder with everything in it; nothing when it is not there.
+void RemoveFolderTree(const std::string& path);
+
 // The command line of the bench browser (--iexplore) on a scenario file.
 std::string BenchBrowserCommand(const std::string& scenarioFile);
 
@@ -229,6 +264,32 @@ class BrowserBenchSuite : public ::testing::Test {
 ProcessResult RunScenario(const ScratchFolder& folder, const std::string& host, const std::string& scenario,
                           std::chrono::milliseconds timeout);
 
+// A program's output as lines without their line ends, less Wine's own
+// diagnostics (":fixme:" and ":err:" lines), which share the stream.
+std::vector<std::string> OutputLines(const std::string& output);
+// Those of lines whose first word is one of words, in their order.
+std::vector<std::string> LinesOf(const std::vector<std::string>& lines, std::initializer_list<const char*> words);
+
+// A bench browser's run of a scenario in a browser-bench install (the
+// browser is --iexplore unless host names another): how it ended and its
+// answer lines, Wine's diagnostics left out. A tray stand-in that the
+// scenario's "reg hForm" named is stopped before this returns.
+struct BenchRun {
+  ProcessResult process;
+  std::vector<std::string> lines;
+  double seconds = 0;  // the browser's run alone
+  bool endedWell() const { return process.finished && process.exitCode == 0; }
+  // The lines whose first word is one of words.
+  std::vector<std::string> Of(std::initializer_list<const char*> words) const { return LinesOf(lines, words); }
+  // How many lines begin with start.
+  std::size_t Count(const std::string& start) const;
+};
+BenchRun RunBench(const ScratchFolder& install, const std::string& scenario, std::chrono::milliseconds timeout,
+                  const std::string& host = "");
+// What a bench scenario does first: a browser window W1 opened, time for the
+// helper to start the tray, and the tray's form named ("reg hForm").
+inline constexpr const char* kBenchStart = "open W1\nsleep 1500\nreg hForm\n";
+
 // A window's handle as the settings hold it: its 32-bit number in decimal.
 std::string HandleText(HWND window);
 
@@ -236,11 +297,6 @@ std::string HandleText(HWND window);
 // handle is given as the settings hold it; nothing when that window is gone.
 void StopTrayStandIn(const std::string& formText);
 
-// A program's output as lines without their line ends, less Wine's own
-// diagnostics (":fixme:" and ":err:" lines), which share the stream.
-std::vector<std::string> OutputLines(const std::string& output);
-// Those of lines whose first word is one of words, in their order.
-std::vector<std::string> LinesOf(const std::vector<std::string>& lines, std::initializer_list<const char*> words);
 
 // The value of this program's "--name=value" argument; "" when it has none.
 std::string Arg(const std::string& name);
@@ -288,6 +344,39 @@ inline constexpr const char* kNo32BitSkip = "no 32-bit execution";
 #define VENDROLIX_SKIP_WITHOUT_32BIT(what)                                                   \
   if (!::vendrolix::test::CanRun32BitPrograms())                                            \
   GTEST_SKIP() << ::vendrolix::test::kNo32BitSkip << ": " << what
+
+// A COM server DLL loaded from a path as COM loads it, its objects made
+// through its own class factory; unloaded only once it says it may go.
+class LoadedServer {
+ public:
+  LoadedServer(const std::string& path, const CLSID& classId);
+  ~LoadedServer() { Unload(); }
+  LoadedServer(const LoadedServer&) = delete;
+  LoadedServer& operator=(const LoadedServer&) = delete;
+
+  bool loaded() const { return getClassObject_ && canUnloadNow_; }
+  // S_OK once no object, lock or hook of the server is left.
+  HRESULT CanUnloadNow() const { return canUnloadNow_(); }
+  // The object's interface, or null when it cannot be made.
+  template <class Interface>
+  Microsoft::WRL::ComPtr<Interface> Create() const {
+    Microsoft::WRL::ComPtr<IClassFactory> factory;
+    Microsoft::WRL::ComPtr<Interface> object;
+    if (loaded() && SUCCEEDED(getClassObject_(classId_, IID_PPV_ARGS(&factory)))) {
+      factory->CreateInstance(nullptr, IID_PPV_ARGS(&object));
+    }
+    return object;
+  }
+  void Unload();
+
+ private:
+  using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+  using CanUnloadNowFn = HRESULT(STDAPICALLTYPE*)();
+  HMODULE module_;
+  CLSID classId_;
+  GetClassObjectFn getClassObject_ = nullptr;
+  CanUnloadNowFn canUnloadNow_ = nullptr;
+};
 
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
 std::optional<std::string> ReadFileBytes(const std::string& path);
