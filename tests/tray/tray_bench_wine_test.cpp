@@ -68,7 +68,7 @@ TEST_F(TrayEndToEnd, ABlockedPopupIsToldOfItsSiteAllowedByTheManagersAddAndTheLa
   browser.Do("title W1 Statement");
   EXPECT_EQ(browser.Do("newwindow W1 0x0 http://ads.example.com/offer"), "newwindow W1 cancelled");
   EXPECT_EQ(test::GetText(HKEY_CURRENT_USER, kBlockedListKey, value::LastBlocked), "www.example.com");
-  EXPECT_EQ(settings_.Get(value::LastBlocked), std::nullopt);
+  EXPECT_EQ(test::GetText(HKEY_LOCAL_MACHINE, kBrowserKey, value::LastBlocked), std::nullopt);
   // Counted in the tip, then the flash; the browser keeps the keyboard.
   ASSERT_TRUE(test::WaitUntil([&] { return observer_.Events().size() >= 12; }, 20s))
       << test::IconTrail(observer_.Events());

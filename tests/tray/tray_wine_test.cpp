@@ -350,26 +350,28 @@ TEST_F(TrayWine, AnEnforcedLevelIsShownAndNothingChangesIt) {
   Close(*tray);
 }
 
-// A user who may read the settings key but not write it: the tray reads
-// and shows the stored level (Allow; the default of a failed read would be
-// Low), and commands whose writes fail change nothing and end nothing.
+// A user who may read the machine's settings key but not write it: the tray
+// reads and shows the machine's level (Allow; the default of a failed read
+// would be Low), publishes in its own session, and keeps the user's choices
+// as the user's own, never over the machine's copy.
 TEST_F(TrayWine, AKeyItMayOnlyReadShowsTheStoredLevelAndSurvivesItsMenu) {
-  settings_.Set(value::Popup, "0");
+  settings_.SetMachine(value::Popup, "0");
   test::ReadOnlySettings readOnly;
   ASSERT_TRUE(readOnly.applied());
   auto tray = StartTray(/*publishes=*/false);
   ASSERT_TRUE(observer_.WaitForCount(1, 10s));
   EXPECT_EQ(observer_.Events()[0].icon, 'A');
-  EXPECT_EQ(settings_.Get(value::hForm), std::nullopt) << "nothing could be published";
+  EXPECT_NE(settings_.Get(value::hForm), std::nullopt) << "published in the session's own key";
   for (UINT command : {static_cast<UINT>(IDM_BLOCK_ALL_POPUP), static_cast<UINT>(IDM_NO_SOUND),
                        static_cast<UINT>(IDM_WHITE_LIST)}) {
     ASSERT_TRUE(tray->Send(WM_COMMAND, command, 0)) << command;
   }
   ASSERT_TRUE(tray->Send(WM_TRAY_ICON, 0, MAKELPARAM(NIN_SELECT, 1)));
   EXPECT_TRUE(tray->running());
-  EXPECT_EQ(settings_.Get(value::Popup), "0");
-  EXPECT_EQ(settings_.Get(value::Sound), std::nullopt);
-  EXPECT_EQ(settings_.Get(value::Status), std::nullopt);
+  EXPECT_EQ(test::GetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::Popup), "0");
+  EXPECT_EQ(test::GetText(HKEY_LOCAL_MACHINE, kSettingsKey, value::Sound), std::nullopt);
+  EXPECT_EQ(settings_.Get(value::Sound), "2");
+  EXPECT_EQ(settings_.Get(value::Status), "0");
   EXPECT_TRUE(test::WaitUntil([&] { return test::ReadFileBytes(ManagerLog()).has_value(); }, 10s))
       << "the manager is still started";
   Close(*tray);
