@@ -36,44 +36,6 @@ std::int32_t ReadHandle(const char* name, std::int32_t current) {
   return current;
 }
 
-// What the decision needs from this browser thread.
-class BrowserEnv final : public NewWindowEnv {
- public:
-  BrowserEnv(ModVendrolixIE& state, const WindowState& window, IWebBrowser2* browser, VARIANT_BOOL* cancel)
-      : state_(state), window_(window), settings_(state), browser_(browser), cancel_(cancel) {}
-  std::string ReadSetting(const char* name) override { return settings_.Read(name); }
-  std::string LocationUrl() override {
-    if (!browser_) return window_.CurrentUrl;
-    BSTR url = nullptr;
-    if (FAILED(browser_->get_LocationURL(&url))) return window_.CurrentUrl;
-    std::string text = FromBstr(url);
-    SysFreeString(url);
-    return text;
-  }
-  std::int16_t IsBlockedUrl(const std::string& url) override { return helper::IsBlockedUrl(state_.AppPath, url); }
-  Policy ReadPopupPolicy() override { return win32::ReadPolicy(kPolicyLevel | kPolicyAllowList); }
-  bool CtrlDown() override { return GetKeyState(VK_CONTROL) < 0; }
-  std::int32_t Now() override { return NowStamp(); }
-  void CancelWindow() override {
-    if (cancel_) *cancel_ = VARIANT_TRUE;
-  }
-  void PlayWave() override { PlayBlockWave(state_.AppPath); }
-  void Beep() override { ::Beep(kBlockBeepHz, kBlockBeepMs); }
-  void RecordBlocked(const std::string& site, const std::string& target) override {
-    RecordBlockedWindow(state_, site, target);
-  }
-  void PostClick(std::int32_t window) override {
-    PostTrayClick(window, kBlockCaption, state_.AppPath, &state_.blockButton);
-  }
-
- private:
-  ModVendrolixIE& state_;
-  const WindowState& window_;
-  SettingsReader settings_;
-  IWebBrowser2* browser_;
-  VARIANT_BOOL* cancel_;
-};
-
 }  // namespace
 
 CVendrolixIEDLL::CVendrolixIEDLL() = default;
@@ -267,7 +229,7 @@ void CVendrolixIEDLL::Quit() {
 }
 
 std::string CVendrolixIEDLL::LocationUrl() {
-  BrowserEnv env(ThreadState(), window_, m_ie.Get(), nullptr);
+  HelperEnv env(ThreadState(), m_ie.Get(), &window_);
   return env.LocationUrl();
 }
 
@@ -284,7 +246,7 @@ void CVendrolixIEDLL::OnNewWindow2(DISPPARAMS* params) {
   if (params && params->cArgs >= 2 && params->rgvarg[0].vt == (VT_BYREF | VT_BOOL)) {
     cancel = params->rgvarg[0].pboolVal;
   }
-  BrowserEnv env(ThreadState(), window_, m_ie.Get(), cancel);
+  HelperEnv env(ThreadState(), m_ie.Get(), &window_, cancel);
   OnNewWindow(window_, env);
 }
 
@@ -302,7 +264,7 @@ void CVendrolixIEDLL::OnNewWindow3(DISPPARAMS* params) {
   const VARIANT& url = params->rgvarg[0];
   const std::string target =
       url.vt == VT_BSTR ? FromBstr(url.bstrVal, static_cast<UINT>(kBlockedAddressLimit)) : std::string();
-  BrowserEnv env(ThreadState(), window_, m_ie.Get(), params->rgvarg[3].pboolVal);
+  HelperEnv env(ThreadState(), m_ie.Get(), &window_, params->rgvarg[3].pboolVal);
   helper::OnNewWindow3(window_, env, static_cast<std::uint32_t>(flags.lVal), target);
 }
 

@@ -368,22 +368,6 @@ std::string ClassNameOf(HWND window, int bufferSize) {
   return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
 }
 
-class MouseHookEnv final : public MouseEnv {
- public:
-  MouseHookEnv(const ModVendrolixIE& state, HWND target) : state_(state), target_(target) {}
-  std::string TargetClassName() override { return ClassNameOf(target_, 250); }
-  std::string PopupText() override {
-    const auto enforced = win32::ReadEnforcedSetting(value::Popup);
-    return enforced ? *enforced : ReadRegString(value::Popup);
-  }
-  bool CursorIsFrameCursor() override { return reinterpret_cast<std::uintptr_t>(GetCursor()) == state_.FrameCursor; }
-  std::int32_t Now() override { return NowStamp(); }
-
- private:
-  const ModVendrolixIE& state_;
-  HWND target_;
-};
-
 // The scan's EnumWindows callback: goes on enumerating, unless the visit
 // failed, which fails the scan (nothing is judged on half a list).
 BOOL CALLBACK DialogEnumProc(HWND window, LPARAM visit) {
@@ -397,66 +381,71 @@ BOOL CALLBACK DialogEnumProc(HWND window, LPARAM visit) {
 
 HWND AsWindow(std::intptr_t handle) { return reinterpret_cast<HWND>(handle); }
 
-class MessageHookEnv final : public DialogEnv {
- public:
-  explicit MessageHookEnv(ModVendrolixIE& state) : state_(state), settings_(state) {}
-  std::string ReadSetting(const char* name) override { return settings_.Read(name); }
-  std::int16_t IsBlockedUrl(const std::string& url) override { return helper::IsBlockedUrl(state_.AppPath, url); }
-  Policy ReadPopupPolicy() override { return win32::ReadPolicy(kPolicyLevel | kPolicyAllowList); }
-  bool CtrlDown() override { return GetKeyState(VK_CONTROL) < 0; }
-  std::int32_t Now() override { return NowStamp(); }
-  void PlayWave() override { PlayBlockWave(state_.AppPath); }
-  void Beep() override { ::Beep(kBlockBeepHz, kBlockBeepMs); }
-  void RecordBlocked(const std::string& site, const std::string& target) override {
-    RecordBlockedWindow(state_, site, target);
-  }
-  void PostClick(std::int32_t window) override {
-    PostTrayClick(window, kBlockCaption, state_.AppPath, &state_.blockButton);
-  }
-  std::intptr_t FindDialogFrame() override {
-    return reinterpret_cast<std::intptr_t>(FindWindowA(kDialogClass, nullptr));
-  }
-  bool EnumTopLevel(const std::function<void(std::intptr_t)>& visit) override {
-    return EnumWindows(DialogEnumProc, reinterpret_cast<LPARAM>(&visit)) != FALSE;
-  }
-  std::intptr_t OwnerOf(std::intptr_t window) override {
-    return reinterpret_cast<std::intptr_t>(GetParent(AsWindow(window)));
-  }
-  std::string ClassNameOf(std::intptr_t window) override { return helper::ClassNameOf(AsWindow(window), 500); }
-  void CloseDialog(std::intptr_t window) override { PostMessageA(AsWindow(window), WM_CLOSE, 0, 0); }
-
- private:
-  ModVendrolixIE& state_;
-  SettingsReader settings_;
-};
-
-class BlockedWindowEnv final : public OpenBlockedEnv {
- public:
-  explicit BlockedWindowEnv(ModVendrolixIE& state) : state_(state) {}
-  std::string ReadBlockedList() override { return helper::ReadBlockedList(state_).value_or(std::string()); }
-  void WriteBlockedList(const std::string& stored) override { WriteUserText(state_, kBlockedListValue, stored); }
-  std::int32_t Now() override { return NowStamp(); }
-  bool OpenInNewWindow(const std::string& address) override {
-    if (!state_.browser) return false;
-    VARIANT url, flags, empty;
-    VariantInit(&url);
-    VariantInit(&flags);
-    VariantInit(&empty);
-    url.vt = VT_BSTR;
-    url.bstrVal = win32::AllocBstr(address);
-    if (!url.bstrVal) return false;
-    flags.vt = VT_I4;
-    flags.lVal = navOpenInNewWindow;
-    const HRESULT result = state_.browser->Navigate2(&url, &flags, &empty, &empty, &empty);
-    VariantClear(&url);
-    return SUCCEEDED(result);
-  }
-
- private:
-  ModVendrolixIE& state_;
-};
-
 }  // namespace
+
+std::int16_t HelperEnv::IsBlockedUrl(const std::string& url) { return helper::IsBlockedUrl(state_.AppPath, url); }
+Policy HelperEnv::ReadPopupPolicy() { return win32::ReadPolicy(kPolicyLevel | kPolicyAllowList); }
+bool HelperEnv::CtrlDown() { return GetKeyState(VK_CONTROL) < 0; }
+std::int32_t HelperEnv::Now() { return NowStamp(); }
+void HelperEnv::PlayWave() { PlayBlockWave(state_.AppPath); }
+void HelperEnv::Beep() { ::Beep(kBlockBeepHz, kBlockBeepMs); }
+void HelperEnv::RecordBlocked(const std::string& site, const std::string& target) {
+  RecordBlockedWindow(state_, site, target);
+}
+void HelperEnv::PostClick(std::int32_t window) {
+  PostTrayClick(window, kBlockCaption, state_.AppPath, &state_.blockButton);
+}
+
+std::string HelperEnv::LocationUrl() {
+  const std::string known = window_ ? window_->CurrentUrl : std::string();
+  BSTR url = nullptr;
+  if (!browser_ || FAILED(browser_->get_LocationURL(&url))) return known;
+  std::string text = win32::FromBstr(url);
+  SysFreeString(url);
+  return text;
+}
+
+void HelperEnv::CancelWindow() {
+  if (cancel_) *cancel_ = VARIANT_TRUE;
+}
+
+std::intptr_t HelperEnv::FindDialogFrame() {
+  return reinterpret_cast<std::intptr_t>(FindWindowA(kDialogClass, nullptr));
+}
+bool HelperEnv::EnumTopLevel(const std::function<void(std::intptr_t)>& visit) {
+  return EnumWindows(DialogEnumProc, reinterpret_cast<LPARAM>(&visit)) != FALSE;
+}
+std::intptr_t HelperEnv::OwnerOf(std::intptr_t window) {
+  return reinterpret_cast<std::intptr_t>(GetParent(AsWindow(window)));
+}
+std::string HelperEnv::ClassNameOf(std::intptr_t window) { return helper::ClassNameOf(AsWindow(window), 500); }
+void HelperEnv::CloseDialog(std::intptr_t window) { PostMessageA(AsWindow(window), WM_CLOSE, 0, 0); }
+
+std::string HelperEnv::ReadBlockedList() { return helper::ReadBlockedList(state_).value_or(std::string()); }
+void HelperEnv::WriteBlockedList(const std::string& stored) { WriteUserText(state_, kBlockedListValue, stored); }
+
+bool HelperEnv::OpenInNewWindow(const std::string& address) {
+  if (!state_.browser) return false;
+  VARIANT url, flags, empty;
+  VariantInit(&url);
+  VariantInit(&flags);
+  VariantInit(&empty);
+  url.vt = VT_BSTR;
+  url.bstrVal = win32::AllocBstr(address);
+  if (!url.bstrVal) return false;
+  flags.vt = VT_I4;
+  flags.lVal = navOpenInNewWindow;
+  const HRESULT result = state_.browser->Navigate2(&url, &flags, &empty, &empty, &empty);
+  VariantClear(&url);
+  return SUCCEEDED(result);
+}
+
+std::string HelperEnv::TargetClassName() { return helper::ClassNameOf(target_, 250); }
+// Read at every release, so the level alone of the policies.
+std::string HelperEnv::PopupText() { return PopupInForce(*this, win32::ReadPolicy(kPolicyLevel)); }
+bool HelperEnv::CursorIsFrameCursor() {
+  return reinterpret_cast<std::uintptr_t>(GetCursor()) == state_.FrameCursor;
+}
 
 // A failure inside a hook costs this message its stamp or its scan; the
 // message itself always goes on.
@@ -464,7 +453,7 @@ LRESULT CALLBACK MouseHookProc(int nCode, WPARAM wParam, LPARAM lParam) {
   ModVendrolixIE& state = ThreadState();
   if (nCode >= 0 && lParam && state.window && (wParam == WM_LBUTTONDOWN || wParam == WM_LBUTTONUP)) {
     try {
-      MouseHookEnv env(state, reinterpret_cast<const MOUSEHOOKSTRUCT*>(lParam)->hwnd);
+      HelperEnv env(state, nullptr, nullptr, nullptr, reinterpret_cast<const MOUSEHOOKSTRUCT*>(lParam)->hwnd);
       OnMouseMessage(nCode, static_cast<unsigned>(wParam), *state.window, state.ButtonUpStamp, env);
     } catch (...) {
     }
@@ -483,14 +472,14 @@ LRESULT CALLBACK GetMessageHookProc(int nCode, WPARAM wParam, LPARAM lParam) {
         msg.hwnd == state.FrameWindow) {
       msg.message = WM_NULL;
       try {
-        BlockedWindowEnv env(state);
+        HelperEnv env(state);
         OnOpenBlocked(*state.window, static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(msg.hwnd)),
                       static_cast<std::uint32_t>(msg.wParam), env);
       } catch (...) {
       }
     } else if (message == kDialogMessage || message == kUserMessage) {
       try {
-        MessageHookEnv env(state);
+        HelperEnv env(state);
         OnHookedMessage(nCode, message, state.dialogs, *state.window, state.ButtonUpStamp, env);
       } catch (...) {
       }

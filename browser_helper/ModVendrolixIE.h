@@ -91,6 +91,47 @@ class SettingsReader {
  private:
   ModVendrolixIE& state_;
 };
+// The browser thread's world as the new-window decision, the dialog watch
+// and the click hook see it: one environment for the three. browser and
+// window answer the page's address, cancel is the request's to cancel (a
+// new-window decision), target the window a mouse message went to.
+class HelperEnv final : public NewWindowEnv, public DialogEnv, public MouseEnv, public OpenBlockedEnv {
+ public:
+  explicit HelperEnv(ModVendrolixIE& state, IWebBrowser2* browser = nullptr, const WindowState* window = nullptr,
+                     VARIANT_BOOL* cancel = nullptr, HWND target = nullptr)
+      : state_(state), settings_(state), browser_(browser), window_(window), cancel_(cancel), target_(target) {}
+  std::string ReadSetting(const char* name) override { return settings_.Read(name); }
+  std::int16_t IsBlockedUrl(const std::string& url) override;
+  Policy ReadPopupPolicy() override;
+  bool CtrlDown() override;
+  std::int32_t Now() override;
+  void PlayWave() override;
+  void Beep() override;
+  void RecordBlocked(const std::string& site, const std::string& target) override;
+  void PostClick(std::int32_t window) override;
+  std::string LocationUrl() override;
+  void CancelWindow() override;
+  std::intptr_t FindDialogFrame() override;
+  bool EnumTopLevel(const std::function<void(std::intptr_t)>& visit) override;
+  std::intptr_t OwnerOf(std::intptr_t window) override;
+  std::string ClassNameOf(std::intptr_t window) override;
+  void CloseDialog(std::intptr_t window) override;
+  std::string TargetClassName() override;
+  std::string PopupText() override;
+  bool CursorIsFrameCursor() override;
+  std::string ReadBlockedList() override;
+  void WriteBlockedList(const std::string& stored) override;
+  bool OpenInNewWindow(const std::string& address) override;
+
+ private:
+  ModVendrolixIE& state_;
+  SettingsReader settings_;
+  IWebBrowser2* browser_;
+  const WindowState* window_;
+  VARIANT_BOOL* cancel_;
+  HWND target_;
+};
+
 // Writes a text value where it lives (a user's or session's key made when
 // missing); dropped when that cannot be opened.
 void WriteRegString(const char* name, const std::string& value);

@@ -70,6 +70,16 @@ std::int16_t WhiteListLookup(const std::function<bool(std::string&)>& nextLine, 
       url);
 }
 
+std::string PopupInForce(BlockEnv& env, const Policy& policy) {
+  return policy.level ? ToDecimalText(*policy.level) : env.ReadSetting(value::Popup);
+}
+
+std::int16_t LevelInForce(BlockEnv& env, const Policy& policy) {
+  std::int16_t level = 0;
+  ConvertToInt16(PopupInForce(env, policy), level);
+  return level;
+}
+
 void TellTray(std::int32_t trayBlockButton, const std::string& address, BlockEnv& env, const std::string& target) {
   env.RecordBlocked(SiteOfAddress(address), target);
   env.PostClick(trayBlockButton);
@@ -120,11 +130,9 @@ bool Decide(WindowState& state, NewWindowEnv& env, const Request* request) {
     state.refreshHandles = false;
   }
   std::int16_t sound = 0;
-  std::int16_t level = 0;
   ConvertToInt16(env.ReadSetting(value::Sound), sound);
-  ConvertToInt16(env.ReadSetting(value::Popup), level);
   const Policy policy = env.ReadPopupPolicy();
-  if (policy.level) level = *policy.level;
+  const std::int16_t level = LevelInForce(env, policy);
   if (level == 0) return true;
 
   state.CurrentUrl = env.LocationUrl();

@@ -124,11 +124,16 @@ class BlockEnv {
 
 // The outside world of one new-window decision: besides the block reads and
 // reaction, the browser's address and the cancel.
-class NewWindowEnv : public BlockEnv {
+class NewWindowEnv : public virtual BlockEnv {
  public:
   virtual std::string LocationUrl() = 0;
   virtual void CancelWindow() = 0;
 };
+
+// The level in force, as the Popup text the helper reads and as a number:
+// the administrator's level (policy.level) replaces Popup. Read here only.
+std::string PopupInForce(BlockEnv& env, const Policy& policy);
+std::int16_t LevelInForce(BlockEnv& env, const Policy& policy);
 
 // The sound (by the Sound setting: 0 wave, 1 beep, else none), then the
 // click on the tray's block button.

@@ -81,11 +81,9 @@ bool Scan(DialogWatch& watch, DialogEnv& env) {
 
 void Judge(unsigned trigger, DialogWatch& watch, WindowState& window, std::int32_t& buttonUpStamp, DialogEnv& env) {
   std::int16_t sound = 0;
-  std::int16_t level = 0;
   ConvertToInt16(env.ReadSetting(value::Sound), sound);
-  ConvertToInt16(env.ReadSetting(value::Popup), level);
   const Policy policy = env.ReadPopupPolicy();
-  if (policy.level) level = *policy.level;
+  const std::int16_t level = LevelInForce(env, policy);
   if (level == 0 || env.CtrlDown() || PolicyAllows(policy.allowList, window.CurrentUrl) ||
       env.IsBlockedUrl(window.CurrentUrl) == 0) {
     return;

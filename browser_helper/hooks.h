@@ -64,7 +64,7 @@ struct DialogWatch {
 // What the dialog watch reads and does besides the block reaction's reads
 // and actions; it neither cancels a window nor asks the browser for its
 // address.
-class DialogEnv : public BlockEnv {
+class DialogEnv : public virtual BlockEnv {
  public:
   // Any HTML dialog on the desktop (0 = none).
   virtual std::intptr_t FindDialogFrame() = 0;
