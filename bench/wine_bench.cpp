@@ -416,12 +416,15 @@ void BrowserRows(const test::ScratchFolder& install) {
               without.allowed.Least(), with.allowedFloor.Least());
   std::printf("%-52s %11.1fus %11.1fus\n", "  parts of the floor, blocked", without.blocked.Least(),
               with.blockedFloor.Least());
+  // The median of every window: the least of them swung with whichever
+  // process start the machine happened to schedule beside it.
   Row attach;
   attach.key = "attach";
   attach.what = "browser window opened, helper attached (tray running)";
-  attach.value = with.attach.Least();
-  attach.floor = without.attach.Least();
+  attach.value = with.attach.Median();
+  attach.floor = without.attach.Median();
   attach.against = "window without a helper";
+  attach.target = 1.2;
   Add(attach);
 }
 
@@ -459,8 +462,11 @@ void ManagerRows(const test::ScratchFolder& install) {
     }
     const test::CookieFolder cookieFolder(cookies);
     settings.Set(value::Status, "1");
+    // The page and its floor by turns, each figure the median of its
+    // turns: a busy moment then costs both alike or one turn of one, and
+    // two runs on one machine agree; the least of a few did not.
     Samples page, bare;
-    const int repetitions = g_options.smoke ? 2 : files >= 100000 ? 3 : 5;
+    const int repetitions = g_options.smoke ? 2 : files >= kLargestStore ? 5 : 7;
     for (int i = 0; i < repetitions; ++i) {
       page.Add(TimeToFilledList(test::Quote(manager), "VendrolixProCookie", 201, entries));
       bare.Add(TimeToFilledList(floor + " store", "VendrolixBenchFloor", 1, entries));
@@ -470,8 +476,8 @@ void ManagerRows(const test::ScratchFolder& install) {
     Row row;
     row.key = "cookie_page_" + std::to_string(files);
     row.what = "cookie page shown, " + std::to_string(files) + " cookies";
-    row.value = page.Least();
-    row.floor = bare.Least();
+    row.value = page.Median();
+    row.floor = bare.Median();
     row.against = "bare program listing the store once";
     row.target = files == 10000 ? 2.0 : 0;
     Add(row);
@@ -568,7 +574,7 @@ int Run() {
       return 1;
     }
   }
-  std::printf("%-52s %13s %13s %8s %6s\n", "figure (least of its repetitions)", "value", "floor", "ratio", "target");
+  std::printf("%-52s %13s %13s %8s %6s\n", "figure (least or median of its repetitions)", "value", "floor", "ratio", "target");
   if (g_options.Takes("browser")) BrowserRows(install);
   if (g_options.Takes("manager")) ManagerRows(install);
   if (g_options.Takes("tray")) TrayRows(install);

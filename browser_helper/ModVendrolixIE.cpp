@@ -10,13 +10,13 @@
 #include <optional>
 #include <string_view>
 
-#include "CookieCleaner.h"
 #include "blocked_list.h"
 #include "hooks.h"
 #include "lines.h"
 #include "settings.h"
 #include "text.h"
 #include "win32/bstr.h"
+#include "win32/cleaner_call.h"
 #include "win32/file_io.h"
 #include "win32/handles.h"
 #include "win32/policy_reader.h"
@@ -546,12 +546,8 @@ void StartTray(const std::string& appPath) {
 }
 
 void CleanIECookies() {
-  Microsoft::WRL::ComPtr<ICookieCleaner> cleaner;
-  if (FAILED(CoCreateInstance(CLSID_CookieCleaner, nullptr, CLSCTX_ALL, IID_PPV_ARGS(&cleaner)))) return;
-  BSTR code = win32::AllocBstr(kCleanerAccessCode);
-  if (!code) return;
-  cleaner->CleanIECookies(&code);
-  SysFreeString(code);
+  win32::CookieCleanerCall cleaner;
+  if (cleaner.Create()) cleaner.CleanIECookies();
 }
 
 }  // namespace vendrolix::helper

@@ -7,31 +7,6 @@
 
 namespace vendrolix::cleaner {
 
-namespace {
-
-// Entries of a folder; nullopt when the folder cannot be listed at all.
-template <typename Keep>
-std::optional<std::vector<std::string>> ListFolder(const std::string& folder, Keep keep) {
-  std::vector<std::string> names;
-  WIN32_FIND_DATAA data;
-  win32::UniqueFind find(FindFirstFileA((folder + "\\*").c_str(), &data));
-  if (!find) {
-    if (GetLastError() == ERROR_FILE_NOT_FOUND) return names;
-    return std::nullopt;
-  }
-  do {
-    const std::string name = data.cFileName;
-    if (name == "." || name == "..") continue;
-    if (keep(data)) names.push_back(name);
-  } while (FindNextFileA(find.get(), &data));
-  if (GetLastError() != ERROR_NO_MORE_FILES) return std::nullopt;
-  return names;
-}
-
-bool IsFolder(const WIN32_FIND_DATAA& data) { return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
-
-}  // namespace
-
 std::optional<std::string> ReadKeepFileAt(const std::string& path) {
   // Read whole so that a read failure is told apart from an empty list: the
   // line reader would report both as "no line", and an empty line deletes all.
@@ -63,8 +38,7 @@ bool Win32Machine::FolderExists(const std::string& path) { return win32::FolderE
 bool Win32Machine::FileExists(const std::string& path) { return win32::FileExists(path); }
 
 std::vector<std::string> Win32Machine::SubfoldersOf(const std::string& folder) {
-  auto names = ListFolder(folder, [](const WIN32_FIND_DATAA& data) { return IsFolder(data); });
-  return names ? *names : std::vector<std::string>();
+  return win32::ListFolder(folder, win32::FolderEntries::Folders).value_or(std::vector<std::string>());
 }
 
 std::optional<std::string> Win32Machine::ReadBytes(const std::string& path) {

@@ -57,17 +57,7 @@ class Win32CookieFiles final : public CookieFiles {
   bool FileExists(const std::string& path) override { return win32::FileExists(path); }
   bool IsPlainLocal(const std::string& path) override { return win32::IsPlainLocalPath(path); }
   std::vector<std::string> Subfolders(const std::string& folder) override {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA data;
-    win32::UniqueFind find(FindFirstFileA((folder + "\\*").c_str(), &data));
-    if (!find) return names;
-    do {
-      bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-      std::string name = data.cFileName;
-      if (name == "." || name == "..") continue;
-      if (isFolder) names.push_back(name);
-    } while (FindNextFileA(find.get(), &data));
-    return names;
+    return win32::ListFolder(folder, win32::FolderEntries::Folders).value_or(std::vector<std::string>());
   }
 };
 

@@ -9,12 +9,12 @@
 
 #include <new>
 
-#include "CookieCleaner.h"
 #include "exit_watch.h"
 #include "settings.h"
 #include "win32/CRegistry.h"
 #include "win32/browser_windows.h"
 #include "win32/bstr.h"
+#include "win32/cleaner_call.h"
 #include "win32/handles.h"
 #include "win32/policy_reader.h"
 
@@ -69,23 +69,13 @@ bool FindAolBrowserWindow() {
 // when the tray's thread has not done so; the instance goes before COM does.
 class Win32CookieCleaner final : public CookieCleanerSession {
  public:
-  bool Create() {
-    return SUCCEEDED(CoCreateInstance(CLSID_CookieCleaner, nullptr, CLSCTX_ALL, IID_PPV_ARGS(&cleaner_)));
-  }
-  void CleanIECookies() override { Call(&ICookieCleaner::CleanIECookies); }
-  void CleanNSCookies() override { Call(&ICookieCleaner::CleanNSCookies); }
+  bool Create() { return cleaner_.Create(); }
+  void CleanIECookies() override { cleaner_.CleanIECookies(); }
+  void CleanNSCookies() override { cleaner_.CleanNSCookies(); }
 
  private:
-  void Call(HRESULT (STDMETHODCALLTYPE ICookieCleaner::*method)(BSTR*)) {
-    BSTR code = win32::AllocBstr(kCleanerAccessCode);
-    if (!code) return;
-    (cleaner_.Get()->*method)(&code);
-    // The argument is passed by reference: free whatever the cleaner left.
-    SysFreeString(code);
-  }
-
   win32::ScopedCoInit com_{COINIT_APARTMENTTHREADED};
-  Microsoft::WRL::ComPtr<ICookieCleaner> cleaner_;
+  win32::CookieCleanerCall cleaner_;
 };
 
 class Win32ExitWatch final : public ExitWatchPlatform {

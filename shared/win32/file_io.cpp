@@ -89,6 +89,24 @@ bool FileExists(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+std::optional<std::vector<std::string>> ListFolder(const std::string& folder, FolderEntries which) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA data;
+  UniqueFind find(FindFirstFileA((folder + "\\*").c_str(), &data));
+  if (!find) {
+    if (GetLastError() == ERROR_FILE_NOT_FOUND) return names;
+    return std::nullopt;
+  }
+  do {
+    const std::string name = data.cFileName;
+    if (name == "." || name == "..") continue;
+    const bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (isFolder == (which == FolderEntries::Folders)) names.push_back(name);
+  } while (FindNextFileA(find.get(), &data));
+  if (GetLastError() != ERROR_NO_MORE_FILES) return std::nullopt;
+  return names;
+}
+
 bool FolderExists(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);

@@ -4,7 +4,9 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "atomic_write.h"
 #include "lines.h"
@@ -57,6 +59,12 @@ bool ReadWholeFile(const std::string& path, std::string& content, std::size_t ma
 
 bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);
+
+// The names of a folder's files or of its subfolders ("." and ".." never);
+// none for a folder that does not exist, nullopt for one that cannot be
+// listed whole (nothing is judged on half a list).
+enum class FolderEntries { Files, Folders };
+std::optional<std::vector<std::string>> ListFolder(const std::string& folder, FolderEntries which);
 
 // A drive-letter path whose drive is a fixed local one and which is no
 // reparse point (junction, link). Give it only paths whose text is known to

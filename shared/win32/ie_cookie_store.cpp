@@ -89,19 +89,7 @@ std::optional<std::vector<cookies::IndexEntry>> WinInetCookieStore::IndexEntries
 }
 
 std::optional<std::vector<std::string>> WinInetCookieStore::FilesOf(const std::string& folder) {
-  std::vector<std::string> names;
-  WIN32_FIND_DATAA data;
-  UniqueFind find(FindFirstFileA((folder + "\\*").c_str(), &data));
-  if (!find) {
-    if (GetLastError() == ERROR_FILE_NOT_FOUND) return names;
-    return std::nullopt;
-  }
-  do {
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-    names.emplace_back(data.cFileName);
-  } while (FindNextFileA(find.get(), &data));
-  if (GetLastError() != ERROR_NO_MORE_FILES) return std::nullopt;
-  return names;
+  return ListFolder(folder, FolderEntries::Files);
 }
 
 std::optional<std::string> WinInetCookieStore::ReadBytes(const std::string& path) {

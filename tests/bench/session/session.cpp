@@ -32,6 +32,7 @@
 #include "browser_process.h"
 #include "high_contrast.h"
 #include "png_writer.h"
+#include "resource.h"
 #include "blocked_list.h"
 #include "settings.h"
 #include "win32/handles.h"
@@ -579,7 +580,7 @@ class Session {
     SendMouseTo(x, y);
     WaitFor([] { return false; }, 200);
     // As the shell tells the fourth version of the icon's messages.
-    PostMessageA(trayForm, WM_MOUSEMOVE, MAKEWPARAM(x, y), MAKELPARAM(WM_CONTEXTMENU, 1));
+    PostMessageA(trayForm, WM_TRAY_ICON, MAKEWPARAM(x, y), MAKELPARAM(WM_CONTEXTMENU, 1));
     HWND menu = nullptr;
     const bool shown = WaitFor([&] { return (menu = Visible("#32768")) != nullptr; }, 5000);
     std::string actual = shown ? "shown" : "not shown";
