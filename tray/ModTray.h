@@ -9,8 +9,10 @@
 
 namespace vendrolix::tray {
 
-// Another instance holds this mutex: a second start ends at once.
-inline constexpr const char* kSingleInstanceMutex = "VendrolixTray.SingleInstance";
+// Another instance holds this mutex: a second start ends at once. One tray
+// per logon session: the session's own namespace, so that another session's tray (fast user switching, a Remote Desktop host) never stops
+// this session's from starting.
+inline constexpr const char* kSingleInstanceMutex = "Local\\VendrolixTray.SingleInstance";
 
 // Used when the system directory cannot be found.
 inline constexpr const char* kFallbackSystemDir = "C:\\WINNT\\System32";

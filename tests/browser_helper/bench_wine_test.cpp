@@ -72,6 +72,18 @@ class BrowserBench : public test::BrowserBenchSuite<BrowserBench> {
     return decisions;
   }
 
+  // The tray stand-in started as a user would, published in this session.
+  bool StartTray() {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    std::string line = test::Quote(install_->File(file::Tray));
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) return false;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return test::WaitUntil([&] { return settings_.Get(value::hNSAOLButton).has_value(); }, std::chrono::seconds(10));
+  }
+
   std::string TrayLog() { return test::ReadFileBytes(trayLog_).value_or(""); }
   std::string CleanerLog() { return test::ReadFileBytes(cleanerLog_).value_or(""); }
 
@@ -170,14 +182,7 @@ TEST_F(BrowserBench, AKeyItMayOnlyReadIsStillFollowed) {
     settings_.SetMachine(value::Sound, "2");
     settings_.Set(value::CountIE, "5");
     settings_.Set(value::AutoClean, c.autoClean);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    std::string line = test::Quote(install_->File(file::Tray));
-    ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    ASSERT_TRUE(test::WaitUntil([&] { return settings_.Get(value::hNSAOLButton).has_value(); }, std::chrono::seconds(10)));
+    ASSERT_TRUE(StartTray());
     {
       test::ReadOnlySettings readOnly;
       ASSERT_TRUE(readOnly.applied());
