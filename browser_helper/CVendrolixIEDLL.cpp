@@ -31,10 +31,26 @@ std::string FullNameOf(IWebBrowser2* browser) {
   return text;
 }
 
-std::int32_t ReadHandle(const char* name, std::int32_t current) {
-  ConvertToInt32(ReadRegString(name), current);
+std::int32_t ReadHandle(SettingsReader& settings, const char* name, std::int32_t current) {
+  ConvertToInt32(settings.Read(name), current);
   return current;
 }
+
+// The thread may live on without a browser window; the keys its reads keep
+// open need not, whichever way the quit ends.
+class ClosesKeptKeys {
+ public:
+  explicit ClosesKeptKeys(ModVendrolixIE& state) : state_(state) {}
+  ~ClosesKeptKeys() {
+    for (win32::UniqueHKey& key : state_.settingsKeys) key.reset();
+    state_.blockedListKey.reset();
+  }
+  ClosesKeptKeys(const ClosesKeptKeys&) = delete;
+  ClosesKeptKeys& operator=(const ClosesKeptKeys&) = delete;
+
+ private:
+  ModVendrolixIE& state_;
+};
 
 }  // namespace
 
@@ -156,13 +172,14 @@ void CVendrolixIEDLL::Attach(IUnknown* site) {
   state.AppPath = win32::ModuleFolder(ThisModule());
   // A tray that runs already, by its published button and its image path,
   // is not started again: a second one would only find it and end.
-  window_.TrayFormButton = ReadHandle(value::hForm, window_.TrayFormButton);
+  SettingsReader settings(state);
+  window_.TrayFormButton = ReadHandle(settings, value::hForm, window_.TrayFormButton);
   const HWND form = reinterpret_cast<HWND>(static_cast<std::intptr_t>(window_.TrayFormButton));
   if (!window_.TrayFormButton || !IsTrayButton(form, kFormCloseCaption, state.AppPath)) StartTray(state.AppPath);
-  window_.TrayBlockButton = ReadHandle(value::hButton, window_.TrayBlockButton);
-  window_.TrayFormButton = ReadHandle(value::hForm, window_.TrayFormButton);
+  window_.TrayBlockButton = ReadHandle(settings, value::hButton, window_.TrayBlockButton);
+  window_.TrayFormButton = ReadHandle(settings, value::hForm, window_.TrayFormButton);
 
-  ConvertToInt16(ReadRegString(value::CountIE), window_.countIE);
+  ConvertToInt16(settings.Read(value::CountIE), window_.countIE);
   // A count that cannot grow stays at its largest value.
   if (window_.countIE < INT16_MAX) ++window_.countIE;
   WriteRegString(value::CountIE, ToDecimalText(window_.countIE));
@@ -204,9 +221,8 @@ void CVendrolixIEDLL::Quit() {
   ModVendrolixIE& state = ThreadState();
   RemoveHooks(state);
   if (state.window == &window_) state.window = nullptr, state.browser = nullptr;
-  // The thread may live on without a browser window; its keys need not.
-  for (win32::UniqueHKey& key : state.settingsKeys) key.reset();
-  state.blockedListKey.reset();
+  const ClosesKeptKeys closes(state);
+  SettingsReader settings(state);
 
   // Without a count, this may not be the last window: the tray is not told
   // to end and no cookie is cleaned, and the stored count waits for a quit
@@ -218,13 +234,16 @@ void CVendrolixIEDLL::Quit() {
   WriteRegString(value::CountIE, ToDecimalText(window_.countIE));
   if (window_.countIE > 0) return;
 
-  window_.TrayFormButton = ReadHandle(value::hForm, window_.TrayFormButton);
+  window_.TrayFormButton = ReadHandle(settings, value::hForm, window_.TrayFormButton);
   PostTrayClick(window_.TrayFormButton, kFormCloseCaption, state.AppPath);
 
   // A switch that is missing or cannot be read cleans nothing: every other
   // reading defaults to "1", which here would delete the user's cookies.
   auto autoClean = win32::ReadEnforcedSetting(value::AutoClean);
-  if (!autoClean) autoClean = ReadStoredRegString(value::AutoClean);
+  if (!autoClean) {
+    autoClean = settings.ReadStored(value::AutoClean);
+    if (autoClean) autoClean = Trim(*autoClean);
+  }
   if (CleaningSwitchOn(autoClean)) CleanIECookies();
 }
 

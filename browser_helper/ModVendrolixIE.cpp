@@ -143,14 +143,6 @@ void RemoveHooks(ModVendrolixIE& state) {
 HMODULE ThisModule() { return g_module; }
 void SetThisModule(HMODULE module) { g_module = module; }
 
-std::string ReadRegString(const char* name) { return ReadStoredRegString(name).value_or("1"); }
-
-std::optional<std::string> ReadStoredRegString(const char* name) {
-  const std::optional<std::string> text = win32::ReadSettingText(name, kReadBufferSize);
-  if (!text) return std::nullopt;
-  return Trim(*text);
-}
-
 std::string SettingsReader::Read(const char* name) {
   const std::optional<std::string> text = ReadStored(name);
   return text ? Trim(*text) : "1";

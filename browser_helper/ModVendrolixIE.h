@@ -71,13 +71,10 @@ void RemoveHooks(ModVendrolixIE& state);
 HMODULE ThisModule();
 void SetThisModule(HMODULE module);
 
-// Text of a settings value where it lives (PlaceOf, a user's value over the
-// machine's default): 255-byte buffer, trimmed, case kept; "1" on any failure.
-std::string ReadRegString(const char* name);
-// The same read without the default: nullopt on any failure.
-std::optional<std::string> ReadStoredRegString(const char* name);
-// ReadRegString for the values the helper's events read, through the keys
-// this thread keeps open: each value is still read afresh when it is asked
+// The helper's one reader of the settings: a value's text where it lives
+// (PlaceOf, a user's value over the machine's default), 255-byte buffer,
+// trimmed, case kept, "1" on any failure; through the keys this thread
+// keeps open: each value is still read afresh when it is asked
 // for, but under Wine every open costs several round trips to the server
 // while the browser waits, once per key per event otherwise. A key deleted
 // since (a removal and a new installation) is opened again.
