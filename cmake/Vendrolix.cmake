@@ -122,10 +122,13 @@ function(vendrolix_finish)
       COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/check-imports.sh ${VENDROLIX_OBJDUMP} ${VENDROLIX_DIST_DIR})
     set_tests_properties(dist_imports_${VENDROLIX_ARCH} PROPERTIES LABELS dist)
 
-    # The browser helper is loaded into every browser window: 256 KB at most.
+    # The browser helper is loaded into every browser window: 288 KB at most
+    # (the 32-bit build, with its unwind tables, is the larger: about 272 KB
+    # since it lists the user's blocked windows and opens one on request,
+    # and reads each value from its user's or session's place).
     if(TARGET VendrolixIEDLL)
       add_test(NAME dist_size_browser_helper_${VENDROLIX_ARCH}
-        COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/check-size.sh $<TARGET_FILE:VendrolixIEDLL> 262144)
+        COMMAND ${CMAKE_SOURCE_DIR}/tests/wine/check-size.sh $<TARGET_FILE:VendrolixIEDLL> 294912)
       set_tests_properties(dist_size_browser_helper_${VENDROLIX_ARCH} PROPERTIES LABELS "dist;browser")
     endif()
   endif()
