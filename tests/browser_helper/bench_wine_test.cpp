@@ -358,8 +358,9 @@ TEST_F(BrowserBench, EachBlockTellsTheTrayWhateverTheSound) {
   }
 }
 
-TEST_F(BrowserBench, RealClicksGivePermissionWhereTheyShould) {
-  // Each step list starts after the window's title changed (no permission).
+// Real clicks and keys, and the browser's own word on each request; each
+// step list starts after the window's title changed (no permission).
+TEST_F(BrowserBench, RealClicksAndTheBrowsersWordGivePermissionWhereTheyShould) {
   const struct {
     const char* name;
     const char* popup;
@@ -382,22 +383,7 @@ TEST_F(BrowserBench, RealClicksGivePermissionWhereTheyShould) {
        {"newwindow W1 opened", "newwindow W1 cancelled"}},
       {"level 1: both count", "1", "click W1 link\nnewwindow W1\nclick W1 page\nnewwindow W1\n",
        {"newwindow W1 opened", "newwindow W1 opened"}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_EQ(Decisions(c.popup, std::string("open W1\nsleep 500\ntitle W1 t\n") + c.steps), c.decisions);
-  }
-}
-
-// NewWindow3's flags, then NewWindow2 as the browser raises them; each step
-// list starts after the title changed (no permission from the attach).
-TEST_F(BrowserBench, TheBrowsersWordOpensWindowsTheKeyboardAskedFor) {
-  const struct {
-    const char* name;
-    const char* popup;
-    const char* steps;
-    Lines decisions;
-  } cases[] = {
+      // NewWindow3's flags, then NewWindow2, as the browser raises them.
       {"level 2: Enter opens the action's first window only", "2",
        "key W1 enter\nnewwindow W1 0x6 http://a.example/\nnewwindow W1 0x2 http://b.example/\nnewwindow2 W1\n",
        {"key W1 enter", "newwindow W1 opened", "newwindow W1 cancelled", "newwindow2 W1 cancelled"}},
