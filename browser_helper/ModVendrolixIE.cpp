@@ -150,11 +150,13 @@ std::string SettingsReader::Read(const char* name) {
 
 namespace {
 
-// The kept key of that index (ModVendrolixIE::settingsKeys), opened as
-// root\subKey when missing; a key deleted since is opened again.
-LONG QueryKept(win32::UniqueHKey& key, HKEY root, const char* subKey, const char* name, std::string& text) {
+// The kept key of that index (ModVendrolixIE::settingsKeys), opened by open
+// only when missing: a read through a kept key builds no path. A key
+// deleted since is opened again.
+template <class Open>
+LONG QueryKept(win32::UniqueHKey& key, const Open& open, const char* name, std::string& text) {
   for (int attempt = 0; attempt < 2; ++attempt) {
-    if (!key) key = win32::OpenSuiteKey(root, subKey, KEY_QUERY_VALUE);
+    if (!key) key = open();
     if (!key) return ERROR_FILE_NOT_FOUND;
     const LONG status = win32::QueryRegText(key.get(), name, kReadBufferSize, text);
     if (status != ERROR_KEY_DELETED) return status;
@@ -172,13 +174,14 @@ std::optional<std::string> SettingsReader::ReadStored(const char* name) {
   std::string text;
   if (place != SettingPlace::Machine) {
     const int own = place == SettingPlace::User ? 3 : place == SettingPlace::UserLow ? 4 : 5;
-    const win32::SettingKeyPath path = win32::SettingKeyPathOf(name);
-    const LONG status = QueryKept(state_.settingsKeys[own], path.root, path.subKey.c_str(), name, text);
+    const LONG status = QueryKept(
+        state_.settingsKeys[own], [name] { return win32::OpenSettingKey(name, KEY_QUERY_VALUE); }, name, text);
     if (status == ERROR_SUCCESS) return text;
     // A user without a choice of their own has the machine's.
     if (place != SettingPlace::User || status != ERROR_FILE_NOT_FOUND) return std::nullopt;
   }
-  if (QueryKept(state_.settingsKeys[machine], HKEY_LOCAL_MACHINE, machineKey, name, text) == ERROR_SUCCESS) return text;
+  const auto openMachine = [machineKey] { return win32::OpenSuiteKey(HKEY_LOCAL_MACHINE, machineKey, KEY_QUERY_VALUE); };
+  if (QueryKept(state_.settingsKeys[machine], openMachine, name, text) == ERROR_SUCCESS) return text;
   return std::nullopt;
 }
 
